@@ -1,0 +1,69 @@
+#include "basearray.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <new>
+
+BaseArray::BaseArray(std::size_t elementSize, int initial, int delta, void*)
+    : elementSize_(elementSize ? elementSize : 1),
+      initial_(initial > 0 ? initial : 1),
+      delta_(delta > 0 ? delta : 1) {}
+
+BaseArray::~BaseArray() { std::free(data_); }
+
+void BaseArray::DeleteAll() { DeleteAllRaw(); }
+void BaseArray::DeleteNum(int index) { DeleteNumRaw(index); }
+
+void* BaseArray::ItemRaw(int index) const {
+    if (index < 0 || index >= count_) return nullptr;
+    return data_ + std::size_t(index) * elementSize_;
+}
+
+void BaseArray::Reserve(int count) {
+    if (count <= capacity_) return;
+    void* grown = std::realloc(data_, std::size_t(count) * elementSize_);
+    if (!grown) throw std::bad_alloc();
+    data_ = static_cast<std::byte*>(grown);
+    capacity_ = count;
+}
+
+void* BaseArray::AddRaw(const void* source) {
+    if (count_ == capacity_) {
+        const long long grown =
+            capacity_ == 0 ? initial_ : (long long)capacity_ + std::max(delta_, capacity_ / 2);
+        if (count_ == std::numeric_limits<int>::max()) throw std::bad_alloc();
+        Reserve(int(std::min<long long>(grown, std::numeric_limits<int>::max())));
+    }
+    std::byte* item = data_ + std::size_t(count_) * elementSize_;
+    if (source)
+        std::memcpy(item, source, elementSize_);
+    else
+        std::memset(item, 0, elementSize_);
+    ++count_;
+    return item;
+}
+
+void BaseArray::DeleteAllRaw() {
+    std::free(data_);
+    data_ = nullptr;
+    count_ = 0;
+    capacity_ = 0;
+}
+
+void BaseArray::DeleteNumRaw(int index) {
+    if (index < 0 || index >= count_) return;
+    std::byte* item = data_ + std::size_t(index) * elementSize_;
+    std::memmove(item, item + elementSize_, std::size_t(count_ - index - 1) * elementSize_);
+    --count_;
+}
+
+bool BaseArray::Swap(int a, int b) {
+    if (a < 0 || b < 0 || a >= count_ || b >= count_) return false;
+    if (a == b) return true;
+    std::byte* pa = data_ + std::size_t(a) * elementSize_;
+    std::byte* pb = data_ + std::size_t(b) * elementSize_;
+    for (std::size_t i = 0; i < elementSize_; ++i) std::swap(pa[i], pb[i]);
+    return true;
+}

@@ -1,0 +1,67 @@
+// BaseArray: the host's dynamic array of fixed-size elements held by value, and
+// MyRefArray<T>, its typed form, the base of every array of the system.
+// The array owns its elements; an element pointer stays valid until the array
+// changes. Allocation failure throws std::bad_alloc; nothing else throws.
+#pragma once
+
+#include <cstddef>
+#include <type_traits>
+
+class BaseArray {
+public:
+    // `initial` is the capacity reserved at the first append; `delta` the least
+    // growth step (the array grows by at least half its size, so appends stay
+    // amortised constant). The fourth argument is reserved and must be null.
+    BaseArray(std::size_t elementSize, int initial, int delta, void* reserved = nullptr);
+    BaseArray(const BaseArray&) = delete;
+    BaseArray& operator=(const BaseArray&) = delete;
+
+    // Slot order of the virtual operations: destructor, DeleteAll, DeleteNum.
+    virtual ~BaseArray();
+    virtual void DeleteAll();
+    virtual void DeleteNum(int index);
+
+    int Count() const { return count_; }
+    std::size_t ElementSize() const { return elementSize_; }
+    // Exchanges two elements; false when an index is out of range.
+    bool Swap(int a, int b);
+    // Makes room for `count` elements in all.
+    void Reserve(int count);
+
+protected:
+    // The element at an index, or null when there is none.
+    void* ItemRaw(int index) const;
+    // Appends a copy of ElementSize() bytes from `source` (zero bytes when null)
+    // and returns the new element.
+    void* AddRaw(const void* source);
+    void DeleteAllRaw();
+    void DeleteNumRaw(int index);
+
+private:
+    std::byte* data_ = nullptr;
+    int count_ = 0;
+    int capacity_ = 0;
+    std::size_t elementSize_;
+    int initial_;
+    int delta_;
+};
+
+template <typename T>
+class MyRefArray : public BaseArray {
+    static_assert(std::is_trivially_copyable_v<T>, "elements are copied byte for byte");
+
+public:
+    MyRefArray(int initial, int delta, void* reserved = nullptr)
+        : BaseArray(sizeof(T), initial, delta, reserved) {}
+    ~MyRefArray() override { MyRefArray::DeleteAll(); }
+    void DeleteAll() override { DeleteAllRaw(); }
+    void DeleteNum(int index) override { DeleteNumRaw(index); }
+
+    // The element at an index, or null when there is none.
+    T* ItemINT(int index) const { return static_cast<T*>(ItemRaw(index)); }
+    // Appends a copy of *item (a zero-filled element when null) and returns it.
+    T* AddINT(const T* item) { return static_cast<T*>(AddRaw(item)); }
+    T* Add(const T& item) { return AddINT(&item); }
+    void DeleteAllINT() { DeleteAll(); }
+    void DeleteNumINT(int index) { DeleteNum(index); }
+};

@@ -1,0 +1,48 @@
+// The host's compressing file streams. LZHFileOStream writes a gzip file (zlib);
+// OpenStreamFile reads it back, and reads an uncompressed file as it is.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+class HOStream {
+public:
+    virtual ~HOStream() = default;
+    // Writes all `size` bytes; false on any failure (last error set).
+    virtual bool Write(const void* data, std::size_t size) = 0;
+};
+
+class HIStream {
+public:
+    virtual ~HIStream() = default;
+    // Reads up to `size` bytes; returns the number actually read (0 at the end
+    // or on a failure, which also sets the last error).
+    virtual std::size_t Read(void* data, std::size_t size) = 0;
+};
+
+class LZHFileOStream : public HOStream {
+public:
+    // `level` is the zlib compression level (1..9; 0 stores).
+    explicit LZHFileOStream(int level);
+    ~LZHFileOStream() override;  // closes without reporting
+    LZHFileOStream(const LZHFileOStream&) = delete;
+    LZHFileOStream& operator=(const LZHFileOStream&) = delete;
+
+    // Creates (or truncates) the file; false (last error set) when it cannot.
+    bool Assign(const char* path);
+    // Writes into an already open descriptor, which the stream then owns.
+    bool AssignFd(int fd);
+    bool Write(const void* data, std::size_t size) override;
+    // Flushes and closes; false (last error set) when anything failed since
+    // Assign, including the final flush (a full disk shows here at the latest).
+    bool Close();
+
+private:
+    void* gz_ = nullptr;
+    int level_;
+    bool failed_ = false;
+};
+
+// Opens a file written by LZHFileOStream, or a plain file; null (last error set)
+// when it cannot be opened.
+std::unique_ptr<HIStream> OpenStreamFile(const char* path);

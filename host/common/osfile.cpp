@@ -1,0 +1,162 @@
+#include "osfile.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "cp1251.h"
+#include "lasterror.h"
+
+namespace host {
+
+std::string OsPath(const char* cp1251Path) {
+    std::string s = Cp1251ToUtf8(cp1251Path ? cp1251Path : "");
+    for (char& c : s)
+        if (c == '\\') c = '/';
+    return s;
+}
+
+bool FileExists(const char* path) { return ::access(OsPath(path).c_str(), F_OK) == 0; }
+
+bool IsDirectory(const char* path) {
+    struct stat st {};
+    return ::stat(OsPath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool DeleteFile(const char* path) {
+    if (::unlink(OsPath(path).c_str()) == 0) return true;
+    return SetErrnoError();
+}
+
+bool RenameFile(const char* from, const char* to) {
+    if (::rename(OsPath(from).c_str(), OsPath(to).c_str()) == 0) return true;
+    return SetErrnoError();
+}
+
+bool MakeDirectories(const char* path) {
+    std::string p = OsPath(path);
+    if (p.empty()) return true;
+    for (std::size_t i = 1; i <= p.size(); ++i) {
+        if (i == p.size() || p[i] == '/') {
+            const std::string part = p.substr(0, i);
+            if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) return SetErrnoError();
+        }
+    }
+    struct stat st {};
+    if (::stat(p.c_str(), &st) != 0) return SetErrnoError();
+    if (!S_ISDIR(st.st_mode)) {
+        SetErrorN(ENOTDIR);
+        return false;
+    }
+    return true;
+}
+
+bool ForEachDirEntry(const char* folder,
+                     const std::function<bool(const char* name, bool isFolder)>& visit) {
+    const std::string dirPath = OsPath(folder);
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(dirPath.empty() ? "." : dirPath.c_str()),
+                                           &::closedir);
+    if (!dir) return SetErrnoError();
+    std::string cp;
+    while (dirent* e = ::readdir(dir.get())) {
+        if (!std::strcmp(e->d_name, ".") || !std::strcmp(e->d_name, "..")) continue;
+        if (!Utf8ToCp1251(e->d_name, cp)) continue;  // no cp1251 form: skipped, not mangled
+        bool isFolder = e->d_type == DT_DIR;
+        if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
+            struct stat st {};
+            const std::string full = dirPath + "/" + e->d_name;
+            isFolder = ::stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+        }
+        if (!visit(cp.c_str(), isFolder)) break;
+    }
+    return true;
+}
+
+bool UniqueFile::Close() {
+    if (!f_) return true;
+    const bool bad = std::ferror(f_) != 0;
+    const int rc = std::fclose(f_);
+    f_ = nullptr;
+    if (bad || rc != 0) {
+        if (!errno) errno = EIO;
+        return SetErrnoError();
+    }
+    return true;
+}
+
+void UniqueFile::reset() {
+    if (f_) std::fclose(f_);
+    f_ = nullptr;
+}
+
+UniqueFile OpenFile(const char* path, const char* mode) {
+    FILE* f = std::fopen(OsPath(path).c_str(), mode);
+    if (!f) SetErrnoError();
+    return UniqueFile(f);
+}
+
+std::string MakeTempBeside(const char* path, int* fd) {
+    std::string tmpl = OsPath(path) + ".tmpXXXXXX";
+    const int d = ::mkstemp(tmpl.data());
+    if (d < 0) {
+        SetErrnoError();
+        return std::string();
+    }
+    ::fchmod(d, 0644);  // mkstemp creates 0600; reports are meant to be read by others
+    *fd = d;
+    return tmpl;
+}
+
+bool WriteFileAtomically(const char* path, const std::string& data) {
+    int fd = -1;
+    const std::string tmp = MakeTempBeside(path, &fd);
+    if (tmp.empty()) return false;
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            SetErrnoError();
+            ::close(fd);
+            ::unlink(tmp.c_str());
+            return false;
+        }
+        done += std::size_t(n);
+    }
+    if (::fsync(fd) != 0 || ::close(fd) != 0) {
+        SetErrnoError();
+        ::unlink(tmp.c_str());
+        return false;
+    }
+    if (::rename(tmp.c_str(), OsPath(path).c_str()) != 0) {
+        SetErrnoError();
+        ::unlink(tmp.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool ReadWholeFile(const char* path, std::string& out, std::size_t limit) {
+    out.clear();
+    UniqueFile f = OpenFile(path, "rb");
+    if (!f) return false;
+    char buf[65536];
+    for (;;) {
+        const std::size_t n = std::fread(buf, 1, sizeof buf, f.get());
+        if (n == 0) break;
+        if (out.size() + n > limit) {
+            SetErrorN(EFBIG);
+            return false;
+        }
+        out.append(buf, n);
+    }
+    if (std::ferror(f.get())) return SetErrnoError();
+    return true;
+}
+
+}  // namespace host

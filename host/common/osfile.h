@@ -1,0 +1,75 @@
+// The OS file layer: cp1251 paths in, the file system's UTF-8 names out. Every
+// failure returns false/null and leaves the reason in the last-error slot.
+#pragma once
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+namespace host {
+
+// The UTF-8 file-system name of a cp1251 path ('\' becomes '/'). A lossless
+// conversion always exists (every cp1251 byte has a character).
+std::string OsPath(const char* cp1251Path);
+
+// True when something exists under the path (the C runtime's access mode 0).
+bool FileExists(const char* path);
+bool IsDirectory(const char* path);
+// Deletes a file; false (last error set) when it cannot.
+bool DeleteFile(const char* path);
+// Renames, replacing the target; false (last error set) when it cannot.
+bool RenameFile(const char* from, const char* to);
+// Creates the folder and its parents; true when it exists afterwards.
+bool MakeDirectories(const char* path);
+
+// Calls `visit(name, isFolder)` for each entry of the folder except "." and "..",
+// with the entry's cp1251 name. Names without a cp1251 form are skipped. Returns
+// false (last error set) when the folder cannot be read; `visit` returning false
+// stops the listing early (still a success).
+bool ForEachDirEntry(const char* folder,
+                     const std::function<bool(const char* name, bool isFolder)>& visit);
+
+// Owning FILE* handle: closes on destruction; Close() reports the close's outcome.
+class UniqueFile {
+public:
+    UniqueFile() = default;
+    explicit UniqueFile(FILE* f) : f_(f) {}
+    UniqueFile(const UniqueFile&) = delete;
+    UniqueFile& operator=(const UniqueFile&) = delete;
+    UniqueFile(UniqueFile&& o) noexcept : f_(o.f_) { o.f_ = nullptr; }
+    UniqueFile& operator=(UniqueFile&& o) noexcept {
+        if (this != &o) {
+            reset();
+            f_ = o.f_;
+            o.f_ = nullptr;
+        }
+        return *this;
+    }
+    ~UniqueFile() { reset(); }
+    FILE* get() const { return f_; }
+    explicit operator bool() const { return f_ != nullptr; }
+    // Closes; false (last error set) when a buffered write or the close failed.
+    bool Close();
+    void reset();
+
+private:
+    FILE* f_ = nullptr;
+};
+
+// fopen with a cp1251 path; an "x" in the mode creates the file exclusively.
+// Null (last error set) on failure.
+UniqueFile OpenFile(const char* path, const char* mode);
+
+// Writes `data` to `path` atomically: a temporary file in the same folder, then a
+// rename over the target. On failure the target is unchanged, the temporary file
+// is removed and the last error is set.
+bool WriteFileAtomically(const char* path, const std::string& data);
+// Reads a whole file; false (last error set) when it cannot. Refuses files larger
+// than `limit` bytes with EFBIG.
+bool ReadWholeFile(const char* path, std::string& out, std::size_t limit = std::size_t(1) << 30);
+
+// A temporary name in the folder of `path`, created exclusively (mkstemp); the
+// open descriptor is returned in *fd. Empty (last error set) on failure.
+std::string MakeTempBeside(const char* path, int* fd);
+
+}  // namespace host

@@ -1,0 +1,109 @@
+#include "paths.h"
+
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+
+#include "cp1251.h"
+#include "strutil.h"
+
+namespace {
+char startDir[kMaxPath] = "";
+
+bool IsSep(char c) { return c == '/' || c == '\\'; }
+
+void EnsureStartDir() {
+    if (startDir[0]) return;
+    char cwd[4096];
+    if (getcwd(cwd, sizeof cwd)) {
+        std::string cp;
+        if (host::Utf8ToCp1251(cwd, cp)) StrCpy(startDir, cp.c_str(), kMaxPath);
+    }
+    if (!startDir[0]) StrCpy(startDir, "/", kMaxPath);
+    AddLastSlash(startDir, '/');
+}
+}  // namespace
+
+namespace host {
+void NormalizeSeparators(char* path) {
+    for (; path && *path; ++path)
+        if (*path == '\\') *path = '/';
+}
+
+void SetStartupDir(const char* folder) {
+    startDir[0] = '\0';
+    if (!folder || !*folder) {
+        EnsureStartDir();
+        return;
+    }
+    char buf[kMaxPath];
+    StrCpy(buf, folder, kMaxPath);
+    NormalizeSeparators(buf);
+    if (buf[0] != '/') {
+        EnsureStartDir();  // the current working directory
+        char full[kMaxPath];
+        StrCpy(full, startDir, kMaxPath);
+        StrCat(full, buf, kMaxPath);
+        StrCpy(buf, full, kMaxPath);
+        startDir[0] = '\0';
+    }
+    StrCpy(startDir, buf, kMaxPath);
+    AddLastSlash(startDir, '/');
+}
+}  // namespace host
+
+char* AddLastSlash(char* path, char separator) {
+    if (!path) return path;
+    const std::size_t n = std::strlen(path);
+    if (n == 0 || IsSep(path[n - 1])) return path;
+    if (n + 1 < std::size_t(kMaxPath)) {
+        path[n] = separator;
+        path[n + 1] = '\0';
+    }
+    return path;
+}
+
+char* FPath(char* out, const char* path, char separator) {
+    char buf[kMaxPath];
+    StrCpy(buf, path, kMaxPath);
+    char* last = nullptr;
+    for (char* p = buf; *p; ++p)
+        if (IsSep(*p)) last = p;
+    if (!last) {
+        out[0] = '\0';
+        return out;
+    }
+    last[1] = '\0';
+    for (char* p = buf; *p; ++p)
+        if (IsSep(*p)) *p = separator;
+    return StrCpy(out, buf, kMaxPath);
+}
+
+char* MakeStartLocalPath(char* out, const char* path) {
+    char buf[kMaxPath];
+    StrCpy(buf, path, kMaxPath);
+    host::NormalizeSeparators(buf);
+    if (buf[0] == '/') return StrCpy(out, buf, kMaxPath);
+    EnsureStartDir();
+    char full[kMaxPath];
+    StrCpy(full, startDir, kMaxPath);
+    StrCat(full, buf, kMaxPath);
+    return StrCpy(out, full, kMaxPath);
+}
+
+char* MakeStartRelativePath(char* out, const char* path) {
+    char buf[kMaxPath];
+    StrCpy(buf, path, kMaxPath);
+    host::NormalizeSeparators(buf);
+    EnsureStartDir();
+    const std::size_t n = std::strlen(startDir);
+    if (std::strncmp(buf, startDir, n) == 0) return StrCpy(out, buf + n, kMaxPath);
+    return StrCpy(out, buf, kMaxPath);
+}
+
+const char* GetStartupDir(char* out) {
+    EnsureStartDir();
+    if (out) return StrCpy(out, startDir, kMaxPath);
+    return startDir;
+}

@@ -1,0 +1,28 @@
+// Path helpers. Paths are cp1251 texts of at most 260 characters. The separator
+// is '/'; a '\' from a Windows installation counts as a separator when a path is
+// split and is turned into '/' when a path is resolved.
+#pragma once
+
+inline constexpr int kMaxPath = 261;  // 260 characters and the terminator
+
+// Appends `separator` when the path (a buffer of kMaxPath bytes) is not empty and
+// does not already end in '/' or '\'. Returns path.
+char* AddLastSlash(char* path, char separator = '/');
+// The folder part of `path` with its final separator ("" when the path has no
+// folder), written to `out` (kMaxPath bytes); a '\' separator becomes `separator`.
+char* FPath(char* out, const char* path, char separator = '/');
+// A full path: absolute paths are kept, relative ones are taken from the start
+// folder; '\' becomes '/'. Written to `out` (kMaxPath bytes); returns out.
+char* MakeStartLocalPath(char* out, const char* path);
+// The path relative to the start folder when it lies below it, else unchanged.
+char* MakeStartRelativePath(char* out, const char* path);
+// The start folder with a final '/' (copied to `out` when given, kMaxPath bytes).
+const char* GetStartupDir(char* out = nullptr);
+
+namespace host {
+// Sets the start folder (the host's home, or the program's current folder);
+// a relative folder is taken from the current working directory.
+void SetStartupDir(const char* folder);
+// Turns every '\' into '/'.
+void NormalizeSeparators(char* path);
+}  // namespace host

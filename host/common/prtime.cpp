@@ -1,0 +1,170 @@
+#include "prtime.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace host {
+
+long DaysFromCivil(int y, int m, int d) {
+    y -= m <= 2;
+    const long era = (y >= 0 ? y : y - 399) / 400;
+    const long yoe = y - era * 400;
+    const long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+void CivilFromDays(long z, int& year, int& month, int& day) {
+    z += 719468;
+    const long era = (z >= 0 ? z : z - 146096) / 146097;
+    const long doe = z - era * 146097;
+    const long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const long mp = (5 * doy + 2) / 153;
+    day = int(doy - (153 * mp + 2) / 5 + 1);
+    month = int(mp < 10 ? mp + 3 : mp - 9);
+    year = int(yoe + era * 400 + (month <= 2));
+}
+
+namespace {
+// 1899-12-30 counted from 1970-01-01.
+constexpr long kPlatformEpoch = -25569;
+
+// Splits a platform date-time into its day number and its second of the day.
+// For negative values the fraction is the time of day as an absolute value,
+// as the platform defines it (-1.25 is 1899-12-29 06:00).
+void SplitDateTime(double dt, long& day, long& second) {
+    double whole = std::trunc(dt);
+    double frac = std::fabs(dt - whole);
+    long sec = std::lround(frac * 86400.0);
+    if (sec >= 86400) {  // rounding carried into the next day
+        sec -= 86400;
+        whole += dt < 0 ? -1.0 : 1.0;
+    }
+    day = long(whole);
+    second = sec;
+}
+
+const char* DefaultFormat = "%d.%m.%Y %H:%M:%S";
+
+char* RingBuffer() {
+    constexpr int kSlots = 16;
+    thread_local char buffers[kSlots][64];
+    thread_local int next = 0;
+    char* b = buffers[next];
+    next = (next + 1) % kSlots;
+    return b;
+}
+}  // namespace
+
+double NowDateTime() { return PRTime::Now().GetDateTime(); }
+
+}  // namespace host
+
+PRTime& PRTime::Set(time_t seconds) {
+    struct tm tm {};
+    if (!localtime_r(&seconds, &tm) || tm.tm_year + 1900 < 0 || tm.tm_year + 1900 > 65535) {
+        Zero();
+        return *this;
+    }
+    Year = uint16_t(tm.tm_year + 1900);
+    Month = uint16_t(tm.tm_mon + 1);
+    Day = uint16_t(tm.tm_mday);
+    Hour = uint16_t(tm.tm_hour);
+    Minute = uint16_t(tm.tm_min);
+    Second = uint16_t(tm.tm_sec > 59 ? 59 : tm.tm_sec);
+    return *this;
+}
+
+PRTime& PRTime::Set(int year, int month, int day, int hour, int minute, int second) {
+    Year = uint16_t(year);
+    Month = uint16_t(month);
+    Day = uint16_t(day);
+    Hour = uint16_t(hour);
+    Minute = uint16_t(minute);
+    Second = uint16_t(second);
+    return *this;
+}
+
+PRTime& PRTime::Set(double date, double time) {
+    long day = 0, ignored = 0, second = 0, ignoredDay = 0;
+    host::SplitDateTime(date, day, ignored);
+    host::SplitDateTime(time, ignoredDay, second);
+    int y = 0, m = 0, d = 0;
+    host::CivilFromDays(day + host::kPlatformEpoch, y, m, d);
+    if (y < 0 || y > 65535) {
+        Zero();
+        return *this;
+    }
+    return Set(y, m, d, int(second / 3600), int(second / 60 % 60), int(second % 60));
+}
+
+PRTime& PRTime::SetDateTime(double dateTime) { return Set(dateTime, dateTime); }
+
+time_t PRTime::GetTT(int* msec) const {
+    if (msec) *msec = 0;
+    if (IsZero()) return time_t(-1);
+    struct tm tm {};
+    tm.tm_year = Year - 1900;
+    tm.tm_mon = Month - 1;
+    tm.tm_mday = Day;
+    tm.tm_hour = Hour;
+    tm.tm_min = Minute;
+    tm.tm_sec = Second;
+    tm.tm_isdst = -1;
+    return mktime(&tm);
+}
+
+double PRTime::GetDateTime() const {
+    const long days = host::DaysFromCivil(Year, Month, Day) - host::kPlatformEpoch;
+    const double frac = (Hour * 3600.0 + Minute * 60.0 + Second) / 86400.0;
+    // Negative day counts carry the time of day as an absolute fraction.
+    return days < 0 ? double(days) - frac : double(days) + frac;
+}
+
+const char* PRTime::GetStr(char* buffer, int width, const char* format) const {
+    if (!buffer) {
+        buffer = host::RingBuffer();
+        width = 64;
+    } else if (width <= 0) {
+        width = 64;
+    }
+    if (!format) format = host::DefaultFormat;
+    int pos = 0;
+    auto put = [&](const char* s) {
+        while (*s && pos < width - 1) buffer[pos++] = *s++;
+    };
+    char num[16];
+    for (const char* f = format; *f && pos < width - 1; ++f) {
+        if (*f != '%' || !f[1]) {
+            buffer[pos++] = *f;
+            continue;
+        }
+        ++f;
+        switch (*f) {
+            case 'Y': std::snprintf(num, sizeof num, "%04u", unsigned(Year)); break;
+            case 'y': std::snprintf(num, sizeof num, "%02u", unsigned(Year % 100)); break;
+            case 'm': std::snprintf(num, sizeof num, "%02u", unsigned(Month)); break;
+            case 'd': std::snprintf(num, sizeof num, "%02u", unsigned(Day)); break;
+            case 'H': std::snprintf(num, sizeof num, "%02u", unsigned(Hour)); break;
+            case 'M': std::snprintf(num, sizeof num, "%02u", unsigned(Minute)); break;
+            case 'S': std::snprintf(num, sizeof num, "%02u", unsigned(Second)); break;
+            case '%': std::strcpy(num, "%"); break;
+            default:
+                num[0] = '%';
+                num[1] = *f;
+                num[2] = '\0';
+                break;
+        }
+        put(num);
+    }
+    buffer[pos] = '\0';
+    return buffer;
+}
+
+PRTime PRTime::Now() {
+    PRTime t;
+    t.Set(std::time(nullptr));
+    return t;
+}

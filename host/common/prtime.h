@@ -1,0 +1,71 @@
+// PRTime: a calendar moment of the host, six unsigned 16-bit numbers (year, month,
+// day, hour, minute, second), 12 bytes, the form used in records and files. It is
+// local calendar time: conversions to and from seconds since 1970 use the C
+// library in the process time zone. The platform date-time is a day count since
+// 1899-12-30 (fraction = time of day), as the Windows host used it.
+#pragma once
+
+#include <compare>
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+
+struct PRTime {
+    uint16_t Year = 0;
+    uint16_t Month = 0;
+    uint16_t Day = 0;
+    uint16_t Hour = 0;
+    uint16_t Minute = 0;
+    uint16_t Second = 0;
+
+    // All six fields zero.
+    void Zero() { *this = PRTime{}; }
+    bool IsZero() const { return *this == PRTime{}; }
+
+    // From seconds since 1970 (local time). A value the C library cannot convert
+    // gives the zero moment.
+    PRTime& Set(time_t seconds);
+    // The date of `date` with the time of day of `time` (platform date-times).
+    PRTime& Set(double date, double time);
+    // From one platform date-time.
+    PRTime& SetDateTime(double dateTime);
+    // From calendar fields as they stand.
+    PRTime& Set(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+
+    // Seconds since 1970 (local time, daylight saving resolved by the C library);
+    // -1 for the zero moment or a moment the C library cannot convert. `msec`,
+    // when given, receives 0 (the moment has whole seconds).
+    time_t GetTT(int* msec = nullptr) const;
+    // The platform date-time (days since 1899-12-30).
+    double GetDateTime() const;
+
+    // Text of the moment. Without a format: "DD.MM.YYYY HH:MM:SS". With a format:
+    // strftime-like, %Y %y %m %d %H %M %S %% are replaced, other characters are
+    // copied. Without a buffer the text lives in a small per-thread ring of
+    // buffers (valid for the next several calls). `width` is the buffer's size
+    // when a buffer is given (0 = 64). Never returns null.
+    const char* GetStr(char* buffer = nullptr, int width = 0, const char* format = nullptr) const;
+
+    // Field-wise comparison, year first.
+    friend auto operator<=>(const PRTime&, const PRTime&) = default;
+    friend bool operator==(const PRTime&, const PRTime&) = default;
+
+    // The current local time.
+    static PRTime Now();
+};
+
+static_assert(sizeof(PRTime) == 12);
+static_assert(offsetof(PRTime, Year) == 0);
+static_assert(offsetof(PRTime, Month) == 2);
+static_assert(offsetof(PRTime, Day) == 4);
+static_assert(offsetof(PRTime, Hour) == 6);
+static_assert(offsetof(PRTime, Minute) == 8);
+static_assert(offsetof(PRTime, Second) == 10);
+
+namespace host {
+// Days since 1970-01-01 of a proleptic Gregorian date, and its inverse.
+long DaysFromCivil(int year, int month, int day);
+void CivilFromDays(long days, int& year, int& month, int& day);
+// The platform date-time of "now" (local time).
+double NowDateTime();
+}  // namespace host

@@ -1,0 +1,33 @@
+#include "interaction.h"
+
+#include <cstdio>
+
+#include "common/cp1251.h"
+
+namespace host {
+
+namespace {
+class DefaultInteraction final : public Interaction {
+public:
+    void ErrorMessage(void*, const char*) override {
+        // The text is already in the log, which reaches the console.
+    }
+    bool AskYesNo(void*, const char*, bool defaultAnswer) override { return defaultAnswer; }
+    bool SelectDirectory(void*, const char*, std::string&, int) override { return false; }
+    bool OpenFileName(void*, const char*, const char*, std::string&) override { return false; }
+    bool SaveFileName(void*, const char*, const char*, std::string&) override { return false; }
+};
+
+DefaultInteraction defaultInteraction;
+Interaction* current = nullptr;
+}  // namespace
+
+Interaction& GetInteraction() { return current ? *current : defaultInteraction; }
+
+Interaction* SetInteraction(Interaction* interaction) {
+    Interaction* previous = current;
+    current = interaction;
+    return previous;
+}
+
+}  // namespace host

@@ -1,0 +1,35 @@
+// Every modal interaction of the host (message boxes, yes/no questions, folder
+// and file choosers) goes through one replaceable interface: a GUI installs its
+// dialogs, tests install scripted answers, and the default (no display) answers
+// without waiting: errors go to standard error, questions get their default
+// answer and choosers are cancelled.
+#pragma once
+
+#include <string>
+
+namespace host {
+
+class Interaction {
+public:
+    virtual ~Interaction() = default;
+    // A modal error box; returns after it is closed. Text in cp1251.
+    virtual void ErrorMessage(void* owner, const char* text) = 0;
+    // A yes/no question; `defaultAnswer` is what a non-interactive host answers.
+    virtual bool AskYesNo(void* owner, const char* text, bool defaultAnswer) = 0;
+    // A folder chooser starting at `folder` (cp1251, in and out); false = cancelled.
+    virtual bool SelectDirectory(void* owner, const char* caption, std::string& folder,
+                                 int options) = 0;
+    // File choosers; `filter` in the form "Text|*.ext"; false = cancelled.
+    virtual bool OpenFileName(void* owner, const char* startFolder, const char* filter,
+                              std::string& path) = 0;
+    virtual bool SaveFileName(void* owner, const char* startFolder, const char* filter,
+                              std::string& path) = 0;
+};
+
+// The interaction in use (the default when none was installed).
+Interaction& GetInteraction();
+// Installs `interaction` (not owned; null restores the default) and returns the
+// one it replaces.
+Interaction* SetInteraction(Interaction* interaction);
+
+}  // namespace host

@@ -1,0 +1,16 @@
+// Start-up and shut-down of the host runtime for one process, and the umbrella
+// of the runtime services (log, last error, progress indicator, idle period).
+#pragma once
+
+#include "common/lasterror.h"
+#include "idle.h"
+#include "interaction.h"
+#include "operation.h"
+#include "rtlog.h"
+
+// Sets the start folder (`home`; null = the current folder) and, when `logFile`
+// is given, the log file (relative to the start folder). False (last error set)
+// when the log file cannot be opened; the runtime is usable all the same.
+bool RTInitialize(const char* home, const char* logFile);
+// Closes the log file and ends a progress bar line.
+void RTShutdown();
