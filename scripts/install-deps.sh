@@ -9,7 +9,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools
     zlib1g-dev libsqlite3-dev nlohmann-json3-dev libfreexl-dev libcli11-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    poppler-utils python3 xvfb xauth fonts-dejavu-core
+    poppler-utils python3 xvfb xauth fonts-dejavu-core tzdata locales
 )
 
 missing=()
@@ -19,13 +19,17 @@ for p in "${packages[@]}"; do
     fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-    exit 0
-fi
-
-echo "Installing: ${missing[*]}"
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    $SUDO apt-get update -qq
+    $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The tests format numbers under a locale with a decimal comma.
+if ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; then
+    $SUDO localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
+fi

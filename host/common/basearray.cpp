@@ -11,10 +11,16 @@ BaseArray::BaseArray(std::size_t elementSize, int initial, int delta, void*)
       initial_(initial > 0 ? initial : 1),
       delta_(delta > 0 ? delta : 1) {}
 
-BaseArray::~BaseArray() { std::free(data_); }
+BaseArray::~BaseArray() {
+    std::free(data_);
+}
 
-void BaseArray::DeleteAll() { DeleteAllRaw(); }
-void BaseArray::DeleteNum(int index) { DeleteNumRaw(index); }
+void BaseArray::DeleteAll() {
+    DeleteAllRaw();
+}
+void BaseArray::DeleteNum(int index) {
+    DeleteNumRaw(index);
+}
 
 void* BaseArray::ItemRaw(int index) const {
     if (index < 0 || index >= count_) return nullptr;
@@ -64,6 +70,7 @@ bool BaseArray::Swap(int a, int b) {
     if (a == b) return true;
     std::byte* pa = data_ + std::size_t(a) * elementSize_;
     std::byte* pb = data_ + std::size_t(b) * elementSize_;
-    for (std::size_t i = 0; i < elementSize_; ++i) std::swap(pa[i], pb[i]);
+    for (std::size_t i = 0; i < elementSize_; ++i)
+        std::swap(pa[i], pb[i]);
     return true;
 }

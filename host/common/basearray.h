@@ -8,7 +8,7 @@
 #include <type_traits>
 
 class BaseArray {
-public:
+  public:
     // `initial` is the capacity reserved at the first append; `delta` the least
     // growth step (the array grows by at least half its size, so appends stay
     // amortised constant). The fourth argument is reserved and must be null.
@@ -28,7 +28,7 @@ public:
     // Makes room for `count` elements in all.
     void Reserve(int count);
 
-protected:
+  protected:
     // The element at an index, or null when there is none.
     void* ItemRaw(int index) const;
     // Appends a copy of ElementSize() bytes from `source` (zero bytes when null)
@@ -37,7 +37,7 @@ protected:
     void DeleteAllRaw();
     void DeleteNumRaw(int index);
 
-private:
+  private:
     std::byte* data_ = nullptr;
     int count_ = 0;
     int capacity_ = 0;
@@ -50,7 +50,7 @@ template <typename T>
 class MyRefArray : public BaseArray {
     static_assert(std::is_trivially_copyable_v<T>, "elements are copied byte for byte");
 
-public:
+  public:
     MyRefArray(int initial, int delta, void* reserved = nullptr)
         : BaseArray(sizeof(T), initial, delta, reserved) {}
     ~MyRefArray() override { MyRefArray::DeleteAll(); }

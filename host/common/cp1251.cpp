@@ -25,7 +25,8 @@ void AppendUtf8(std::string& out, char32_t cp) {
 std::string Cp1251ToUtf8(std::string_view cp1251) {
     std::string out;
     out.reserve(cp1251.size() * 2);
-    for (char c : cp1251) AppendUtf8(out, Cp1251ToCodePoint(static_cast<unsigned char>(c)));
+    for (char c : cp1251)
+        AppendUtf8(out, Cp1251ToCodePoint(static_cast<unsigned char>(c)));
     return out;
 }
 

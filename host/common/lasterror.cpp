@@ -31,7 +31,9 @@ void SetErrorN(unsigned number) {
     slot.text.clear();
 }
 
-unsigned GetIOErrorN() { return slot.number; }
+unsigned GetIOErrorN() {
+    return slot.number;
+}
 
 const char* GetIOErrorS_GUI(int) {
     slot.shown = slot.number == host::kErrorText ? slot.text : host::ErrorNumberText(slot.number);
@@ -42,10 +44,14 @@ namespace host {
 
 std::string ErrorNumberText(unsigned number) {
     switch (number) {
-        case 0: return "Нет ошибки"_cp;
-        case kErrorCancelled: return "Операция отменена пользователем"_cp;
-        case kErrorText: return slot.text;
-        default: break;
+        case 0:
+            return "Нет ошибки"_cp;
+        case kErrorCancelled:
+            return "Операция отменена пользователем"_cp;
+        case kErrorText:
+            return slot.text;
+        default:
+            break;
     }
     if (number < 4096) {
         char buf[256];
@@ -62,6 +68,8 @@ bool SetErrnoError() {
     return false;
 }
 
-void ClearError() { SetErrorN(0); }
+void ClearError() {
+    SetErrorN(0);
+}
 
 }  // namespace host

@@ -12,7 +12,9 @@
 #include "osfile.h"
 
 namespace {
-gzFile G(void* p) { return static_cast<gzFile>(p); }
+gzFile G(void* p) {
+    return static_cast<gzFile>(p);
+}
 
 // Records the stream's error: errno when zlib reports a system error, else EIO.
 bool GzError(gzFile gz) {
@@ -23,7 +25,7 @@ bool GzError(gzFile gz) {
 }
 
 class GzIStream final : public HIStream {
-public:
+  public:
     explicit GzIStream(gzFile gz) : gz_(gz) {}
     ~GzIStream() override { gzclose_r(gz_); }
     std::size_t Read(void* data, std::size_t size) override {
@@ -42,7 +44,7 @@ public:
         return total;
     }
 
-private:
+  private:
     gzFile gz_;
 };
 }  // namespace
@@ -54,7 +56,8 @@ LZHFileOStream::~LZHFileOStream() {
 }
 
 bool LZHFileOStream::Assign(const char* path) {
-    const int fd = ::open(host::OsPath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd =
+        ::open(host::OsPath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return host::SetErrnoError();
     return AssignFd(fd);
 }

@@ -6,14 +6,14 @@
 #include <memory>
 
 class HOStream {
-public:
+  public:
     virtual ~HOStream() = default;
     // Writes all `size` bytes; false on any failure (last error set).
     virtual bool Write(const void* data, std::size_t size) = 0;
 };
 
 class HIStream {
-public:
+  public:
     virtual ~HIStream() = default;
     // Reads up to `size` bytes; returns the number actually read (0 at the end
     // or on a failure, which also sets the last error).
@@ -21,7 +21,7 @@ public:
 };
 
 class LZHFileOStream : public HOStream {
-public:
+  public:
     // `level` is the zlib compression level (1..9; 0 stores).
     explicit LZHFileOStream(int level);
     ~LZHFileOStream() override;  // closes without reporting
@@ -37,7 +37,7 @@ public:
     // Assign, including the final flush (a full disk shows here at the latest).
     bool Close();
 
-private:
+  private:
     void* gz_ = nullptr;
     int level_;
     bool failed_ = false;

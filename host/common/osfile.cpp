@@ -21,7 +21,9 @@ std::string OsPath(const char* cp1251Path) {
     return s;
 }
 
-bool FileExists(const char* path) { return ::access(OsPath(path).c_str(), F_OK) == 0; }
+bool FileExists(const char* path) {
+    return ::access(OsPath(path).c_str(), F_OK) == 0;
+}
 
 bool IsDirectory(const char* path) {
     struct stat st {};
@@ -60,7 +62,7 @@ bool ForEachDirEntry(const char* folder,
                      const std::function<bool(const char* name, bool isFolder)>& visit) {
     const std::string dirPath = OsPath(folder);
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(dirPath.empty() ? "." : dirPath.c_str()),
-                                           &::closedir);
+                                            &::closedir);
     if (!dir) return SetErrnoError();
     std::string cp;
     while (dirent* e = ::readdir(dir.get())) {

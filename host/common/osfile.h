@@ -31,7 +31,7 @@ bool ForEachDirEntry(const char* folder,
 
 // Owning FILE* handle: closes on destruction; Close() reports the close's outcome.
 class UniqueFile {
-public:
+  public:
     UniqueFile() = default;
     explicit UniqueFile(FILE* f) : f_(f) {}
     UniqueFile(const UniqueFile&) = delete;
@@ -52,7 +52,7 @@ public:
     bool Close();
     void reset();
 
-private:
+  private:
     FILE* f_ = nullptr;
 };
 

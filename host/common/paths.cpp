@@ -11,7 +11,9 @@
 namespace {
 char startDir[kMaxPath] = "";
 
-bool IsSep(char c) { return c == '/' || c == '\\'; }
+bool IsSep(char c) {
+    return c == '/' || c == '\\';
+}
 
 void EnsureStartDir() {
     if (startDir[0]) return;

@@ -58,7 +58,9 @@ char* RingBuffer() {
 }
 }  // namespace
 
-double NowDateTime() { return PRTime::Now().GetDateTime(); }
+double NowDateTime() {
+    return PRTime::Now().GetDateTime();
+}
 
 }  // namespace host
 
@@ -100,7 +102,9 @@ PRTime& PRTime::Set(double date, double time) {
     return Set(y, m, d, int(second / 3600), int(second / 60 % 60), int(second % 60));
 }
 
-PRTime& PRTime::SetDateTime(double dateTime) { return Set(dateTime, dateTime); }
+PRTime& PRTime::SetDateTime(double dateTime) {
+    return Set(dateTime, dateTime);
+}
 
 time_t PRTime::GetTT(int* msec) const {
     if (msec) *msec = 0;
@@ -133,7 +137,8 @@ const char* PRTime::GetStr(char* buffer, int width, const char* format) const {
     if (!format) format = host::DefaultFormat;
     int pos = 0;
     auto put = [&](const char* s) {
-        while (*s && pos < width - 1) buffer[pos++] = *s++;
+        while (*s && pos < width - 1)
+            buffer[pos++] = *s++;
     };
     char num[16];
     for (const char* f = format; *f && pos < width - 1; ++f) {
@@ -143,14 +148,30 @@ const char* PRTime::GetStr(char* buffer, int width, const char* format) const {
         }
         ++f;
         switch (*f) {
-            case 'Y': std::snprintf(num, sizeof num, "%04u", unsigned(Year)); break;
-            case 'y': std::snprintf(num, sizeof num, "%02u", unsigned(Year % 100)); break;
-            case 'm': std::snprintf(num, sizeof num, "%02u", unsigned(Month)); break;
-            case 'd': std::snprintf(num, sizeof num, "%02u", unsigned(Day)); break;
-            case 'H': std::snprintf(num, sizeof num, "%02u", unsigned(Hour)); break;
-            case 'M': std::snprintf(num, sizeof num, "%02u", unsigned(Minute)); break;
-            case 'S': std::snprintf(num, sizeof num, "%02u", unsigned(Second)); break;
-            case '%': std::strcpy(num, "%"); break;
+            case 'Y':
+                std::snprintf(num, sizeof num, "%04u", unsigned(Year));
+                break;
+            case 'y':
+                std::snprintf(num, sizeof num, "%02u", unsigned(Year % 100));
+                break;
+            case 'm':
+                std::snprintf(num, sizeof num, "%02u", unsigned(Month));
+                break;
+            case 'd':
+                std::snprintf(num, sizeof num, "%02u", unsigned(Day));
+                break;
+            case 'H':
+                std::snprintf(num, sizeof num, "%02u", unsigned(Hour));
+                break;
+            case 'M':
+                std::snprintf(num, sizeof num, "%02u", unsigned(Minute));
+                break;
+            case 'S':
+                std::snprintf(num, sizeof num, "%02u", unsigned(Second));
+                break;
+            case '%':
+                std::strcpy(num, "%");
+                break;
             default:
                 num[0] = '%';
                 num[1] = *f;

@@ -24,7 +24,8 @@ struct StatString {
     // Appends as much of `s` as fits.
     StatString& Append(const char* s) {
         if (s) {
-            while (*s && Length < N - 1) Text[Length++] = *s++;
+            while (*s && Length < N - 1)
+                Text[Length++] = *s++;
         }
         Text[Length] = '\0';
         return *this;

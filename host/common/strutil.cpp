@@ -13,14 +13,14 @@ namespace {
 // Formats with the C locale active on this thread, so that "%3.3lf" always
 // writes a decimal point.
 class CNumericScope {
-public:
+  public:
     CNumericScope() {
         static locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(0));
         previous_ = uselocale(c);
     }
     ~CNumericScope() { uselocale(previous_); }
 
-private:
+  private:
     locale_t previous_;
 };
 
@@ -72,7 +72,8 @@ char* StrCpy(char* dst, const char* src, int size) {
     if (!dst || size <= 0) return dst;
     int i = 0;
     if (src)
-        for (; i < size - 1 && src[i]; ++i) dst[i] = src[i];
+        for (; i < size - 1 && src[i]; ++i)
+            dst[i] = src[i];
     dst[i] = '\0';
     return dst;
 }
@@ -80,7 +81,8 @@ char* StrCpy(char* dst, const char* src, int size) {
 char* StrCat(char* dst, const char* src, int size) {
     if (!dst || size <= 0) return dst;
     int len = 0;
-    while (len < size - 1 && dst[len]) ++len;
+    while (len < size - 1 && dst[len])
+        ++len;
     StrCpy(dst + len, src, size - len);
     return dst;
 }
@@ -94,7 +96,8 @@ int StrCmp(const char* a, const char* b, int length, int ignoreCase) {
             ca = host::UpperCp1251(ca);
             cb = host::UpperCp1251(cb);
         }
-        if (ca != cb) return static_cast<unsigned char>(ca) < static_cast<unsigned char>(cb) ? -1 : 1;
+        if (ca != cb)
+            return static_cast<unsigned char>(ca) < static_cast<unsigned char>(cb) ? -1 : 1;
         if (!ca) return 0;
     }
     return 0;
@@ -109,10 +112,12 @@ const char* StrGetCol(const char* text, int column, const char* delimiters) {
     auto isDelim = [&](char c) { return c && std::strchr(delimiters, c) != nullptr; };
     const char* p = text;
     for (int col = 1;; ++col) {
-        while (isDelim(*p)) ++p;
+        while (isDelim(*p))
+            ++p;
         if (!*p) return out;
         const char* start = p;
-        while (*p && !isDelim(*p)) ++p;
+        while (*p && !isDelim(*p))
+            ++p;
         if (col == column) {
             std::size_t n = std::size_t(p - start);
             if (n > size - 1) n = size - 1;

@@ -5,7 +5,9 @@ PRPeriod idlePeriod;
 std::chrono::milliseconds periodLength{200};
 }  // namespace
 
-PRPeriod* RTGetIdlePeriod() { return &idlePeriod; }
+PRPeriod* RTGetIdlePeriod() {
+    return &idlePeriod;
+}
 
 void PRPeriodReset(PRPeriod* period) {
     if (period) period->start = std::chrono::steady_clock::now();
@@ -20,6 +22,10 @@ int PRPeriodEnd(PRPeriod* period, int restart) {
 }
 
 namespace host {
-void SetIdlePeriodLength(std::chrono::milliseconds length) { periodLength = length; }
-std::chrono::milliseconds IdlePeriodLength() { return periodLength; }
+void SetIdlePeriodLength(std::chrono::milliseconds length) {
+    periodLength = length;
+}
+std::chrono::milliseconds IdlePeriodLength() {
+    return periodLength;
+}
 }  // namespace host

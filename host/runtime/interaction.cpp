@@ -8,7 +8,7 @@ namespace host {
 
 namespace {
 class DefaultInteraction final : public Interaction {
-public:
+  public:
     void ErrorMessage(void*, const char*) override {
         // The text is already in the log, which reaches the console.
     }
@@ -22,7 +22,9 @@ DefaultInteraction defaultInteraction;
 Interaction* current = nullptr;
 }  // namespace
 
-Interaction& GetInteraction() { return current ? *current : defaultInteraction; }
+Interaction& GetInteraction() {
+    return current ? *current : defaultInteraction;
+}
 
 Interaction* SetInteraction(Interaction* interaction) {
     Interaction* previous = current;

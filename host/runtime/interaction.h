@@ -10,7 +10,7 @@
 namespace host {
 
 class Interaction {
-public:
+  public:
     virtual ~Interaction() = default;
     // A modal error box; returns after it is closed. Text in cp1251.
     virtual void ErrorMessage(void* owner, const char* text) = 0;

@@ -9,7 +9,9 @@
 #include "common/cp1251.h"
 #include "common/strutil.h"
 
-void HOperation::IncShow() { Show(); }
+void HOperation::IncShow() {
+    Show();
+}
 
 void HOperation::SetText(const char* format, ...) {
     if (!format) {
@@ -42,7 +44,7 @@ void HOperation::RequestAbort() {
 namespace {
 
 class TerminalOperation final : public HOperation {
-public:
+  public:
     TerminalOperation() : tty_(::isatty(STDERR_FILENO) == 1) {}
     void SetAbort(bool allow) override {
         HOperation::SetAbort(allow);
@@ -53,13 +55,14 @@ public:
         drawn_ = false;
     }
 
-protected:
+  protected:
     void Show() override {
         if (!tty_) return;
         constexpr int kWidth = 30;
         const int filled = progress_ * kWidth / 100;
         char bar[kWidth + 1];
-        for (int i = 0; i < kWidth; ++i) bar[i] = i < filled ? '#' : '.';
+        for (int i = 0; i < kWidth; ++i)
+            bar[i] = i < filled ? '#' : '.';
         bar[kWidth] = '\0';
         const std::string text = host::Cp1251ToUtf8(text_);
         std::fprintf(stderr, "\r\x1b[K[%s] %3d%% %.60s", bar, progress_, text.c_str());
@@ -67,7 +70,7 @@ protected:
         drawn_ = true;
     }
 
-private:
+  private:
     static void OnInterrupt(int) {
         HOperation* op = RTGetOperation();
         if (op && op->AbortOffered()) {
@@ -96,7 +99,9 @@ HOperation* installed = nullptr;
 
 }  // namespace
 
-HOperation* RTGetOperation() { return installed ? installed : &Terminal(); }
+HOperation* RTGetOperation() {
+    return installed ? installed : &Terminal();
+}
 
 namespace host {
 HOperation* SetOperation(HOperation* operation) {
@@ -104,5 +109,7 @@ HOperation* SetOperation(HOperation* operation) {
     installed = operation;
     return previous;
 }
-void FinishProgressLine() { Terminal().Finish(); }
+void FinishProgressLine() {
+    Terminal().Finish();
+}
 }  // namespace host

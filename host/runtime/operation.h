@@ -9,7 +9,7 @@
 #include <string>
 
 class HOperation {
-public:
+  public:
     HOperation() = default;
     virtual ~HOperation() = default;
     HOperation(const HOperation&) = delete;
@@ -35,7 +35,7 @@ public:
     int Progress() const { return progress_; }
     bool AbortOffered() const { return abortAllowed_.load(); }
 
-protected:
+  protected:
     // Draws the current state; called after every change.
     virtual void Show() {}
 

@@ -51,7 +51,9 @@ void RTLog(const char* format, ...) {
     WriteLine(line);
 }
 
-void RTLogR(const char* text) { WriteLine(text ? text : ""); }
+void RTLogR(const char* text) {
+    WriteLine(text ? text : "");
+}
 
 void RTErrorMessage(void* owner, const char* format, ...) {
     va_list args;

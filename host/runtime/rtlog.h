@@ -25,14 +25,14 @@ void SetLogConsole(bool console);
 
 // While alive, every log line (cp1251, as logged) is also kept in `lines`.
 class LogCapture {
-public:
+  public:
     LogCapture();
     ~LogCapture();
     LogCapture(const LogCapture&) = delete;
     LogCapture& operator=(const LogCapture&) = delete;
     std::vector<std::string> lines;
 
-private:
+  private:
     LogCapture* previous_;
 };
 

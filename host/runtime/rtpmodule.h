@@ -51,7 +51,7 @@ static_assert(sizeof(RTPInfo) == 36 + 3 * sizeof(void*) + 60);
 #pragma pack(push, 1)
 // The twelve operations, in table order. Every operation is abstract here.
 class HPackageInfo {
-public:
+  public:
     virtual void PackageOp1() = 0;
     virtual void PackageOp2() = 0;
     virtual void PackageOp3() = 0;
@@ -73,24 +73,24 @@ public:
     const char* Name;         // cp1251, static in the module
     const char* Description;  // cp1251, static in the module
 
-protected:
+  protected:
     HPackageInfo() = default;
     ~HPackageInfo() = default;
 };
 
 class HLibPackageInfo : public HPackageInfo {
-protected:
+  protected:
     HLibPackageInfo() = default;
     ~HLibPackageInfo() = default;
 };
 
 class RTPModule : public HLibPackageInfo {
-public:
+  public:
     int32_t ModuleKind;
     uint8_t ModuleState;
     PRTime ReportTime;  // set by the host: the end of the report period
 
-protected:
+  protected:
     RTPModule() = default;
     ~RTPModule() = default;
 };

@@ -1,0 +1,24 @@
+// rthost: the host program of Tripwatch on Linux. It loads the report module
+// (libTripplug.so), drives it through its descriptor, and keeps the host's data:
+// configurations, the hour archive and the report jobs under a home folder.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <exception>
+
+#include "cmd_info.h"
+
+int main(int argc, char** argv) {
+    CLI::App app{"rthost - the Tripwatch host"};
+    app.require_subcommand(1);
+    int exitCode = 0;
+    AddInfoCommand(app, exitCode);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "rthost: %s\n", e.what());
+        return 2;
+    }
+    return exitCode;
+}

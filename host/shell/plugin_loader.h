@@ -1,0 +1,32 @@
+// Loads a report module (a shared library exporting QueryPackageInfo), checks
+// its descriptor and owns both. The library stays loaded while the object lives.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "runtime/rtpmodule.h"
+
+namespace host {
+
+class LoadedPlugin {
+  public:
+    // Loads the library at `path` (UTF-8 file name). Null with a readable reason
+    // in *error when it cannot be loaded, has no entry or gives no valid descriptor.
+    static std::unique_ptr<LoadedPlugin> Load(const std::string& path, std::string* error);
+    ~LoadedPlugin();
+    LoadedPlugin(const LoadedPlugin&) = delete;
+    LoadedPlugin& operator=(const LoadedPlugin&) = delete;
+
+    RTPModule& Module() { return *module_; }
+
+  private:
+    LoadedPlugin(void* handle, RTPModule* module) : handle_(handle), module_(module) {}
+    void* handle_;
+    RTPModule* module_;
+};
+
+// The default module path: libTripplug.so beside the running program.
+std::string DefaultPluginPath();
+
+}  // namespace host

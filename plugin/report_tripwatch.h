@@ -1,0 +1,40 @@
+// The plug-in's descriptor: ReportTripwatch implements the report operations
+// (5 to 12), PC_t the four package operations. The host reads the object
+// directly; its layout is fixed by RTPModule.
+#pragma once
+
+#include "runtime/rtpmodule.h"
+
+#pragma pack(push, 1)
+class ReportTripwatch : public RTPModule {
+  public:
+    void Init(const RTPInfo* info) override;
+    void Done() override;
+    bool Probe() override;
+    QDialog* CreateGlobalDialog() override;
+    QDialog* CreateLocalDialog() override;
+    void LoadDialog(QDialog* dialog, HConfigItem* settings) override;
+    void SaveDialog(QDialog* dialog, HConfigItem* settings) override;
+    const char* Run(HConfigItem* settings) override;
+
+  protected:
+    ReportTripwatch() = default;
+    ~ReportTripwatch() = default;
+};
+
+class PC_t final : public ReportTripwatch {
+  public:
+    PC_t() = default;
+    ~PC_t() = default;
+    void PackageOp1() override {}
+    void PackageOp2() override {}
+    void PackageOp3() override {}
+    void PackageOp4() override {}
+};
+#pragma pack(pop)
+
+extern "C" {
+// A new descriptor (owned by the caller, free with ::operator delete), or null
+// when it cannot be allocated. The argument is ignored.
+__attribute__((visibility("default"))) HPackageInfo* QueryPackageInfo(int32_t);
+}

@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <fstream>
+#include <set>
+
+#include "common/basearray.h"
+#include "common/cp1251.h"
+#include "common/lasterror.h"
+#include "common/lzhstream.h"
+#include "common/osfile.h"
+#include "common/paths.h"
+#include "test_env.h"
+
+using namespace host::literals;
+
+namespace {
+
+TEST(Paths, SeparatorsAndTheStartFolder) {
+    char p[kMaxPath] = "Reports";
+    EXPECT_STREQ(AddLastSlash(p), "Reports/");
+    EXPECT_STREQ(AddLastSlash(p), "Reports/");
+    char w[kMaxPath] = "C:\\Reports\\";
+    EXPECT_STREQ(AddLastSlash(w), "C:\\Reports\\");
+    char e[kMaxPath] = "";
+    EXPECT_STREQ(AddLastSlash(e), "");
+
+    char out[kMaxPath];
+    EXPECT_STREQ(FPath(out, "/data/Reports/Report 07-12-2026.twr"), "/data/Reports/");
+    EXPECT_STREQ(FPath(out, "D:\\Reports\\Report.twr"), "D:/Reports/");
+    EXPECT_STREQ(FPath(out, "Report.twr"), "");
+
+    host::SetStartupDir("/srv/plant");
+    EXPECT_STREQ(GetStartupDir(), "/srv/plant/");
+    EXPECT_STREQ(MakeStartLocalPath(out, "Reports"), "/srv/plant/Reports");
+    EXPECT_STREQ(MakeStartLocalPath(out, "Templates\\Tripwatch.xls"),
+                 "/srv/plant/Templates/Tripwatch.xls");
+    EXPECT_STREQ(MakeStartLocalPath(out, "/var/reports/"), "/var/reports/");
+    EXPECT_STREQ(MakeStartRelativePath(out, "/srv/plant/Reports/Day"), "Reports/Day");
+    EXPECT_STREQ(MakeStartRelativePath(out, "/var/reports"), "/var/reports");
+    // Inverse of each other below the start folder.
+    char back[kMaxPath];
+    EXPECT_STREQ(MakeStartLocalPath(back, MakeStartRelativePath(out, "/srv/plant/a/b")),
+                 "/srv/plant/a/b");
+    host::SetStartupDir(nullptr);
+}
+
+TEST(Files, Cp1251NamesBecomeUtf8OnDisk) {
+    const std::string dir = twtest::FreshDir("names");
+    const std::string cpDir = host::Utf8ToCp1251Lossy(dir);
+    const std::string name = cpDir + "Отчет.txt"_cp;
+    {
+        auto f = host::OpenFile(name.c_str(), "w");
+        ASSERT_TRUE(f);
+    }
+    EXPECT_TRUE(std::ifstream(dir + "Отчет.txt").good());
+    EXPECT_TRUE(host::FileExists(name.c_str()));
+    std::ofstream(dir + "漢.txt") << "x";  // no cp1251 form: not listed
+    std::filesystem::create_directory(dir + "Папка");
+    std::set<std::string> seen;
+    ASSERT_TRUE(host::ForEachDirEntry(cpDir.c_str(), [&](const char* n, bool folder) {
+        seen.insert(std::string(n) + (folder ? "/" : ""));
+        return true;
+    }));
+    EXPECT_EQ(seen, (std::set<std::string>{"Отчет.txt"_cp, std::string("Папка"_cp) + "/"}));
+    EXPECT_TRUE(host::DeleteFile(name.c_str()));
+    EXPECT_FALSE(host::DeleteFile(name.c_str()));
+    EXPECT_EQ(GetIOErrorN(), unsigned(ENOENT));
+    EXPECT_FALSE(
+        host::ForEachDirEntry((cpDir + "missing").c_str(), [](const char*, bool) { return true; }));
+}
+
+TEST(Files, AtomicWriteKeepsTheOldFileOnFailure) {
+    const std::string dir = twtest::FreshDir("atomic");
+    const std::string path = dir + "a.json";
+    ASSERT_TRUE(host::WriteFileAtomically(path.c_str(), "one"));
+    ASSERT_TRUE(host::WriteFileAtomically(path.c_str(), "two"));
+    std::string text;
+    ASSERT_TRUE(host::ReadWholeFile(path.c_str(), text));
+    EXPECT_EQ(text, "two");
+    EXPECT_FALSE(host::WriteFileAtomically((dir + "no/such/a.json").c_str(), "x"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
+}
+
+TEST(Streams, RoundTripPlainFilesAndFailures) {
+    const std::string dir = twtest::FreshDir("streams");
+    std::string payload;
+    for (int i = 0; i < 300000; ++i)
+        payload.push_back(char(i * 7 % 251));
+    const std::string path = dir + "r.twr";
+    {
+        LZHFileOStream out(4);
+        ASSERT_TRUE(out.Assign(path.c_str()));
+        ASSERT_TRUE(out.Write(payload.data(), 100));
+        ASSERT_TRUE(out.Write(payload.data() + 100, payload.size() - 100));
+        ASSERT_TRUE(out.Close());
+    }
+    auto in = OpenStreamFile(path.c_str());
+    ASSERT_TRUE(in);
+    std::string back(payload.size() + 10, '\0');
+    EXPECT_EQ(in->Read(back.data(), back.size()), payload.size());
+    back.resize(payload.size());
+    EXPECT_EQ(back, payload);
+    EXPECT_EQ(in->Read(back.data(), 1), 0u);
+
+    // A plain file reads as it is.
+    std::ofstream(dir + "plain.bin", std::ios::binary) << "TWW\x01plain";
+    auto plain = OpenStreamFile((dir + "plain.bin").c_str());
+    ASSERT_TRUE(plain);
+    char buf[32] = {};
+    EXPECT_EQ(plain->Read(buf, sizeof buf), 9u);
+    EXPECT_STREQ(buf, "TWW\x01plain");
+
+    EXPECT_FALSE(OpenStreamFile((dir + "missing.twr").c_str()));
+    EXPECT_EQ(GetIOErrorN(), unsigned(ENOENT));
+
+    // A full disk is reported, at the latest when the stream is closed.
+    LZHFileOStream full(4);
+    ASSERT_TRUE(full.Assign("/dev/full"));
+    bool ok = full.Write(payload.data(), payload.size());
+    ok = full.Close() && ok;
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(GetIOErrorN(), unsigned(ENOSPC));
+}
+
+TEST(LastError, BothSettersAndTheirTexts) {
+    SetError("Датчик \"%s\" не найден в данных"_cp, "T1");
+    EXPECT_STREQ(GetIOErrorS_GUI(-2), "Датчик \"T1\" не найден в данных"_cp);
+    SetErrorN(1223);
+    EXPECT_EQ(GetIOErrorN(), 1223u);
+    EXPECT_STREQ(GetIOErrorS_GUI(-2), "Операция отменена пользователем"_cp);
+    SetErrorN(ENOENT);
+    EXPECT_STREQ(GetIOErrorS_GUI(-2), "No such file or directory (2)");
+    SetErrorN(0x12345);
+    EXPECT_STREQ(GetIOErrorS_GUI(-2), "Ошибка 74565"_cp);
+}
+
+struct Rec {
+    int a;
+    char b[3];
+};
+
+TEST(Arrays, ElementsByValueAndIndexBounds) {
+    MyRefArray<Rec> arr(2, 2);
+    EXPECT_EQ(arr.ItemINT(0), nullptr);
+    for (int i = 0; i < 1000; ++i) {
+        Rec r{i, {char('a' + i % 26), 0, 0}};
+        Rec* added = arr.Add(r);
+        r.a = -1;  // the array holds its own copy
+        EXPECT_EQ(added->a, i);
+    }
+    EXPECT_EQ(arr.Count(), 1000);
+    EXPECT_EQ(arr.ItemINT(-1), nullptr);
+    EXPECT_EQ(arr.ItemINT(1000), nullptr);
+    EXPECT_EQ(arr.AddINT(nullptr)->a, 0);  // a zero element
+    arr.DeleteNum(0);
+    EXPECT_EQ(arr.ItemINT(0)->a, 1);
+    EXPECT_TRUE(arr.Swap(0, 1));
+    EXPECT_EQ(arr.ItemINT(0)->a, 2);
+    EXPECT_FALSE(arr.Swap(0, 5000));
+    arr.DeleteNum(5000);  // out of range: nothing happens
+    EXPECT_EQ(arr.Count(), 1000);
+    BaseArray& base = arr;
+    base.DeleteAll();  // through the base's slot
+    EXPECT_EQ(arr.Count(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,87 @@
+#include "common/prtime.h"
+
+#include <gtest/gtest.h>
+
+#include "test_env.h"
+
+namespace {
+
+PRTime At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
+    PRTime t;
+    return t.Set(y, mo, d, h, mi, s);
+}
+
+TEST(PRTime, SecondsFollowTheProcessTimeZone) {
+    {
+        twtest::ScopedTimeZone tz("UTC");
+        EXPECT_EQ(PRTime().Set(time_t(0)), At(1970, 1, 1));
+        EXPECT_EQ(At(2026, 12, 7, 23, 59, 59).GetTT(), time_t(1796687999));
+    }
+    {
+        twtest::ScopedTimeZone tz("Europe/Moscow");
+        EXPECT_EQ(PRTime().Set(time_t(0)), At(1970, 1, 1, 3));
+        EXPECT_EQ(At(2026, 12, 7, 23, 59, 59).GetTT(), time_t(1796687999 - 3 * 3600));
+    }
+}
+
+TEST(PRTime, DaylightSavingDaysHaveTheirTrueLength) {
+    twtest::ScopedTimeZone tz("Europe/Berlin");
+    // Spring: 2026-03-29 lasts 23 hours; autumn: 2026-10-25 lasts 25 hours.
+    EXPECT_EQ(At(2026, 3, 30).GetTT() - At(2026, 3, 29).GetTT(), 23 * 3600);
+    EXPECT_EQ(At(2026, 10, 26).GetTT() - At(2026, 10, 25).GetTT(), 25 * 3600);
+    // A day back from the end of the spring day by seconds lands an hour off
+    // midnight, as local time must.
+    PRTime start;
+    start.Set(At(2026, 3, 30).GetTT() - 86400);
+    EXPECT_EQ(start, At(2026, 3, 28, 23));
+    // Every second of the autumn day converts back to itself, but the repeated
+    // hour, which local time cannot tell apart.
+    const time_t from = At(2026, 10, 25).GetTT();
+    for (time_t s = from; s < from + 25 * 3600; s += 601) {
+        PRTime t;
+        t.Set(s);
+        if (t.Hour == 2) continue;
+        EXPECT_EQ(t.GetTT(), s) << t.GetStr();
+    }
+}
+
+TEST(PRTime, PlatformDateTimeAroundItsEpochAnd1970) {
+    EXPECT_DOUBLE_EQ(At(1899, 12, 30).GetDateTime(), 0.0);
+    EXPECT_DOUBLE_EQ(At(1899, 12, 31, 12).GetDateTime(), 1.5);
+    EXPECT_DOUBLE_EQ(At(1899, 12, 29, 6).GetDateTime(), -1.25);
+    EXPECT_DOUBLE_EQ(At(1970, 1, 1).GetDateTime(), 25569.0);
+    EXPECT_DOUBLE_EQ(At(2026, 12, 7, 12).GetDateTime(), 46363.5);
+
+    PRTime t;
+    EXPECT_EQ(t.SetDateTime(0.0), At(1899, 12, 30));
+    EXPECT_EQ(t.SetDateTime(-1.25), At(1899, 12, 29, 6));
+    EXPECT_EQ(t.SetDateTime(25569.75), At(1970, 1, 1, 18));
+    // Date of one value, time of day of the other.
+    EXPECT_EQ(t.Set(46363.9, 25569.5), At(2026, 12, 7, 12));
+    // A fraction a hair below midnight rounds to the next day, not to 24:00:00.
+    EXPECT_EQ(t.SetDateTime(46363.0 + 86399.9999 / 86400.0), At(2026, 12, 8));
+    for (double dt : {-600000.5, -1.0, 0.25, 25569.0, 46363.123456, 2958465.99})
+        EXPECT_NEAR(t.SetDateTime(dt).GetDateTime(), dt, 0.5 / 86400) << dt;
+}
+
+TEST(PRTime, TextsAndComparison) {
+    const PRTime t = At(2026, 12, 7, 9, 5, 3);
+    EXPECT_STREQ(t.GetStr(), "07.12.2026 09:05:03");
+    EXPECT_STREQ(t.GetStr(nullptr, 0, "%H:%M:%S"), "09:05:03");
+    EXPECT_STREQ(t.GetStr(nullptr, 0, "%Y-%m-%d %%%q"), "2026-12-07 %%q");
+    char small[6];
+    EXPECT_STREQ(t.GetStr(small, sizeof small, "%H:%M:%S"), "09:05");
+    // Several texts in one expression stay apart.
+    const std::string both = std::string(t.GetStr()) + "|" + At(2027, 1, 1).GetStr();
+    EXPECT_EQ(both, "07.12.2026 09:05:03|01.01.2027 00:00:00");
+
+    EXPECT_LT(At(2026, 12, 7, 23, 59, 59), At(2026, 12, 8));
+    EXPECT_GE(At(2026, 12, 8), At(2026, 12, 8));
+    EXPECT_LT(At(2026, 1, 31), At(2026, 2, 1));
+    PRTime z = t;
+    z.Zero();
+    EXPECT_TRUE(z.IsZero());
+    EXPECT_EQ(z.GetTT(), time_t(-1));
+}
+
+}  // namespace

@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <thread>
+
+#include "common/cp1251.h"
+#include "runtime/runtime.h"
+#include "test_env.h"
+
+using namespace host::literals;
+
+namespace {
+
+TEST(Log, LinesReachCaptureFileAndListener) {
+    const std::string dir = twtest::FreshDir("log");
+    ASSERT_TRUE(RTInitialize(dir.c_str(), "Log/host.log"));
+    std::vector<std::string> heard;
+    host::SetLogListener([&](const std::string& l) { heard.push_back(l); });
+    {
+        host::LogCapture capture;
+        RTLog("TW: Запрос данных. Конфигурация за %s..."_cp, "07.12.2026 00:00:00");
+        RTLogR("Формирование отчета..."_cp);
+        ASSERT_EQ(capture.lines.size(), 2u);
+        EXPECT_EQ(capture.lines[0],
+                  std::string("TW: Запрос данных. Конфигурация за 07.12.2026 00:00:00..."_cp));
+        EXPECT_EQ(capture.lines[1], std::string("Формирование отчета..."_cp));
+    }
+    host::SetLogListener(nullptr);
+    EXPECT_EQ(heard.size(), 2u);
+    RTShutdown();
+    std::ifstream file(dir + "Log/host.log");
+    std::string first;
+    std::getline(file, first);
+    // "YYYY-MM-DD HH:MM:SS " then the line in UTF-8.
+    ASSERT_GT(first.size(), 20u);
+    EXPECT_EQ(first.substr(20), "TW: Запрос данных. Конфигурация за 07.12.2026 00:00:00...");
+    EXPECT_EQ(first[4], '-');
+}
+
+class ScriptedInteraction : public host::Interaction {
+  public:
+    std::vector<std::string> errors;
+    void ErrorMessage(void*, const char* text) override { errors.push_back(text); }
+    bool AskYesNo(void*, const char*, bool) override { return true; }
+    bool SelectDirectory(void*, const char*, std::string& f, int) override {
+        f = "/picked";
+        return true;
+    }
+    bool OpenFileName(void*, const char*, const char*, std::string&) override { return false; }
+    bool SaveFileName(void*, const char*, const char*, std::string&) override { return false; }
+};
+
+TEST(Interaction, ErrorBoxesGoThroughTheInstalledInterface) {
+    ScriptedInteraction scripted;
+    host::SetInteraction(&scripted);
+    host::LogCapture capture;
+    RTErrorMessage(nullptr, "Ошибка загрузки данных\nФайл: %s"_cp, "a.ws");
+    host::SetInteraction(nullptr);
+    ASSERT_EQ(scripted.errors.size(), 1u);
+    EXPECT_EQ(scripted.errors[0], std::string("Ошибка загрузки данных\nФайл: a.ws"_cp));
+    EXPECT_EQ(capture.lines, scripted.errors);
+    // The default interaction never waits for an answer.
+    EXPECT_FALSE(host::GetInteraction().AskYesNo(nullptr, "?", false));
+}
+
+TEST(IdlePeriod, ElapsesOnlyAfterItsLength) {
+    PRPeriod* p = RTGetIdlePeriod();
+    host::SetIdlePeriodLength(std::chrono::milliseconds(50));
+    PRPeriodReset(p);
+    EXPECT_EQ(PRPeriodEnd(p, 1), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    EXPECT_NE(PRPeriodEnd(p, 1), 0);
+    EXPECT_EQ(PRPeriodEnd(p, 1), 0);  // restarted by the elapsed poll
+    host::SetIdlePeriodLength(std::chrono::milliseconds(0));
+    EXPECT_NE(PRPeriodEnd(p, 1), 0);
+    host::SetIdlePeriodLength(std::chrono::milliseconds(200));
+}
+
+TEST(Operation, AbortOnlyWhileOffered) {
+    HOperation* op = RTGetOperation();
+    op->IncShow();
+    op->SetAbort(false);
+    op->RequestAbort();
+    EXPECT_FALSE(op->isAborted());
+    op->SetAbort(true);
+    op->RequestAbort();
+    EXPECT_TRUE(op->isAborted());
+    op->SetAbort(false);
+    EXPECT_FALSE(op->isAborted());
+
+    op->SetText("Формирование отчета %d/%d..."_cp, 3, 10);
+    EXPECT_EQ(op->Text(), std::string("Формирование отчета 3/10..."_cp));
+    op->SetText(nullptr);
+    EXPECT_EQ(op->Text(), "");
+    op->SetProgress(250);
+    EXPECT_EQ(op->Progress(), 100);
+    op->SetProgress(0);
+}
+
+}  // namespace
