@@ -9,7 +9,7 @@
 #include <string>
 
 class HConfigItem {
-public:
+  public:
     virtual ~HConfigItem() = default;
 
     virtual bool GetBool(const char* key, bool defaultValue) = 0;

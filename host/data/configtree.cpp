@@ -1,0 +1,230 @@
+#include "configtree.h"
+
+#include <cmath>
+#include <limits>
+#include <map>
+
+#include <nlohmann/json.hpp>
+
+#include "common/cp1251.h"
+#include "common/lasterror.h"
+#include "common/osfile.h"
+#include "common/strutil.h"
+
+using namespace host::literals;
+using Json = nlohmann::ordered_json;
+
+// A node finds its JSON object anew on every access through its parent, so that
+// a node stays valid whatever happens to the object's storage (an ordered object
+// moves its members when it grows) and whatever a write does to the key.
+class HConfigTree::Node final : public HConfigItem {
+  public:
+    Node(HConfigTree::Impl* tree, Node* parent, std::string name)
+        : tree_(tree), parent_(parent), name_(std::move(name)) {}
+
+    bool GetBool(const char* key, bool defaultValue) override {
+        const Json* v = Find(key);
+        return v && v->is_boolean() ? v->get<bool>() : defaultValue;
+    }
+    int32_t GetInt(const char* key, int32_t defaultValue) override {
+        const Json* v = Find(key);
+        if (!v) return defaultValue;
+        if (v->is_number_unsigned()) {
+            const auto u = v->get<uint64_t>();
+            return u <= uint64_t(std::numeric_limits<int32_t>::max()) ? int32_t(u) : defaultValue;
+        }
+        if (v->is_number_integer()) {
+            const auto i = v->get<int64_t>();
+            return i >= std::numeric_limits<int32_t>::min() &&
+                           i <= std::numeric_limits<int32_t>::max()
+                       ? int32_t(i)
+                       : defaultValue;
+        }
+        return defaultValue;
+    }
+    double GetDate(const char* key, double defaultValue) override {
+        const Json* v = Find(key);
+        return v && v->is_number() ? v->get<double>() : defaultValue;
+    }
+    const char* GetStr(const char* key, const char* defaultValue) override {
+        const Json* v = Find(key);
+        if (!v || !v->is_string()) return defaultValue;
+        text_ = host::Utf8ToCp1251Lossy(v->get_ref<const std::string&>());
+        return text_.c_str();
+    }
+
+    void SetBool(const char* key, bool value) override { Put(key, Json(value)); }
+    void SetByte(const char* key, uint8_t value) override { Put(key, Json(value)); }
+    void SetWord(const char* key, uint16_t value) override { Put(key, Json(value)); }
+    void SetInt(const char* key, int32_t value) override { Put(key, Json(value)); }
+    void SetDate(const char* key, double value) override {
+        // JSON has no NaN or infinity; such a date is stored as 0 (no date).
+        Put(key, Json(std::isfinite(value) ? value : 0.0));
+    }
+    void SetStr(const char* key, const char* value) override {
+        Put(key, Json(host::Cp1251ToUtf8(value ? value : "")));
+    }
+
+    HConfigItem* GetChild(const char* name) override;
+
+    // The node's object; null when it does not exist (read-only tree), created
+    // (replacing a value of another kind) when `create` is set.
+    Json* Resolve(bool create);
+
+  private:
+    const Json* Find(const char* key) {
+        Json* obj = Resolve(false);
+        if (!obj || !key) return nullptr;
+        auto it = obj->find(key);
+        return it == obj->end() ? nullptr : &*it;
+    }
+    void Put(const char* key, Json value);
+
+    HConfigTree::Impl* tree_;
+    Node* parent_;
+    std::string name_;  // the key in the parent's object (UTF-8)
+    std::string text_;  // the last text handed out by GetStr
+    std::map<std::string, std::unique_ptr<Node>> children_;
+};
+
+struct HConfigTree::Impl {
+    Json doc = Json::object();
+    bool readOnly = false;
+    std::unique_ptr<Node> root;
+};
+
+Json* HConfigTree::Node::Resolve(bool create) {
+    if (!parent_) return &tree_->doc;
+    Json* p = parent_->Resolve(create);
+    if (!p) return nullptr;
+    auto it = p->find(name_);
+    if (it != p->end() && it->is_object()) return &*it;
+    if (!create) return nullptr;
+    Json& slot = (*p)[name_];
+    slot = Json::object();
+    return &slot;
+}
+
+void HConfigTree::Node::Put(const char* key, Json value) {
+    if (tree_->readOnly || !key) return;
+    Json* obj = Resolve(true);
+    (*obj)[std::string(key)] = std::move(value);
+}
+
+HConfigItem* HConfigTree::Node::GetChild(const char* name) {
+    if (!name) return nullptr;
+    const std::string key = host::Cp1251ToUtf8(name);
+    if (tree_->readOnly) {
+        Json* obj = Resolve(false);
+        if (!obj) return nullptr;
+        auto it = obj->find(key);
+        if (it == obj->end() || !it->is_object()) return nullptr;
+    } else {
+        Json* obj = Resolve(true);
+        auto it = obj->find(key);
+        if (it == obj->end() || !it->is_object()) (*obj)[key] = Json::object();
+    }
+    auto& child = children_[key];
+    if (!child) child = std::make_unique<Node>(tree_, this, key);
+    return child.get();
+}
+
+HConfigTree::HConfigTree() : impl_(std::make_unique<Impl>()) {
+    impl_->root = std::make_unique<Node>(impl_.get(), nullptr, std::string());
+}
+
+HConfigTree::~HConfigTree() = default;
+
+HConfigItem* HConfigTree::Root() {
+    return impl_->root.get();
+}
+
+namespace {
+// Line and column (from 1) of a byte offset in a text.
+void LineColumn(const std::string& text, std::size_t offset, int& line, int& column) {
+    line = 1;
+    column = 1;
+    for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            column = 1;
+        } else if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+            ++column;
+        }
+    }
+}
+}  // namespace
+
+bool HConfigTree::Load(const char* path, bool readOnly) {
+    const std::string file = path ? path : "";
+    Json doc = Json::object();
+    if (host::FileExists(file.c_str())) {
+        std::string text;
+        if (!host::ReadWholeFile(file.c_str(), text, std::size_t(64) << 20)) {
+            const std::string reason = GetIOErrorS_GUI(-2);
+            SetError("%s \"%s\": %s", "Файл настроек"_cp, file.c_str(), reason.c_str());
+            return false;
+        }
+        try {
+            doc = Json::parse(text);
+        } catch (const Json::parse_error& e) {
+            int line = 0, column = 0;
+            // The parser reports the offset one past the byte it stopped at.
+            LineColumn(text, e.byte > 0 ? e.byte - 1 : 0, line, column);
+            SetError("%s \"%s\" %s %d, %s %d", "Файл настроек"_cp, file.c_str(),
+                     "поврежден: ошибка JSON в строке"_cp, line, "позиция"_cp, column);
+            return false;
+        }
+        if (!doc.is_object()) {
+            SetError("%s \"%s\" %s", "Файл настроек"_cp, file.c_str(),
+                     "поврежден: корень не объект JSON"_cp);
+            return false;
+        }
+    }
+    impl_ = std::make_unique<Impl>();
+    impl_->doc = std::move(doc);
+    impl_->readOnly = readOnly;
+    impl_->root = std::make_unique<Node>(impl_.get(), nullptr, std::string());
+    path_ = file;
+    readOnly_ = readOnly;
+    return true;
+}
+
+std::string HConfigTree::Dump() const {
+    return impl_->doc.dump(2) + "\n";
+}
+
+bool HConfigTree::Save() {
+    if (path_.empty()) {
+        SetError("%s", "Файл настроек не задан"_cp);
+        return false;
+    }
+    return SaveAs(path_.c_str());
+}
+
+bool HConfigTree::SaveAs(const char* path) {
+    if (readOnly_) {
+        SetError("%s \"%s\" %s", "Файл настроек"_cp, path ? path : "",
+                 "открыт только для чтения"_cp);
+        return false;
+    }
+    if (!path || !*path) {
+        SetError("%s", "Файл настроек не задан"_cp);
+        return false;
+    }
+    if (!host::WriteFileAtomically(path, Dump())) {
+        const std::string reason = GetIOErrorS_GUI(-2);
+        SetError("%s \"%s\" %s: %s", "Файл настроек"_cp, path, "не записан"_cp, reason.c_str());
+        return false;
+    }
+    path_ = path;
+    return true;
+}
+
+namespace host {
+std::string JobFilePath(const char* home, const char* jobName) {
+    std::string p = home ? home : "";
+    if (!p.empty() && p.back() != '/' && p.back() != '\\') p += '/';
+    return p + "Jobs/" + (jobName ? jobName : "") + ".json";
+}
+}  // namespace host
