@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <string>
 
+#include "common/prtime.h"
+
 namespace twtest {
 
 // The scratch folder of this test binary (created on first use), with a final '/'.
@@ -34,6 +36,7 @@ class ScopedTimeZone {
         if (const char* old = std::getenv("TZ")) previous_ = old, had_ = true;
         setenv("TZ", zone, 1);
         tzset();
+        host::ResetLocalTimeCache();
     }
     ~ScopedTimeZone() {
         if (had_)
@@ -41,6 +44,7 @@ class ScopedTimeZone {
         else
             unsetenv("TZ");
         tzset();
+        host::ResetLocalTimeCache();
     }
 
   private:

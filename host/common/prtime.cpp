@@ -1,5 +1,6 @@
 #include "prtime.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -106,9 +107,40 @@ PRTime& PRTime::SetDateTime(double dateTime) {
     return Set(dateTime, dateTime);
 }
 
+namespace host {
+namespace {
+// mktime for a whole local hour, remembered: the offset between local calendar
+// seconds and seconds since 1970 is the same across an hour in every zone that
+// changes its offset on whole hours, so the incident scan, which converts
+// millions of sample times, asks the C library once per hour.
+struct HourOffset {
+    long hourKey = -1;
+    time_t offset = 0;
+    unsigned generation = 0;
+};
+std::atomic<unsigned> timeZoneGeneration{1};
+}  // namespace
+
+void ResetLocalTimeCache() {
+    ++timeZoneGeneration;
+}
+
+}  // namespace host
+
 time_t PRTime::GetTT(int* msec) const {
     if (msec) *msec = 0;
     if (IsZero()) return time_t(-1);
+    const bool plain = Month >= 1 && Month <= 12 && Day >= 1 && Day <= 31 && Hour < 24 &&
+                       Minute < 60 && Second < 60;
+    const long days = host::DaysFromCivil(Year, Month, Day);
+    const long hourKey = days * 24 + Hour;
+    constexpr int kSlots = 256;
+    thread_local host::HourOffset cache[kSlots];
+    host::HourOffset& slot = cache[std::size_t(hourKey) % kSlots];
+    const unsigned generation = host::timeZoneGeneration.load(std::memory_order_relaxed);
+    const time_t naive = time_t(days) * 86400 + Hour * 3600 + Minute * 60 + Second;
+    if (plain && slot.hourKey == hourKey && slot.generation == generation)
+        return naive + slot.offset;
     struct tm tm {};
     tm.tm_year = Year - 1900;
     tm.tm_mon = Month - 1;
@@ -117,7 +149,26 @@ time_t PRTime::GetTT(int* msec) const {
     tm.tm_min = Minute;
     tm.tm_sec = Second;
     tm.tm_isdst = -1;
-    return mktime(&tm);
+    const time_t t = mktime(&tm);
+    if (!plain || t == time_t(-1)) return t;
+    // Only an hour whose start and end convert with the same offset is cached.
+    struct tm a {
+    }, b{};
+    a.tm_year = b.tm_year = Year - 1900;
+    a.tm_mon = b.tm_mon = Month - 1;
+    a.tm_mday = b.tm_mday = Day;
+    a.tm_hour = b.tm_hour = Hour;
+    b.tm_min = 59;
+    b.tm_sec = 59;
+    a.tm_isdst = b.tm_isdst = -1;
+    const time_t ta = mktime(&a), tb = mktime(&b);
+    const time_t na = naive - Minute * 60 - Second;
+    if (ta - na == t - naive && tb - (na + 3599) == t - naive) {
+        slot.hourKey = hourKey;
+        slot.offset = t - naive;
+        slot.generation = generation;
+    }
+    return t;
 }
 
 double PRTime::GetDateTime() const {

@@ -68,4 +68,6 @@ long DaysFromCivil(int year, int month, int day);
 void CivilFromDays(long days, int& year, int& month, int& day);
 // The platform date-time of "now" (local time).
 double NowDateTime();
+// Forgets remembered local-time offsets; call after changing TZ and tzset().
+void ResetLocalTimeCache();
 }  // namespace host

@@ -45,6 +45,29 @@ TEST(PRTime, DaylightSavingDaysHaveTheirTrueLength) {
     }
 }
 
+TEST(PRTime, RememberedHourOffsetsAgreeWithTheCLibrary) {
+    for (const char* zone : {"Europe/Berlin", "America/St_Johns", "Australia/Lord_Howe", "UTC"}) {
+        twtest::ScopedTimeZone tz(zone);
+        for (int day : {0, 1}) {
+            const int month = day == 0 ? 3 : 10;
+            for (int d = 1; d <= 31; d += (d >= 24 ? 1 : 10)) {
+                for (int minute = 0; minute < 24 * 60; minute += 13) {
+                    const PRTime t = At(2026, month, d, minute / 60, minute % 60, minute % 60);
+                    struct tm tm {};
+                    tm.tm_year = 2026 - 1900;
+                    tm.tm_mon = month - 1;
+                    tm.tm_mday = d;
+                    tm.tm_hour = t.Hour;
+                    tm.tm_min = t.Minute;
+                    tm.tm_sec = t.Second;
+                    tm.tm_isdst = -1;
+                    ASSERT_EQ(t.GetTT(), mktime(&tm)) << zone << " " << t.GetStr();
+                }
+            }
+        }
+    }
+}
+
 TEST(PRTime, PlatformDateTimeAroundItsEpochAnd1970) {
     EXPECT_DOUBLE_EQ(At(1899, 12, 30).GetDateTime(), 0.0);
     EXPECT_DOUBLE_EQ(At(1899, 12, 31, 12).GetDateTime(), 1.5);
