@@ -15,8 +15,8 @@ namespace host::xls {
 namespace {
 
 constexpr uint32_t kSectorSize = 512;
-constexpr uint32_t kEntriesPerFatSector = kSectorSize / 4;          // 128
-constexpr uint32_t kHeaderDifatSlots = 109;                           // FAT sectors named in the header
+constexpr uint32_t kEntriesPerFatSector = kSectorSize / 4;  // 128
+constexpr uint32_t kHeaderDifatSlots = 109;                 // FAT sectors named in the header
 constexpr uint32_t kEntriesPerDifatSector = kEntriesPerFatSector - 1;  // the last slot chains
 
 constexpr uint32_t kFreeSect = 0xFFFFFFFF;
@@ -26,7 +26,9 @@ constexpr uint32_t kDifSect = 0xFFFFFFFC;
 constexpr uint32_t kNoStream = 0xFFFFFFFF;
 constexpr uint32_t kMaxRegularSector = 0xFFFFFFFA;
 
-uint32_t CeilDiv(uint64_t a, uint64_t b) { return static_cast<uint32_t>((a + b - 1) / b); }
+uint32_t CeilDiv(uint64_t a, uint64_t b) {
+    return static_cast<uint32_t>((a + b - 1) / b);
+}
 
 void PutU16(std::vector<uint8_t>& out, std::size_t at, uint16_t v) {
     out[at] = static_cast<uint8_t>(v);
@@ -34,15 +36,19 @@ void PutU16(std::vector<uint8_t>& out, std::size_t at, uint16_t v) {
 }
 
 void PutU32(std::vector<uint8_t>& out, std::size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        out[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-std::size_t SectorOffset(uint32_t sector) { return (std::size_t(sector) + 1) * kSectorSize; }
+std::size_t SectorOffset(uint32_t sector) {
+    return (std::size_t(sector) + 1) * kSectorSize;
+}
 
 // One 128-byte directory entry at `at`. An empty name makes an unused entry.
 void PutDirectoryEntry(std::vector<uint8_t>& out, std::size_t at, std::u16string_view name,
                        uint8_t type, uint32_t child, uint32_t start, uint32_t size) {
-    for (std::size_t i = 0; i < name.size(); ++i) PutU16(out, at + 2 * i, name[i]);
+    for (std::size_t i = 0; i < name.size(); ++i)
+        PutU16(out, at + 2 * i, name[i]);
     if (!name.empty()) {
         PutU16(out, at + 64, static_cast<uint16_t>((name.size() + 1) * 2));  // with the NUL
         out[at + 66] = type;
@@ -62,7 +68,7 @@ std::string SystemMessage(const char* what, const std::string& path, int err) {
 // Permission bits for a new file: those of the file being replaced, or what
 // the process's umask leaves of rw-rw-rw-.
 mode_t TargetMode(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return st.st_mode & 07777;
     mode_t mask = 022;
     if (FILE* f = std::fopen("/proc/self/status", "re")) {
@@ -133,11 +139,15 @@ std::vector<uint8_t> BuildCompoundFile(std::span<const uint8_t> workbook) {
         const uint32_t fatSector = firstFat + sector / kEntriesPerFatSector;
         PutU32(out, SectorOffset(fatSector) + 4 * (sector % kEntriesPerFatSector), value);
     };
-    for (uint32_t n = 0; n < f * kEntriesPerFatSector; ++n) setFat(n, kFreeSect);
-    for (uint32_t n = 0; n + 1 < w; ++n) setFat(n, n + 1);
+    for (uint32_t n = 0; n < f * kEntriesPerFatSector; ++n)
+        setFat(n, kFreeSect);
+    for (uint32_t n = 0; n + 1 < w; ++n)
+        setFat(n, n + 1);
     setFat(w - 1, kEndOfChain);
-    for (uint32_t n = 0; n < f; ++n) setFat(firstFat + n, kFatSect);
-    for (uint32_t n = 0; n < x; ++n) setFat(firstDifat + n, kDifSect);
+    for (uint32_t n = 0; n < f; ++n)
+        setFat(firstFat + n, kFatSect);
+    for (uint32_t n = 0; n < x; ++n)
+        setFat(firstDifat + n, kDifSect);
     setFat(dirSector, kEndOfChain);
 
     // DIFAT sectors: FAT sectors 109 onwards, 127 to a sector, then the next link.
