@@ -1,0 +1,39 @@
+// The archive's CSV form "variable,time,state,value": a header line, then one
+// sample per line; times "YYYY-MM-DD HH:MM:SS" in local time; UTF-8; values with
+// a decimal point, written in their shortest exact form. Import fills the hour
+// archive of a home folder; export reads it back.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+namespace host {
+
+inline constexpr const char* kCsvHeader = "variable,time,state,value";
+
+// Appends one CSV line (cp1251 name converted to UTF-8, quoted when needed).
+void AppendCsvRow(std::string& out, const char* name, int64_t seconds, uint16_t state,
+                  double value);
+
+struct ImportResult {
+    int Rows = 0;      // samples read
+    int DayFiles = 0;  // day files written
+};
+
+// Imports a CSV file into HOME/Archive/. Each line is checked against the
+// configuration valid at its time (HOME/Config/*.rtdb): a known variable, an
+// existing local time, a state inside the variable's state set range, a finite
+// value. All or nothing: on the first bad line nothing is written and the last
+// error names the file and the line. A sample with the time of an archived
+// sample of the same variable replaces it (a later line wins over an earlier one).
+bool ImportCsv(const char* home, const char* csvPath, ImportResult* result = nullptr);
+
+// The archived samples with from <= time <= to (seconds since 1970), of one
+// variable (cp1251) or of all when `variable` is null, as CSV text (header
+// first), sorted by variable name (byte order) and time. False (last error set)
+// when the archive is missing or a file is corrupt.
+bool ExportCsv(const char* home, int64_t from, int64_t to, const char* variable, std::string& out,
+               int* rows = nullptr);
+
+}  // namespace host

@@ -1,0 +1,104 @@
+// HHourFile: one report period's hour data as GrabReportValues fills it: the
+// sample list, one entry per variable of the configuration with its inclusive
+// sample range, and the two name lists (object names and place names). All lists
+// are host arrays owned by the file: an element by index, null out of range.
+// HHourVarBounds: the index of an hour file's variables by name.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <unordered_map>
+
+#include "common/basearray.h"
+#include "common/prtime.h"
+
+// One archived value: its time, value and state code. 24 bytes, so that millions
+// of samples stay a compact contiguous array.
+struct HHourSample {
+    double Value;
+    PRTime Time;
+    uint16_t State;
+    uint16_t Reserved;
+};
+static_assert(sizeof(HHourSample) == 24);
+static_assert(offsetof(HHourSample, Value) == 0);
+static_assert(offsetof(HHourSample, Time) == 8);
+static_assert(offsetof(HHourSample, State) == 20);
+static_assert(offsetof(HHourSample, Reserved) == 22);
+
+// Where a variable's names are: an index into the object-name list and one into
+// the second (place) name list; 0xFFFF when the configuration gives none.
+struct HHourVarDescriptor {
+    uint16_t ObjectIndex;
+    uint16_t PlaceIndex;
+};
+static_assert(sizeof(HHourVarDescriptor) == 4);
+static_assert(offsetof(HHourVarDescriptor, PlaceIndex) == 2);
+
+inline constexpr int kHourNameSize = 64;
+
+// A variable entry: its name, descriptor and the inclusive range first..last of
+// its samples in the sample list (first > last when it has none).
+struct HHourVar {
+    char Name[kHourNameSize];  // zero-terminated, cp1251
+    HHourVarDescriptor Descriptor;
+    int32_t first;
+    int32_t last;
+};
+static_assert(sizeof(HHourVar) == 76);
+static_assert(offsetof(HHourVar, Descriptor) == 64);
+static_assert(offsetof(HHourVar, first) == 68);
+static_assert(offsetof(HHourVar, last) == 72);
+
+// A name-list entry: a 2-byte prefix (the text's length), then the zero-terminated
+// text (cp1251, at most 61 characters).
+struct HHourName {
+    uint16_t Prefix;
+    char Text[kHourNameSize - 2];
+};
+static_assert(sizeof(HHourName) == 64);
+static_assert(offsetof(HHourName, Text) == 2);
+
+class HHourFile {
+  public:
+    HHourFile();
+    HHourFile(const HHourFile&) = delete;
+    HHourFile& operator=(const HHourFile&) = delete;
+
+    MyRefArray<HHourSample> Samples;
+    MyRefArray<HHourVar> Variables;
+    MyRefArray<HHourName> ObjectNames;
+    MyRefArray<HHourName> PlaceNames;
+    // The period the file holds (zero when empty).
+    PRTime PeriodStart;
+    PRTime PeriodEnd;
+
+    // The sample at an index, or null; the element access the incident scan uses.
+    const HHourSample* Sample(int index) const { return Samples.ItemINT(index); }
+    const HHourVar* Variable(int index) const { return Variables.ItemINT(index); }
+    // The text of a name-list entry, or null out of range.
+    const char* ObjectName(int index) const;
+    const char* PlaceName(int index) const;
+
+    // Appends a name-list entry (cut to 61 characters).
+    static void AddName(MyRefArray<HHourName>& list, const char* text);
+    // Empties every list and the period.
+    void Clear();
+};
+
+class HHourVarBounds {
+  public:
+    // Indexes the variables of the file as they are now; the file must outlive
+    // the index and not change while it is used.
+    explicit HHourVarBounds(const HHourFile& file);
+    int Count() const { return file_.Variables.Count(); }
+    // The entry of the variable of that name (exact bytes), or null. When a name
+    // occurs twice, the first entry.
+    const HHourVar* LocateVar(const char* name) const;
+
+  private:
+    const HHourFile& file_;
+    std::unordered_map<std::string_view, int> byName_;
+};
