@@ -1,0 +1,64 @@
+#include "report/report_presenter.h"
+
+#include <dlfcn.h>
+
+#include <string>
+
+#include "common/cp1251.h"
+#include "common/lasterror.h"
+#include "report/report_layout.h"
+
+using namespace host::literals;
+
+namespace host::report {
+
+namespace {
+PagePresenter* g_presenter = nullptr;
+
+// The folder of this library, with a final '/'.
+std::string OwnFolder() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&GetPagePresenter), &info) == 0 || !info.dli_fname)
+        return {};
+    std::string path = info.dli_fname;
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+}  // namespace
+
+PagePresenter* SetPagePresenter(PagePresenter* presenter) {
+    PagePresenter* previous = g_presenter;
+    g_presenter = presenter;
+    return previous;
+}
+
+PagePresenter* GetPagePresenter() {
+    if (g_presenter) return g_presenter;
+    // The library registers its presenter while it is loaded; it stays loaded.
+    const std::string path = OwnFolder() + "libhost_ui.so";
+    if (!dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL) && !dlopen("libhost_ui.so", RTLD_NOW)) {
+        const char* why = dlerror();
+        SetError("%s: %s", "Просмотр и печать недоступны"_cp,
+                 Utf8ToCp1251Lossy(why ? why : "libhost_ui.so").c_str());
+        return nullptr;
+    }
+    if (!g_presenter) SetError("%s", "Просмотр и печать недоступны"_cp);
+    return g_presenter;
+}
+
+}  // namespace host::report
+
+bool HCustomReport::Preview() {
+    host::report::PagePresenter* p = host::report::GetPagePresenter();
+    return p && p->Preview(Layout());
+}
+
+bool HCustomReport::Print() {
+    host::report::PagePresenter* p = host::report::GetPagePresenter();
+    return p && p->Print(Layout());
+}
+
+bool HCustomReport::ExportPdf(const char* fileName) {
+    host::report::PagePresenter* p = host::report::GetPagePresenter();
+    return p && p->WritePdf(Layout(), fileName);
+}
