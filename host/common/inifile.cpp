@@ -121,6 +121,12 @@ IniFile::IniFile(const char* path) : path_(path ? path : "") {
     Parse(text);
 }
 
+IniFile IniFile::Create(const char* path) {
+    IniFile f;
+    f.path_ = path ? path : "";
+    return f;
+}
+
 IniFile IniFile::FromText(const std::string& text) {
     IniFile f;
     f.Parse(text);

@@ -23,7 +23,9 @@ class IniFile {
     // Reads `path` (cp1251); a missing file gives an empty set of sections.
     // Raises host::Exception when an existing file cannot be read.
     explicit IniFile(const char* path);
-    // A file built from text in memory (no path; UpdateFile is not available).
+    // A new, empty file for `path`; nothing is read.
+    static IniFile Create(const char* path);
+    // A file built from text in memory (no path).
     static IniFile FromText(const std::string& text);
 
     bool SectionExists(const char* section) const;

@@ -1,0 +1,95 @@
+// TW_File: one report, a header (period, moment of computation, configuration,
+// file name, spreadsheet template) and the ordered incident rows it owns by value
+// (TW_ContourLine, 1880 bytes each). It is saved as a compressed ".twr" file and
+// read back whole or by its header only. Operations return false (or 0) on
+// failure and leave the reason in the host's last-error slot.
+#pragma once
+
+#include <cstdint>
+
+#include "common/basearray.h"
+#include "common/prtime.h"
+#include "common/statstring.h"
+#include "tw_contourline.h"
+
+class HDBDatabase;
+class TTW_DataModule;
+
+// The first four bytes of a report file, "TWW" and 0x01, read as one number.
+inline constexpr uint32_t TW_FileMagic = 0x01575754;
+// The record size written into a report file.
+inline constexpr uint32_t TW_RecordSize = sizeof(TW_ContourLine);
+// Bytes of the file header: magic, record size, Start, End, RunTime, item count.
+inline constexpr int TW_HeaderSize = 48;
+
+class TW_File : public MyRefArray<TW_ContourLine> {
+  public:
+    // An empty report: no items, zero times, empty names, no configuration.
+    TW_File();
+    // Destroys the data module, if any, and every item.
+    ~TW_File() override;
+    TW_File(const TW_File&) = delete;
+    TW_File& operator=(const TW_File&) = delete;
+
+    // Creates the layout data module when there is none (the layout module
+    // defines it, together with ExportToXLS, Preview and Print).
+    void CreateData();
+
+    // MakeFileName(FileName, base, ext).
+    void MakeFileName(const char* base, const char* ext);
+    // An unused name: base, " DD-MM-YYYY HH_MM-HH_MM" of Start (date, time) and
+    // End (time), "." and ext (null = "twr"); " (1)", " (2)", ... before the
+    // extension while the name is taken. The name is reserved by creating an
+    // empty file exclusively, so that no other writer takes it meanwhile; the
+    // caller writes that file or deletes it (Save and ExportToText do). Within
+    // 260 characters the base is shortened so that the counter and the extension
+    // always fit. When the folder cannot take a file, the plain name is given
+    // unreserved and the write that follows reports the reason.
+    void MakeFileName(StatString<261>& out, const char* base, const char* ext);
+
+    // Writes the report to FileName (DOSave). On failure no file is left under
+    // FileName that was not there before, and the error number of the failed
+    // step stays in the last-error slot. An empty report writes no file (and
+    // removes the name reserved by MakeFileName) and returns true.
+    bool Save();
+    // The writing step of Save: a temporary file beside FileName, renamed over it
+    // when complete; the temporary file is removed on failure.
+    bool DOSave();
+
+    // Reads the header of a report file into Start, End and RunTime and returns
+    // the stored item count; 0 on any failure (last error set). Items and
+    // FileName are not touched.
+    int32_t LoadHeader(const char* path);
+    // Replaces header and items by those of the file and sets FileName to path.
+    // False on failure (last error set); a failure after the header leaves no
+    // items. Memory grows only with the items actually read.
+    bool Load(const char* path);
+
+    // Writes the report as a text file named by MakeFileName(base, "txt"); a null
+    // base means the folder of FileName. False (last error set) when the file
+    // cannot be created, written or closed; an incomplete file is removed.
+    bool ExportToText(const char* base);
+
+    // ExportToXLS, Preview and Print come with the layout module.
+
+    TTW_DataModule* DataModule = nullptr;  // owned; created by CreateData
+    PRTime Start;                          // start of the report period
+    PRTime End;                            // end of the report period
+    PRTime RunTime;                        // when the report was computed
+    StatString<261> FileName;              // full path of the report file
+    StatString<261> Template;              // spreadsheet template path
+    HDBDatabase* Config = nullptr;         // configuration of the report; not owned, may be null
+
+  protected:
+    // Set by CreateData together with DataModule: destroys the data module.
+    void (*DataModuleDeleter)(TTW_DataModule*) = nullptr;
+
+  private:
+    // MakeFileName; true when the name was reserved.
+    bool ReserveName(StatString<261>& out, const char* base, const char* ext);
+    // Removes the empty file MakeFileName reserved as FileName, if still pending.
+    void DropReservation();
+
+    // The name MakeFileName reserved as FileName (empty when none is pending).
+    StatString<261> reserved_;
+};

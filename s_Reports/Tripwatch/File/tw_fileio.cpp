@@ -1,0 +1,149 @@
+// The ".twr" report file: a 48-byte header and the items, through the host's
+// compressing stream. Stream layout (little-endian): magic "TWW\x01", record
+// size, Start, End, RunTime (12 bytes each), item count, then count records.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <bit>
+#include <cerrno>
+#include <string>
+
+#include "common/cp1251.h"
+#include "common/lasterror.h"
+#include "common/lzhstream.h"
+#include "common/osfile.h"
+#include "common/strutil.h"
+#include "tw_file.h"
+
+using namespace host::literals;
+
+static_assert(std::endian::native == std::endian::little, "the file is little-endian");
+
+namespace {
+
+// A temporary file that is removed unless it was renamed into place. Removing
+// it leaves the last-error slot alone: the caller reports the failed write.
+class TempFile {
+  public:
+    explicit TempFile(std::string osPath) : path_(std::move(osPath)) {}
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    ~TempFile() {
+        if (!path_.empty()) ::unlink(path_.c_str());
+    }
+    // Flushes the written data to the disk, then renames over `target`.
+    bool CommitAs(const std::string& target) {
+        const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return host::SetErrnoError();
+        const bool synced = ::fsync(fd) == 0;
+        if (!synced) host::SetErrnoError();
+        ::close(fd);
+        if (!synced) return false;
+        if (::rename(path_.c_str(), target.c_str()) != 0) return host::SetErrnoError();
+        path_.clear();
+        return true;
+    }
+
+  private:
+    std::string path_;
+};
+
+// The checks shared by LoadHeader and Load: magic, record size, the three
+// moments (read into the report), the item count. False on failure.
+bool ReadHeader(HIStream& in, PRTime& start, PRTime& end, PRTime& runTime, uint32_t& recordSize,
+                uint32_t& count) {
+    uint32_t magic = 0;
+    if (in.Read(&magic, 4) != 4) return false;
+    if (magic != TW_FileMagic) {
+        SetError("%s", "Неверный формат файла!"_cp);
+        return false;
+    }
+    if (in.Read(&recordSize, 4) != 4) return false;
+    if (recordSize > TW_RecordSize) {
+        SetError("%s", "Неверный формат записи файла!"_cp);
+        return false;
+    }
+    if (in.Read(&start, sizeof start) != sizeof start) return false;
+    if (in.Read(&end, sizeof end) != sizeof end) return false;
+    if (in.Read(&runTime, sizeof runTime) != sizeof runTime) return false;
+    if (in.Read(&count, 4) != 4) return false;
+    // Items of no bytes cannot be told apart from nothing: such a count would
+    // only make a tiny file demand any amount of memory.
+    if (recordSize == 0 && count != 0) {
+        SetError("%s", "Неверный формат записи файла!"_cp);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool TW_File::DOSave() {
+    LZHFileOStream out(4);
+    if (Count() == 0) return true;
+
+    int fd = -1;
+    std::string tmpPath = host::MakeTempBeside(FileName, &fd);
+    if (tmpPath.empty()) return false;
+    TempFile tmp(tmpPath);
+    if (!out.AssignFd(fd)) return false;
+
+    const uint32_t magic = TW_FileMagic;
+    const uint32_t recordSize = TW_RecordSize;
+    const uint32_t count = uint32_t(Count());
+    if (!out.Write(&magic, 4) || !out.Write(&recordSize, 4) || !out.Write(&Start, sizeof Start) ||
+        !out.Write(&End, sizeof End) || !out.Write(&RunTime, sizeof RunTime) ||
+        !out.Write(&count, 4))
+        return false;
+    for (int i = 0; i < Count(); ++i)
+        if (!out.Write(ItemINT(i), sizeof(TW_ContourLine))) return false;
+    if (!out.Close()) return false;
+    return tmp.CommitAs(host::OsPath(FileName));
+}
+
+bool TW_File::Save() {
+    if (Count() == 0) {
+        DropReservation();  // an empty report leaves no file behind
+        return true;
+    }
+    if (DOSave()) {
+        reserved_.Clear();
+        return true;
+    }
+    // The error of the failed write stays for the caller, whatever the clean-up does.
+    const unsigned error = GetIOErrorN();
+    const std::string text = GetIOErrorS_GUI(-2);
+    DropReservation();
+    if (error == host::kErrorText)
+        SetError("%s", text.c_str());
+    else
+        SetErrorN(error);
+    return false;
+}
+
+int32_t TW_File::LoadHeader(const char* path) {
+    std::unique_ptr<HIStream> in = OpenStreamFile(path);
+    if (!in) return 0;
+    uint32_t recordSize = 0, count = 0;
+    if (!ReadHeader(*in, Start, End, RunTime, recordSize, count)) return 0;
+    return int32_t(count);
+}
+
+bool TW_File::Load(const char* path) {
+    std::unique_ptr<HIStream> in = OpenStreamFile(path);
+    if (!in) return false;
+    uint32_t recordSize = 0, count = 0;
+    if (!ReadHeader(*in, Start, End, RunTime, recordSize, count)) return false;
+    FileName.Set(path);
+    reserved_.Clear();
+    DeleteAll();
+    // Items are appended as they are read, never allocated from the stored count.
+    for (uint32_t i = 0; i < count; ++i) {
+        TW_ContourLine* item = AddINT(nullptr);
+        if (in->Read(item, recordSize) != recordSize) {
+            DeleteAll();
+            return false;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,254 @@
+#include "tw_fill.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "common/cp1251.h"
+#include "common/lasterror.h"
+#include "data/dbdatabase.h"
+#include "data/hourfile.h"
+#include "runtime/runtime.h"
+#include "tw_contourarray.h"
+#include "tw_fieldtext.h"
+#include "tw_file.h"
+
+using namespace host::literals;
+
+namespace {
+
+const char* const kNoName = "<не задан>"_cp;
+
+// Clears the indicator's text and withdraws the abort offer on every way out.
+class IndicatorScope {
+  public:
+    explicit IndicatorScope(HOperation* op, bool withdrawAbort)
+        : op_(op), withdrawAbort_(withdrawAbort) {}
+    ~IndicatorScope() {
+        op_->SetText(nullptr);
+        if (withdrawAbort_) op_->SetAbort(false);
+    }
+    IndicatorScope(const IndicatorScope&) = delete;
+    IndicatorScope& operator=(const IndicatorScope&) = delete;
+
+  private:
+    HOperation* op_;
+    bool withdrawAbort_;
+};
+
+// The variable's samples that really exist: `last` is cut where the sample list ends.
+int LastPresent(const HHourVar& v, const HHourFile& file) {
+    return std::min<int>(v.last, file.Samples.Count() - 1);
+}
+
+// Copies a name-list text into a 50-byte row field, or "<не задан>".
+template <std::size_t N>
+void SetName(char (&field)[N], const char* text) {
+    TW_SetField(field, text ? text : kNoName);
+}
+
+// The first index in [first, last] whose sample time is not before `moment`
+// (last + 1 when there is none); the samples of a variable are in time order.
+int FirstNotBefore(const HHourFile& file, int first, int last, const PRTime& moment) {
+    int lo = first, hi = last + 1;
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        if (file.Sample(mid)->Time < moment)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+// Where the progress percentage of sample i changes next: percentages are only
+// computed when they can have changed, with 64-bit arithmetic (a day can hold
+// more samples than 32 bits can multiply by 100).
+class ScanProgress {
+  public:
+    ScanProgress(HOperation* op, int first, int last) : op_(op), first_(first), last_(last) {}
+    void At(int i) {
+        if (i < next_) return;
+        const int64_t span = int64_t(last_) - first_;
+        const int percent = span > 0 ? int((int64_t(i) - first_) * 100 / span) : 0;
+        op_->SetProgress(percent);
+        // The first index with a higher percentage.
+        next_ = span > 0 ? int(std::min<int64_t>(
+                               first_ + ((int64_t(percent) + 1) * span + 99) / 100, INT32_MAX))
+                         : INT32_MAX;
+        if (next_ <= i) next_ = i + 1;
+    }
+
+  private:
+    HOperation* op_;
+    int first_, last_;
+    int next_ = INT32_MIN;
+};
+
+}  // namespace
+
+uint8_t EvaluateSection(const TW_ContourSignal& section, const HHourVar& variable,
+                        const HHourFile& hourFile, const TW_ContourLine& row, time_t start) {
+    const int first = variable.first;
+    const int last = LastPresent(variable, hourFile);
+    if (first > last) return 0;
+    uint8_t flags = 0;
+    // The samples before the excursion only carry their state in: the last of
+    // them decides the state at its start.
+    int k = FirstNotBefore(hourFile, first, last, row.Start);
+    if (k > first && hourFile.Sample(k - 1)->State == section.State) flags = TW_Operated;
+    // Response search inside the window.
+    for (; k <= last; ++k) {
+        const HHourSample& s = *hourFile.Sample(k);
+        if (s.Time >= row.End) break;
+        if (section.MaxTime != 0 && int32_t(s.Time.GetTT() - start) >= int32_t(section.MaxTime))
+            break;
+        if (s.State == section.State) {
+            flags = TW_Operated;
+            break;
+        }
+    }
+    // Follow-up: did the signal leave its state before the excursion ended?
+    if (flags & TW_Operated) {
+        for (; k <= last; ++k) {
+            const HHourSample& s = *hourFile.Sample(k);
+            if (s.Time >= row.End) break;
+            if (s.State == section.State) continue;
+            flags |= DBIsErrorState(0, s.State) ? TW_AfterError : TW_AfterOff;
+            break;
+        }
+    }
+    return flags;
+}
+
+void AddIncident(TW_ContourLine& row, time_t start, time_t end, TW_FillContext& ctx) {
+    row.Start.Set(start);
+    row.End.Set(end);
+    if (ctx.relay)
+        row.ReleResult = EvaluateSection(ctx.contour->Rele, *ctx.relay, *ctx.hourFile, row, start);
+    if (ctx.apparatus)
+        row.ProtResult =
+            EvaluateSection(ctx.contour->Prot, *ctx.apparatus, *ctx.hourFile, row, start);
+    ctx.report->Add(row);
+}
+
+bool ScanContour(TW_FillContext& ctx) {
+    HOperation* op = RTGetOperation();
+    op->IncShow();
+    IndicatorScope scope(op, false);
+
+    const TW_Contour& c = *ctx.contour;
+    const HHourFile& file = *ctx.hourFile;
+    TW_ContourLine row{};
+    std::memcpy(&row.Contour, &c, sizeof(TW_Contour));
+    SetName(row.ObjectName, file.ObjectName(ctx.sensor->Descriptor.ObjectIndex));
+    SetName(row.SensorPlace, file.PlaceName(ctx.sensor->Descriptor.PlaceIndex));
+    SetName(row.ProtObjectName,
+            ctx.apparatus ? file.ObjectName(ctx.apparatus->Descriptor.ObjectIndex) : nullptr);
+
+    const std::string sensorName = TW_FieldText(c.Sensor);
+    const int first = ctx.sensor->first;
+    const int last = ctx.sensor->last;
+    PRPeriod* idle = RTGetIdlePeriod();
+    ScanProgress progress(op, first, last);
+    bool open = false;
+    time_t start = 0;
+    for (int i = first; i <= last; ++i) {
+        progress.At(i);
+        if (PRPeriodEnd(idle, 1)) {
+            op->SetText("Рассчет для \"%s\" %d/%d..."_cp, sensorName.c_str(), i, last);
+            if (op->isAborted()) {
+                SetErrorN(host::kErrorCancelled);
+                return false;
+            }
+        }
+        const HHourSample* s = file.Sample(i);
+        if (!s) {
+            // The sample list ends before the variable's range does: an open
+            // excursion closes at the end of the report period.
+            if (open) {
+                const time_t end = ctx.report->End.GetTT();
+                if (int32_t(end - start) > int32_t(c.Interval)) AddIncident(row, start, end, ctx);
+            }
+            break;
+        }
+        if (s->State == c.State) {
+            if (!open) {
+                open = true;
+                start = s->Time.GetTT();
+                row.Value = s->Value;
+            } else if (c.ValueType == TW_ValueMax) {
+                row.Value = std::max(row.Value, s->Value);
+            } else if (c.ValueType == TW_ValueMin) {
+                row.Value = std::min(row.Value, s->Value);
+            }
+        } else if (open) {
+            const time_t end = s->Time.GetTT();
+            if (int32_t(end - start) >= int32_t(c.Interval)) AddIncident(row, start, end, ctx);
+            open = false;
+        }
+    }
+    // An excursion still open after the last sample is not reported here: the
+    // next period's data begins with this sample and reports it whole.
+    return true;
+}
+
+bool TW_File::Fill(HHourFile& hourFile, TW_ContourArray& contours) {
+    const HHourVarBounds variables(hourFile);
+    HOperation* op = RTGetOperation();
+    op->IncShow();
+    IndicatorScope scope(op, true);
+    TW_FillContext ctx{};
+    ctx.report = this;
+    ctx.hourFile = &hourFile;
+    ctx.variables = &variables;
+
+    RTLogR("Формирование отчета..."_cp);
+    if (variables.Count() == 0) {
+        SetError("%s", "Нет данных для переменных"_cp);
+        return false;
+    }
+    DeleteAll();
+    op->SetAbort(true);
+
+    PRPeriod* idle = RTGetIdlePeriod();
+    const int count = contours.Count();
+    for (int n = 0; n < count; ++n) {
+        op->SetProgress(int(int64_t(n) * 100 / count));
+        if (PRPeriodEnd(idle, 1)) {
+            op->SetText("Формирование отчета %d/%d..."_cp, n, count);
+            if (op->isAborted()) {
+                SetErrorN(host::kErrorCancelled);
+                return false;
+            }
+        }
+        const TW_Contour& c = *contours.ItemINT(n);
+        if (!c.Used) continue;
+        ctx.contour = &c;
+        const std::string sensor = TW_FieldText(c.Sensor);
+        ctx.sensor = variables.LocateVar(sensor.c_str());
+        if (!ctx.sensor) {
+            SetError("Датчик \"%s\" не найден в данных"_cp, sensor.c_str());
+            return false;
+        }
+        ctx.relay = nullptr;
+        if (c.Rele.Used) {
+            const std::string relay = TW_FieldText(c.Rele.Sensor);
+            ctx.relay = variables.LocateVar(relay.c_str());
+            if (!ctx.relay) {
+                SetError("Реле \"%s\" не найдено в данных"_cp, relay.c_str());
+                return false;
+            }
+        }
+        ctx.apparatus = nullptr;
+        if (c.Prot.Used) {
+            const std::string apparatus = TW_FieldText(c.Prot.Sensor);
+            ctx.apparatus = variables.LocateVar(apparatus.c_str());
+            if (!ctx.apparatus) {
+                SetError("Аппарат \"%s\" не найден в данных"_cp, apparatus.c_str());
+                return false;
+            }
+        }
+        if (!ScanContour(ctx)) return false;
+    }
+    return true;
+}

@@ -1,0 +1,45 @@
+// The incident computation: TW_File::Fill walks, contour by contour, the sensor's
+// samples of a period's hour data, keeps every excursion into the contour's state
+// that lasts at least its Interval, and judges for each whether the relay and the
+// apparatus operated in their response windows. The pieces below are exposed for
+// the tests; callers use TW_File::Fill.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+
+#include "tw_contourline.h"
+
+class TW_File;
+class HHourFile;
+class HHourVarBounds;
+struct HHourVar;
+struct TW_Contour;
+struct TW_ContourSignal;
+
+// Shared by the per-contour steps of one Fill call; zero-filled at its start.
+struct TW_FillContext {
+    TW_File* report = nullptr;
+    const HHourFile* hourFile = nullptr;
+    const HHourVarBounds* variables = nullptr;
+    const TW_Contour* contour = nullptr;
+    const HHourVar* sensor = nullptr;
+    const HHourVar* relay = nullptr;      // none when the relay section is not used
+    const HHourVar* apparatus = nullptr;  // none when the apparatus section is not used
+};
+
+// Scans the sensor samples of ctx.contour; false only when the user aborted
+// (last error 1223). Appends one row per kept excursion to ctx.report.
+bool ScanContour(TW_FillContext& ctx);
+
+// Completes the working row for the excursion [start, end] (whole seconds): its
+// times and the two outcome bytes, then appends a copy to the report.
+void AddIncident(TW_ContourLine& row, time_t start, time_t end, TW_FillContext& ctx);
+
+// The outcome byte of one relay or apparatus section for an incident whose
+// start is `start` seconds and whose times are row.Start and row.End: 0x10 when
+// the signal was in its state within the response window (a state carried in
+// from before the excursion counts), plus 0x01 or 0x02 when it then left the
+// state for an error or another state before the excursion ended.
+uint8_t EvaluateSection(const TW_ContourSignal& section, const HHourVar& variable,
+                        const HHourFile& hourFile, const TW_ContourLine& row, time_t start);

@@ -1,0 +1,282 @@
+// The report file: item layout, the ".twr" stream, header and item reading,
+// refusals, and saving with its clean-up.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <filesystem>
+#include <string>
+
+#include "common/lasterror.h"
+#include "core_test_util.h"
+#include "tw_file.h"
+
+using namespace host::literals;
+using namespace tw_test;
+
+namespace {
+
+// The 48-byte stream header, built from the byte table.
+Bytes HeaderImage(uint32_t magic, uint32_t recordSize, uint32_t count) {
+    Bytes b(48, 0);
+    Put32(b, 0, magic);
+    Put32(b, 4, recordSize);
+    PutTime(b, 8, 2026, 12, 7, 0, 0, 0);
+    PutTime(b, 20, 2026, 12, 7, 23, 59, 0);
+    PutTime(b, 32, 2026, 12, 8, 0, 5, 30);
+    Put32(b, 44, count);
+    return b;
+}
+
+void SetPeriod(TW_File& f) {
+    f.Start.Set(2026, 12, 7, 0, 0, 0);
+    f.End.Set(2026, 12, 7, 23, 59, 0);
+    f.RunTime.Set(2026, 12, 8, 0, 5, 30);
+}
+
+std::size_t FilesIn(const std::string& dir) {
+    return std::size_t(std::distance(std::filesystem::directory_iterator(dir),
+                                     std::filesystem::directory_iterator()));
+}
+
+}  // namespace
+
+TEST(ReportItem, EveryMemberAtItsByteOffset) {
+    const TW_ContourLine l = FullLine();
+    const Bytes expected = FullLineImage();
+    const Bytes actual = BytesOf(&l, sizeof l);
+    ASSERT_EQ(actual.size(), 1880u);
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        ASSERT_EQ(actual[i], expected[i]) << "byte " << i;
+    const TW_ContourLine zero;
+    EXPECT_EQ(BytesOf(&zero, sizeof zero), Bytes(1880, 0));
+}
+
+TEST(ReportFile, NewReportIsEmpty) {
+    TW_File f;
+    EXPECT_EQ(f.Count(), 0);
+    EXPECT_EQ(f.DataModule, nullptr);
+    EXPECT_EQ(f.Config, nullptr);
+    EXPECT_TRUE(f.Start.IsZero() && f.End.IsZero() && f.RunTime.IsZero());
+    EXPECT_EQ(f.FileName.Length, 0);
+    EXPECT_EQ(f.Template.Length, 0);
+}
+
+TEST(ReportFile, StreamOfOneItemIsHeaderAndItemImage) {
+    const std::string dir = ScratchDir("TwrStream");
+    TW_File f;
+    SetPeriod(f);
+    f.Add(FullLine());
+    f.MakeFileName((dir + "Report").c_str(), nullptr);
+    EXPECT_EQ(std::string(f.FileName), dir + "Report 07-12-2026 00_00-23_59.twr");
+    ASSERT_TRUE(f.Save());
+
+    Bytes expected = HeaderImage(0x01575754, 1880, 1);
+    const Bytes item = FullLineImage();
+    expected.insert(expected.end(), item.begin(), item.end());
+    const Bytes raw = ReadBytes(f.FileName.c_str());
+    ASSERT_GE(raw.size(), 2u);
+    EXPECT_EQ(raw[0], 0x1F);  // gzip: the stream is compressed
+    EXPECT_EQ(raw[1], 0x8B);
+    const Bytes stream = Gunzip(f.FileName.c_str());
+    ASSERT_EQ(stream.size(), 48u + 1880u);
+    EXPECT_EQ(stream, expected);
+    EXPECT_EQ(std::string(stream.begin(), stream.begin() + 3), "TWW");
+    EXPECT_EQ(FilesIn(dir), 1u);  // no temporary file is left
+
+    TW_File back;
+    ASSERT_TRUE(back.Load(f.FileName));
+    EXPECT_EQ(std::string(back.FileName), std::string(f.FileName));
+    EXPECT_EQ(back.Start, f.Start);
+    EXPECT_EQ(back.End, f.End);
+    EXPECT_EQ(back.RunTime, f.RunTime);
+    ASSERT_EQ(back.Count(), 1);
+    EXPECT_EQ(BytesOf(back.ItemINT(0), 1880), item);
+}
+
+TEST(ReportFile, ShorterRecordsLoadWithZeroTails) {
+    const std::string path = ScratchDir("TwrShort") + "short.twr";
+    Bytes file = HeaderImage(0x01575754, 1000, 2);
+    const Bytes item = FullLineImage();
+    for (int i = 0; i < 2; ++i)
+        file.insert(file.end(), item.begin(), item.begin() + 1000);
+    WriteBytes(path, file);  // an uncompressed file is read as it is
+
+    TW_File f;
+    ASSERT_TRUE(f.Load(path.c_str()));
+    ASSERT_EQ(f.Count(), 2);
+    Bytes expected(item.begin(), item.begin() + 1000);
+    expected.resize(1880, 0);
+    EXPECT_EQ(BytesOf(f.ItemINT(0), 1880), expected);
+    EXPECT_EQ(BytesOf(f.ItemINT(1), 1880), expected);
+}
+
+TEST(ReportFile, RefusesWrongMagicAndRecordSizes) {
+    const std::string dir = ScratchDir("TwrRefuse");
+    struct Case {
+        uint32_t magic, recordSize, count;
+        const char* message;
+    };
+    const Case cases[] = {
+        {0x01575755, 1880, 1, "Неверный формат файла!"_cp},
+        {0x02575754, 1880, 1, "Неверный формат файла!"_cp},
+        {0x01575754, 1881, 1, "Неверный формат записи файла!"_cp},
+        {0x01575754, 0xFFFFFFFF, 1, "Неверный формат записи файла!"_cp},
+        {0x01575754, 0, 0xFFFFFFFF, "Неверный формат записи файла!"_cp},
+    };
+    for (const Case& c : cases) {
+        const std::string path = dir + "bad.twr";
+        Bytes file = HeaderImage(c.magic, c.recordSize, c.count);
+        file.resize(48 + 1880, 0);
+        WriteBytes(path, file);
+        TW_File f;
+        f.Add(FullLine());
+        host::ClearError();
+        EXPECT_EQ(f.LoadHeader(path.c_str()), 0);
+        EXPECT_STREQ(GetIOErrorS_GUI(-2), c.message);
+        host::ClearError();
+        EXPECT_FALSE(f.Load(path.c_str()));
+        EXPECT_STREQ(GetIOErrorS_GUI(-2), c.message);
+        EXPECT_EQ(f.Count(), 1);  // a refused header leaves the items
+        EXPECT_EQ(f.FileName.Length, 0);
+    }
+    // A record size of 0 with no items is a valid, empty report.
+    WriteBytes(dir + "zero.twr", HeaderImage(0x01575754, 0, 0));
+    TW_File f;
+    EXPECT_TRUE(f.Load((dir + "zero.twr").c_str()));
+    EXPECT_EQ(f.Count(), 0);
+}
+
+TEST(ReportFile, TruncatedFiles) {
+    const std::string dir = ScratchDir("TwrTruncated");
+    Bytes full = HeaderImage(0x01575754, 1880, 2);
+    const Bytes item = FullLineImage();
+    full.insert(full.end(), item.begin(), item.end());
+    full.insert(full.end(), item.begin(), item.end());
+    for (std::size_t size : {0, 3, 7, 19, 43, 47}) {
+        WriteBytes(dir + "t.twr", Bytes(full.begin(), full.begin() + long(size)));
+        TW_File f;
+        EXPECT_EQ(f.LoadHeader((dir + "t.twr").c_str()), 0) << size;
+        EXPECT_FALSE(f.Load((dir + "t.twr").c_str())) << size;
+    }
+    for (std::size_t size : {48, 48 + 1879, 48 + 1880 + 1000}) {
+        WriteBytes(dir + "t.twr", Bytes(full.begin(), full.begin() + long(size)));
+        TW_File f;
+        f.Add(FullLine());
+        EXPECT_EQ(f.LoadHeader((dir + "t.twr").c_str()), 2) << size;
+        EXPECT_FALSE(f.Load((dir + "t.twr").c_str())) << size;
+        EXPECT_EQ(f.Count(), 0) << size;
+        EXPECT_EQ(std::string(f.FileName), dir + "t.twr");
+        EXPECT_EQ(f.RunTime, PRTime().Set(2026, 12, 8, 0, 5, 30));
+    }
+    TW_File f;
+    host::ClearError();
+    EXPECT_EQ(f.LoadHeader((dir + "missing.twr").c_str()), 0);
+    EXPECT_EQ(GetIOErrorN(), unsigned(ENOENT));
+    EXPECT_FALSE(f.Load((dir + "missing.twr").c_str()));
+}
+
+TEST(ReportFile, LoadHeaderReadsOnlyTheHeader) {
+    const std::string dir = ScratchDir("TwrHeader");
+    TW_File source;
+    SetPeriod(source);
+    for (int i = 0; i < 3; ++i)
+        source.Add(FullLine());
+    source.FileName.Set((dir + "r.twr").c_str());
+    ASSERT_TRUE(source.Save());
+
+    TW_File f;
+    f.Add(FullLine());
+    f.FileName.Set("keep.twr");
+    EXPECT_EQ(f.LoadHeader((dir + "r.twr").c_str()), 3);
+    EXPECT_EQ(f.Start, source.Start);
+    EXPECT_EQ(f.End, source.End);
+    EXPECT_EQ(f.RunTime, source.RunTime);
+    EXPECT_EQ(f.Count(), 1);
+    EXPECT_STREQ(f.FileName, "keep.twr");
+
+    // A stored count of 0 reads as 0, like a failure.
+    WriteBytes(dir + "empty.twr", HeaderImage(0x01575754, 1880, 0));
+    EXPECT_EQ(f.LoadHeader((dir + "empty.twr").c_str()), 0);
+}
+
+TEST(ReportFile, EmptyReportWritesNoFileAndDropsItsReservedName) {
+    const std::string dir = ScratchDir("TwrEmpty");
+    TW_File f;
+    SetPeriod(f);
+    f.MakeFileName((dir + "Report").c_str(), nullptr);
+    EXPECT_TRUE(std::filesystem::exists(f.FileName.c_str()));  // the name is reserved
+    EXPECT_TRUE(f.Save());
+    EXPECT_EQ(FilesIn(dir), 0u);
+    EXPECT_TRUE(f.DOSave());
+    EXPECT_EQ(FilesIn(dir), 0u);
+}
+
+TEST(ReportFile, SaveReplacesTheNamedFileOnlyWhenComplete) {
+    const std::string dir = ScratchDir("TwrReplace");
+    const std::string path = dir + "r.twr";
+    TW_File first;
+    SetPeriod(first);
+    first.Add(FullLine());
+    first.FileName.Set(path.c_str());
+    ASSERT_TRUE(first.Save());
+    const Bytes before = ReadBytes(path);
+
+    // A report whose name lies in a folder that does not exist fails with the
+    // reason of the failed step.
+    TW_File other;
+    other.Add(FullLine());
+    other.FileName.Set((dir + "none/r.twr").c_str());
+    host::ClearError();
+    EXPECT_FALSE(other.Save());
+    EXPECT_EQ(GetIOErrorN(), unsigned(ENOENT));
+    EXPECT_EQ(ReadBytes(path), before);
+}
+
+TEST(ReportFile, WriteFailureInTheItemsLeavesNoFileAndKeepsTheError) {
+    const std::string dir = ScratchDir("TwrDiskFull");
+    TW_File f;
+    SetPeriod(f);
+    // Items that do not compress well, so that the file outgrows the limit.
+    uint32_t seed = 1;
+    for (int i = 0; i < 400; ++i) {
+        TW_ContourLine l = FullLine();
+        auto* b = reinterpret_cast<uint8_t*>(&l);
+        for (int k = 0; k < 1880; ++k)
+            b[k] = uint8_t((seed = seed * 1103515245 + 12345) >> 16);
+        f.Add(l);
+    }
+    f.MakeFileName((dir + "Report").c_str(), nullptr);
+
+    // The file-size limit makes every write beyond 64 KiB fail with EFBIG, as a
+    // full disk fails a write.
+    struct sigaction ignore {
+    }, previous{};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ignore, &previous);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 64 * 1024;
+    setrlimit(RLIMIT_FSIZE, &small);
+    host::ClearError();
+    const bool saved = f.Save();
+    const unsigned error = GetIOErrorN();
+    setrlimit(RLIMIT_FSIZE, &old);
+    sigaction(SIGXFSZ, &previous, nullptr);
+
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(error, unsigned(EFBIG));
+    EXPECT_EQ(FilesIn(dir), 0u);  // neither the partial file nor the reserved name
+}
+
+TEST(ReportFile, ItemsAreOwnedCopies) {
+    TW_File f;
+    TW_ContourLine l = FullLine();
+    TW_ContourLine* stored = f.AddINT(&l);
+    l.Value = 0;
+    EXPECT_EQ(stored->Value, 1234.5678);
+    EXPECT_EQ(f.ItemINT(1), nullptr);
+    f.DeleteAllINT();
+    EXPECT_EQ(f.Count(), 0);
+}
