@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include "common/cp1251.h"
+#include "common/lasterror.h"
+#include "data/archive_csv.h"
+#include "data_home.h"
+
+using namespace host::literals;
+using twtest::At;
+
+namespace {
+
+std::string MakeHome(const char* name) {
+    const std::string home = twtest::ScratchDir(name);
+    twtest::WriteConfig(home, "a.rtdb", 1, PRTime().Set(2024, 3, 1), {"T1", "Реле,1"_cp, "P1"});
+    return home;
+}
+
+// Every file of the archive folder with its bytes.
+std::map<std::string, std::string> Snapshot(const std::string& home) {
+    std::map<std::string, std::string> files;
+    if (!std::filesystem::exists(home + "/Archive")) return files;
+    for (auto& e : std::filesystem::directory_iterator(home + "/Archive"))
+        files[e.path().filename().string()] = twtest::ReadFile(e.path().string());
+    return files;
+}
+
+}  // namespace
+
+TEST(ArchiveCsv, ImportThenExportGivesTheSameSamples) {
+    const std::string home = MakeHome("roundtrip");
+    const std::string csv = home + "/in.csv";
+    // Unsorted, over two days, with CR LF, a quoted name and awkward values.
+    twtest::WriteFile(csv,
+                      "variable,time,state,value\r\n"
+                      "T1,2024-03-02 00:00:01,2,0.1\r\n"
+                      "\"Реле,1\",2024-03-01 23:59:59,1,-1e-300\r\n"
+                      "T1,2024-03-01 12:00:00,0,123456789.125\r\n"
+                      "P1,2024-03-02 10:00:00,3,0\r\n"
+                      "\r\n");
+    host::ImportResult result;
+    ASSERT_TRUE(host::ImportCsv(home.c_str(), csv.c_str(), &result)) << GetIOErrorS_GUI(-2);
+    EXPECT_EQ(result.Rows, 4);
+    EXPECT_EQ(result.DayFiles, 2);
+
+    std::string out;
+    int rows = 0;
+    ASSERT_TRUE(host::ExportCsv(home.c_str(), At(2024, 3, 1), At(2024, 3, 2, 23, 59, 59), nullptr,
+                                out, &rows));
+    EXPECT_EQ(rows, 4);
+    const std::string expected =
+        "variable,time,state,value\n"
+        "P1,2024-03-02 10:00:00,3,0\n"
+        "T1,2024-03-01 12:00:00,0,123456789.125\n"
+        "T1,2024-03-02 00:00:01,2,0.1\n"
+        "\"Реле,1\",2024-03-01 23:59:59,1,-1e-300\n";
+    EXPECT_EQ(out, expected);
+
+    // The export imported again changes nothing; a later sample of the same
+    // time replaces the archived one.
+    const auto before = Snapshot(home);
+    twtest::WriteFile(csv, out);
+    ASSERT_TRUE(host::ImportCsv(home.c_str(), csv.c_str()));
+    EXPECT_EQ(Snapshot(home), before);
+    twtest::WriteFile(csv, "variable,time,state,value\nT1,2024-03-01 12:00:00,1,7\n");
+    ASSERT_TRUE(host::ImportCsv(home.c_str(), csv.c_str()));
+    ASSERT_TRUE(host::ExportCsv(home.c_str(), At(2024, 3, 1, 12), At(2024, 3, 1, 12), "T1", out));
+    EXPECT_EQ(out, "variable,time,state,value\nT1,2024-03-01 12:00:00,1,7\n");
+}
+
+TEST(ArchiveCsv, BadLinesRefuseTheWholeFileAndLeaveTheArchiveUnchanged) {
+    const std::string home = MakeHome("refused");
+    const std::string csv = home + "/in.csv";
+    twtest::WriteFile(csv, "variable,time,state,value\nT1,2024-03-01 12:00:00,0,1\n");
+    ASSERT_TRUE(host::ImportCsv(home.c_str(), csv.c_str()));
+    const auto before = Snapshot(home);
+    ASSERT_EQ(before.size(), 1u);
+
+    auto refused = [&](const std::string& body, const std::string& message) {
+        twtest::WriteFile(csv, body);
+        EXPECT_FALSE(host::ImportCsv(home.c_str(), csv.c_str())) << body;
+        EXPECT_EQ(std::string(GetIOErrorS_GUI(-2)), "Файл \""_cp + csv + "\", " + message);
+        EXPECT_EQ(Snapshot(home), before);
+    };
+    const std::string good = "variable,time,state,value\nT1,2024-03-02 12:00:00,0,1\n";
+    refused(good + "T9,2024-03-02 12:00:01,0,1\n", "строка 3: неизвестная переменная \"T9\""_cp);
+    refused(good + "T1,2024-03-02 25:00:00,0,1\n",
+            "строка 3: неверное время \"2024-03-02 25:00:00\""_cp);
+    refused(good + "T1,02.03.2024 12:00:00,0,1\n",
+            "строка 3: неверное время \"02.03.2024 12:00:00\""_cp);
+    refused(good + "T1,2024-03-02 12:00:01,4,1\n",
+            "строка 3: состояние 4 вне диапазона переменной \"T1\" (0..3)"_cp);
+    refused(good + "T1,2024-03-02 12:00:01,-1,1\n", "строка 3: неверное состояние \"-1\""_cp);
+    refused(good + "T1,2024-03-02 12:00:01,0,1,5\n",
+            "строка 3: ожидались 4 поля: переменная, время, состояние, значение"_cp);
+    refused(good + "T1,2024-03-02 12:00:01,0,abc\n", "строка 3: неверное значение \"abc\""_cp);
+    refused(good + "T1,2024-02-29 12:00:00,0,1\n",
+            "строка 3: нет конфигурации на 29.02.2024 12:00:00"_cp);
+    refused("name,time,state,value\n", "строка 1: ожидался заголовок variable,time,state,value"_cp);
+}
