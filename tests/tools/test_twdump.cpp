@@ -1,0 +1,118 @@
+// twdump on reports written by the system and on bad files.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "core/core_test_util.h"
+#include "tw_file.h"
+
+using namespace host::literals;
+using namespace tw_test;
+
+namespace {
+
+struct DumpResult {
+    int status = -1;
+    std::string out, err;
+};
+
+DumpResult Twdump(const std::string& file, const std::string& dir) {
+    const char* bin = std::getenv("TW_BIN_DIR");
+    const std::string cmd = std::string(bin ? bin : ".") + "/twdump '" + file + "' >" + dir +
+                            "out.txt 2>" + dir + "err.txt";
+    DumpResult r;
+    const int rc = std::system(cmd.c_str());
+    r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    r.out = ReadText(dir + "out.txt");
+    r.err = ReadText(dir + "err.txt");
+    return r;
+}
+
+}  // namespace
+
+TEST(Twdump, PrintsEveryMemberOfASavedReport) {
+    const std::string dir = ScratchDir("TwdumpFull");
+    TW_File f;
+    f.Start.Set(2026, 12, 7, 0, 0, 0);
+    f.End.Set(2026, 12, 7, 23, 59, 0);
+    f.RunTime.Set(2026, 12, 8, 0, 5, 30);
+    f.Add(FullLine());
+    TW_ContourLine second = FullLine();
+    std::memset(second.SensorPlace, 'P', sizeof second.SensorPlace);  // no terminating zero
+    second.Value = -0.5;
+    f.Add(second);
+    f.MakeFileName((dir + "Отчет"_cp).c_str(), nullptr);
+    ASSERT_TRUE(f.Save());
+
+    const std::string file = dir + "Отчет 07-12-2026 00_00-23_59.twr";
+    const DumpResult r = Twdump(file, dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["File"], file);
+    EXPECT_EQ(j["Start"], "2026-12-07 00:00:00");
+    EXPECT_EQ(j["End"], "2026-12-07 23:59:00");
+    EXPECT_EQ(j["RunTime"], "2026-12-08 00:05:30");
+    EXPECT_EQ(j["RecordSize"], 1880);
+    EXPECT_EQ(j["Count"], 2);
+    ASSERT_EQ(j["Items"].size(), 2u);
+
+    const auto& it = j["Items"][0];
+    EXPECT_EQ(it["Start"], "2026-12-07 10:11:12");
+    EXPECT_EQ(it["End"], "2026-12-07 13:14:15");
+    EXPECT_EQ(it["ObjectName"], "Котел 1");
+    EXPECT_EQ(it["Value"], 1234.5678);
+    EXPECT_EQ(it["SensorPlace"], "Топка");
+    EXPECT_EQ(it["ProtObjectName"], "<не задан>");
+    EXPECT_EQ(it["ReleResult"], 0x11);
+    EXPECT_EQ(it["ProtResult"], 0x10);
+    const auto& c = it["Contour"];
+    EXPECT_EQ(c["Used"], 1);
+    EXPECT_EQ(c["Sensor"], "TT101.PV");
+    EXPECT_EQ(c["Interval"], 0x11223344);
+    EXPECT_EQ(c["State"], 0xA1B2);
+    EXPECT_EQ(c["StateName"], "Превышение температуры");
+    EXPECT_EQ(c["Limit"], "> 120 °C");
+    EXPECT_EQ(c["ValueType"], 1);
+    const auto& rele = c["Rele"];
+    EXPECT_EQ(rele["Used"], 2);
+    EXPECT_EQ(rele["Sensor"], "RL7.OUT");
+    EXPECT_EQ(rele["State"], 0x0C0D);
+    EXPECT_EQ(rele["MaxTime"], 0x55667788);
+    EXPECT_EQ(rele["ONName"], "Реле сработало");
+    EXPECT_EQ(rele["OFFName"], "Реле не сработало");
+    const auto& prot = c["Prot"];
+    EXPECT_EQ(prot["Used"], 3);
+    EXPECT_EQ(prot["Sensor"], "Q5.POS");
+    EXPECT_EQ(prot["State"], 0x0E0F);
+    EXPECT_EQ(prot["MaxTime"], 0x99AABBCCu);
+    EXPECT_EQ(prot["ONName"], "Выключатель отключен");
+    EXPECT_EQ(prot["OFFName"], "Выключатель не отключен");
+
+    EXPECT_EQ(j["Items"][1]["SensorPlace"], std::string(50, 'P'));
+    EXPECT_EQ(j["Items"][1]["Value"], -0.5);
+}
+
+TEST(Twdump, BadFilesGiveTheMessageAndExitCode1) {
+    const std::string dir = ScratchDir("TwdumpBad");
+    WriteText(dir + "magic.twr", std::string(48, 'x'));
+    DumpResult r = Twdump(dir + "magic.twr", dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "twdump: Неверный формат файла!\n");
+    EXPECT_TRUE(r.out.empty());
+
+    Bytes header(48, 0);
+    Put32(header, 0, 0x01575754);
+    Put32(header, 4, 1881);
+    WriteBytes(dir + "size.twr", header);
+    r = Twdump(dir + "size.twr", dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "twdump: Неверный формат записи файла!\n");
+
+    r = Twdump(dir + "missing.twr", dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("No such file or directory"), std::string::npos) << r.err;
+}

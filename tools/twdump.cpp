@@ -1,0 +1,113 @@
+// twdump: prints a report file (".twr") as JSON in UTF-8: the header, the record
+// size, the item count and every member of every item. On a file that cannot be
+// read it prints the reason on standard error and exits with 1.
+//
+//   twdump FILE.twr
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "common/cp1251.h"
+#include "common/lasterror.h"
+#include "common/lzhstream.h"
+#include "common/strutil.h"
+#include "tw_fieldtext.h"
+#include "tw_file.h"
+
+using nlohmann::ordered_json;
+
+namespace {
+
+std::string TimeText(const PRTime& t) {
+    return host::Format("%04d-%02d-%02d %02d:%02d:%02d", t.Year, t.Month, t.Day, t.Hour, t.Minute,
+                        t.Second);
+}
+
+template <std::size_t N>
+std::string Text(const char (&field)[N]) {
+    return host::Cp1251ToUtf8(TW_FieldText(field));
+}
+
+ordered_json Signal(const TW_ContourSignal& s) {
+    ordered_json j;
+    j["Used"] = s.Used;
+    j["Sensor"] = Text(s.Sensor);
+    j["State"] = s.State;
+    j["MaxTime"] = s.MaxTime;
+    j["ONName"] = Text(s.ONName);
+    j["OFFName"] = Text(s.OFFName);
+    return j;
+}
+
+ordered_json Contour(const TW_Contour& c) {
+    ordered_json j;
+    j["Used"] = c.Used;
+    j["Sensor"] = Text(c.Sensor);
+    j["Interval"] = c.Interval;
+    j["State"] = c.State;
+    j["StateName"] = Text(c.StateName);
+    j["Limit"] = Text(c.Limit);
+    j["ValueType"] = c.ValueType;
+    j["Rele"] = Signal(c.Rele);
+    j["Prot"] = Signal(c.Prot);
+    return j;
+}
+
+ordered_json Item(const TW_ContourLine& l) {
+    ordered_json j;
+    j["Contour"] = Contour(l.Contour);
+    j["Start"] = TimeText(l.Start);
+    j["End"] = TimeText(l.End);
+    j["ObjectName"] = Text(l.ObjectName);
+    j["Value"] = l.Value;
+    j["SensorPlace"] = Text(l.SensorPlace);
+    j["ProtObjectName"] = Text(l.ProtObjectName);
+    j["ReleResult"] = l.ReleResult;
+    j["ProtResult"] = l.ProtResult;
+    return j;
+}
+
+int Fail(const std::string& utf8) {
+    std::fprintf(stderr, "twdump: %s\n", utf8.c_str());
+    return 1;
+}
+
+// The record size stored in the file (Load has checked the header already).
+uint32_t StoredRecordSize(const char* path) {
+    uint32_t header[2] = {0, 0};
+    std::unique_ptr<HIStream> in = OpenStreamFile(path);
+    if (in) in->Read(header, sizeof header);
+    return header[1];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2 || !std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "--help")) {
+        std::fprintf(stderr, "usage: twdump FILE.twr\n");
+        return 2;
+    }
+    std::string path;  // cp1251, as the system's file layer takes it
+    if (!host::Utf8ToCp1251(argv[1], path)) return Fail("file name without a cp1251 form");
+
+    TW_File report;
+    if (!report.Load(path.c_str())) return Fail(host::Cp1251ToUtf8(GetIOErrorS_GUI(-2)));
+
+    ordered_json j;
+    j["File"] = argv[1];
+    j["Start"] = TimeText(report.Start);
+    j["End"] = TimeText(report.End);
+    j["RunTime"] = TimeText(report.RunTime);
+    j["RecordSize"] = StoredRecordSize(path.c_str());
+    j["Count"] = report.Count();
+    j["Items"] = ordered_json::array();
+    for (int i = 0; i < report.Count(); ++i)
+        j["Items"].push_back(Item(*report.ItemINT(i)));
+    const std::string out = j.dump(2, ' ', false, ordered_json::error_handler_t::replace);
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    std::fputc('\n', stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
