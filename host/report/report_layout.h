@@ -16,12 +16,12 @@
 #include <string>
 #include <vector>
 
+#include "report/report_pages.h"
 #include "report/report_types.h"
 
 class HCustomReport;
 class HCustomReportBand;
 class HCustomReportColumn;
-struct HReportDocument;
 
 // One column of a row: its geometry, look and current text.
 class HCustomReportColumn {
