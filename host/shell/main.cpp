@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "cmd_data.h"
 #include "cmd_info.h"
 
 int main(int argc, char** argv) {
@@ -12,6 +13,7 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     int exitCode = 0;
     AddInfoCommand(app, exitCode);
+    AddDataCommands(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -1,0 +1,114 @@
+#include "cmd_data.h"
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "common/cp1251.h"
+#include "common/lasterror.h"
+#include "common/osfile.h"
+#include "common/prtime.h"
+#include "data/archive_csv.h"
+#include "data/demo_plant.h"
+#include "data/timetext.h"
+
+namespace {
+
+// The last error, for the console.
+std::string LastError() {
+    return host::Cp1251ToUtf8(GetIOErrorS_GUI(-2));
+}
+
+std::string Cp(const std::string& utf8) {
+    return host::Utf8ToCp1251Lossy(utf8);
+}
+
+struct DataArgs {
+    std::string home = ".";
+    int days = 3;
+    unsigned seed = 1;
+    int background = 3000;
+    std::string csv;
+    std::string from, to, variable, output;
+};
+
+}  // namespace
+
+void AddDataCommands(CLI::App& app, int& exitCode) {
+    auto args = std::make_shared<DataArgs>();
+
+    CLI::App* demo = app.add_subcommand("demo", "Create the demo plant in HOME");
+    demo->add_option("HOME", args->home, "Home folder")->required();
+    demo->add_option("--days", args->days, "Archive days ending yesterday")
+        ->check(CLI::Range(1, 366));
+    demo->add_option("--seed", args->seed, "Seed of the generator");
+    demo->add_option("--background", args->background, "Number of background variables")
+        ->check(CLI::Range(0, 50000));
+    demo->callback([args, &exitCode] {
+        host::DemoOptions o;
+        o.Days = args->days;
+        o.Seed = args->seed;
+        o.BackgroundVariables = args->background;
+        host::DemoSummary s;
+        if (!host::MakeDemoPlant(Cp(args->home).c_str(), o, s)) {
+            std::fprintf(stderr, "rthost demo: %s\n", LastError().c_str());
+            exitCode = 1;
+            return;
+        }
+        std::printf("Demo plant in %s\n", args->home.c_str());
+        std::printf("  configuration %s (id %08X): %d objects, %d contours, %d variables\n",
+                    host::Cp1251ToUtf8(s.ConfigPath).c_str(), s.ConfigId, s.Objects, s.Contours,
+                    s.Variables);
+        std::printf("  archive: %d day(s) %s .. %s, %lld samples\n", o.Days, s.FirstDay.c_str(),
+                    s.LastDay.c_str(), s.Samples);
+        std::printf("  job: %s\n", host::Cp1251ToUtf8(s.JobPath).c_str());
+        std::printf("  planted incidents: %d, listed in %s\n", s.Incidents,
+                    host::Cp1251ToUtf8(s.IncidentsPath).c_str());
+    });
+
+    CLI::App* imp = app.add_subcommand("import", "Import samples from a CSV file into HOME");
+    imp->add_option("HOME", args->home, "Home folder")->required();
+    imp->add_option("FILE", args->csv, "CSV file: variable,time,state,value")->required();
+    imp->callback([args, &exitCode] {
+        host::ImportResult r;
+        if (!host::ImportCsv(Cp(args->home).c_str(), Cp(args->csv).c_str(), &r)) {
+            std::fprintf(stderr, "rthost import: %s\n", LastError().c_str());
+            exitCode = 1;
+            return;
+        }
+        std::fprintf(stderr, "Imported %d samples into %d day file(s)\n", r.Rows, r.DayFiles);
+    });
+
+    CLI::App* exp = app.add_subcommand("export", "Export archived samples of HOME as CSV");
+    exp->add_option("HOME", args->home, "Home folder")->required();
+    exp->add_option("--from", args->from, "First moment, YYYY-MM-DD HH:MM:SS")->required();
+    exp->add_option("--to", args->to, "Last moment, YYYY-MM-DD HH:MM:SS")->required();
+    exp->add_option("--variable", args->variable, "Only this variable");
+    exp->add_option("-o,--output", args->output, "Output file (default: standard output)");
+    exp->callback([args, &exitCode] {
+        PRTime from, to;
+        if (!host::ParseTimeText(args->from.c_str(), from) ||
+            !host::ParseTimeText(args->to.c_str(), to)) {
+            std::fprintf(stderr, "rthost export: a time must be YYYY-MM-DD HH:MM:SS\n");
+            exitCode = 1;
+            return;
+        }
+        std::string out;
+        int rows = 0;
+        const std::string variable = Cp(args->variable);
+        if (!host::ExportCsv(Cp(args->home).c_str(), from.GetTT(), to.GetTT(),
+                             args->variable.empty() ? nullptr : variable.c_str(), out, &rows)) {
+            std::fprintf(stderr, "rthost export: %s\n", LastError().c_str());
+            exitCode = 1;
+            return;
+        }
+        if (args->output.empty()) {
+            std::fwrite(out.data(), 1, out.size(), stdout);
+        } else if (!host::WriteFileAtomically(Cp(args->output).c_str(), out)) {
+            std::fprintf(stderr, "rthost export: %s\n", LastError().c_str());
+            exitCode = 1;
+            return;
+        }
+        std::fprintf(stderr, "Exported %d samples\n", rows);
+    });
+}
