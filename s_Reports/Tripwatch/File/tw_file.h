@@ -70,7 +70,18 @@ class TW_File : public MyRefArray<TW_ContourLine> {
     // cannot be created, written or closed; an incomplete file is removed.
     bool ExportToText(const char* base);
 
-    // ExportToXLS, Preview and Print come with the layout module.
+    // The layout module (tw_datamodule.h, tw_fileexport.cpp) defines these.
+    // Writes the report as an Excel 97-2003 workbook named by
+    // MakeFileName(base, "xls") (a null base means the folder of FileName), with
+    // the spreadsheet template above it. False (last error set) when the file
+    // cannot be written; no empty file is left behind then.
+    bool ExportToXLS(const char* base);
+    // Shows the report in the print preview (without a display: writes a PDF file
+    // and logs its path). False (last error set) when it cannot.
+    bool Preview();
+    // Prints the report through the print dialog. False (last error set) when it
+    // cannot; a cancelled dialog is not a failure.
+    bool Print();
 
     TTW_DataModule* DataModule = nullptr;  // owned; created by CreateData
     PRTime Start;                          // start of the report period

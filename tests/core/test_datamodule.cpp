@@ -1,0 +1,300 @@
+// The incident report's layout, spreadsheet export and preview (TTW_DataModule,
+// TW_File::ExportToXLS and Preview). Workbooks are read back with FreeXL, PDF
+// files with pdftotext.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <regex>
+#include <string>
+
+#include "common/cp1251.h"
+#include "common/lasterror.h"
+#include "common/paths.h"
+#include "core_test_util.h"
+#include "data/dbdatabase.h"
+#include "report/freexl_read.h"
+#include "report/xls_writer.h"
+#include "runtime/rtlog.h"
+#include "tw_datamodule.h"
+#include "tw_fieldtext.h"
+#include "tw_file.h"
+
+using namespace host::literals;
+
+namespace {
+
+std::string U8(const char* cp1251) {
+    return host::Cp1251ToUtf8(cp1251);
+}
+
+TW_ContourLine Line(int n, uint8_t releUsed, uint8_t releResult, uint8_t protUsed,
+                    uint8_t protResult, double value) {
+    TW_ContourLine l;
+    const std::string s = std::to_string(n);
+    TW_SetField(l.ObjectName, ("Объект "_cp + s).c_str());
+    TW_SetField(l.SensorPlace, ("Место "_cp + s).c_str());
+    TW_SetField(l.ProtObjectName, ("Ячейка "_cp + s).c_str());
+    TW_SetField(l.Contour.Sensor, ("S" + s).c_str());
+    TW_SetField(l.Contour.Limit, ("> 10"));
+    TW_SetField(l.Contour.StateName, "Авария"_cp);
+    l.Contour.Rele.Used = releUsed;
+    TW_SetField(l.Contour.Rele.Sensor, ("R" + s).c_str());
+    TW_SetField(l.Contour.Rele.ONName, "Сработало"_cp);
+    TW_SetField(l.Contour.Rele.OFFName, "Не сработало"_cp);
+    l.Contour.Prot.Used = protUsed;
+    TW_SetField(l.Contour.Prot.Sensor, ("P" + s).c_str());
+    TW_SetField(l.Contour.Prot.ONName, "Отключен"_cp);
+    TW_SetField(l.Contour.Prot.OFFName, "Не отключен"_cp);
+    l.ReleResult = releResult;
+    l.ProtResult = protResult;
+    l.Value = value;
+    l.Start.Set(2026, 3, 1, 10, n, 5);
+    l.End.Set(2026, 3, 1, 11, n, 7);
+    return l;
+}
+
+struct Report {
+    TW_File file;
+    Report() {
+        file.Start.Set(2026, 3, 1);
+        file.End.Set(2026, 3, 2);
+        file.RunTime.Set(2026, 3, 2, 0, 5, 0);
+    }
+    void Add(const TW_ContourLine& l) { file.AddINT(&l); }
+};
+
+// The sheet's grid (percent of the printable width): the band's boundaries 15,
+// 20, 25, 30, 40, 48, 53, 58, 63, 70, 80, 85, 90, and the title row's fixed
+// cells at 50.8 and 75.4 (two 200-pt cells at the right of 287 mm). Band column
+// i begins at grid column kBandCol[i].
+constexpr unsigned kBandCol[14] = {0, 1, 2, 3, 4, 5, 6, 8, 9, 10, 11, 13, 14, 15};
+
+std::string Shell(const std::string& command) {
+    std::string out;
+    FILE* p = popen(command.c_str(), "r");
+    if (!p) return out;
+    std::array<char, 4096> buf;
+    std::size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0)
+        out.append(buf.data(), n);
+    pclose(p);
+    return out;
+}
+
+bool HavePoppler() {
+    return std::system("pdftotext -v >/dev/null 2>&1") == 0;
+}
+
+// The path of the PDF file a preview without a display wrote, from its log line.
+std::string PreviewPdf(TW_File& file) {
+    host::LogCapture log;
+    EXPECT_TRUE(file.Preview());
+    const std::string prefix = "Предварительный просмотр записан в файл: "_cp;
+    if (log.lines.size() != 1 || log.lines[0].rfind(prefix, 0) != 0) {
+        ADD_FAILURE() << "no preview line";
+        return {};
+    }
+    return log.lines[0].substr(prefix.size());
+}
+
+}  // namespace
+
+TEST(ReportSheet, EveryCellByTheColumnRules) {
+    const std::string dir = tw_test::ScratchDir("sheet");
+    Report r;
+    r.Add(Line(1, 1, 0x10, 1, 0x10, 3.14159));  // both lines operated
+    r.Add(Line(2, 1, 0x11, 1, 0x12, 12345.6));  // neither clean
+    r.Add(Line(3, 0, 0x10, 0, 0x10, -0.5));     // neither line in use
+    r.Add(Line(4, 1, 0x00, 1, 0x02, 7));
+    ASSERT_TRUE(r.file.ExportToXLS((dir + "Отчет"_cp).c_str()));
+    const std::string path = dir + U8("Отчет 01-03-2026 00_00-00_00.xls"_cp);
+    const twtest::XlsCells x = twtest::ReadXls(path);
+    ASSERT_TRUE(x.ok) << path;
+
+    // Title row: the title, the creation and print dates, the period.
+    EXPECT_EQ(x.At(0, 0), U8("Срабатывание автоматической защиты"_cp));
+    EXPECT_TRUE(std::regex_match(
+        x.At(0, 7),
+        std::regex(U8("Дата создания: 02.03.2026 00:05:00\nДата печати: "
+                      "[0-3][0-9]\\.[01][0-9]\\.20[0-9]{2} [0-2][0-9]:[0-5][0-9]:[0-5][0-9]"_cp))))
+        << x.At(0, 7);
+    EXPECT_EQ(x.At(0, 12), U8("Начало: 01.03.2026 00:00:00\nКонец: 02.03.2026 00:00:00"_cp));
+    // Captions of headers 1 to 3.
+    EXPECT_EQ(x.At(1, 0), U8("Объект контроля"_cp));
+    EXPECT_EQ(x.At(1, 1), U8("Датчик"_cp));
+    EXPECT_EQ(x.At(1, 9), U8("Выходное реле"_cp));
+    EXPECT_EQ(x.At(1, 11), U8("Защищаемый аппарат"_cp));
+    EXPECT_EQ(x.At(1, 15), U8("Примечание"_cp));
+    const char* h2[14] = {"",
+                          "значение"_cp,
+                          "",
+                          "",
+                          "место (объект)"_cp,
+                          "наимен."_cp,
+                          "порог"_cp,
+                          "событие"_cp,
+                          "наимен."_cp,
+                          "cостоян."_cp,
+                          "место (объект)"_cp,
+                          "наимен."_cp,
+                          "состоян."_cp,
+                          ""};
+    for (int c = 0; c < 14; ++c)
+        if (*h2[c]) {
+            EXPECT_EQ(x.At(2, kBandCol[c]), U8(h2[c])) << "header 2, column " << c;
+        }
+    EXPECT_EQ(x.At(2, 0), "");
+    EXPECT_EQ(x.At(2, 15), "");
+    EXPECT_EQ(x.At(3, 1), U8("начало"_cp));
+    EXPECT_EQ(x.At(3, 2), U8("оконч."_cp));
+    EXPECT_EQ(x.At(3, 3), U8("макс."_cp));
+    EXPECT_EQ(x.At(3, 0), "");
+
+    // Item rows.
+    const char* rows[4][14] = {
+        {"Объект 1"_cp, "10:01:05", "11:01:07", "3.142", "Место 1"_cp, "S1", "> 10", "Авария"_cp,
+         "R1", "Сработало"_cp, "Ячейка 1"_cp, "P1", "Отключен"_cp, ""},
+        {"Объект 2"_cp, "10:02:05", "11:02:07", "12345.600", "Место 2"_cp, "S2", "> 10",
+         "Авария"_cp, "R2", "Не сработало"_cp, "Ячейка 2"_cp, "P2", "Не отключен"_cp, ""},
+        {"Объект 3"_cp, "10:03:05", "11:03:07", "-0.500", "Место 3"_cp, "S3", "> 10", "Авария"_cp,
+         "", "", "", "", "", ""},
+        {"Объект 4"_cp, "10:04:05", "11:04:07", "7.000", "Место 4"_cp, "S4", "> 10", "Авария"_cp,
+         "R4", "Не сработало"_cp, "Ячейка 4"_cp, "P4", "Не отключен"_cp, ""},
+    };
+    for (unsigned i = 0; i < 4; ++i)
+        for (unsigned c = 0; c < 14; ++c)
+            EXPECT_EQ(x.At(4 + i, kBandCol[c]), U8(rows[i][c])) << "item " << i << " column " << c;
+    // The footer, and nothing below it.
+    EXPECT_EQ(x.At(8, 15), U8("Страница: 1/1"_cp));
+    EXPECT_EQ(x.rows, 9u);
+}
+
+TEST(ReportSheet, TemplateNamedValues) {
+    const std::string dir = tw_test::ScratchDir("template");
+    host::SetStartupDir(dir.c_str());
+    std::filesystem::create_directories(dir + "Templates");
+    host::xls::Workbook t;
+    t.sheets.emplace_back();
+    const char16_t* markers[] = {u"#{RunDateTime}", u"#{Start}",   u"#{End}",
+                                 u"#{CFGId}",       u"#{CFGTime}", u"#{Other} #{start}"};
+    for (uint32_t i = 0; i < 6; ++i)
+        t.sheets[0].SetText(i, 1, markers[i]);
+    std::string error;
+    ASSERT_TRUE(host::xls::SaveWorkbook(t, dir + "Templates/Tripwatch.xls", &error)) << error;
+
+    Report r;
+    r.Add(Line(1, 1, 0x10, 1, 0x10, 1));
+    r.file.Template.Set("Templates\\Tripwatch.xls");
+    ASSERT_TRUE(r.file.ExportToXLS(dir.c_str()));
+    twtest::XlsCells x = twtest::ReadXls(dir + " 01-03-2026 00_00-00_00.xls");
+    ASSERT_TRUE(x.ok);
+    EXPECT_EQ(x.At(0, 1), "02.03.2026 00:05:00");
+    EXPECT_EQ(x.At(1, 1), "01.03.2026 00:00:00");
+    EXPECT_EQ(x.At(2, 1), "02.03.2026 00:00:00");
+    EXPECT_EQ(x.At(3, 1), U8("<неизвестно>"_cp));
+    EXPECT_EQ(x.At(4, 1), U8("<неизвестно>"_cp));
+    EXPECT_EQ(x.At(5, 1), "#{Other} #{start}");
+    EXPECT_EQ(x.At(6, 0), U8("Срабатывание автоматической защиты"_cp));
+
+    HDBDatabase db;
+    db.ConfigId = 0xABC;
+    db.ConfigTime.Set(2026, 1, 15, 8, 30, 0);
+    r.file.Config = &db;
+    ASSERT_TRUE(r.file.ExportToXLS(dir.c_str()));
+    x = twtest::ReadXls(dir + " 01-03-2026 00_00-00_00 (1).xls");
+    EXPECT_EQ(x.At(3, 1), "00000ABC");
+    EXPECT_EQ(x.At(4, 1), "15.01.2026 08:30:00");
+}
+
+TEST(ReportSheet, SameBaseTwiceAndMissingTemplate) {
+    const std::string dir = tw_test::ScratchDir("twice");
+    host::SetStartupDir(dir.c_str());
+    Report r;
+    r.file.FileName.Set((dir + "a.twr").c_str());
+    r.file.Template.Set("Templates/Tripwatch.xls");
+    host::LogCapture log;
+    ASSERT_TRUE(r.file.ExportToXLS(nullptr));  // the folder of FileName
+    ASSERT_TRUE(r.file.ExportToXLS(nullptr));
+    EXPECT_TRUE(std::filesystem::exists(dir + " 01-03-2026 00_00-00_00.xls"));
+    EXPECT_TRUE(std::filesystem::exists(dir + " 01-03-2026 00_00-00_00 (1).xls"));
+    ASSERT_EQ(log.lines.size(), 2u);
+    EXPECT_EQ(log.lines[0], "Шаблон не найден: "_cp + dir + "Templates/Tripwatch.xls");
+    // No items: the headers and the footer alone.
+    const twtest::XlsCells x = twtest::ReadXls(dir + " 01-03-2026 00_00-00_00 (1).xls");
+    EXPECT_EQ(x.At(1, 0), U8("Объект контроля"_cp));
+    EXPECT_EQ(x.At(4, 15), U8("Страница: 1/1"_cp));
+    EXPECT_EQ(x.rows, 5u);
+}
+
+TEST(ReportSheet, ExportFailureIsReported) {
+    const std::string dir = tw_test::ScratchDir("failure");
+    Report r;
+    host::ClearError();
+    EXPECT_FALSE(r.file.ExportToXLS((dir + "missing/folder/x").c_str()));
+    EXPECT_NE(GetIOErrorN(), 0u);
+    // A workbook too long for the format (more than 65536 rows): the reserved
+    // name is removed and the writer's reason stays.
+    const TW_ContourLine l = Line(1, 1, 0x10, 1, 0x10, 1);
+    for (int i = 0; i < 60000; ++i)
+        r.Add(l);
+    host::ClearError();
+    EXPECT_FALSE(r.file.ExportToXLS((dir + "big").c_str()));
+    EXPECT_NE(GetIOErrorN(), 0u);
+    EXPECT_FALSE(std::filesystem::exists(dir + "big 01-03-2026 00_00-00_00.xls"));
+    EXPECT_TRUE(std::filesystem::is_empty(dir));
+}
+
+TEST(ReportHandlers, UnknownNamesAndIndexesSetNothing) {
+    Report r;
+    r.Add(Line(1, 1, 0x10, 1, 0x10, 1));
+    r.file.CreateData();
+    TTW_DataModule& m = *r.file.DataModule;
+    m.Prepare(&r.file);
+    EXPECT_EQ(m.report.Tag, 2);
+    EXPECT_EQ(m.report.Bands.GetItem(0)->GetItemsCount(), 1);
+    std::string value = "kept";
+    m.reportGetNamedValue("start", value);
+    EXPECT_EQ(value, "kept");
+    HCustomReportColumn* c = m.report.Bands.GetItem(0)->Columns.GetItem(0);
+    c->SetText("old");
+    m.reportBands0GetItemValue(1, *c);
+    m.reportBands0GetItemValue(-1, *c);
+    EXPECT_EQ(c->GetText(), "old");
+    c->SetText("");
+}
+
+TEST(ReportPreview, EmptyReportAndFivePages) {
+    if (!HavePoppler()) GTEST_SKIP() << "pdftotext is not installed";
+    const std::string dir = tw_test::ScratchDir("preview");
+    host::SetStartupDir(dir.c_str());
+    Report r;
+    std::string pdf = PreviewPdf(r.file);
+    ASSERT_FALSE(pdf.empty());
+    std::string text = Shell("pdftotext -layout '" + pdf + "' -");
+    for (const char* s : {"Срабатывание автоматической защиты"_cp, "Объект контроля"_cp,
+                          "Защищаемый аппарат"_cp, "значение"_cp, "макс."_cp, "Страница: 1/1"_cp})
+        EXPECT_NE(text.find(U8(s)), std::string::npos) << U8(s) << "\n" << text;
+
+    // As many items as fill five pages.
+    r.file.CreateData();
+    const TW_ContourLine l = Line(1, 1, 0x10, 1, 0x10, 1);
+    int pages = 1;
+    while (pages <= 5) {
+        r.Add(l);
+        r.file.DataModule->Prepare(&r.file);
+        pages = int(r.file.DataModule->report.Layout().Pages.size());
+    }
+    r.file.DeleteNum(r.file.Count() - 1);
+    pdf = PreviewPdf(r.file);
+    ASSERT_FALSE(pdf.empty());
+    EXPECT_NE(Shell("pdfinfo '" + pdf + "'").find("Pages:           5\n"), std::string::npos);
+    for (int p = 1; p <= 5; ++p) {
+        text = Shell("pdftotext -layout -f " + std::to_string(p) + " -l " + std::to_string(p) +
+                     " '" + pdf + "' -");
+        EXPECT_NE(text.find(U8(("Страница: "_cp + std::to_string(p) + "/5").c_str())),
+                  std::string::npos)
+            << text;
+    }
+}
