@@ -22,11 +22,6 @@ void BaseArray::DeleteNum(int index) {
     DeleteNumRaw(index);
 }
 
-void* BaseArray::ItemRaw(int index) const {
-    if (index < 0 || index >= count_) return nullptr;
-    return data_ + std::size_t(index) * elementSize_;
-}
-
 void BaseArray::Reserve(int count) {
     if (count <= capacity_) return;
     void* grown = std::realloc(data_, std::size_t(count) * elementSize_);

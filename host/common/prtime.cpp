@@ -1,6 +1,7 @@
 #include "prtime.h"
 
 #include <atomic>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -65,7 +66,54 @@ double NowDateTime() {
 
 }  // namespace host
 
+namespace host {
+namespace {
+// Bumped whenever the process's time zone may have changed.
+std::atomic<unsigned> timeZoneGeneration{1};
+
+// localtime_r for a whole hour of seconds since 1970, remembered like GetTT's
+// offsets: only an hour whose first and last second have the same offset is kept.
+struct UtcHourOffset {
+    long long hour = LLONG_MIN;
+    long offset = 0;
+    unsigned generation = 0;
+};
+
+bool LocalOffset(time_t t, long& offset) {
+    struct tm tm {};
+    if (!localtime_r(&t, &tm)) return false;
+    offset = tm.tm_gmtoff;
+    return true;
+}
+}  // namespace
+}  // namespace host
+
 PRTime& PRTime::Set(time_t seconds) {
+    constexpr int kSlots = 256;
+    thread_local host::UtcHourOffset cache[kSlots];
+    const long long hour = seconds >= 0 ? seconds / 3600 : (seconds - 3599) / 3600;
+    host::UtcHourOffset& slot = cache[std::size_t(hour) % kSlots];
+    const unsigned generation = host::timeZoneGeneration.load(std::memory_order_relaxed);
+    if (slot.hour != hour || slot.generation != generation) {
+        long a = 0, b = 0;
+        if (host::LocalOffset(time_t(hour * 3600), a) &&
+            host::LocalOffset(time_t(hour * 3600 + 3599), b) && a == b) {
+            slot.hour = hour;
+            slot.offset = a;
+            slot.generation = generation;
+        } else {
+            slot.hour = LLONG_MIN;
+        }
+    }
+    if (slot.hour == hour) {
+        const long long local = (long long)seconds + slot.offset;
+        const long long days = local >= 0 ? local / 86400 : (local - 86399) / 86400;
+        const long secOfDay = long(local - days * 86400);
+        int y = 0, m = 0, d = 0;
+        host::CivilFromDays(long(days), y, m, d);
+        if (y >= 0 && y <= 65535)
+            return Set(y, m, d, int(secOfDay / 3600), int(secOfDay / 60 % 60), int(secOfDay % 60));
+    }
     struct tm tm {};
     if (!localtime_r(&seconds, &tm) || tm.tm_year + 1900 < 0 || tm.tm_year + 1900 > 65535) {
         Zero();
@@ -118,7 +166,6 @@ struct HourOffset {
     time_t offset = 0;
     unsigned generation = 0;
 };
-std::atomic<unsigned> timeZoneGeneration{1};
 }  // namespace
 
 void ResetLocalTimeCache() {

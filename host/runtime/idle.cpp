@@ -1,7 +1,14 @@
 #include "idle.h"
 
+#include <time.h>
+
 namespace {
-PRPeriod idlePeriod;
+int64_t CoarseNow() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
+    return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+PRPeriod idlePeriod{CoarseNow()};
 std::chrono::milliseconds periodLength{200};
 }  // namespace
 
@@ -10,13 +17,13 @@ PRPeriod* RTGetIdlePeriod() {
 }
 
 void PRPeriodReset(PRPeriod* period) {
-    if (period) period->start = std::chrono::steady_clock::now();
+    if (period) period->start = CoarseNow();
 }
 
 int PRPeriodEnd(PRPeriod* period, int restart) {
     if (!period) return 1;
-    const auto now = std::chrono::steady_clock::now();
-    if (now - period->start < periodLength) return 0;
+    const int64_t now = CoarseNow();
+    if (now - period->start < int64_t(periodLength.count()) * 1000000) return 0;
     if (restart) period->start = now;
     return 1;
 }

@@ -68,6 +68,24 @@ TEST(PRTime, RememberedHourOffsetsAgreeWithTheCLibrary) {
     }
 }
 
+TEST(PRTime, RememberedOffsetsFromSecondsAgreeWithTheCLibrary) {
+    for (const char* zone : {"Europe/Berlin", "America/St_Johns", "Australia/Lord_Howe", "UTC"}) {
+        twtest::ScopedTimeZone tz(zone);
+        for (time_t from :
+             {time_t(1774742400 - 86400), time_t(1792886400 - 86400), time_t(-86400)}) {
+            for (time_t t = from; t < from + 3 * 86400; t += 787) {
+                struct tm tm {};
+                ASSERT_TRUE(localtime_r(&t, &tm));
+                PRTime p;
+                p.Set(t);
+                ASSERT_EQ(p, At(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,
+                                tm.tm_sec))
+                    << zone << " " << t;
+            }
+        }
+    }
+}
+
 TEST(PRTime, PlatformDateTimeAroundItsEpochAnd1970) {
     EXPECT_DOUBLE_EQ(At(1899, 12, 30).GetDateTime(), 0.0);
     EXPECT_DOUBLE_EQ(At(1899, 12, 31, 12).GetDateTime(), 1.5);

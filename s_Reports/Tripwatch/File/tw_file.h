@@ -13,6 +13,8 @@
 #include "tw_contourline.h"
 
 class HDBDatabase;
+class HHourFile;
+class TW_ContourArray;
 class TTW_DataModule;
 
 // The first four bytes of a report file, "TWW" and 0x01, read as one number.
@@ -64,6 +66,12 @@ class TW_File : public MyRefArray<TW_ContourLine> {
     // False on failure (last error set); a failure after the header leaves no
     // items. Memory grows only with the items actually read.
     bool Load(const char* path);
+
+    // Replaces the items by the incidents of the hour data for the used contours.
+    // True when every used contour was processed; false (last error set: a
+    // missing variable, no data, or 1223 when the user aborted) with the rows
+    // found before the failure.
+    bool Fill(HHourFile& hourFile, TW_ContourArray& contours);
 
     // Writes the report as a text file named by MakeFileName(base, "txt"); a null
     // base means the folder of FileName. False (last error set) when the file

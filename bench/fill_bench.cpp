@@ -1,0 +1,200 @@
+// The incident computation on one day of a busy plant: 2,000,000 samples, 1,000
+// contours, about 50,000 incidents, relays that toggle all day. Prints, in one
+// run: our Fill, the literal rules (every relay search from the first sample),
+// a plain pass over the sensors' samples (the memory bound), and an SQLite
+// query with window functions that finds the same excursions.
+#include <sqlite3.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "../tests/fill/literal_fill.h"
+#include "data/hourfile.h"
+#include "runtime/runtime.h"
+#include "tw_contourarray.h"
+#include "tw_file.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+double Seconds(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double>(b - a).count();
+}
+
+constexpr int kContours = 1000;
+constexpr int kSensorSamples = 600;
+constexpr int kRelaySamples = 900;
+constexpr int kApparatusSamples = 500;
+constexpr time_t kBase = 1796590800;  // 2026-12-07 00:00:00 Moscow
+
+struct Plant {
+    HHourFile file;
+    TW_ContourArray contours;
+    std::vector<std::tuple<int, long, int, double>> rows;  // var, t, state, value (for SQLite)
+};
+
+void AddVar(Plant& p, int id, int count, std::mt19937& rng, int stateA, int stateB, int runA,
+            int runB) {
+    HHourVar v{};
+    std::snprintf(v.Name, sizeof v.Name, "V%05d", id);
+    v.Descriptor = {0, 0};
+    v.first = p.file.Samples.Count();
+    long t = 0;
+    int state = stateB;
+    int left = 0;
+    std::uniform_int_distribution<int> step(1, 86400 / count * 2 - 1);
+    std::uniform_real_distribution<double> value(0, 100);
+    for (int i = 0; i < count; ++i) {
+        t += step(rng);
+        if (t >= 86400) t = 86399 - (count - i);  // stays in the day, still increasing
+        if (left-- <= 0) {
+            state = state == stateA ? stateB : stateA;
+            left = state == stateA ? runA : runB;
+        }
+        HHourSample s{};
+        s.Value = value(rng);
+        s.Time.Set(kBase + t);
+        s.State = uint16_t(state);
+        p.file.Samples.Add(s);
+        p.rows.emplace_back(id, long(t), state, s.Value);
+    }
+    v.last = p.file.Samples.Count() - 1;
+    p.file.Variables.Add(v);
+}
+
+std::unique_ptr<Plant> MakePlant() {
+    auto p = std::make_unique<Plant>();
+    std::mt19937 rng(7);
+    HHourFile::AddName(p->file.ObjectNames, "Obj");
+    HHourFile::AddName(p->file.PlaceNames, "Place");
+    p->file.Samples.Reserve(kContours * (kSensorSamples + kRelaySamples + kApparatusSamples));
+    for (int c = 0; c < kContours; ++c) {
+        AddVar(*p, 3 * c, kSensorSamples, rng, 5, 0, 5, 6);     // ~55 excursions
+        AddVar(*p, 3 * c + 1, kRelaySamples, rng, 1, 0, 1, 1);  // toggles all day
+        AddVar(*p, 3 * c + 2, kApparatusSamples, rng, 2, 0, 3, 3);
+        TW_Contour k{};
+        k.Used = 1;
+        std::snprintf(k.Sensor, sizeof k.Sensor, "V%05d", 3 * c);
+        k.State = 5;
+        k.Interval = 60;
+        k.Rele.Used = 1;
+        std::snprintf(k.Rele.Sensor, sizeof k.Rele.Sensor, "V%05d", 3 * c + 1);
+        k.Rele.State = 1;
+        k.Rele.MaxTime = 120;
+        k.Prot.Used = 1;
+        std::snprintf(k.Prot.Sensor, sizeof k.Prot.Sensor, "V%05d", 3 * c + 2);
+        k.Prot.State = 2;
+        p->contours.Add(k);
+    }
+    return p;
+}
+
+double PlainPass(const Plant& p, double& checksum) {
+    const auto a = Clock::now();
+    HHourVarBounds vars(p.file);
+    double sum = 0;
+    for (int c = 0; c < p.contours.Count(); ++c) {
+        const HHourVar* v = vars.LocateVar(p.contours.ItemINT(c)->Sensor);
+        for (int i = v->first; i <= v->last; ++i) {
+            const HHourSample* s = p.file.Sample(i);
+            sum += s->Value + s->State + s->Time.Second;
+        }
+    }
+    checksum = sum;
+    return Seconds(a, Clock::now());
+}
+
+double SqliteQuery(const Plant& p, long& found) {
+    sqlite3* db = nullptr;
+    sqlite3_open(":memory:", &db);
+    sqlite3_exec(db,
+                 "CREATE TABLE samples(var INTEGER, t INTEGER, state INTEGER, value REAL);"
+                 "CREATE TABLE contours(id INTEGER PRIMARY KEY, sensor INTEGER, state INTEGER,"
+                 " interval INTEGER);",
+                 nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_stmt* ins = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO samples VALUES(?,?,?,?)", -1, &ins, nullptr);
+    for (const auto& [var, t, state, value] : p.rows) {
+        sqlite3_bind_int(ins, 1, var);
+        sqlite3_bind_int64(ins, 2, t);
+        sqlite3_bind_int(ins, 3, state);
+        sqlite3_bind_double(ins, 4, value);
+        sqlite3_step(ins);
+        sqlite3_reset(ins);
+    }
+    sqlite3_finalize(ins);
+    for (int c = 0; c < kContours; ++c) {
+        const std::string q = "INSERT INTO contours VALUES(" + std::to_string(c) + "," +
+                              std::to_string(3 * c) + ",5,60)";
+        sqlite3_exec(db, q.c_str(), nullptr, nullptr, nullptr);
+    }
+    sqlite3_exec(db, "COMMIT; CREATE INDEX samples_var ON samples(var, t);", nullptr, nullptr,
+                 nullptr);
+    const char* query =
+        "WITH s AS (SELECT c.id AS cid, x.t AS t, (x.state = c.state) AS ins, x.value AS v,"
+        "  c.interval AS iv FROM contours c JOIN samples x ON x.var = c.sensor),"
+        " e AS (SELECT cid, t, ins, v, iv,"
+        "  CASE WHEN ins = 1 AND COALESCE(LAG(ins) OVER w, 0) = 0 THEN 1 ELSE 0 END AS opens,"
+        "  LEAD(t) OVER w AS next_t, LEAD(ins) OVER w AS next_ins"
+        "  FROM s WINDOW w AS (PARTITION BY cid ORDER BY t)),"
+        " g AS (SELECT *, SUM(opens) OVER (PARTITION BY cid ORDER BY t"
+        "  ROWS UNBOUNDED PRECEDING) AS grp FROM e)"
+        " SELECT COUNT(*) FROM (SELECT cid, MIN(t) AS st,"
+        "  MAX(CASE WHEN next_ins = 0 THEN next_t END) AS en, MAX(v), MIN(iv) AS iv"
+        "  FROM g WHERE ins = 1 GROUP BY cid, grp) WHERE en IS NOT NULL AND en - st >= iv";
+    const auto a = Clock::now();
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, query, -1, &st, nullptr);
+    found = sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int64(st, 0) : -1;
+    sqlite3_finalize(st);
+    const double s = Seconds(a, Clock::now());
+    sqlite3_close(db);
+    return s;
+}
+
+}  // namespace
+
+int main() {
+    setenv("TZ", "Europe/Moscow", 1);
+    tzset();
+    host::SetLogConsole(false);
+    std::printf("building a day of %d samples for %d contours...\n",
+                kContours * (kSensorSamples + kRelaySamples + kApparatusSamples), kContours);
+    auto plant = MakePlant();
+
+    TW_File report;
+    report.Start.Set(time_t(kBase));
+    report.End.Set(time_t(kBase + 86400));
+    auto a = Clock::now();
+    report.Fill(plant->file, plant->contours);
+    const double fill = Seconds(a, Clock::now());
+
+    std::vector<TW_ContourLine> literalRows;
+    a = Clock::now();
+    twtest::LiteralFill(literalRows, plant->file, plant->contours);
+    const double literal = Seconds(a, Clock::now());
+    bool same = int(literalRows.size()) == report.Count();
+    for (int i = 0; same && i < report.Count(); ++i)
+        same = std::memcmp(report.ItemINT(i), &literalRows[std::size_t(i)],
+                           sizeof(TW_ContourLine)) == 0;
+
+    double checksum = 0;
+    const double plain = PlainPass(*plant, checksum);
+    long sqlFound = 0;
+    const double sql = SqliteQuery(*plant, sqlFound);
+
+    std::printf("incidents: %d (literal rules: %zu, rows identical: %s; SQLite found %ld)\n",
+                report.Count(), literalRows.size(), same ? "yes" : "NO", sqlFound);
+    std::printf("Fill:            %8.1f ms\n", fill * 1e3);
+    std::printf("literal rules:   %8.1f ms  (%.1f x Fill)\n", literal * 1e3, literal / fill);
+    std::printf("plain pass:      %8.1f ms  (Fill = %.2f x plain pass; target <= 3)\n", plain * 1e3,
+                fill / plain);
+    std::printf("SQLite window:   %8.1f ms  (%.1f x Fill; target >= 20)\n", sql * 1e3, sql / fill);
+    std::printf("(checksum %.0f)\n", checksum);
+    return same ? 0 : 1;
+}

@@ -1,0 +1,230 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "common/cp1251.h"
+#include "contour_builder.h"
+#include "data/dbdatabase.h"
+#include "hour_builder.h"
+#include "runtime/runtime.h"
+#include "test_env.h"
+#include "tw_contourarray.h"
+#include "tw_file.h"
+
+using namespace host::literals;
+using twtest::MakeContour;
+using twtest::S;
+
+namespace {
+
+// 2026-12-07 00:00:00 in Moscow.
+constexpr time_t kBase = 1796590800;
+
+class Fill : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        twtest::ScopedTimeZone* tz = new twtest::ScopedTimeZone("Europe/Moscow");
+        tz_.reset(tz);
+        auto tables = std::make_shared<HDBStateTables>();
+        tables->ErrorStates[13] = true;  // state 13 is an error state
+        host::SetCurrentStateTables(tables);
+        report.Start = hb.At(0);
+        report.End = hb.At(86400);
+    }
+    void TearDown() override { host::SetCurrentStateTables(nullptr); }
+
+    bool Run() { return report.Fill(hb.file, contours); }
+    const TW_ContourLine& Row(int i) { return *report.ItemINT(i); }
+    long Secs(const PRTime& t) { return long(t.GetTT() - kBase); }
+
+    std::unique_ptr<twtest::ScopedTimeZone> tz_;
+    twtest::HourBuilder hb{kBase};
+    TW_ContourArray contours;
+    TW_File report;
+};
+
+TEST_F(Fill, ExcursionsKeptByTheirLength) {
+    hb.Var("T1",
+           {{0, 0},
+            {100, 5, 1.5},
+            {110, 5, 7.0},
+            {160, 0},  // 60 s: kept
+            {200, 5, 2.0},
+            {259, 0},  // 59 s: too short
+            {300, 5, 9.0},
+            {300, 5, 3.0},
+            {400, 0},   // 100 s, two samples
+            {500, 5}},  // open at the end: dropped
+           "Котел 1"_cp, "Цех 2"_cp);
+    hb.Var("Empty", {});
+    contours.Add(MakeContour("T1", 5, 60));
+    contours.Add(MakeContour("Empty", 5, 0));  // no samples: no incident, no error
+    ASSERT_TRUE(Run());
+    ASSERT_EQ(report.Count(), 2);
+    EXPECT_EQ(Secs(Row(0).Start), 100);
+    EXPECT_EQ(Secs(Row(0).End), 160);
+    EXPECT_DOUBLE_EQ(Row(0).Value, 7.0);
+    EXPECT_EQ(Secs(Row(1).Start), 300);
+    EXPECT_EQ(Secs(Row(1).End), 400);
+    EXPECT_DOUBLE_EQ(Row(1).Value, 9.0);
+    EXPECT_STREQ(Row(0).ObjectName, "Котел 1"_cp);
+    EXPECT_STREQ(Row(0).SensorPlace, "Цех 2"_cp);
+    EXPECT_STREQ(Row(0).ProtObjectName, "<не задан>"_cp);
+    EXPECT_EQ(std::memcmp(&Row(0).Contour, contours.ItemINT(0), sizeof(TW_Contour)), 0);
+}
+
+TEST_F(Fill, IntervalZeroAndValueTypes) {
+    hb.Var("T1", {{10, 5, 4}, {10, 0}, {20, 5, 4}, {21, 5, 1}, {22, 5, 6}, {30, 0}});
+    contours.Add(MakeContour("T1", 5, 0));  // same-second excursion is kept
+    contours.Add(MakeContour("T1", 5, 0));
+    contours.ItemINT(1)->ValueType = 1;
+    contours.Add(MakeContour("T1", 5, 0));
+    contours.ItemINT(2)->ValueType = 7;  // neither: the first value stays
+    ASSERT_TRUE(Run());
+    ASSERT_EQ(report.Count(), 6);
+    EXPECT_EQ(Secs(Row(0).Start), 10);
+    EXPECT_EQ(Secs(Row(0).End), 10);
+    EXPECT_DOUBLE_EQ(Row(1).Value, 6);
+    EXPECT_DOUBLE_EQ(Row(3).Value, 1);
+    EXPECT_DOUBLE_EQ(Row(5).Value, 4);
+}
+
+TEST_F(Fill, RelayAndApparatusOutcomes) {
+    // Sensor excursion from 1000 to 2000 (each contour reads the same one).
+    hb.Var("T1", {{0, 0}, {1000, 5}, {2000, 0}}, "Котел"_cp);
+    hb.Var("R_carried", {{500, 1}});                     // operated before: carried in
+    hb.Var("R_late", {{0, 0}, {1500, 1}});               // operates after MaxTime 100
+    hb.Var("R_error", {{0, 0}, {1010, 1}, {1500, 13}});  // then an error state
+    hb.Var("R_off", {{0, 0}, {1010, 1}, {1500, 0}});     // then switched off
+    hb.Var("R_after", {{0, 0}, {1010, 1}, {2000, 0}});   // leaves only at the end
+    hb.Var("A", {{0, 0}, {1020, 2}}, "Выключатель"_cp);
+    contours.Add(MakeContour("T1", 5, 10, "R_carried", 1, 100));
+    contours.Add(MakeContour("T1", 5, 10, "R_late", 1, 100));
+    contours.Add(MakeContour("T1", 5, 10, "R_late", 1, 0));  // whole excursion
+    contours.Add(MakeContour("T1", 5, 10, "R_error", 1, 100, "A", 2, 0));
+    contours.Add(MakeContour("T1", 5, 10, "R_off", 1, 100));
+    contours.Add(MakeContour("T1", 5, 10, "R_after", 1, 100));
+    contours.Add(MakeContour("T1", 5, 10));  // no relay after contours with one
+    ASSERT_TRUE(Run());
+    ASSERT_EQ(report.Count(), 7);
+    EXPECT_EQ(Row(0).ReleResult, 0x10);
+    EXPECT_EQ(Row(1).ReleResult, 0x00);
+    EXPECT_EQ(Row(2).ReleResult, 0x10);
+    EXPECT_EQ(Row(3).ReleResult, 0x11);
+    EXPECT_EQ(Row(3).ProtResult, 0x10);
+    EXPECT_STREQ(Row(3).ProtObjectName, "Выключатель"_cp);
+    EXPECT_EQ(Row(4).ReleResult, 0x12);
+    EXPECT_EQ(Row(5).ReleResult, 0x10);
+    EXPECT_EQ(Row(6).ReleResult, 0x00);
+    EXPECT_EQ(Row(6).ProtResult, 0x00);
+    EXPECT_STREQ(Row(6).ProtObjectName, "<не задан>"_cp);
+}
+
+TEST_F(Fill, MissingVariablesFailTheWholeCallWithTheirNames) {
+    hb.Var("T1", {{0, 5}, {100, 0}});
+    struct Case {
+        TW_Contour contour;
+        std::string message;
+    } cases[] = {
+        {MakeContour("Нет1"_cp, 5, 0), "Датчик \"Нет1\" не найден в данных"_cp},
+        {MakeContour("T1", 5, 0, "Нет2"_cp), "Реле \"Нет2\" не найдено в данных"_cp},
+        {MakeContour("T1", 5, 0, nullptr, 1, 0, "Нет3"_cp),
+         "Аппарат \"Нет3\" не найден в данных"_cp},
+    };
+    for (const Case& c : cases) {
+        contours.DeleteAll();
+        TW_Contour unused = MakeContour("Никто"_cp, 5, 0, "Никто"_cp);
+        unused.Used = 0;  // never an error, whatever its names
+        contours.Add(unused);
+        contours.Add(MakeContour("T1", 5, 0));
+        contours.Add(c.contour);
+        EXPECT_FALSE(Run());
+        EXPECT_EQ(GetIOErrorS_GUI(-2), c.message);
+        EXPECT_EQ(report.Count(), 1);  // the rows of the earlier contour stay
+    }
+}
+
+TEST_F(Fill, NoVariablesLeavesTheReportAlone) {
+    report.AddINT(nullptr);
+    contours.Add(MakeContour("T1", 5, 0));
+    host::LogCapture log;
+    EXPECT_FALSE(Run());
+    EXPECT_STREQ(GetIOErrorS_GUI(-2), "Нет данных для переменных"_cp);
+    EXPECT_EQ(report.Count(), 1);
+    EXPECT_EQ(log.lines, std::vector<std::string>{"Формирование отчета..."_cp});
+}
+
+// An indicator that asks to abort at the n-th text update.
+class AbortingOperation : public HOperation {
+  public:
+    explicit AbortingOperation(int abortAt) : abortAt_(abortAt) {}
+    std::vector<std::string> texts;
+
+  protected:
+    void Show() override {
+        if (!text_.empty() && (texts.empty() || texts.back() != text_)) {
+            texts.push_back(text_);
+            if (int(texts.size()) == abortAt_) RequestAbort();
+        }
+    }
+
+  private:
+    int abortAt_;
+};
+
+TEST_F(Fill, AbortKeepsTheRowsFoundSoFar) {
+    hb.Var("T1", {{0, 5}, {10, 0}, {20, 5}, {30, 0}, {40, 5}, {50, 0}});
+    contours.Add(MakeContour("T1", 5, 0));
+    contours.Add(MakeContour("T1", 5, 0));
+    host::SetIdlePeriodLength(std::chrono::milliseconds(0));
+    // Texts: contour 0/2, then one per sensor sample; abort at sample index 4.
+    AbortingOperation op(6);
+    host::SetOperation(&op);
+    const bool ok = Run();
+    host::SetOperation(nullptr);
+    host::SetIdlePeriodLength(std::chrono::milliseconds(200));
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(GetIOErrorN(), 1223u);
+    EXPECT_EQ(report.Count(), 2);  // excursions closed at 10 and 30
+    ASSERT_GE(op.texts.size(), 3u);
+    EXPECT_EQ(op.texts[0], std::string("Формирование отчета 0/2..."_cp));
+    EXPECT_EQ(op.texts[1], std::string("Рассчет для \"T1\" 0/5..."_cp));
+    EXPECT_EQ(op.Text(), "");  // cleared on the way out
+    EXPECT_FALSE(op.AbortOffered());
+}
+
+TEST_F(Fill, AnExcursionAcrossMidnightIsReportedOnceByTheNextDay) {
+    // Day 1 ends while the sensor is in its state; day 2's data starts with the
+    // last sample before the period, as the host delivers it.
+    twtest::HourBuilder day1(kBase), day2(kBase);
+    day1.Var("T1", {{80000, 0}, {86000, 5, 3.0}});
+    day1.Var("R", {{86100, 1}});
+    day2.Var("T1", {{86000, 5, 3.0}, {87000, 5, 8.0}, {90000, 0}});
+    day2.Var("R", {{86100, 1}, {88000, 0}});
+    contours.Add(MakeContour("T1", 5, 60, "R", 1, 0));
+    report.Start = day1.At(0);
+    report.End = day1.At(86400);
+    ASSERT_TRUE(report.Fill(day1.file, contours));
+    EXPECT_EQ(report.Count(), 0);
+    report.Start = day1.At(86400);
+    report.End = day1.At(2 * 86400);
+    ASSERT_TRUE(report.Fill(day2.file, contours));
+    ASSERT_EQ(report.Count(), 1);
+    EXPECT_EQ(Secs(Row(0).Start), 86000);
+    EXPECT_EQ(Secs(Row(0).End), 90000);
+    EXPECT_DOUBLE_EQ(Row(0).Value, 8.0);
+    EXPECT_EQ(Row(0).ReleResult, 0x12);
+}
+
+TEST_F(Fill, ASampleListEndingEarlyClosesAtTheReportEnd) {
+    hb.Var("T1", {{86000, 5, 1}});
+    // The variable claims one more sample than the list holds.
+    hb.file.Variables.ItemINT(0)->last += 1;
+    contours.Add(MakeContour("T1", 5, 399));
+    contours.Add(MakeContour("T1", 5, 400));  // strictly longer than Interval only
+    ASSERT_TRUE(Run());
+    ASSERT_EQ(report.Count(), 1);
+    EXPECT_EQ(Secs(Row(0).End), 86400);
+}
+
+}  // namespace
