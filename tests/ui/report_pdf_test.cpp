@@ -169,3 +169,19 @@ TEST(ReportPdf, UnwritablePdfFails) {
     Report r;
     EXPECT_FALSE(r.report.ExportPdf((twtest::TempDir() + "no/such/dir/x.pdf").c_str()));
 }
+
+TEST(ReportPdf, PrintWithoutDisplayNeverWaits) {
+    const std::string dir = twtest::FreshDir("print");
+    host::SetStartupDir(dir.c_str());
+    Report r;
+    host::LogCapture log;
+    ASSERT_TRUE(r.report.Print());
+    // Without a printer the pages go to a file, as a preview's would.
+    if (!log.lines.empty()) {
+        ASSERT_EQ(log.lines.size(), 1u);
+        const std::string prefix =
+            std::string("Принтер недоступен, страницы записаны в файл: "_cp) + dir + "Reports/";
+        EXPECT_EQ(log.lines[0].rfind(prefix, 0), 0u) << log.lines[0];
+        EXPECT_TRUE(std::filesystem::exists(log.lines[0].substr(log.lines[0].find(dir))));
+    }
+}
