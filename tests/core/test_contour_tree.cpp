@@ -1,7 +1,6 @@
 // The contour set in a configuration tree: keys, widths, defaults, failures.
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <string>
 
 #include "common/exception.h"
@@ -20,7 +19,12 @@ const char* const kKeys[] = {"Used",         "Sensor",      "Interval",     "Sta
                              "Rele/OFFName", "Prot/Used",   "Prot/Sensor",  "Prot/State",
                              "Prot/MaxTime", "Prot/ONName", "Prot/OFFName"};
 
-const std::regex kAssert(R"(Assert: \[it\] in s_Reports/Tripwatch/File/i_TWFile:[0-9]+)");
+// The check's message: a fixed text and the source line number.
+bool IsItemAssert(const std::string& message) {
+    const std::string prefix = "Assert: [it] in s_Reports/Tripwatch/File/i_TWFile:";
+    if (message.rfind(prefix, 0) != 0 || message.size() == prefix.size()) return false;
+    return message.find_first_not_of("0123456789", prefix.size()) == std::string::npos;
+}
 }  // namespace
 
 TEST(ContourTree, SavesCountAndNineteenKeysPerItemInOrderAndWidth) {
@@ -122,7 +126,7 @@ TEST(ContourTree, MissingChildRaisesTheAssertAndKeepsWhatWasDone) {
         set.Save(&node);
         FAIL() << "no exception";
     } catch (const host::Exception& e) {
-        EXPECT_TRUE(std::regex_match(e.what(), kAssert)) << e.what();
+        EXPECT_TRUE(IsItemAssert(e.what())) << e.what();
     }
     EXPECT_EQ(node.values["Count"].text, "3");
     EXPECT_EQ(node.children.size(), 1u);  // Item0 was written before the failure
@@ -134,7 +138,7 @@ TEST(ContourTree, MissingChildRaisesTheAssertAndKeepsWhatWasDone) {
         back.Load(&node);
         FAIL() << "no exception";
     } catch (const host::Exception& e) {
-        EXPECT_TRUE(std::regex_match(e.what(), kAssert)) << e.what();
+        EXPECT_TRUE(IsItemAssert(e.what())) << e.what();
     }
     EXPECT_EQ(back.Count(), 1);  // Item0 was read before the failure
 }
