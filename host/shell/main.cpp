@@ -7,6 +7,7 @@
 
 #include "cmd_data.h"
 #include "cmd_info.h"
+#include "cmd_run.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"rthost - the Tripwatch host"};
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
     int exitCode = 0;
     AddInfoCommand(app, exitCode);
     AddDataCommands(app, exitCode);
+    AddRunCommand(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -1,0 +1,218 @@
+#include "cmd_run.h"
+
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "common/cp1251.h"
+#include "common/lasterror.h"
+#include "common/osfile.h"
+#include "common/paths.h"
+#include "common/strutil.h"
+#include "data/configtree.h"
+#include "data/grabvalues.h"
+#include "data/timetext.h"
+#include "plugin_loader.h"
+#include "runtime/runtime.h"
+#include "tw_file.h"
+
+namespace {
+
+struct RunArgs {
+    std::string home;
+    std::string job = "Daily";
+    std::string end, from, to, plugin;
+};
+
+// The host's side of a run: what GrabReportValues and GetConfigOwner read.
+RTPHostContext runContext;
+RTPConfigOwner configOwner;
+
+RTPConfigOwner* GetConfigOwner(void*) {
+    configOwner.Config = host::GrabbedConfig();
+    return &configOwner;
+}
+
+// Accepts "YYYY-MM-DD", "YYYY-MM-DD HH:MM" and "YYYY-MM-DD HH:MM:SS".
+bool ParseMoment(std::string text, PRTime& out) {
+    if (text.size() == 10) text += " 00:00:00";
+    if (text.size() == 16) text += ":00";
+    return host::ParseTimeText(text.c_str(), out);
+}
+
+// The report files below the job's output folders, to tell the new ones.
+std::set<std::string> OutputFiles(HConfigItem* job) {
+    std::set<std::string> files;
+    for (const char* key : {"ReportDir", "TXTDir", "XLSDir"}) {
+        char folder[kMaxPath];
+        MakeStartLocalPath(folder, job->GetStr(key, "Reports"));
+        AddLastSlash(folder, '/');
+        host::ForEachDirEntry(folder, [&](const char* name, bool isFolder) {
+            if (!isFolder) files.insert(std::string(folder) + name);
+            return true;
+        });
+    }
+    return files;
+}
+
+bool EndsWith(const std::string& s, const char* tail) {
+    const std::size_t n = std::strlen(tail);
+    return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
+}
+
+// One run of the job for the period that ends at `end`; prints its summary.
+// False when the module returned an error or raised one.
+bool RunOnce(RTPModule& module, HConfigItem* job, const PRTime& end) {
+    module.ReportTime = end;
+    PRTime start;
+    start.Set(end.GetTT() - 86400);
+    runContext.PeriodStart = start;
+    runContext.PeriodEnd = end;
+    RTGetOperation()->ClearAbort();
+    const std::set<std::string> before = OutputFiles(job);
+    const char* error = nullptr;
+    std::string raised;
+    try {
+        error = module.Run(job);
+    } catch (const std::exception& e) {
+        raised = e.what();
+    }
+    RTGetOperation()->SetAbort(false);
+    host::FinishProgressLine();
+    const std::string day = host::TimeText(start) + " .. " + host::TimeText(end);
+    if (!raised.empty()) {
+        std::printf("%s: failed: %s\n", day.c_str(), host::Cp1251ToUtf8(raised).c_str());
+        return false;
+    }
+    if (error) {
+        std::printf("%s: failed: %s\n", day.c_str(), host::Cp1251ToUtf8(error).c_str());
+        return false;
+    }
+    std::vector<std::string> written;
+    for (const std::string& f : OutputFiles(job))
+        if (!before.count(f)) written.push_back(f);
+    int incidents = 0, nonOperations = 0;
+    bool counted = false;
+    for (const std::string& f : written) {
+        if (!EndsWith(f, ".twr")) continue;
+        TW_File report;
+        if (!report.Load(f.c_str())) continue;
+        counted = true;
+        for (int i = 0; i < report.Count(); ++i) {
+            const TW_ContourLine& r = *report.ItemINT(i);
+            ++incidents;
+            if ((r.Contour.Rele.Used && r.ReleResult != 0x10) ||
+                (r.Contour.Prot.Used && r.ProtResult != 0x10))
+                ++nonOperations;
+        }
+    }
+    if (counted)
+        std::printf("%s: %d incident(s), %d non-operation(s)%s\n", day.c_str(), incidents,
+                    nonOperations, nonOperations ? "  <-- protection did not operate cleanly" : "");
+    else
+        std::printf("%s: done (no binary report written: no incidents or not saved)\n",
+                    day.c_str());
+    for (const std::string& f : written)
+        std::printf("  %s\n", host::Cp1251ToUtf8(f).c_str());
+    return true;
+}
+
+}  // namespace
+
+void AddRunCommand(CLI::App& app, int& exitCode) {
+    auto args = std::make_shared<RunArgs>();
+    CLI::App* cmd =
+        app.add_subcommand("run", "Run a report job of HOME for a day or a range of days");
+    cmd->add_option("HOME", args->home, "Home folder")->required();
+    cmd->add_option("--job", args->job, "Job name (HOME/Jobs/NAME.json)");
+    auto* endOpt = cmd->add_option("--end", args->end,
+                                   "End of the report period, \"YYYY-MM-DD HH:MM[:SS]\" "
+                                   "(default: today 00:00, the report of yesterday)");
+    auto* fromOpt = cmd->add_option("--from", args->from, "First day of a backfill, YYYY-MM-DD");
+    auto* toOpt = cmd->add_option("--to", args->to, "Last day of a backfill, YYYY-MM-DD");
+    fromOpt->excludes(endOpt);
+    toOpt->excludes(endOpt);
+    fromOpt->needs(toOpt);
+    toOpt->needs(fromOpt);
+    cmd->add_option("--plugin", args->plugin, "Path of the report module (default: beside rthost)");
+    cmd->callback([args, &exitCode] {
+        const std::string home = host::Utf8ToCp1251Lossy(args->home);
+        if (!host::IsDirectory(home.c_str())) {
+            std::fprintf(stderr, "rthost run: no home folder %s\n", args->home.c_str());
+            exitCode = 2;
+            return;
+        }
+        RTInitialize(home.c_str(), "Log/rthost.log");
+        std::vector<PRTime> ends;
+        if (!args->from.empty()) {
+            PRTime first, last;
+            if (!ParseMoment(args->from, first) || !ParseMoment(args->to, last) || last < first) {
+                std::fprintf(stderr,
+                             "rthost run: --from and --to must be days YYYY-MM-DD, in order\n");
+                exitCode = 2;
+                return;
+            }
+            for (PRTime day = first; !(last < day);) {
+                PRTime next = day;
+                next.Set(day.Year, day.Month, day.Day + 1);  // normalised by GetTT
+                next.Set(next.GetTT());
+                ends.push_back(next);
+                day = next;
+            }
+        } else if (!args->end.empty()) {
+            PRTime end;
+            if (!ParseMoment(args->end, end)) {
+                std::fprintf(stderr, "rthost run: --end must be \"YYYY-MM-DD HH:MM[:SS]\"\n");
+                exitCode = 2;
+                return;
+            }
+            ends.push_back(end);
+        } else {
+            PRTime today = PRTime::Now();
+            today.Set(today.Year, today.Month, today.Day);
+            ends.push_back(today);
+        }
+
+        char jobPath[kMaxPath];
+        MakeStartLocalPath(jobPath,
+                           ("Jobs/" + host::Utf8ToCp1251Lossy(args->job) + ".json").c_str());
+        HConfigTree tree;
+        if (!host::FileExists(jobPath)) {
+            std::fprintf(stderr, "rthost run: no job %s\n", host::Cp1251ToUtf8(jobPath).c_str());
+            exitCode = 2;
+            return;
+        }
+        if (!tree.Load(jobPath, true)) {
+            std::fprintf(stderr, "rthost run: %s\n",
+                         host::Cp1251ToUtf8(GetIOErrorS_GUI(-2)).c_str());
+            exitCode = 2;
+            return;
+        }
+        std::string error;
+        const std::string path = args->plugin.empty() ? host::DefaultPluginPath() : args->plugin;
+        auto loaded = host::LoadedPlugin::Load(path, &error);
+        if (!loaded) {
+            std::fprintf(stderr, "rthost run: %s\n", error.c_str());
+            exitCode = 2;
+            return;
+        }
+        StrCpy(runContext.Home, GetStartupDir(), sizeof runContext.Home);
+        RTPInfo info{};
+        info.Size = int32_t(sizeof info);
+        info.Version = 1;
+        std::strcpy(info.HostName, "rthost");
+        info.GetConfigOwner = &GetConfigOwner;
+        info.Context = &runContext;
+        RTPModule& module = loaded->Module();
+        module.Init(&info);
+        int failed = 0;
+        for (const PRTime& end : ends)
+            if (!RunOnce(module, tree.Root(), end)) ++failed;
+        module.Done();
+        if (ends.size() > 1) std::printf("%zu day(s), %d failed\n", ends.size(), failed);
+        RTShutdown();
+        exitCode = failed ? 1 : 0;
+    });
+}
