@@ -1,0 +1,104 @@
+// The whole chain as a user runs it: rthost makes a demo plant, runs the daily
+// report for two consecutive days, and twdump shows that every planted incident
+// is in exactly one report, with its outcome bytes.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+
+#include "test_env.h"
+
+namespace {
+
+std::string Bin(const char* name) {
+    const char* dir = std::getenv("TW_BIN_DIR");
+    return std::string(dir ? dir : ".") + "/" + name;
+}
+
+int Shell(const std::string& command) {
+    const int rc = std::system(command.c_str());
+    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+}
+
+std::string Read(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TEST(EndToEnd, TwoDaysOfTheDemoPlantReportEveryPlantedIncidentOnce) {
+    const std::string home = twtest::FreshDir("demo");
+    ASSERT_EQ(Shell(Bin("rthost") + " demo " + home + " --days 3 --seed 5 --background 200 >" +
+                    home + "demo.out"),
+              0);
+    const auto planted = nlohmann::json::parse(Read(home + "demo-incidents.json"));
+    const std::string lastDay = planted["lastDay"];  // YYYY-MM-DD
+    // The last two archive days: the day before lastDay and lastDay itself.
+    std::tm tm{};
+    strptime(lastDay.c_str(), "%Y-%m-%d", &tm);
+    tm.tm_isdst = -1;
+    tm.tm_mday -= 1;
+    mktime(&tm);
+    char firstDay[16];
+    std::strftime(firstDay, sizeof firstDay, "%Y-%m-%d", &tm);
+    ASSERT_EQ(Shell(Bin("rthost") + " run " + home + " --job Daily --from " + firstDay + " --to " +
+                    lastDay + " >" + home + "run.out 2>" + home + "run.err"),
+              0)
+        << Read(home + "run.out") << Read(home + "run.err");
+    const std::string out = Read(home + "run.out");
+    EXPECT_NE(out.find("2 day(s), 0 failed"), std::string::npos) << out;
+    EXPECT_NE(out.find("non-operation(s)"), std::string::npos) << out;
+
+    // Every incident of both reports, by sensor and times.
+    std::map<std::string, std::pair<int, int>> reported;
+    int reports = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(home + "Reports")) {
+        if (entry.path().extension() != ".twr") continue;
+        ++reports;
+        ASSERT_EQ(Shell(Bin("twdump") + " '" + entry.path().string() + "' >" + home + "dump.json"),
+                  0);
+        const auto dump = nlohmann::json::parse(Read(home + "dump.json"));
+        for (const auto& item : dump["Items"]) {
+            const std::string key = item["Contour"]["Sensor"].get<std::string>() + " " +
+                                    item["Start"].get<std::string>() + " " +
+                                    item["End"].get<std::string>();
+            EXPECT_EQ(reported.count(key), 0u) << "reported twice: " << key;
+            reported[key] = {item["ReleResult"].get<int>(), item["ProtResult"].get<int>()};
+        }
+    }
+    EXPECT_EQ(reports, 2);
+
+    const std::string from = std::string(firstDay) + " 00:00:00";
+    int expected = 0, acrossMidnight = 0;
+    for (const auto& inc : planted["incidents"]) {
+        const std::string end = inc["end"];
+        if (end <= from) continue;  // ended before the two days
+        ++expected;
+        const std::string key =
+            inc["sensor"].get<std::string>() + " " + inc["start"].get<std::string>() + " " + end;
+        auto it = reported.find(key);
+        ASSERT_NE(it, reported.end()) << "not reported: " << key;
+        EXPECT_EQ(it->second.first, inc["relay"].get<int>()) << key;
+        EXPECT_EQ(it->second.second, inc["apparatus"].get<int>()) << key;
+        if (inc["crossesMidnight"].get<bool>()) ++acrossMidnight;
+    }
+    EXPECT_EQ(int(reported.size()), expected);
+    EXPECT_GT(acrossMidnight, 0);
+    // The text and spreadsheet reports of both days are there too.
+    int txt = 0, xls = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(home + "Reports")) {
+        txt += entry.path().extension() == ".txt";
+        xls += entry.path().extension() == ".xls";
+    }
+    EXPECT_EQ(txt, 2);
+    EXPECT_EQ(xls, 2);
+}
+
+}  // namespace
