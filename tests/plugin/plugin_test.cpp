@@ -1,0 +1,264 @@
+// The report module as the host sees it: its descriptor, its lifecycle and the
+// daily run with every log line and returned text.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <nlohmann/json.hpp>
+
+#include "common/cp1251.h"
+#include "common/paths.h"
+#include "data/configtree.h"
+#include "data/demo_plant.h"
+#include "data/grabvalues.h"
+#include "runtime/runtime.h"
+#include "test_env.h"
+
+using namespace host::literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+// 2026-12-08 12:00 Moscow: the demo's archive ends on 2026-12-07.
+constexpr time_t kToday = 1796720400;
+
+class Module {
+  public:
+    Module() {
+        const std::string path = std::string(std::getenv("TW_BIN_DIR")) + "/libTripplug.so";
+        handle_ = dlopen(path.c_str(), RTLD_NOW);
+        if (handle_)
+            query_ = reinterpret_cast<QueryPackageInfoProc>(dlsym(handle_, "QueryPackageInfo"));
+    }
+    ~Module() {
+        if (handle_) dlclose(handle_);
+    }
+    std::unique_ptr<RTPModule, void (*)(RTPModule*)> New() {
+        return {static_cast<RTPModule*>(query_(0)),
+                [](RTPModule* m) { ::operator delete(static_cast<HPackageInfo*>(m)); }};
+    }
+    bool Loaded() const { return query_ != nullptr; }
+
+  private:
+    void* handle_ = nullptr;
+    QueryPackageInfoProc query_ = nullptr;
+};
+
+TEST(Descriptor, TwoQueriesGiveTwoIdenticalObjects) {
+    Module module;
+    ASSERT_TRUE(module.Loaded());
+    auto a = module.New();
+    auto b = module.New();
+    ASSERT_NE(a.get(), b.get());
+    EXPECT_EQ(std::memcmp(static_cast<void*>(a.get()), static_cast<void*>(b.get()),
+                          3 * sizeof(void*) + 33),
+              0);
+    EXPECT_EQ(a->PackageKind, 2);
+    EXPECT_EQ(a->PackageCode, 100);
+    EXPECT_EQ(a->InfoSize, int32_t(3 * sizeof(void*) + 33));
+    EXPECT_EQ(a->PackageFlags, 0);
+    EXPECT_EQ(a->ModuleKind, 4);
+    EXPECT_STREQ(a->Name, "Отключение оборудования"_cp);
+    EXPECT_STREQ(a->Description,
+                 "Отключение оборудования.\nОтчет контроля отключения оборудования."_cp);
+    EXPECT_TRUE(a->Probe());  // also before Init
+    RTPInfo info{};
+    a->Init(&info);
+    EXPECT_TRUE(a->Probe());
+    a->Done();
+}
+
+// A demo home, a module initialised on it and a writable copy of its job.
+class RunTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        home_ = new std::string(twtest::FreshDir("home"));
+        host::DemoOptions o;
+        o.Days = 2;
+        o.BackgroundVariables = 20;
+        o.Today = kToday;
+        host::DemoSummary s;
+        ASSERT_TRUE(host::MakeDemoPlant(home_->c_str(), o, s));
+    }
+    void SetUp() override {
+        tz_ = std::make_unique<twtest::ScopedTimeZone>("Europe/Moscow");
+        host::SetStartupDir(home_->c_str());
+        host::SetLogConsole(false);
+        fs::remove_all(*home_ + "Reports");
+        // The demo job's contours alone: every job key takes its run default.
+        std::ifstream in(*home_ + "Jobs/Daily.json");
+        nlohmann::json demo = nlohmann::json::parse(in);
+        nlohmann::json contoursOnly = nlohmann::json::object();
+        for (auto it = demo.begin(); it != demo.end(); ++it)
+            if (it.key() == "Count" || it.key().rfind("Item", 0) == 0)
+                contoursOnly[it.key()] = it.value();
+        std::ofstream(*home_ + "job.json") << contoursOnly.dump();
+        ASSERT_TRUE(job_.Load((*home_ + "job.json").c_str()));
+        std::strcpy(context_.Home, home_->c_str());
+        info_.Context = &context_;
+        module_ = module_loader_.New();
+        module_->Init(&info_);
+        SetEnd(2026, 12, 7);
+    }
+    void TearDown() override {
+        module_->Done();
+        host::SetStartupDir(nullptr);
+    }
+    void SetEnd(int y, int m, int d) {
+        module_->ReportTime.Set(y, m, d);
+        context_.PeriodEnd = module_->ReportTime;
+        context_.PeriodStart.Set(module_->ReportTime.GetTT() - 86400);
+    }
+    const char* Run() { return module_->Run(job_.Root()); }
+    std::vector<std::string> Files(const std::string& folder) {
+        std::vector<std::string> names;
+        if (fs::exists(folder))
+            for (const auto& e : fs::directory_iterator(folder))
+                names.push_back(e.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    static std::string* home_;
+    std::unique_ptr<twtest::ScopedTimeZone> tz_;
+    Module module_loader_;
+    std::unique_ptr<RTPModule, void (*)(RTPModule*)> module_{nullptr, nullptr};
+    HConfigTree job_;
+    RTPHostContext context_;
+    RTPInfo info_{};
+};
+std::string* RunTest::home_ = nullptr;
+
+std::vector<std::string> Cp(std::initializer_list<const char*> lines) {
+    return std::vector<std::string>(lines.begin(), lines.end());
+}
+
+TEST_F(RunTest, FailuresStopWithTheirTextAndTheLogSoFar) {
+    {  // no enabled contour: nothing but the first line
+        job_.Root()->GetChild("Item0");
+        HConfigTree empty;
+        empty.Root()->SetInt("Count", 1);
+        empty.Root()->GetChild("Item0")->SetByte("Used", 0);
+        host::LogCapture log;
+        EXPECT_STREQ(module_->Run(empty.Root()), "Нет сконфигурированных контуров для отчета"_cp);
+        EXPECT_EQ(log.lines, Cp({"TW: Анализ контуров..."_cp}));
+    }
+    {  // an empty period
+        module_->ReportTime.Zero();
+        host::LogCapture log;
+        EXPECT_STREQ(Run(), "Расчетный период пуст"_cp);
+        EXPECT_EQ(log.lines, Cp({"TW: Анализ контуров..."_cp, "TW: Формирование путей..."_cp,
+                                 "TW: Формирование интервала..."_cp}));
+    }
+    {  // a host without archive or configuration: the library's text
+        const std::string bare = twtest::FreshDir("bare");
+        std::strcpy(context_.Home, bare.c_str());
+        SetEnd(2027, 6, 1);
+        job_.Root()->SetBool("UseCfg", false);
+        host::LogCapture log;
+        const char* error = Run();
+        ASSERT_NE(error, nullptr);
+        EXPECT_GT(std::strlen(error), 0u);
+        EXPECT_EQ(log.lines.back(),
+                  std::string("TW: Запрос данных. Конфигурация за 01.06.2027 00:00:00..."_cp));
+        EXPECT_EQ(log.lines.size(), 4u);
+        std::strcpy(context_.Home, home_->c_str());
+    }
+    {  // a contour whose sensor is not in the data
+        SetEnd(2026, 12, 7);
+        HConfigItem* item = job_.Root()->GetChild("Item0");
+        item->SetStr("Sensor", "Нет такого"_cp);
+        host::LogCapture log;
+        EXPECT_STREQ(Run(), "Датчик \"Нет такого\" не найден в данных"_cp);
+        ASSERT_EQ(log.lines.size(), 6u);
+        EXPECT_EQ(log.lines[4], std::string("TW: Расcчет значений..."_cp));
+        EXPECT_EQ(log.lines[5], std::string("Формирование отчета..."_cp));
+        EXPECT_TRUE(Files(*home_ + "Reports").empty() ||
+                    Files(*home_ + "Reports")[0].rfind("values_", 0) == 0);
+    }
+}
+
+TEST_F(RunTest, WithoutJobKeysAllThreeReportsGoToReports) {
+    host::LogCapture log;
+    EXPECT_EQ(Run(), nullptr);
+    std::vector<std::string> reports;
+    for (const std::string& f : Files(*home_ + "Reports"))
+        if (f.rfind("values_", 0) != 0) reports.push_back(f);
+    EXPECT_EQ(reports, (std::vector<std::string>{"Report 06-12-2026 00_00-00_00.twr",
+                                                 "Report 06-12-2026 00_00-00_00.txt",
+                                                 "Report 06-12-2026 00_00-00_00.xls"}));
+    const std::string base = *home_ + "Reports/Report";
+    const std::string expected[] = {
+        "TW: Анализ контуров..."_cp,
+        "TW: Формирование путей..."_cp,
+        "TW: Формирование интервала..."_cp,
+        "",  // the configuration moment: now
+        "TW: Расcчет значений..."_cp,
+        "Формирование отчета..."_cp,
+        std::string("TW: Сохранение бинарного отчета ["_cp) + base + "]...",
+        std::string("TW: Сохранение текстового отчета ["_cp) + base + "]...",
+        std::string("Сохранение отчета: ["_cp) + base + " 06-12-2026 00_00-00_00.txt]...",
+        std::string("TW: Сохранение отчета XLS ["_cp) + base + "]...",
+    };
+    ASSERT_GE(log.lines.size(), std::size(expected));
+    for (std::size_t i = 0; i < std::size(expected); ++i)
+        if (!expected[i].empty()) {
+            EXPECT_EQ(log.lines[i], expected[i]) << i;
+        }
+    for (const std::string& l : log.lines)
+        EXPECT_EQ(l.find("TW: Печать"_cp), std::string::npos);
+    // SaveVals on by default: the values were kept (flags 3).
+    EXPECT_EQ(Files(*home_ + "Reports").size(), reports.size() + 1);
+}
+
+TEST_F(RunTest, SettingsChooseMomentValuesAndFolders) {
+    job_.Root()->SetBool("UseCfg", true);
+    job_.Root()->SetDate("CfgDate", 46362.75);  // 2026-12-06 18:00
+    job_.Root()->SetDate("CfgTime", 0.5);       // 12:00
+    job_.Root()->SetBool("SaveVals", false);
+    job_.Root()->SetStr("ValPath", "Values");
+    job_.Root()->SetStr("ReportDir", "Out/");
+    job_.Root()->SetStr("TXTDir", (*home_ + "Out").c_str());
+    job_.Root()->SetBool("SaveXLS", false);
+    host::LogCapture log;
+    EXPECT_EQ(Run(), nullptr);
+    EXPECT_EQ(log.lines[3],
+              std::string("TW: Запрос данных. Конфигурация за 06.12.2026 12:00:00..."_cp));
+    const std::string base = *home_ + "Out/Report";
+    EXPECT_EQ(log.lines[6], std::string("TW: Сохранение бинарного отчета ["_cp) + base + "]...");
+    EXPECT_EQ(log.lines[7], std::string("TW: Сохранение текстового отчета ["_cp) + base + "]...");
+    EXPECT_TRUE(Files(*home_ + "Values").empty());  // flags 1: nothing kept
+    EXPECT_EQ(Files(*home_ + "Out").size(), 2u);
+
+    job_.Root()->SetBool("UseCfg", false);
+    job_.Root()->SetBool("SaveVals", true);
+    host::LogCapture again;
+    EXPECT_EQ(Run(), nullptr);
+    EXPECT_EQ(again.lines[3],
+              std::string("TW: Запрос данных. Конфигурация за 07.12.2026 00:00:00..."_cp));
+    EXPECT_EQ(Files(*home_ + "Values").size(), 1u);  // flags 3
+}
+
+TEST_F(RunTest, AFailedBinarySaveIsLoggedAndTheOthersFollow) {
+    std::ofstream(*home_ + "Blocked") << "a file where a folder should be";
+    job_.Root()->SetStr("ReportDir", "Blocked/sub");
+    host::LogCapture log;
+    EXPECT_EQ(Run(), nullptr);
+    bool logged = false;
+    for (const std::string& l : log.lines)
+        logged |= l.rfind("Ошибка сохранения отчета: "_cp, 0) == 0;
+    EXPECT_TRUE(logged);
+    int txt = 0, xls = 0;
+    for (const std::string& f : Files(*home_ + "Reports")) {
+        txt += f.find(".txt") != std::string::npos;
+        xls += f.find(".xls") != std::string::npos;
+    }
+    EXPECT_EQ(txt, 1);
+    EXPECT_EQ(xls, 1);
+    fs::remove(*home_ + "Blocked");
+}
+
+}  // namespace
