@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Builds a demo home and shows what the system makes of it.
+# Builds a demo home and shows what the system makes of it: a demo plant with
+# its configuration, hour archive and report job, then the daily report of each
+# archive day through rthost, as cron would run it.
 set -euo pipefail
 build=${1:-build}
 home=${2:-demo-home}
@@ -7,8 +9,15 @@ bin="$build/bin"
 
 echo "== The report module"
 "$bin/rthost" info
-if "$bin/rthost" --help 2>/dev/null | grep -q '^ *demo'; then
-    echo
-    echo "== A demo plant in $home"
-    "$bin/rthost" demo "$home"
-fi
+echo
+echo "== A demo plant in $home"
+rm -rf "$home"
+"$bin/rthost" demo "$home"
+first=$(python3 -c "import json,sys; print(json.load(open(sys.argv[1]))['firstDay'])" "$home/demo-incidents.json")
+last=$(python3 -c "import json,sys; print(json.load(open(sys.argv[1]))['lastDay'])" "$home/demo-incidents.json")
+echo
+echo "== The daily reports of $first .. $last"
+"$bin/rthost" run "$home" --job Daily --from "$first" --to "$last" 2>/dev/null
+echo
+echo "Reports are in $home/Reports (look into a .twr with: $bin/twdump FILE.twr)."
+echo "The host log is $home/Log/rthost.log."
