@@ -11,6 +11,7 @@
 #include "data/archive_csv.h"
 #include "data/demo_plant.h"
 #include "data/timetext.h"
+#include "report/xls_writer.h"
 
 namespace {
 
@@ -31,6 +32,38 @@ struct DataArgs {
     std::string csv;
     std::string from, to, variable, output;
 };
+
+// The demo's spreadsheet template: a heading whose markers the report fills.
+bool WriteDemoTemplate(const std::string& home, std::string* error) {
+    const std::string folder = home + "/Templates";
+    if (!host::MakeDirectories(Cp(folder).c_str())) {
+        *error = "cannot create " + folder + ": " + LastError();
+        return false;
+    }
+    host::xls::Workbook book;
+    book.fonts.push_back(host::xls::Font{});
+    host::xls::Font bold;
+    bold.bold = true;
+    bold.heightTwips = 280;
+    book.fonts.push_back(bold);
+    host::xls::Sheet sheet;
+    sheet.name = u"Отчет";
+    const std::u16string lines[] = {
+        u"Отчет контроля отключения оборудования (демонстрационная установка)",
+        u"Период: #{Start} — #{End}",
+        u"Конфигурация: #{CFGId} от #{CFGTime}",
+        u"Отчет сформирован: #{RunDateTime}",
+    };
+    for (uint32_t r = 0; r < 4; ++r) {
+        host::xls::Cell c;
+        c.row = r;
+        c.value = lines[r];
+        if (r == 0) c.format.font = 1;
+        sheet.cells.push_back(c);
+    }
+    book.sheets.push_back(sheet);
+    return host::xls::SaveWorkbook(book, folder + "/Tripwatch.xls", error);
+}
 
 }  // namespace
 
@@ -55,6 +88,12 @@ void AddDataCommands(CLI::App& app, int& exitCode) {
             exitCode = 1;
             return;
         }
+        std::string templateError;
+        if (!WriteDemoTemplate(args->home, &templateError)) {
+            std::fprintf(stderr, "rthost demo: %s\n", templateError.c_str());
+            exitCode = 1;
+            return;
+        }
         std::printf("Demo plant in %s\n", args->home.c_str());
         std::printf("  configuration %s (id %08X): %d objects, %d contours, %d variables\n",
                     host::Cp1251ToUtf8(s.ConfigPath).c_str(), s.ConfigId, s.Objects, s.Contours,
@@ -62,6 +101,7 @@ void AddDataCommands(CLI::App& app, int& exitCode) {
         std::printf("  archive: %d day(s) %s .. %s, %lld samples\n", o.Days, s.FirstDay.c_str(),
                     s.LastDay.c_str(), s.Samples);
         std::printf("  job: %s\n", host::Cp1251ToUtf8(s.JobPath).c_str());
+        std::printf("  spreadsheet template: %s/Templates/Tripwatch.xls\n", args->home.c_str());
         std::printf("  planted incidents: %d, listed in %s\n", s.Incidents,
                     host::Cp1251ToUtf8(s.IncidentsPath).c_str());
     });
