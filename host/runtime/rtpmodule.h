@@ -6,10 +6,27 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "common/prtime.h"
 
 class HConfigItem;
+
+// A PRTime at an unaligned place of a packed record: read and written by copy,
+// so that no PRTime object ever lives at an odd address.
+struct PackedPRTime {
+    unsigned char bytes[sizeof(PRTime)] = {};
+    operator PRTime() const {
+        PRTime t;
+        std::memcpy(&t, bytes, sizeof t);
+        return t;
+    }
+    PackedPRTime& operator=(const PRTime& t) {
+        std::memcpy(bytes, &t, sizeof t);
+        return *this;
+    }
+};
+static_assert(sizeof(PackedPRTime) == 12 && alignof(PackedPRTime) == 1);
 class HDBDatabase;
 class QDialog;
 
@@ -88,7 +105,7 @@ class RTPModule : public HLibPackageInfo {
   public:
     int32_t ModuleKind;
     uint8_t ModuleState;
-    PRTime ReportTime;  // set by the host: the end of the report period
+    PackedPRTime ReportTime;  // set by the host: the end of the report period
 
   protected:
     RTPModule() = default;

@@ -108,9 +108,11 @@ class RunTest : public ::testing::Test {
         host::SetStartupDir(nullptr);
     }
     void SetEnd(int y, int m, int d) {
-        module_->ReportTime.Set(y, m, d);
-        context_.PeriodEnd = module_->ReportTime;
-        context_.PeriodStart.Set(module_->ReportTime.GetTT() - 86400);
+        PRTime end;
+        end.Set(y, m, d);
+        module_->ReportTime = end;
+        context_.PeriodEnd = end;
+        context_.PeriodStart.Set(end.GetTT() - 86400);
     }
     const char* Run() { return module_->Run(job_.Root()); }
     std::vector<std::string> Files(const std::string& folder) {
@@ -147,7 +149,7 @@ TEST_F(RunTest, FailuresStopWithTheirTextAndTheLogSoFar) {
         EXPECT_EQ(log.lines, Cp({"TW: Анализ контуров..."_cp}));
     }
     {  // an empty period
-        module_->ReportTime.Zero();
+        module_->ReportTime = PRTime{};
         host::LogCapture log;
         EXPECT_STREQ(Run(), "Расчетный период пуст"_cp);
         EXPECT_EQ(log.lines, Cp({"TW: Анализ контуров..."_cp, "TW: Формирование путей..."_cp,
