@@ -77,6 +77,8 @@ struct UtcHourOffset {
     long long hour = LLONG_MIN;
     long offset = 0;
     unsigned generation = 0;
+    bool aligned = false;  // the UTC hour is one whole local hour
+    PRTime local;          // the local time of its first second, when aligned
 };
 
 bool LocalOffset(time_t t, long& offset) {
@@ -101,9 +103,28 @@ PRTime& PRTime::Set(time_t seconds) {
             slot.hour = hour;
             slot.offset = a;
             slot.generation = generation;
+            slot.aligned = false;
+            const long long start = hour * 3600 + a;
+            const long long days = start >= 0 ? start / 86400 : (start - 86399) / 86400;
+            const long secOfDay = long(start - days * 86400);
+            int y = 0, m = 0, d = 0;
+            host::CivilFromDays(long(days), y, m, d);
+            if (a % 3600 == 0 && y >= 0 && y <= 65535) {
+                slot.local.Set(y, m, d, int(secOfDay / 3600), 0, 0);
+                slot.aligned = true;
+            }
         } else {
             slot.hour = LLONG_MIN;
         }
+    }
+    if (slot.hour == hour && slot.aligned) {
+        // Millions of archive samples are converted through here: the hour's
+        // calendar fields are known, only minute and second remain.
+        const long within = long(seconds - hour * 3600);
+        *this = slot.local;
+        Minute = uint16_t(within / 60);
+        Second = uint16_t(within % 60);
+        return *this;
     }
     if (slot.hour == hour) {
         const long long local = (long long)seconds + slot.offset;

@@ -14,7 +14,6 @@
 #include "data/archivefile.h"
 #include "data/archivefolder.h"
 #include "data/configcatalog.h"
-#include "data/localtimecache.h"
 
 using namespace host::literals;
 using host::archive::DayFile;
@@ -141,7 +140,6 @@ const char* GrabReportValues(const char* valuesFolder, const RTPInfo& info, HHou
 
     // Every variable gets a slot for its sample before the period, then its
     // samples of the period; slots still empty afterwards are squeezed out.
-    host::LocalTimeCache clock;
     std::string raw;
     std::vector<int> pending;  // variables whose slot is not filled yet
     std::vector<bool> slotFilled(std::size_t(varCount), false);
@@ -166,7 +164,7 @@ const char* GrabReportValues(const char* valuesFolder, const RTPInfo& info, HHou
                 const char* p = raw.data() + std::size_t(lo - 1) * kSampleSize;
                 slot = file.Samples.ItemINT(entry.first);
                 *slot = HHourSample{host::archive::RawValue(p),
-                                    clock.Convert(base + host::archive::RawOffset(p)),
+                                    PRTime().Set(time_t(base + host::archive::RawOffset(p))),
                                     host::archive::RawState(p), 0};
                 filled = true;
             }
@@ -174,7 +172,7 @@ const char* GrabReportValues(const char* valuesFolder, const RTPInfo& info, HHou
                 const char* p = raw.data() + std::size_t(s) * kSampleSize;
                 HHourSample* out = file.Samples.AddINT(nullptr);
                 out->Value = host::archive::RawValue(p);
-                out->Time = clock.Convert(base + host::archive::RawOffset(p));
+                out->Time = PRTime().Set(time_t(base + host::archive::RawOffset(p)));
                 out->State = host::archive::RawState(p);
             }
         }
@@ -201,7 +199,7 @@ const char* GrabReportValues(const char* valuesFolder, const RTPInfo& info, HHou
             const char* p = raw.data() + raw.size() - kSampleSize;
             *file.Samples.ItemINT(entry->first) =
                 HHourSample{host::archive::RawValue(p),
-                            clock.Convert(f.GetDay().Begin + host::archive::RawOffset(p)),
+                            PRTime().Set(time_t(f.GetDay().Begin + host::archive::RawOffset(p))),
                             host::archive::RawState(p), 0};
             slotFilled[std::size_t(v)] = true;
         }
