@@ -66,22 +66,36 @@ struct PendingSample {
 
 }  // namespace
 
-void AppendCsvRow(std::string& out, const char* name, int64_t seconds, uint16_t state,
-                  double value) {
+std::string CsvNameField(const char* name) {
     const std::string utf8 = Cp1251ToUtf8(name ? name : "");
-    if (utf8.find_first_of(",\"\r\n") != std::string::npos || utf8.empty() || utf8.front() == ' ' ||
-        utf8.back() == ' ') {
-        out += '"';
-        for (char c : utf8) {
-            if (c == '"') out += '"';
-            out += c;
-        }
-        out += '"';
-    } else {
-        out += utf8;
+    if (utf8.find_first_of(",\"\r\n") == std::string::npos && !utf8.empty() &&
+        utf8.front() != ' ' && utf8.back() != ' ')
+        return utf8;
+    std::string field = "\"";
+    for (char c : utf8) {
+        if (c == '"') field += '"';
+        field += c;
     }
-    out += ',';
-    out += TimeText(time_t(seconds));
+    field += '"';
+    return field;
+}
+
+void AppendCsvRow(std::string& out, const std::string& nameField, const PRTime& t, uint16_t state,
+                  double value) {
+    out += nameField;
+    // ",YYYY-MM-DD HH:MM:SS," without the cost of a formatted print per row.
+    char time[21] = ",0000-00-00 00:00:00";
+    auto put = [&](int at, unsigned v, int digits) {
+        for (int k = digits - 1; k >= 0; --k, v /= 10)
+            time[at + k] = char('0' + v % 10);
+    };
+    put(1, t.Year, 4);
+    put(6, t.Month, 2);
+    put(9, t.Day, 2);
+    put(12, t.Hour, 2);
+    put(15, t.Minute, 2);
+    put(18, t.Second, 2);
+    out.append(time, 20);
     out += ',';
     char buf[64];
     auto r = std::to_chars(buf, buf + sizeof buf, unsigned(state));
@@ -90,6 +104,11 @@ void AppendCsvRow(std::string& out, const char* name, int64_t seconds, uint16_t 
     r = std::to_chars(buf, buf + sizeof buf, value);
     out.append(buf, r.ptr);
     out += '\n';
+}
+
+void AppendCsvRow(std::string& out, const char* name, int64_t seconds, uint16_t state,
+                  double value) {
+    AppendCsvRow(out, CsvNameField(name), PRTime().Set(time_t(seconds)), state, value);
 }
 
 bool ImportCsv(const char* home, const char* csvPath, ImportResult* result) {

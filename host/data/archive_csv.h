@@ -8,6 +8,8 @@
 #include <ctime>
 #include <string>
 
+#include "common/prtime.h"
+
 namespace host {
 
 inline constexpr const char* kCsvHeader = "variable,time,state,value";
@@ -15,6 +17,11 @@ inline constexpr const char* kCsvHeader = "variable,time,state,value";
 // Appends one CSV line (cp1251 name converted to UTF-8, quoted when needed).
 void AppendCsvRow(std::string& out, const char* name, int64_t seconds, uint16_t state,
                   double value);
+// The same in two steps, for writers of many rows: the variable's CSV field
+// (UTF-8, quoted when it must be) once, then one row per sample.
+std::string CsvNameField(const char* name);
+void AppendCsvRow(std::string& out, const std::string& nameField, const PRTime& time,
+                  uint16_t state, double value);
 
 struct ImportResult {
     int Rows = 0;      // samples read

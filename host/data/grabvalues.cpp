@@ -64,9 +64,10 @@ bool WriteValues(const char* folder, const HHourFile& file, std::string& error) 
     std::string out = std::string(host::kCsvHeader) + "\n";
     for (int v = 0; v < file.Variables.Count(); ++v) {
         const HHourVar* var = file.Variable(v);
+        const std::string name = host::CsvNameField(var->Name);
         for (int i = var->first; i <= var->last; ++i) {
             const HHourSample* s = file.Sample(i);
-            host::AppendCsvRow(out, var->Name, s->Time.GetTT(), s->State, s->Value);
+            host::AppendCsvRow(out, name, s->Time, s->State, s->Value);
         }
     }
     if (!host::WriteFileAtomically(path.c_str(), out)) {
