@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -114,33 +115,56 @@ std::string MakeTempBeside(const char* path, int* fd) {
     return tmpl;
 }
 
-bool WriteFileAtomically(const char* path, const std::string& data) {
-    int fd = -1;
-    const std::string tmp = MakeTempBeside(path, &fd);
-    if (tmp.empty()) return false;
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            SetErrnoError();
-            ::close(fd);
-            ::unlink(tmp.c_str());
-            return false;
+namespace {
+// Permission bits for a new file: those of the file being replaced, or what the
+// process's umask leaves of rw-rw-rw- (read without changing the umask).
+mode_t TargetMode(const std::string& osPath) {
+    struct stat st {};
+    if (::stat(osPath.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return st.st_mode & 07777;
+    mode_t mask = 022;
+    if (FILE* f = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, f)) {
+            unsigned value = 0;
+            if (std::sscanf(line, "Umask: %o", &value) == 1) {
+                mask = static_cast<mode_t>(value);
+                break;
+            }
         }
-        done += std::size_t(n);
+        std::fclose(f);
     }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        SetErrnoError();
-        ::unlink(tmp.c_str());
-        return false;
+    return 0666 & ~mask;
+}
+}  // namespace
+
+bool WriteOsFileAtomically(const std::string& osPath, const void* data, std::size_t size) {
+    std::string temp = osPath + ".tmpXXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) return SetErrnoError();
+    int err = 0;
+    if (::fchmod(fd, TargetMode(osPath)) != 0) err = errno;
+    const auto* bytes = static_cast<const char*>(data);
+    for (std::size_t done = 0; err == 0 && done < size;) {
+        const ssize_t n = ::write(fd, bytes + done, size - done);
+        if (n < 0) {
+            if (errno != EINTR) err = errno;
+        } else {
+            done += std::size_t(n);
+        }
     }
-    if (::rename(tmp.c_str(), OsPath(path).c_str()) != 0) {
-        SetErrnoError();
-        ::unlink(tmp.c_str());
+    if (err == 0 && ::fsync(fd) != 0) err = errno;
+    if (::close(fd) != 0 && err == 0) err = errno;
+    if (err == 0 && ::rename(temp.c_str(), osPath.c_str()) != 0) err = errno;
+    if (err != 0) {
+        ::unlink(temp.c_str());
+        SetErrorN(unsigned(err));
         return false;
     }
     return true;
+}
+
+bool WriteFileAtomically(const char* path, const std::string& data) {
+    return WriteOsFileAtomically(OsPath(path), data.data(), data.size());
 }
 
 bool ReadWholeFile(const char* path, std::string& out, std::size_t limit) {

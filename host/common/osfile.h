@@ -61,9 +61,12 @@ class UniqueFile {
 UniqueFile OpenFile(const char* path, const char* mode);
 
 // Writes `data` to `path` atomically: a temporary file in the same folder, then a
-// rename over the target. On failure the target is unchanged, the temporary file
-// is removed and the last error is set.
+// rename over the target, which keeps the permission bits of the file it replaces
+// (a new file gets what the umask leaves of rw-rw-rw-). On failure the target is
+// unchanged, the temporary file is removed and the last error is set.
 bool WriteFileAtomically(const char* path, const std::string& data);
+// The same for a file-system (UTF-8) name and raw bytes.
+bool WriteOsFileAtomically(const std::string& osPath, const void* data, std::size_t size);
 // Reads a whole file; false (last error set) when it cannot. Refuses files larger
 // than `limit` bytes with EFBIG.
 bool ReadWholeFile(const char* path, std::string& out, std::size_t limit = std::size_t(1) << 30);

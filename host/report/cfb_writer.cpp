@@ -1,5 +1,8 @@
 #include "cfb_writer.h"
 
+#include "common/lasterror.h"
+#include "common/osfile.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -63,26 +66,6 @@ void PutDirectoryEntry(std::vector<uint8_t>& out, std::size_t at, std::u16string
 
 std::string SystemMessage(const char* what, const std::string& path, int err) {
     return std::string(what) + " '" + path + "': " + std::generic_category().message(err);
-}
-
-// Permission bits for a new file: those of the file being replaced, or what
-// the process's umask leaves of rw-rw-rw-.
-mode_t TargetMode(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return st.st_mode & 07777;
-    mode_t mask = 022;
-    if (FILE* f = std::fopen("/proc/self/status", "re")) {
-        char line[256];
-        while (std::fgets(line, sizeof line, f)) {
-            unsigned value = 0;
-            if (std::sscanf(line, "Umask: %o", &value) == 1) {
-                mask = static_cast<mode_t>(value);
-                break;
-            }
-        }
-        std::fclose(f);
-    }
-    return 0666 & ~mask;
 }
 
 }  // namespace
@@ -172,31 +155,9 @@ std::vector<uint8_t> BuildCompoundFile(std::span<const uint8_t> workbook) {
 
 bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> bytes,
                          std::string* error) {
-    auto fail = [&](std::string message) {
-        if (error) *error = std::move(message);
-        return false;
-    };
-    std::string temp = path + ".tmpXXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return fail(SystemMessage("cannot write", path, errno));
-
-    int err = 0;
-    if (::fchmod(fd, TargetMode(path)) != 0) err = errno;
-    for (std::size_t done = 0; err == 0 && done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno != EINTR) err = errno;
-        } else {
-            done += static_cast<std::size_t>(n);
-        }
-    }
-    if (::close(fd) != 0 && err == 0) err = errno;
-    if (err == 0 && ::rename(temp.c_str(), path.c_str()) != 0) err = errno;
-    if (err != 0) {
-        ::unlink(temp.c_str());
-        return fail(SystemMessage("cannot write", path, err));
-    }
-    return true;
+    if (host::WriteOsFileAtomically(path, bytes.data(), bytes.size())) return true;
+    if (error) *error = SystemMessage("cannot write", path, int(GetIOErrorN()));
+    return false;
 }
 
 bool WriteCompoundFile(const std::string& path, std::span<const uint8_t> workbook,
