@@ -12,6 +12,7 @@
 #include "data/dbdatabase.h"
 #include "hour_builder.h"
 #include "literal_fill.h"
+#include "runtime/rtlog.h"
 #include "test_env.h"
 #include "tw_contourarray.h"
 #include "tw_file.h"
@@ -22,6 +23,7 @@ constexpr time_t kBase = 1796590800;  // 2026-12-07 00:00:00 Moscow
 
 TEST(FillDifferential, MatchesTheLiteralRulesOnRandomHourFiles) {
     twtest::ScopedTimeZone tz("Europe/Moscow");
+    host::SetLogConsole(false);  // one log line per round
     auto tables = std::make_shared<HDBStateTables>();
     tables->ErrorStates[13] = true;
     host::SetCurrentStateTables(tables);
