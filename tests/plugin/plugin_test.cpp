@@ -1,6 +1,8 @@
 // The report module as the host sees it: its descriptor, its lifecycle and the
 // daily run with every log line and returned text.
 #include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -261,6 +263,50 @@ TEST_F(RunTest, AFailedBinarySaveIsLoggedAndTheOthersFollow) {
     EXPECT_EQ(txt, 1);
     EXPECT_EQ(xls, 1);
     fs::remove(*home_ + "Blocked");
+}
+
+// Makes a folder read-only for the life of the object: by its mode for an
+// ordinary user, by the immutable attribute for root (whom modes do not stop).
+class ReadOnlyFolder {
+  public:
+    explicit ReadOnlyFolder(const std::string& path) : path_(path) {
+        fs::create_directories(path);
+        if (geteuid() != 0)
+            ok_ = ::chmod(path.c_str(), 0555) == 0;
+        else
+            ok_ = std::system(("chattr +i '" + path + "' 2>/dev/null").c_str()) == 0;
+    }
+    ~ReadOnlyFolder() {
+        if (geteuid() != 0)
+            ::chmod(path_.c_str(), 0755);
+        else if (ok_)
+            std::system(("chattr -i '" + path_ + "'").c_str());
+    }
+    bool ok() const { return ok_; }
+
+  private:
+    std::string path_;
+    bool ok_ = false;
+};
+
+TEST_F(RunTest, ABinarySaveIntoAReadOnlyFolderFailsAndTheOthersFollow) {
+    ReadOnlyFolder folder(*home_ + "ReadOnly");
+    if (!folder.ok()) GTEST_SKIP() << "cannot make a folder read-only here";
+    job_.Root()->SetStr("ReportDir", "ReadOnly");
+    host::LogCapture log;
+    EXPECT_EQ(Run(), nullptr);
+    std::vector<std::string> errors;
+    for (const std::string& l : log.lines)
+        if (l.rfind("Ошибка сохранения отчета: "_cp, 0) == 0) errors.push_back(l);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_TRUE(Files(*home_ + "ReadOnly").empty());
+    int txt = 0, xls = 0;
+    for (const std::string& f : Files(*home_ + "Reports")) {
+        txt += f.find(".txt") != std::string::npos;
+        xls += f.find(".xls") != std::string::npos;
+    }
+    EXPECT_EQ(txt, 1);
+    EXPECT_EQ(xls, 1);
 }
 
 }  // namespace
