@@ -7,6 +7,7 @@
 #include "common/cp1251.h"
 #include "common/lasterror.h"
 #include "report/report_layout.h"
+#include "report/report_pdf.h"
 
 using namespace host::literals;
 
@@ -59,6 +60,16 @@ bool HCustomReport::Print() {
 }
 
 bool HCustomReport::ExportPdf(const char* fileName) {
+    const HReportDocument doc = Layout();
+    switch (host::report::WritePdf(doc, fileName)) {
+        case host::report::PdfOutcome::Written:
+            return true;
+        case host::report::PdfOutcome::Failed:
+            return false;
+        case host::report::PdfOutcome::FontsMissing:
+            break;
+    }
+    // Without the fonts the Qt presenter paints the pages (and logs why).
     host::report::PagePresenter* p = host::report::GetPagePresenter();
-    return p && p->WritePdf(Layout(), fileName);
+    return p && p->WritePdf(doc, fileName);
 }

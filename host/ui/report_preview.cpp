@@ -18,6 +18,7 @@
 #include "common/osfile.h"
 #include "common/paths.h"
 #include "common/prtime.h"
+#include "report/report_pdf.h"
 #include "report/report_presenter.h"
 #include "runtime/rtlog.h"
 #include "ui/qt_app.h"
@@ -133,6 +134,19 @@ void InstallReportPresenter() {
 }
 
 bool WriteReportPdf(const HReportDocument& doc, const char* path) {
+    switch (host::report::WritePdf(doc, path)) {
+        case host::report::PdfOutcome::Written:
+            return true;
+        case host::report::PdfOutcome::Failed:
+            return false;
+        case host::report::PdfOutcome::FontsMissing:
+            RTLog("%s; %s", GetIOErrorS_GUI(-2), "страницы рисует Qt"_cp);
+            break;
+    }
+    return PaintPdf(doc, path);
+}
+
+bool PaintPdf(const HReportDocument& doc, const char* path) {
     if (!EnsureGuiApplication()) return false;
     QPdfWriter writer(QString::fromUtf8(host::OsPath(path)));
     constexpr int kDpi = 600;

@@ -20,9 +20,15 @@ namespace host::ui {
 // Registers the Qt presenter with the report engine.
 void InstallReportPresenter();
 
-// Writes the pages as a PDF file (cp1251 path). False (last error set) when the
-// file cannot be written.
+// Writes the pages as a PDF file (cp1251 path) with the engine's PDF writer
+// (report/report_pdf.h); when its fonts cannot be read, logs why and paints the
+// pages with Qt (PaintPdf). False (last error set) when the file cannot be
+// written.
 bool WriteReportPdf(const HReportDocument& doc, const char* path);
+
+// Paints the pages into a PDF file with Qt's PDF writer. False (last error set)
+// when the file cannot be written.
+bool PaintPdf(const HReportDocument& doc, const char* path);
 
 // The file name a preview without a display is written to (cp1251); empty
 // (last error set) when no folder can take it.
