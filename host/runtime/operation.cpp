@@ -10,6 +10,7 @@
 #include "common/strutil.h"
 
 void HOperation::IncShow() {
+    progress_ = 0;  // a new long step starts from nothing
     Show();
 }
 

@@ -10,6 +10,7 @@
 #include "common/prtime.h"
 #include "common/strutil.h"
 #include "interaction.h"
+#include "operation.h"
 
 namespace {
 struct LogState {
@@ -30,6 +31,7 @@ void WriteLine(const std::string& line) {
     if (s.capture) s.capture->lines.push_back(line);
     const std::string utf8 = host::Cp1251ToUtf8(line);
     if (s.console) {
+        host::FinishProgressLine();  // a log line never lands on the progress bar's line
         std::fprintf(stderr, "%s\n", utf8.c_str());
         std::fflush(stderr);
     }
