@@ -147,6 +147,22 @@ TEST(ReportFile, RefusesWrongMagicAndRecordSizes) {
     EXPECT_EQ(f.Count(), 0);
 }
 
+TEST(ReportFile, ACountNoMachineCouldHoldIsRefusedBeforeReading) {
+    // One byte a record: a compressed body of a few kilobytes could otherwise
+    // demand 1880 bytes of memory for every byte it unpacks to.
+    const std::string dir = ScratchDir("TwrBomb");
+    Bytes file = HeaderImage(0x01575754, 1, 0xFFFFFFF0u);
+    file.resize(48 + 4096, 0);
+    WriteBytes(dir + "bomb.twr", file);
+    TW_File f;
+    f.Add(FullLine());
+    host::ClearError();
+    EXPECT_FALSE(f.Load((dir + "bomb.twr").c_str()));
+    EXPECT_STREQ(GetIOErrorS_GUI(-2), "Неверный формат файла!"_cp);
+    EXPECT_EQ(f.Count(), 1);
+    EXPECT_EQ(f.FileName.Length, 0);
+}
+
 TEST(ReportFile, TruncatedFiles) {
     const std::string dir = ScratchDir("TwrTruncated");
     Bytes full = HeaderImage(0x01575754, 1880, 2);

@@ -6,6 +6,7 @@
 
 #include <bit>
 #include <cerrno>
+#include <limits>
 #include <string>
 
 #include "common/cp1251.h"
@@ -76,6 +77,16 @@ bool ReadHeader(HIStream& in, PRTime& start, PRTime& end, PRTime& runTime, uint3
     return true;
 }
 
+// The most item memory a report file may ask for: half the machine's memory. A
+// small record size with a highly compressed body could otherwise turn a small
+// file into any amount of memory, 1880 bytes for every byte read.
+uint64_t ItemMemoryLimit() {
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0) return uint64_t(1) << 32;
+    return uint64_t(pages) * uint64_t(pageSize) / 2;
+}
+
 }  // namespace
 
 bool TW_File::DOSave() {
@@ -134,6 +145,11 @@ bool TW_File::Load(const char* path) {
     if (!in) return false;
     uint32_t recordSize = 0, count = 0;
     if (!ReadHeader(*in, Start, End, RunTime, recordSize, count)) return false;
+    if (uint64_t(count) * sizeof(TW_ContourLine) > ItemMemoryLimit() ||
+        count > uint32_t(std::numeric_limits<int>::max())) {
+        SetError("%s", "Неверный формат файла!"_cp);
+        return false;
+    }
     FileName.Set(path);
     reserved_.Clear();
     DeleteAll();
