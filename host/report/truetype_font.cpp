@@ -220,6 +220,7 @@ std::string TrueTypeFont::Subset(const std::vector<bool>& used) const {
     auto copy = [&](const char* tag, const Table& t) {
         if (t.present) out.push_back({tag, d.substr(t.offset, t.length)});
     };
+    copy("cmap", cmap_);
     copy("cvt ", cvt_);
     copy("fpgm", fpgm_);
     out.push_back({"glyf", std::move(glyf)});

@@ -32,7 +32,8 @@ class TrueTypeFont {
 
     // A font file with the outlines of the glyphs marked in `used` (indexed by
     // glyph id; glyph 0 and the parts of composite glyphs are always kept) and
-    // empty outlines for the rest, so that glyph ids stay the same.
+    // empty outlines for the rest, so that glyph ids stay the same (the character
+    // map is kept).
     std::string Subset(const std::vector<bool>& used) const;
 
   private:

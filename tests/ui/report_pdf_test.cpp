@@ -1,6 +1,7 @@
-// Report pages painted into PDF and the preview without a display. The test
-// links only the report engine: the Qt presenter is loaded on first use. PDF
-// texts are read back with pdftotext (poppler-utils).
+// Report pages written as PDF (by the engine's writer, or painted by Qt when its
+// fonts are missing) and the preview without a display. The test links only
+// the report engine: the Qt presenter is loaded on first use. PDF texts are read
+// back with pdftotext (poppler-utils).
 #include <gtest/gtest.h>
 
 #include <array>
@@ -12,6 +13,7 @@
 #include "common/cp1251.h"
 #include "common/paths.h"
 #include "report/report_layout.h"
+#include "report/report_pdf.h"
 #include "runtime/rtlog.h"
 #include "test_env.h"
 
@@ -163,6 +165,27 @@ TEST(ReportPdf, PreviewWithoutDisplayWritesAPdfAndLogsIt) {
     ASSERT_TRUE(r.report.Preview());
     ASSERT_EQ(log.lines.size(), 1u);
     EXPECT_NE(log.lines[0], std::string("Предварительный просмотр записан в файл: "_cp) + pdf);
+}
+
+TEST(ReportPdf, WithoutItsFontsQtPaintsThePdf) {
+    if (!HavePoppler()) GTEST_SKIP() << "pdftotext is not installed";
+    const std::string dir = twtest::FreshDir("nofonts");
+    const std::string fonts = host::report::PdfFontFolder();
+    host::report::SetPdfFontFolder(dir + "fonts/");
+    Report r;
+    r.band->SetItemsCount(2);
+    const std::string pdf = dir + "qt.pdf";
+    host::LogCapture log;
+    const bool written = r.report.ExportPdf(pdf.c_str());
+    host::report::SetPdfFontFolder(fonts);
+    ASSERT_TRUE(written);
+    ASSERT_EQ(log.lines.size(), 1u);
+    EXPECT_EQ(log.lines[0], "Шрифт для PDF не прочитан: "_cp + dir +
+                                "fonts/DejaVuSans.ttf; страницы рисует Qt"_cp);
+    EXPECT_NE(Shell("pdfinfo '" + pdf + "'").find("Producer:        Qt "), std::string::npos);
+    const std::string text = PdfText(pdf);
+    EXPECT_TRUE(Has(text, "Объект контроля"_cp)) << text;
+    EXPECT_TRUE(Has(text, "Страница: 1/1"_cp)) << text;
 }
 
 TEST(ReportPdf, UnwritablePdfFails) {
