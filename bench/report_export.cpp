@@ -1,6 +1,7 @@
 // The incident report through the report engine: a report of 10,000 incidents
-// exported as an Excel 97-2003 workbook and painted into PDF (the pages a
-// preview without a display writes). Target: under 1 s each. Also printed: the
+// exported as an Excel 97-2003 workbook and as PDF (the engine's own PDF
+// writer, which also writes the pages of a preview without a display).
+// Target: under 1 s each. Also printed: the
 // layout alone, and the peak memory with 1,000 and with 10,000 items, which
 // should grow in proportion to the items.
 #include <chrono>
