@@ -6,7 +6,7 @@ JOBS       ?= $(shell nproc)
 DEMO_HOME  ?= $(CURDIR)/demo-home
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build test test-release test-asan demo bench format clean
+.PHONY: all deps configure build test test-release test-asan demo bench fuzz format clean
 
 all: build
 
@@ -40,6 +40,9 @@ demo: build
 
 bench: build
 	@bash scripts/bench.sh $(BUILD)
+
+fuzz: deps
+	@bash scripts/fuzz.sh
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

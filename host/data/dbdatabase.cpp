@@ -419,18 +419,20 @@ bool DBSaveDatabase(const HDBDatabase& database, const char* path) {
             sqlite3_bind_int64(st, 1, database.ConfigId);
             text(st, 2, host::TimeText(database.ConfigTime));
         });
-        for (const auto& [code, set] : database.States().Sets) {
+        for (const auto& entry : database.States().Sets) {
+            const uint16_t code = entry.first;
+            const HDBStateSet& set = entry.second;
             insert("INSERT INTO state_sets VALUES(?, ?, ?, ?)", [&](sqlite3_stmt* st) {
                 sqlite3_bind_int(st, 1, code);
                 text(st, 2, set.Name);
                 sqlite3_bind_int(st, 3, set.Lowest);
                 sqlite3_bind_int(st, 4, set.Highest);
             });
-            for (const auto& [state, name] : set.StateNames)
+            for (const auto& stateName : set.StateNames)
                 insert("INSERT INTO state_names VALUES(?, ?, ?)", [&](sqlite3_stmt* st) {
                     sqlite3_bind_int(st, 1, code);
-                    sqlite3_bind_int(st, 2, state);
-                    text(st, 3, name);
+                    sqlite3_bind_int(st, 2, stateName.first);
+                    text(st, 3, stateName.second);
                 });
         }
         for (int s = 0; s < 65536; ++s)

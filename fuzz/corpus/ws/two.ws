@@ -1,0 +1,25 @@
+[Item0]
+Used=1
+Sensor=U1.P01.Sensor
+Interval=15
+State=2
+StateName=Перегрев
+Limit=> 90
+ValueType=0
+Rele_Used=1
+Rele_Sensor=U1.P01.Relay
+Rele_State=1
+Rele_MaxTime=20
+Rele_ONName=ON
+Rele_OFFName=OFF
+Prot_Used=0
+Prot_Sensor=
+Prot_State=0
+Prot_MaxTime=10
+Prot_ONName=
+Prot_OFFName=
+[Item1]
+Used=0
+Sensor=X
+Interval=-5
+State=70000

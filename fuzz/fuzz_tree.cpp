@@ -1,0 +1,21 @@
+// Configuration tree files (jobs, JSON), read as the report run reads a job.
+#include "data/configtree.h"
+#include "fuzz_input.h"
+#include "tw_contourarray.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+    const char* path = twfuzz::WriteInput(data, size, ".json");
+    HConfigTree tree;
+    if (!tree.Load(path, true)) return 0;
+    HConfigItem* job = tree.Root();
+    job->GetStr("Name", "Report");
+    job->GetBool("SaveBIN", true);
+    job->GetDate("CfgDate", 0);
+    TW_ContourArray contours;
+    try {
+        contours.Load(job);
+    } catch (const std::exception&) {
+        // A missing child in a read-only tree raises the system's exception.
+    }
+    return 0;
+}

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer harnesses with clang (ASan + UBSan) and runs each for a
+# while on its seed corpus: `make fuzz` (FUZZ_SECONDS per reader, default 60).
+# Findings are written as crash-* files into the work corpus folder.
+set -euo pipefail
+seconds=${FUZZ_SECONDS:-60}
+build=${FUZZ_BUILD:-build-fuzz}
+if ! command -v clang++ >/dev/null; then
+    echo "fuzz: clang++ is needed (apt-get install clang libclang-rt-14-dev)" >&2
+    exit 2
+fi
+CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTW_FUZZ=ON -DTW_SANITIZE=ON -DTW_WERROR=OFF -DTW_BUILD_BENCH=OFF >/dev/null
+names=(twr ws tree archive)
+cmake --build "$build" --target "${names[@]/#/fuzz_}"
+for name in "${names[@]}"; do
+    work="$build/fuzz-corpus/$name"
+    mkdir -p "$work"
+    echo "== fuzz_$name for ${seconds}s"
+    (cd "$work" && "../../bin/fuzz_$name" -max_total_time="$seconds" -print_final_stats=1 \
+        . "../../../fuzz/corpus/$name" 2>&1 | tail -n 3)
+done
