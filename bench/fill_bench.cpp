@@ -3,6 +3,7 @@
 // run: our Fill, the literal rules (every relay search from the first sample),
 // a plain pass over the sensors' samples (the memory bound), and an SQLite
 // query with window functions that finds the same excursions.
+#include "bench_util.h"
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -21,10 +22,8 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-double Seconds(Clock::time_point a, Clock::time_point b) {
-    return std::chrono::duration<double>(b - a).count();
-}
+using twbench::Clock;
+using twbench::Seconds;
 
 constexpr int kContours = 1000;
 constexpr int kSensorSamples = 600;

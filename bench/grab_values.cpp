@@ -2,6 +2,7 @@
 // samples per second and peak memory, and, as the figure to beat, the time to
 // read the same samples from an indexed SQLite table.
 // Usage: bench_grab_values [WORKDIR]   (default: a folder under /tmp)
+#include "bench_util.h"
 #include <sqlite3.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -91,16 +92,7 @@ int Generate(const std::string& home, const host::archive::Day& day) {
     return 0;
 }
 
-double Seconds(std::chrono::steady_clock::time_point a) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - a).count();
-}
-
-long PeakKb() {
-    struct rusage u {};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
-}
-
+using twbench::Seconds;
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -117,7 +109,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "could not make the benchmark data in %s\n", home.c_str());
         return 1;
     }
-    const long baseKb = PeakKb();
+    const long baseKb = twbench::PeakRssKb();
 
     RTPHostContext ctx;
     std::strncpy(ctx.Home, home.c_str(), sizeof ctx.Home - 1);
@@ -140,7 +132,7 @@ int main(int argc, char** argv) {
         }
         best = std::min(best, s);
         count = file.Samples.Count();
-        peakKb = PeakKb();
+        peakKb = twbench::PeakRssKb();
     }
     const double rawMb = double(count) * sizeof(HHourSample) / 1e6;
     std::printf("GrabReportValues: %d variables, %lld samples (with the samples before the day)\n",

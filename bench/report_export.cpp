@@ -4,6 +4,7 @@
 // Target: under 1 s each. Also printed: the
 // layout alone, and the peak memory with 1,000 and with 10,000 items, which
 // should grow in proportion to the items.
+#include "bench_util.h"
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -21,10 +22,8 @@ using namespace host::literals;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-double Seconds(Clock::time_point a, Clock::time_point b) {
-    return std::chrono::duration<double>(b - a).count();
-}
+using twbench::Clock;
+using twbench::Seconds;
 
 constexpr int kRounds = 3;
 
@@ -60,14 +59,6 @@ void Fill(TW_File& f, int items) {
     }
 }
 
-long PeakRssKb() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
-    return 0;
-}
-
 void Run(int items, const std::string& dir) {
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
@@ -96,7 +87,8 @@ void Run(int items, const std::string& dir) {
         "peak memory %.0f MB\n",
         items, pages, layout, xls,
         double(std::filesystem::file_size(dir + "bench 07-12-2026 00_00-23_59.xls")) / 1e6, pdf,
-        double(std::filesystem::file_size(dir + "bench.pdf")) / 1e6, double(PeakRssKb()) / 1024);
+        double(std::filesystem::file_size(dir + "bench.pdf")) / 1e6,
+        double(twbench::PeakRssKb()) / 1024);
 }
 
 }  // namespace

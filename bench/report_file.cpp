@@ -3,6 +3,7 @@
 // second-level program does when it looks for the reports of a period.
 // Targets: save and load at least 200 MB/s of item bytes; 10,000 headers in
 // under 1 s.
+#include "bench_util.h"
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -21,10 +22,8 @@ using namespace host::literals;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-double Seconds(Clock::time_point a, Clock::time_point b) {
-    return std::chrono::duration<double>(b - a).count();
-}
+using twbench::Clock;
+using twbench::Seconds;
 
 constexpr int kItems = 100000;
 constexpr int kHeaderFiles = 10000;
