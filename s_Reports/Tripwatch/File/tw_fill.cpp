@@ -152,9 +152,12 @@ bool ScanContour(TW_FillContext& ctx) {
     ScanProgress progress(op, first, last);
     bool open = false;
     time_t start = 0;
+    // The clock is asked every 64 samples: with an idle period of about 0.2 s a
+    // poll comes microseconds late at most. A period of 0 asks at every sample.
+    const bool everySample = host::IdlePeriodLength().count() == 0;
     for (int i = first; i <= last; ++i) {
         progress.At(i);
-        if (PRPeriodEnd(idle, 1)) {
+        if ((everySample || ((i - first) & 63) == 0) && PRPeriodEnd(idle, 1)) {
             op->SetText("Рассчет для \"%s\" %d/%d..."_cp, sensorName.c_str(), i, last);
             if (op->isAborted()) {
                 SetErrorN(host::kErrorCancelled);
