@@ -209,10 +209,13 @@ bool MakeDemoPlant(const char* homeArg, const DemoOptions& options, DemoSummary&
 
     // Excursions: each contour, each day, a few in the day and, between two
     // archive days, now and then one across midnight. The behaviours cycle so
-    // that every outcome occurs.
+    // that every outcome occurs, while most lines operate cleanly, as in a plant.
     std::vector<Planted> planted;
-    const Behaviour kCycle[] = {Behaviour::InTime, Behaviour::InTime,    Behaviour::Late,
-                                Behaviour::Never,  Behaviour::ThenError, Behaviour::ThenOff};
+    const Behaviour kCycle[] = {Behaviour::InTime, Behaviour::InTime, Behaviour::Late,
+                                Behaviour::InTime, Behaviour::InTime, Behaviour::Never,
+                                Behaviour::InTime, Behaviour::InTime, Behaviour::ThenError,
+                                Behaviour::InTime, Behaviour::InTime, Behaviour::ThenOff};
+    constexpr int kCycleLength = int(std::size(kCycle));
     int turn = 0;
     for (std::size_t ci = 0; ci < contours.size(); ++ci) {
         const Contour& c = contours[ci];
@@ -249,8 +252,8 @@ bool MakeDemoPlant(const char* homeArg, const DemoOptions& options, DemoSummary&
                 // A protection line of a crossing excursion acts only after
                 // midnight, so that the next day's data shows all it did.
                 const int64_t earliest = crossing ? day.End + 3 : s + 1;
-                const Behaviour rb = kCycle[turn % 6];
-                const Behaviour bb = kCycle[(turn / 6 + turn) % 6];
+                const Behaviour rb = kCycle[turn % kCycleLength];
+                const Behaviour bb = kCycle[(turn / kCycleLength + turn + 5) % kCycleLength];
                 ++turn;
                 int relay = 0, breaker = 0;
                 if (c.RelayUsed || !c.Used)
