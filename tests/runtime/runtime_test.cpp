@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fstream>
 #include <thread>
 
@@ -96,6 +97,16 @@ TEST(Operation, AbortOnlyWhileOffered) {
     op->SetProgress(250);
     EXPECT_EQ(op->Progress(), 100);
     op->SetProgress(0);
+}
+
+TEST(Operation, CtrlCAsksTheTerminalIndicatorToAbortWhileOffered) {
+    HOperation* op = RTGetOperation();  // the default, terminal indicator
+    op->SetAbort(true);
+    std::raise(SIGINT);
+    EXPECT_TRUE(op->isAborted());
+    op->SetAbort(false);  // withdrawn: Ctrl-C ends the program again
+    EXPECT_FALSE(op->isAborted());
+    EXPECT_EQ(std::signal(SIGINT, SIG_DFL), SIG_DFL);
 }
 
 }  // namespace
