@@ -23,6 +23,15 @@ class HourBuilder {
   public:
     explicit HourBuilder(time_t base) : base_(base) {}
 
+    // Sample times counted on from the calendar moment `naiveBase` as plain local
+    // calendar fields, without the time zone's changes: they may fall into the
+    // hour that is skipped when clocks go forward, as a damaged or foreign
+    // archive can hold.
+    explicit HourBuilder(const PRTime& naiveBase)
+        : naive_(true),
+          naiveBase_(host::DaysFromCivil(naiveBase.Year, naiveBase.Month, naiveBase.Day) * 86400L +
+                     naiveBase.Hour * 3600L + naiveBase.Minute * 60L + naiveBase.Second) {}
+
     // A variable with its samples in the given order; object and place names
     // are added to the name lists when given.
     HourBuilder& Var(const char* name, std::vector<S> samples, const char* object = nullptr,
@@ -43,7 +52,7 @@ class HourBuilder {
         for (const S& s : samples) {
             HHourSample hs{};
             hs.Value = s.value;
-            hs.Time.Set(time_t(base_ + s.at));
+            hs.Time = At(s.at);
             hs.State = s.state;
             file.Samples.Add(hs);
         }
@@ -54,14 +63,19 @@ class HourBuilder {
 
     PRTime At(long seconds) const {
         PRTime t;
-        t.Set(time_t(base_ + seconds));
-        return t;
+        if (!naive_) return t.Set(time_t(base_ + seconds));
+        const long local = naiveBase_ + seconds;
+        int y = 0, m = 0, d = 0;
+        host::CivilFromDays(local / 86400, y, m, d);
+        return t.Set(y, m, d, int(local % 86400 / 3600), int(local % 3600 / 60), int(local % 60));
     }
 
     HHourFile file;
 
   private:
-    time_t base_;
+    time_t base_ = 0;
+    bool naive_ = false;
+    long naiveBase_ = 0;
 };
 
 }  // namespace twtest

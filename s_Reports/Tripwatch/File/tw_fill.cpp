@@ -46,18 +46,51 @@ void SetName(char (&field)[N], const char* text) {
     TW_SetField(field, text ? text : kNoName);
 }
 
+using TimeKeyValue = unsigned __int128;
+
+// A PRTime as one 128-bit number that orders exactly as its six fields do,
+// year first, so that a comparison is a single branch-free subtraction.
+TimeKeyValue TimeKey(const PRTime& t) {
+    const uint64_t high =
+        uint64_t(t.Year) << 48 | uint64_t(t.Month) << 32 | uint64_t(t.Day) << 16 | uint64_t(t.Hour);
+    const uint64_t low = uint64_t(t.Minute) << 16 | uint64_t(t.Second);
+    return TimeKeyValue(high) << 32 | low;
+}
+
 // The first index in [first, last] whose sample time is not before `moment`
-// (last + 1 when there is none); the samples of a variable are in time order.
-int FirstNotBefore(const HHourFile& file, int first, int last, const PRTime& moment) {
-    int lo = first, hi = last + 1;
-    while (lo < hi) {
-        const int mid = lo + (hi - lo) / 2;
-        if (file.Sample(mid)->Time < moment)
-            lo = mid + 1;
-        else
-            hi = mid;
+// (last + 1 when there is none); the samples of a variable are in time order
+// and lie next to each other in the sample list. The search halves the range
+// without jumps that depend on the data: on a relay that toggles all day a
+// branching search mispredicts at about every other step.
+int FirstNotBefore(const HHourFile& file, int first, int last, const TimeKeyValue& key) {
+    if (first > last) return first;
+    const HHourSample* const start = file.Sample(first);
+    const HHourSample* base = start;
+    for (int n = last - first + 1; n > 1;) {
+        const int half = n / 2;
+        base = TimeKey(base[half].Time) < key ? base + half : base;
+        n -= half;
     }
-    return lo;
+    return first + int(base - start) + int(TimeKey(base->Time) < key);
+}
+
+// The same, starting from `hint` when every sample before it is known to be
+// earlier than `moment`: the incidents of a contour come in time order, so
+// their searches move forward through a variable's samples. The steps double
+// from the hint (1, 2, 4, ...) until they pass the moment, then the last step
+// is halved; a short way forward costs a few probes near samples already read.
+int FirstNotBefore(const HHourFile& file, int first, int last, const PRTime& moment, int hint) {
+    const TimeKeyValue key = TimeKey(moment);
+    if (hint <= first || hint > last + 1 || !(TimeKey(file.Sample(hint - 1)->Time) < key))
+        return FirstNotBefore(file, first, last, key);
+    int lo = hint;  // every sample before lo is earlier than the moment
+    for (int64_t step = 1;; step *= 2) {
+        const int64_t probe = int64_t(lo) + step - 1;
+        if (probe > last || !(TimeKey(file.Sample(int(probe))->Time) < key))
+            return FirstNotBefore(file, lo, int(std::min<int64_t>(probe, int64_t(last) + 1)) - 1,
+                                  key);
+        lo = int(probe) + 1;
+    }
 }
 
 // Where the progress percentage of sample i changes next: percentages are only
@@ -84,17 +117,57 @@ class ScanProgress {
     int next_ = INT32_MIN;
 };
 
+// Asks the samples of up to two variables into the cache one cache line per
+// step, spread over a sensor scan: a relay's samples are searched at random
+// places, which would otherwise wait for main memory at nearly every step.
+class SamplePrefetch {
+  public:
+    SamplePrefetch(const HHourFile& file, const HHourVar* a, const HHourVar* b) {
+        for (const HHourVar* v : {a, b}) {
+            if (!v) continue;
+            const int last = LastPresent(*v, file);
+            if (v->first < 0 || v->first > last) continue;
+            const char* from = reinterpret_cast<const char*>(file.Sample(v->first));
+            ranges_[count_++] = {from,
+                                 from + std::size_t(last - v->first + 1) * sizeof(HHourSample)};
+        }
+    }
+    void Step() {
+        while (current_ < count_) {
+            Range& r = ranges_[current_];
+            if (r.next < r.end) {
+                __builtin_prefetch(r.next, 0, 2);
+                r.next += kLine;
+                return;
+            }
+            ++current_;
+        }
+    }
+
+  private:
+    static constexpr std::size_t kLine = 64;
+    struct Range {
+        const char* next;
+        const char* end;
+    };
+    Range ranges_[2]{};
+    int count_ = 0;
+    int current_ = 0;
+};
+
 }  // namespace
 
 uint8_t EvaluateSection(const TW_ContourSignal& section, const HHourVar& variable,
-                        const HHourFile& hourFile, const TW_ContourLine& row, time_t start) {
+                        const HHourFile& hourFile, const TW_ContourLine& row, time_t start,
+                        int* from) {
     const int first = variable.first;
     const int last = LastPresent(variable, hourFile);
     if (first > last) return 0;
     uint8_t flags = 0;
     // The samples before the excursion only carry their state in: the last of
     // them decides the state at its start.
-    int k = FirstNotBefore(hourFile, first, last, row.Start);
+    int k = FirstNotBefore(hourFile, first, last, row.Start, from ? *from : first);
+    if (from) *from = k;
     if (k > first && hourFile.Sample(k - 1)->State == section.State) flags = TW_Operated;
     // Response search inside the window.
     for (; k <= last; ++k) {
@@ -124,10 +197,11 @@ void AddIncident(TW_ContourLine& row, time_t start, time_t end, TW_FillContext& 
     row.Start.Set(start);
     row.End.Set(end);
     if (ctx.relay)
-        row.ReleResult = EvaluateSection(ctx.contour->Rele, *ctx.relay, *ctx.hourFile, row, start);
+        row.ReleResult = EvaluateSection(ctx.contour->Rele, *ctx.relay, *ctx.hourFile, row, start,
+                                         &ctx.relayFrom);
     if (ctx.apparatus)
-        row.ProtResult =
-            EvaluateSection(ctx.contour->Prot, *ctx.apparatus, *ctx.hourFile, row, start);
+        row.ProtResult = EvaluateSection(ctx.contour->Prot, *ctx.apparatus, *ctx.hourFile, row,
+                                         start, &ctx.apparatusFrom);
     ctx.report->Add(row);
 }
 
@@ -150,6 +224,8 @@ bool ScanContour(TW_FillContext& ctx) {
     const int last = ctx.sensor->last;
     PRPeriod* idle = RTGetIdlePeriod();
     ScanProgress progress(op, first, last);
+    SamplePrefetch ahead(file, ctx.nextRelay, ctx.nextApparatus);
+    ctx.relayFrom = ctx.apparatusFrom = 0;
     bool open = false;
     time_t start = 0;
     // The clock is asked every 64 samples: with an idle period of about 0.2 s a
@@ -157,6 +233,7 @@ bool ScanContour(TW_FillContext& ctx) {
     const bool everySample = host::IdlePeriodLength().count() == 0;
     for (int i = first; i <= last; ++i) {
         progress.At(i);
+        ahead.Step();
         if ((everySample || ((i - first) & 63) == 0) && PRPeriodEnd(idle, 1)) {
             op->SetText("Рассчет для \"%s\" %d/%d..."_cp, sensorName.c_str(), i, last);
             if (op->isAborted()) {
@@ -194,6 +271,24 @@ bool ScanContour(TW_FillContext& ctx) {
     // next period's data begins with this sample and reports it whole.
     return true;
 }
+
+namespace {
+// The relay and apparatus of the first used contour from index `from` on, for
+// the cache; a name that is not in the data is simply not asked for here (the
+// contour's own turn reports it).
+void LocateAhead(TW_FillContext& ctx, TW_ContourArray& contours, int from) {
+    ctx.nextRelay = ctx.nextApparatus = nullptr;
+    for (int n = from; n < contours.Count(); ++n) {
+        const TW_Contour& c = *contours.ItemINT(n);
+        if (!c.Used) continue;
+        if (c.Rele.Used)
+            ctx.nextRelay = ctx.variables->LocateVar(TW_FieldText(c.Rele.Sensor).c_str());
+        if (c.Prot.Used)
+            ctx.nextApparatus = ctx.variables->LocateVar(TW_FieldText(c.Prot.Sensor).c_str());
+        return;
+    }
+}
+}  // namespace
 
 bool TW_File::Fill(HHourFile& hourFile, TW_ContourArray& contours) {
     const HHourVarBounds variables(hourFile);
@@ -251,6 +346,7 @@ bool TW_File::Fill(HHourFile& hourFile, TW_ContourArray& contours) {
                 return false;
             }
         }
+        LocateAhead(ctx, contours, n + 1);
         if (!ScanContour(ctx)) return false;
     }
     return true;

@@ -26,6 +26,15 @@ struct TW_FillContext {
     const HHourVar* sensor = nullptr;
     const HHourVar* relay = nullptr;      // none when the relay section is not used
     const HHourVar* apparatus = nullptr;  // none when the apparatus section is not used
+    // The relay and apparatus of the next used contour, when found: their samples
+    // are asked into the cache while this contour's sensor is scanned, so that
+    // the incident searches of the next contour do not wait for memory.
+    const HHourVar* nextRelay = nullptr;
+    const HHourVar* nextApparatus = nullptr;
+    // Where the previous incident of this contour found its relay and apparatus
+    // samples: the next incident starts later, so its search goes on from there.
+    int relayFrom = 0;
+    int apparatusFrom = 0;
 };
 
 // Scans the sensor samples of ctx.contour; false only when the user aborted
@@ -40,6 +49,9 @@ void AddIncident(TW_ContourLine& row, time_t start, time_t end, TW_FillContext& 
 // start is `start` seconds and whose times are row.Start and row.End: 0x10 when
 // the signal was in its state within the response window (a state carried in
 // from before the excursion counts), plus 0x01 or 0x02 when it then left the
-// state for an error or another state before the excursion ended.
+// state for an error or another state before the excursion ended. `from`, when
+// given, holds where an earlier, not later, excursion's search ended (0 at first)
+// and receives where this one's ended; the outcome is the same with or without it.
 uint8_t EvaluateSection(const TW_ContourSignal& section, const HHourVar& variable,
-                        const HHourFile& hourFile, const TW_ContourLine& row, time_t start);
+                        const HHourFile& hourFile, const TW_ContourLine& row, time_t start,
+                        int* from = nullptr);
