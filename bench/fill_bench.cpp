@@ -50,8 +50,8 @@ void AddVar(Plant& p, int id, int count, std::mt19937& rng, int stateA, int stat
     std::uniform_int_distribution<int> step(1, 86400 / count * 2 - 1);
     std::uniform_real_distribution<double> value(0, 100);
     for (int i = 0; i < count; ++i) {
-        t += step(rng);
-        if (t >= 86400) t = 86399 - (count - i);  // stays in the day, still increasing
+        // Strictly increasing and inside the day, with room left for the rest.
+        t = std::min<long>(t + step(rng), 86399 - (count - 1 - i));
         if (left-- <= 0) {
             state = state == stateA ? stateB : stateA;
             left = state == stateA ? runA : runB;
