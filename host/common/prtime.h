@@ -38,6 +38,7 @@ struct PRTime {
     time_t GetTT(int* msec = nullptr) const;
     // The platform date-time (days since 1899-12-30).
     double GetDateTime() const;
+    double GetDT() const { return GetDateTime(); }
 
     // Text of the moment. Without a format: "DD.MM.YYYY HH:MM:SS". With a format:
     // strftime-like, %Y %y %m %d %H %M %S %% are replaced, other characters are
@@ -45,6 +46,13 @@ struct PRTime {
     // buffers (valid for the next several calls). `width` is the buffer's size
     // when a buffer is given (0 = 64). Never returns null.
     const char* GetStr(char* buffer = nullptr, int width = 0, const char* format = nullptr) const;
+
+    // Negative, zero or positive as this moment is earlier than, equal to or
+    // later than `other` (field-wise, year first).
+    int Cmp(const PRTime& other) const {
+        const auto order = *this <=> other;
+        return order < 0 ? -1 : order > 0 ? 1 : 0;
+    }
 
     // Field-wise comparison, year first.
     friend auto operator<=>(const PRTime&, const PRTime&) = default;

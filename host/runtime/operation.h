@@ -45,6 +45,19 @@ class HOperation {
     std::atomic<bool> aborted_{false};
 };
 
+// Clears the indicator's text when it goes out of scope, on every way out of a
+// long step.
+class HOperationTextScope {
+  public:
+    explicit HOperationTextScope(HOperation* op) : op_(op) {}
+    ~HOperationTextScope() { op_->SetText(nullptr); }
+    HOperationTextScope(const HOperationTextScope&) = delete;
+    HOperationTextScope& operator=(const HOperationTextScope&) = delete;
+
+  private:
+    HOperation* op_;
+};
+
 // The host's progress indicator (the terminal one unless another was installed).
 HOperation* RTGetOperation();
 

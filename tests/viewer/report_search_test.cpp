@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+
+#include "common/cp1251.h"
+#include "report_search.h"
+#include "test_env.h"
+#include "viewer_test_util.h"
+
+using namespace host::literals;
+using twview_test::Incident;
+using twview_test::SaveHeaderOnly;
+using twview_test::SaveReport;
+
+namespace {
+
+PRTime At(int day, int hour, int minute = 0, int second = 0) {
+    PRTime t;
+    return t.Set(2026, 12, day, hour, minute, second);
+}
+
+// The listed reports by file name, with their periods.
+std::map<std::string, std::pair<PRTime, PRTime>> Listed(const InfoArray& reports) {
+    std::map<std::string, std::pair<PRTime, PRTime>> out;
+    for (int i = 0; i < reports.Count(); ++i) {
+        const RepInfo& r = *reports.ItemINT(i);
+        out[std::filesystem::path(r.FileName.c_str()).filename().string()] = {r.Start, r.End};
+    }
+    return out;
+}
+
+TEST(ReportSearch, ListsTheReportsThatOverlapThePeriodAndHoldIncidents) {
+    const std::string dir = twtest::FreshDir("search");
+    const std::vector<TW_ContourLine> one{Incident(true, 0, false, 0, 1)};
+    // The period is 2026-12-03 00:00 to 2026-12-05 00:00.
+    const PRTime from = At(3, 0), to = At(5, 0);
+    ASSERT_TRUE(SaveReport(dir + "before.twr", At(2, 0), At(3, 0), one));  // ends at the start
+    ASSERT_TRUE(SaveReport(dir + "after.twr", At(5, 0), At(6, 0), one));   // starts at the end
+    ASSERT_TRUE(SaveReport(dir + "second.twr", At(2, 0), At(3, 0, 0, 1), one));  // one second in
+    ASSERT_TRUE(SaveReport(dir + "last.twr", At(4, 23, 59, 59), At(6, 0), one));
+    ASSERT_TRUE(SaveReport(dir + "whole.twr", At(1, 0), At(9, 0), one));
+    ASSERT_TRUE(SaveReport(dir + "UPPER.TWR", At(3, 0), At(4, 0), one));
+    SaveHeaderOnly(dir + "empty.twr", At(3, 0), At(4, 0), 0);  // no incidents
+    twview_test::WriteText(dir + "garbage.twr", "not a report");
+    twview_test::WriteText(dir + "day.txt", "text report");
+    std::filesystem::create_directory(dir + "folder.twr");
+
+    InfoArray reports;
+    twview_test::ScopedRecording rec;
+    EXPECT_EQ(SearchReports(reports, dir.c_str(), from, to), 4);
+    const auto listed = Listed(reports);
+    ASSERT_EQ(listed.size(), 4u);
+    EXPECT_TRUE(listed.count("second.twr"));
+    EXPECT_TRUE(listed.count("last.twr"));
+    EXPECT_TRUE(listed.count("UPPER.TWR"));
+    ASSERT_TRUE(listed.count("whole.twr"));
+    EXPECT_EQ(listed.at("whole.twr").first, At(1, 0));
+    EXPECT_EQ(listed.at("whole.twr").second, At(9, 0));
+    for (int i = 0; i < reports.Count(); ++i)
+        EXPECT_EQ(std::string(reports.ItemINT(i)->FileName.c_str()).rfind(dir, 0), 0u);
+
+    // Every entry named like a report is counted, the folder included (nine
+    // entries, nine texts); the text is cleared at the end.
+    ASSERT_FALSE(rec.op.texts.empty());
+    EXPECT_EQ(rec.op.texts.front(), "Скинарование файлов 0...\nНайдено 0 отчетов"_cp);
+    const long shown = std::count_if(rec.op.texts.begin(), rec.op.texts.end(), [](const auto& t) {
+        return t.rfind("Скинарование файлов "_cp, 0) == 0;
+    });
+    EXPECT_EQ(shown, 9);
+    EXPECT_EQ(rec.op.texts.back(), "");
+}
+
+TEST(ReportSearch, AMissingOrEmptyFolderListsNothing) {
+    InfoArray reports;
+    reports.Add(RepInfo{});
+    twview_test::ScopedRecording rec;
+    const std::string dir = twtest::FreshDir("search-empty");
+    EXPECT_EQ(SearchReports(reports, (dir + "missing").c_str(), At(3, 0), At(5, 0)), 0);
+    EXPECT_EQ(reports.Count(), 0);
+    EXPECT_EQ(SearchReports(reports, dir.c_str(), At(3, 0), At(5, 0)), 0);
+    EXPECT_TRUE(rec.op.Text().empty());
+}
+
+TEST(ReportSearch, ReportFileNamesMatchInAnyCase) {
+    EXPECT_TRUE(IsReportFileName("a.twr"));
+    EXPECT_TRUE(IsReportFileName("A.TwR"));
+    EXPECT_TRUE(IsReportFileName(".twr"));
+    EXPECT_FALSE(IsReportFileName("a.twrx"));
+    EXPECT_FALSE(IsReportFileName("a_twr"));
+    EXPECT_FALSE(IsReportFileName("twr"));
+}
+
+}  // namespace

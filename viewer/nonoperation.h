@@ -1,0 +1,21 @@
+// The computation of page 3: every protection non-operation of the listed
+// first-level reports gathered into one second-level report.
+#pragma once
+
+#include "repinfo.h"
+
+class TW_File;
+struct TW_ContourLine;
+
+// True when a protection line in use did not operate cleanly in the incident:
+// the relay in use with an outcome other than exactly 0x10, or else the
+// apparatus in use with an outcome other than exactly 0x10.
+bool IsNonOperation(const TW_ContourLine& line);
+
+// Replaces the items of `result` by copies of the non-operation incidents of the
+// listed reports, in list order and file order within a report; sets its Start
+// and End to the period and its RunTime to now. A report that cannot be loaded
+// is logged with the reason and left out; the others still count. Logs the
+// start and the number found, which it returns.
+int GatherNonOperations(const InfoArray& reports, const PRTime& periodStart,
+                        const PRTime& periodEnd, TW_File& result);
