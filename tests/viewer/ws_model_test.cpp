@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "common/cp1251.h"
+#include "runtime/interaction.h"
+#include "runtime/rtlog.h"
+#include "test_env.h"
+#include "viewer_test_util.h"
+#include "ws_model.h"
+
+using namespace host::literals;
+using twview_test::Incident;
+using twview_test::SaveReport;
+
+namespace {
+
+// Platform date-times of 2026-12-07 and 2026-12-08 (days since 1899-12-30).
+constexpr double kDec7 = 46363, kDec8 = 46364;
+constexpr double kHour = 1.0 / 24;
+
+// Answers the questions and folder choices as scripted and remembers them.
+class Scripted : public host::Interaction {
+  public:
+    bool yes = true;
+    std::string folder;  // empty: the folder choice is cancelled
+    std::vector<std::string> asked;
+    std::vector<std::pair<std::string, int>> folderStarts;  // start folder, options
+    void ErrorMessage(void*, const char*) override {}
+    bool AskYesNo(void*, const char* text, bool) override {
+        asked.push_back(text);
+        return yes;
+    }
+    bool SelectDirectory(void*, const char*, std::string& f, int options) override {
+        folderStarts.emplace_back(f, options);
+        if (folder.empty()) return false;
+        f = folder;
+        return true;
+    }
+    bool OpenFileName(void*, const char*, const char*, std::string&) override { return false; }
+    bool SaveFileName(void*, const char*, const char*, std::string&) override { return false; }
+};
+
+TEST(PeriodCheck, NeedsAtLeastTwentyFourWholeHours) {
+    using M = TWSMainModel;
+    EXPECT_EQ(M::CheckPeriod(kDec7, 0, kDec8, 0).text, "Дней: 1, Часов: 0 "_cp);
+    EXPECT_TRUE(M::CheckPeriod(kDec7, 0, kDec8, 0).ok);
+    const auto longer = M::CheckPeriod(kDec7, 0, kDec8 + 1, kHour);  // 49 hours
+    EXPECT_TRUE(longer.ok);
+    EXPECT_EQ(longer.text, "Дней: 2, Часов: 1 "_cp);
+    // The date picker gives the day, the time picker the time of day.
+    EXPECT_EQ(M::CheckPeriod(kDec7 + 0.9, 6 * kHour, kDec8, 6 * kHour).text,
+              "Дней: 1, Часов: 0 "_cp);
+    const double minute = kHour / 60;
+    for (const auto& c : {M::CheckPeriod(kDec7, 0, kDec7, 23 * kHour + 59 * minute),
+                          M::CheckPeriod(kDec8, 0, kDec7, 0), M::CheckPeriod(0, 0, 0, 0)}) {
+        EXPECT_FALSE(c.ok);
+        EXPECT_EQ(c.text, "Неверный интервал рассчета"_cp);
+    }
+}
+
+class Wizard : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir = twtest::FreshDir("wizard");
+        settings = dir + "config/Tripview/Tripview.hcfg";
+        logFile = dir + "state/Tripview/Tripview.log";
+        previous = host::SetInteraction(&scripted);
+    }
+    void TearDown() override { host::SetInteraction(previous); }
+
+    std::string dir, settings, logFile;
+    Scripted scripted;
+    host::Interaction* previous = nullptr;
+};
+
+TEST_F(Wizard, SettingsReachTheFileWhenTheWindowClosesAndComeBackOnTheNextStart) {
+    host::LogCapture log;
+    {
+        TWSMainModel first(settings, logFile);
+        EXPECT_EQ(first.StoredPath(), "");  // first start: the defaults
+        EXPECT_EQ(first.StoredStart(), 0.0);
+        EXPECT_EQ(first.StoredEnd(), 0.0);
+        first.LeavePage1("/srv/reports", kDec7, 0, kDec8, 8 * kHour);
+        first.StoreColumnWidth(2, 1, 95);
+        EXPECT_FALSE(std::filesystem::exists(settings));
+        first.Close();
+    }
+    EXPECT_TRUE(std::filesystem::exists(settings));
+    const std::vector<std::string> lines{"Инициализация..."_cp, "OK", "All done. Bye."};
+    EXPECT_EQ(log.lines, lines);
+    std::ifstream f(logFile);
+    std::string firstLine;
+    std::getline(f, firstLine);
+    EXPECT_NE(firstLine.find("Инициализация..."), std::string::npos);  // UTF-8 in the file
+
+    TWSMainModel next(settings, logFile);
+    EXPECT_EQ(next.StoredPath(), "/srv/reports");
+    EXPECT_DOUBLE_EQ(next.StoredStart(), kDec7);
+    EXPECT_NEAR(next.StoredEnd(), kDec8 + 8 * kHour, 1e-9);
+    EXPECT_EQ(next.ColumnWidth(2, 1, 80), 95);
+    EXPECT_EQ(next.ColumnWidth(2, 0, 300), 300);
+}
+
+TEST_F(Wizard, FindsExcludesAndGathersThenExportsTheResult) {
+    host::SetLogConsole(false);
+    const std::string reports = twtest::FreshDir("wizard-reports");
+    TW_ContourLine relayFailed = Incident(true, 0x00, true, 0x10, 1);
+    std::strcpy(relayFailed.Contour.Sensor, "TS1");
+    std::strcpy(relayFailed.Contour.StateName, "Авария"_cp);
+    std::strcpy(relayFailed.Contour.Rele.Sensor, "R1");
+    std::strcpy(relayFailed.Contour.Rele.OFFName, "Не сработало"_cp);
+    std::strcpy(relayFailed.Contour.Prot.Sensor, "Q1");
+    std::strcpy(relayFailed.Contour.Prot.OFFName, "Включен"_cp);
+    relayFailed.Start.Set(2026, 12, 7, 23, 50, 0);
+    relayFailed.End.Set(2026, 12, 8, 0, 10, 0);
+    TW_ContourLine apparatusFailed = Incident(false, 0, true, 0x00, 2);
+    PRTime d6, d7, d8;
+    d6.Set(2026, 12, 6, 8, 0, 0);
+    d7.Set(2026, 12, 7, 8, 0, 0);
+    d8.Set(2026, 12, 8, 8, 0, 0);
+    ASSERT_TRUE(SaveReport(reports + "a.twr", d6, d7, {apparatusFailed}));
+    ASSERT_TRUE(SaveReport(reports + "b.twr", d7, d8, {relayFailed}));
+
+    TWSMainModel m(settings, logFile);
+    m.LeavePage1(reports.c_str(), kDec7 - 1, 8 * kHour, kDec8, 8 * kHour);
+    EXPECT_EQ(m.FullPeriodText(), "Рассчетный период: 06-12-2026 - 08-12-2026"_cp);
+    ASSERT_EQ(m.SearchReports(), 2);
+    std::string text;
+    ASSERT_TRUE(m.ReportCell(0, 1, text));
+    EXPECT_FALSE(m.ReportCell(2, 0, text));
+
+    // Excluding asks first; "no" keeps the report.
+    scripted.yes = false;
+    EXPECT_FALSE(m.ExcludeReport(nullptr, 0));
+    ASSERT_EQ(scripted.asked.size(), 1u);
+    EXPECT_EQ(scripted.asked[0], "Удалить выбранный отчет из рассчетов?"_cp);
+    EXPECT_EQ(m.ComputeResult(), 2);
+
+    ASSERT_TRUE(m.ResultCell(0, 0, text) && m.ResultCell(1, 0, text));
+    const int relayRow = m.ResultFile.ItemINT(0)->Value == 1 ? 0 : 1;
+    m.ResultCell(relayRow, 0, text);
+    EXPECT_EQ(text, "07-12-2026 - 08-12-2026");
+    m.ResultCell(relayRow, 1, text);
+    EXPECT_EQ(text, "TS1 - Авария"_cp);
+    m.ResultCell(relayRow, 2, text);
+    EXPECT_EQ(text, "R1 - Не сработало (00 \"Несработка\")"_cp);
+    m.ResultCell(relayRow, 3, text);  // the OFF name also for a clean operation
+    EXPECT_EQ(text, "Q1 - Включен (10 \"Сработка\")"_cp);
+    m.ResultCell(1 - relayRow, 2, text);
+    EXPECT_EQ(text, "<не используется>"_cp);
+
+    EXPECT_TRUE(m.MenuItemEnabled(100, ""));
+    EXPECT_FALSE(m.MenuItemEnabled(101, ""));
+    EXPECT_TRUE(m.MenuItemEnabled(101, "t.xls"));
+
+    // Text export: the stored folder starts the choice; a cancel writes nothing.
+    EXPECT_FALSE(m.ExportText(nullptr));
+    const std::string out = twtest::FreshDir("wizard-out");
+    scripted.folder = out.substr(0, out.size() - 1);
+    ASSERT_TRUE(m.ExportText(nullptr));
+    ASSERT_TRUE(m.ExportText(nullptr));
+    EXPECT_EQ(scripted.folderStarts.back().first, scripted.folder);
+    EXPECT_EQ(scripted.folderStarts.back().second, 3);
+    // The file name is the period text alone, so it begins with a blank.
+    EXPECT_TRUE(std::filesystem::exists(out + " 06-12-2026 08_00-08_00.txt"));
+    EXPECT_TRUE(std::filesystem::exists(out + " 06-12-2026 08_00-08_00 (1).txt"));
+
+    scripted.yes = true;
+    EXPECT_TRUE(m.ExcludeReport(nullptr, 0));
+    EXPECT_TRUE(m.ExcludeReport(nullptr, 0));
+    EXPECT_FALSE(m.ExcludeReport(nullptr, 0));  // nothing left to ask about
+    EXPECT_EQ(scripted.asked.size(), 3u);
+    EXPECT_EQ(m.ComputeResult(), 0);
+    for (int tag : {100, 101, 102})
+        EXPECT_FALSE(m.MenuItemEnabled(tag, "t.xls"));
+}
+
+}  // namespace

@@ -1,0 +1,238 @@
+#include "ws_model.h"
+
+#include <cstdlib>
+
+#include "common/cp1251.h"
+#include "common/lasterror.h"
+#include "common/osfile.h"
+#include "common/paths.h"
+#include "common/strutil.h"
+#include "nonoperation.h"
+#include "report_search.h"
+#include "runtime/runtime.h"
+#include "tw_fieldtext.h"
+#include "tw_strings.h"
+
+using namespace host::literals;
+
+namespace {
+
+// $XDG_<kind> or ~/<fallback>, then "Tripview/<name>".
+std::string XdgFile(const char* variable, const char* fallback, const char* name) {
+    std::string base;
+    if (const char* xdg = std::getenv(variable); xdg && *xdg == '/') {
+        base = xdg;
+    } else if (const char* home = std::getenv("HOME"); home && *home) {
+        base = std::string(home) + "/" + fallback;
+    } else {
+        base = ".";
+    }
+    return base + "/Tripview/" + name;
+}
+
+// A file-system name as the system's cp1251 path; a name without a cp1251 form
+// falls back to the bare file name in the start folder.
+std::string SystemPath(const std::string& osPath) {
+    std::string out;
+    if (host::Utf8ToCp1251(osPath, out)) return out;
+    const std::size_t slash = osPath.rfind('/');
+    return osPath.substr(slash == std::string::npos ? 0 : slash + 1);
+}
+
+std::string DateRange(const PRTime& a, const PRTime& b) {
+    return host::Format("%02d-%02d-%04d - %02d-%02d-%04d", a.Day, a.Month, a.Year, b.Day, b.Month,
+                        b.Year);
+}
+
+// "<не используется>", or "Sensor - OFFName (XX "outcome")".
+std::string LineText(const TW_ContourSignal& line, uint8_t outcome) {
+    if (!line.Used) return "<не используется>"_cp;
+    return host::Format("%s - %s (%02X \"%s\")", TW_FieldText(line.Sensor).c_str(),
+                        TW_FieldText(line.OFFName).c_str(), unsigned(outcome),
+                        TW_ONOFF2Str(outcome));
+}
+
+// The folder chosen from `folder` (in and out), or false when cancelled.
+bool ChooseFolder(void* owner, std::string& folder, int options) {
+    return host::GetInteraction().SelectDirectory(owner, "Выбор каталога"_cp, folder, options);
+}
+
+}  // namespace
+
+std::string TripviewSettingsFile() {
+    return XdgFile("XDG_CONFIG_HOME", ".config", "Tripview.hcfg");
+}
+
+std::string TripviewLogFile() {
+    return XdgFile("XDG_STATE_HOME", ".local/state", "Tripview.log");
+}
+
+TWSMainModel::TWSMainModel(const std::string& settingsFile, const std::string& logFile) {
+    const std::string log = SystemPath(logFile);
+    char folder[kMaxPath];
+    FPath(folder, log.c_str());
+    if (folder[0]) host::MakeDirectories(folder);
+    RTInitialize(nullptr, log.c_str());
+    cfg_ = std::make_unique<HCfgStorage>(SystemPath(settingsFile).c_str());
+    const bool loaded = cfg_->Load();
+    RTLog("%s", "Инициализация..."_cp);
+    if (!loaded) RTLog("%s", GetIOErrorS_GUI(-2));
+    settings_ = std::make_unique<HStorageLink>();
+    settings_->SetStorage(cfg_.get());
+    settings_->SetKeyPath("IDE");
+    RTLog("OK");
+}
+
+TWSMainModel::~TWSMainModel() {
+    Close();
+}
+
+void TWSMainModel::Close() {
+    if (closed_) return;
+    closed_ = true;
+    if (!cfg_->Save()) RTLog("%s", GetIOErrorS_GUI(-2));
+    RTShutdown();
+    settings_.reset();
+    RTLog("All done. Bye.");
+}
+
+std::string TWSMainModel::StoredPath() const {
+    return settings_->Read("Path", "");
+}
+
+double TWSMainModel::StoredStart() const {
+    return settings_->Read("Start", 0.0);
+}
+
+double TWSMainModel::StoredEnd() const {
+    return settings_->Read("End", 0.0);
+}
+
+TW_PeriodCheck TWSMainModel::CheckPeriod(double startDate, double startTime, double endDate,
+                                         double endTime) {
+    PRTime start, end;
+    start.Set(startDate, startTime);
+    end.Set(endDate, endTime);
+    const long long hours = (static_cast<long long>(end.GetTT()) - start.GetTT()) / 3600;
+    if (hours < 24) return {false, "Неверный интервал рассчета"_cp};
+    return {true, host::Format("Дней: %lld, Часов: %lld "_cp, hours / 24, hours % 24)};
+}
+
+void TWSMainModel::LeavePage1(const char* path, double startDate, double startTime, double endDate,
+                              double endTime) {
+    settings_->Write("Path", path ? path : "");
+    PeriodStart.Set(startDate, startTime);
+    settings_->Write("Start", PeriodStart.GetDT());
+    PeriodEnd.Set(endDate, endTime);
+    settings_->Write("End", PeriodEnd.GetDT());
+}
+
+std::string TWSMainModel::FullPeriodText() const {
+    return "Рассчетный период: "_cp + DateRange(PeriodStart, PeriodEnd);
+}
+
+int TWSMainModel::SearchReports() {
+    RTLog("%s", "Поиск отчетов первого уровня..."_cp);
+    std::string folder = settings_->Read("Path", "");
+    if (folder.size() > std::size_t(kMaxPath - 1)) folder.resize(kMaxPath - 1);
+    const int found = ::SearchReports(Reports, folder.c_str(), PeriodStart, PeriodEnd);
+    RTLog("За заданный промежуток найдено %d отчетов."_cp, found);
+    return found;
+}
+
+bool TWSMainModel::ReportCell(int row, int column, std::string& text) const {
+    const RepInfo* info = Reports.ItemINT(row);
+    if (!info) return false;
+    switch (column) {
+        case 0:
+            text = info->FileName.c_str();
+            break;
+        case 1:
+            text = info->Start.GetStr();
+            break;
+        case 2:
+            text = info->End.GetStr();
+            break;
+        default:
+            text.clear();
+    }
+    return true;
+}
+
+bool TWSMainModel::ExcludeReport(void* owner, int row) {
+    if (!Reports.ItemINT(row)) return false;
+    if (!host::GetInteraction().AskYesNo(owner, "Удалить выбранный отчет из рассчетов?"_cp, false))
+        return false;
+    Reports.DeleteNumINT(row);
+    return true;
+}
+
+int TWSMainModel::ComputeResult() {
+    return GatherNonOperations(Reports, PeriodStart, PeriodEnd, ResultFile);
+}
+
+bool TWSMainModel::ResultCell(int row, int column, std::string& text) const {
+    const TW_ContourLine* line = ResultFile.ItemINT(row);
+    if (!line) return false;
+    switch (column) {
+        case 0:
+            text = DateRange(line->Start, line->End);
+            break;
+        case 1:
+            text =
+                TW_FieldText(line->Contour.Sensor) + " - " + TW_FieldText(line->Contour.StateName);
+            break;
+        case 2:
+            text = LineText(line->Contour.Rele, line->ReleResult);
+            break;
+        case 3:
+            text = LineText(line->Contour.Prot, line->ProtResult);
+            break;
+        default:
+            text.clear();
+    }
+    return true;
+}
+
+bool TWSMainModel::MenuItemEnabled(int tag, const char* templateText) const {
+    bool enabled = ResultFile.Count() > 0;
+    if (tag == 101 && enabled) enabled = templateText && *templateText;
+    return enabled;
+}
+
+bool TWSMainModel::ExportText(void* owner) {
+    std::string folder = settings_->Read("ExportTxtDir", GetStartupDir());
+    if (!ChooseFolder(owner, folder, 3)) return false;
+    settings_->Write("ExportTxtDir", folder.c_str());
+    folder += '/';  // always, as the file name is the period text alone
+    return ResultFile.ExportToText(folder.c_str());
+}
+
+bool TWSMainModel::ExportXls(void* owner, const char* templateText) {
+    std::string folder = settings_->Read("ExportXlsDir", "");
+    if (!ChooseFolder(owner, folder, 1)) return false;
+    settings_->Write("ExportXlsDir", folder.c_str());
+    folder += '/';
+    ResultFile.Template.Set(templateText);
+    return ResultFile.ExportToXLS(folder.c_str());
+}
+
+bool TWSMainModel::Print() {
+    return ResultFile.Preview();
+}
+
+int TWSMainModel::ColumnWidth(int page, int column, int currentWidth) const {
+    return settings_->Read(host::Format("%d/Sec%d", page, column).c_str(), int32_t(currentWidth));
+}
+
+void TWSMainModel::StoreColumnWidth(int page, int column, int width) {
+    settings_->Write(host::Format("%d/Sec%d", page, column).c_str(), int32_t(width));
+}
+
+std::string TWSMainModel::StoredTemplate() const {
+    return settings_->Read("Template", "");
+}
+
+void TWSMainModel::StoreTemplate(const char* templateText) {
+    settings_->Write("Template", templateText ? templateText : "");
+}

@@ -1,0 +1,89 @@
+// The work of Tripview's wizard window without the window toolkit: each handler
+// of the window calls the matching operation here with what its controls hold,
+// and shows what comes back. Texts are cp1251. Dialogs (folder choice, yes/no)
+// go through the host's interaction interface.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "data/cfgstorage.h"
+#include "repinfo.h"
+#include "tw_file.h"
+
+// Where the program keeps its settings store and its log: the XDG folders
+// ($XDG_CONFIG_HOME/Tripview/Tripview.hcfg, $XDG_STATE_HOME/Tripview/Tripview.log,
+// falling back to ~/.config and ~/.local/state). UTF-8 file-system names.
+std::string TripviewSettingsFile();
+std::string TripviewLogFile();
+
+// The outcome of the period check of page 1.
+struct TW_PeriodCheck {
+    bool ok = false;  // "Дальше" may be pressed
+    std::string text;  // "Дней: %d, Часов: %d " or "Неверный интервал рассчета"
+};
+
+class TWSMainModel {
+  public:
+    // Start-up: starts the host runtime with the log file, loads the settings
+    // store (a damaged store is logged and the defaults apply), logs
+    // "Инициализация..." and "OK". Paths are file-system names.
+    TWSMainModel(const std::string& settingsFile, const std::string& logFile);
+    // Runs Close when the window did not.
+    ~TWSMainModel();
+    TWSMainModel(const TWSMainModel&) = delete;
+    TWSMainModel& operator=(const TWSMainModel&) = delete;
+
+    // Close of the window: the store is written to its file, the runtime ends,
+    // "All done. Bye." is logged. A failed write of the store is logged.
+    void Close();
+
+    // Page 1 shown: the stored folder and period (platform date-times).
+    std::string StoredPath() const;
+    double StoredStart() const;
+    double StoredEnd() const;
+    // The period check: the dates of the date pickers with the times of day of
+    // the time pickers; at least 24 whole hours pass.
+    static TW_PeriodCheck CheckPeriod(double startDate, double startTime, double endDate,
+                                      double endTime);
+    // "Дальше" on page 1: stores the folder and the period and keeps the period.
+    void LeavePage1(const char* path, double startDate, double startTime, double endDate,
+                    double endTime);
+
+    // Page 2: the period line, the search (logged), a cell of the list (false
+    // when the row has no report), the exclusion of a row after a yes/no
+    // question (true when it was removed).
+    std::string FullPeriodText() const;
+    int SearchReports();
+    bool ReportCell(int row, int column, std::string& text) const;
+    bool ExcludeReport(void* owner, int row);
+
+    // Page 3: the computation (logged), a cell of the result list, whether an
+    // item of the export menu (tags 100, 101, 102) is enabled, and the outputs.
+    int ComputeResult();
+    bool ResultCell(int row, int column, std::string& text) const;
+    bool MenuItemEnabled(int tag, const char* templateText) const;
+    // Asks for a folder (starting at the stored one), stores it and writes the
+    // report into it; false when the user cancelled or the export failed.
+    bool ExportText(void* owner);
+    bool ExportXls(void* owner, const char* templateText);
+    // The print preview of the result with the template of the last export.
+    bool Print();
+
+    // Column widths of page 2 (page 2, columns 0-2) and page 3 (page 3,
+    // columns 0-3), and the template of page 3.
+    int ColumnWidth(int page, int column, int currentWidth) const;
+    void StoreColumnWidth(int page, int column, int width);
+    std::string StoredTemplate() const;
+    void StoreTemplate(const char* templateText);
+
+    InfoArray Reports;   // the reports found for the period
+    PRTime PeriodStart;  // the period taken when page 1 was left
+    PRTime PeriodEnd;
+    TW_File ResultFile;  // the second-level report of page 3
+
+  private:
+    std::unique_ptr<HCfgStorage> cfg_;
+    std::unique_ptr<HStorageLink> settings_;
+    bool closed_ = false;
+};
