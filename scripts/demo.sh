@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds a demo home and shows what the system makes of it: a demo plant with
 # its configuration, hour archive and report job, then the daily report of each
-# archive day through rthost, as cron would run it.
+# archive day through rthost, as cron would run it, and the second-level report
+# of the protection non-operations of those days through Tripview --batch.
 set -euo pipefail
 build=${1:-build}
 home=${2:-demo-home}
@@ -19,5 +20,11 @@ echo
 echo "== The daily reports of $first .. $last"
 "$bin/rthost" run "$home" --job Daily --from "$first" --to "$last" 2>/dev/null
 echo
+to=$(date -d "$last + 1 day" +%F)
+echo "== The protection non-operations of $first .. $last (Tripview --batch)"
+"$bin/Tripview" --batch --path "$home/Reports" --from "$first" --to "$to" \
+    --txt "$home/Second" --xls "$home/Second" --template "$home/Templates/Tripwatch.xls" 2>/dev/null
+echo
 echo "Reports are in $home/Reports (look into a .twr with: $bin/twdump FILE.twr)."
+echo "The second-level report is in $home/Second; the window: $bin/Tripview"
 echo "The host log is $home/Log/rthost.log."

@@ -7,15 +7,9 @@
 #include "runtime/idle.h"
 #include "runtime/operation.h"
 #include "runtime/rtlog.h"
-#include "tw_contour.h"
 #include "tw_file.h"
 
 using namespace host::literals;
-
-bool IsNonOperation(const TW_ContourLine& line) {
-    if (line.Contour.Rele.Used && line.ReleResult != TW_Operated) return true;
-    return line.Contour.Prot.Used && line.ProtResult != TW_Operated;
-}
 
 int GatherNonOperations(const InfoArray& reports, const PRTime& periodStart,
                         const PRTime& periodEnd, TW_File& result) {
@@ -45,7 +39,7 @@ int GatherNonOperations(const InfoArray& reports, const PRTime& periodStart,
         }
         for (int k = 0; k < scratch.Count(); ++k) {
             const TW_ContourLine* line = scratch.ItemINT(k);
-            if (IsNonOperation(*line)) result.AddINT(line);
+            if (TW_IsNonOperation(*line)) result.AddINT(line);
         }
     }
     RTLog("Найдено %d интервалов несработки защиты"_cp, result.Count());

@@ -5,12 +5,6 @@
 #include "repinfo.h"
 
 class TW_File;
-struct TW_ContourLine;
-
-// True when a protection line in use did not operate cleanly in the incident:
-// the relay in use with an outcome other than exactly 0x10, or else the
-// apparatus in use with an outcome other than exactly 0x10.
-bool IsNonOperation(const TW_ContourLine& line);
 
 // Replaces the items of `result` by copies of the non-operation incidents of the
 // listed reports, in list order and file order within a report; sets its Start

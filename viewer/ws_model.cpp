@@ -172,7 +172,11 @@ int TWSMainModel::ComputeResult() {
 }
 
 bool TWSMainModel::ResultCell(int row, int column, std::string& text) const {
-    const TW_ContourLine* line = ResultFile.ItemINT(row);
+    return ResultCellText(ResultFile, row, column, text);
+}
+
+bool TWSMainModel::ResultCellText(const TW_File& result, int row, int column, std::string& text) {
+    const TW_ContourLine* line = result.ItemINT(row);
     if (!line) return false;
     switch (column) {
         case 0:

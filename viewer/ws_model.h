@@ -62,6 +62,8 @@ class TWSMainModel {
     // item of the export menu (tags 100, 101, 102) is enabled, and the outputs.
     int ComputeResult();
     bool ResultCell(int row, int column, std::string& text) const;
+    // The same for any second-level report.
+    static bool ResultCellText(const TW_File& result, int row, int column, std::string& text);
     bool MenuItemEnabled(int tag, const char* templateText) const;
     // Asks for a folder (starting at the stored one), stores it and writes the
     // report into it; false when the user cancelled or the export failed.

@@ -1,6 +1,7 @@
 #include "timetext.h"
 
 #include <cstdio>
+#include <string>
 
 namespace host {
 
@@ -57,6 +58,13 @@ std::string TimeText(time_t seconds) {
     PRTime t;
     t.Set(seconds);
     return TimeText(t);
+}
+
+bool ParseMomentText(const char* text, PRTime& out) {
+    std::string t = text ? text : "";
+    if (t.size() == 10) t += " 00:00:00";
+    if (t.size() == 16) t += ":00";
+    return ParseTimeText(t.c_str(), out);
 }
 
 }  // namespace host

@@ -12,6 +12,9 @@ namespace host {
 // exists in local time (a time skipped by a daylight-saving change is refused).
 // False when the text is anything else.
 bool ParseTimeText(const char* text, PRTime& out);
+// Also accepts "YYYY-MM-DD" (midnight) and "YYYY-MM-DD HH:MM", as typed on a
+// command line.
+bool ParseMomentText(const char* text, PRTime& out);
 // The text of a moment.
 std::string TimeText(const PRTime& t);
 // The text of seconds since 1970 (local time).

@@ -35,13 +35,6 @@ RTPConfigOwner* GetConfigOwner(void*) {
     return &configOwner;
 }
 
-// Accepts "YYYY-MM-DD", "YYYY-MM-DD HH:MM" and "YYYY-MM-DD HH:MM:SS".
-bool ParseMoment(std::string text, PRTime& out) {
-    if (text.size() == 10) text += " 00:00:00";
-    if (text.size() == 16) text += ":00";
-    return host::ParseTimeText(text.c_str(), out);
-}
-
 // The report files below the job's output folders, to tell the new ones.
 std::set<std::string> OutputFiles(HConfigItem* job) {
     std::set<std::string> files;
@@ -103,9 +96,7 @@ bool RunOnce(RTPModule& module, HConfigItem* job, const PRTime& end) {
         for (int i = 0; i < report.Count(); ++i) {
             const TW_ContourLine& r = *report.ItemINT(i);
             ++incidents;
-            if ((r.Contour.Rele.Used && r.ReleResult != 0x10) ||
-                (r.Contour.Prot.Used && r.ProtResult != 0x10))
-                ++nonOperations;
+            if (TW_IsNonOperation(r)) ++nonOperations;
         }
     }
     if (counted)
@@ -148,7 +139,8 @@ void AddRunCommand(CLI::App& app, int& exitCode) {
         std::vector<PRTime> ends;
         if (!args->from.empty()) {
             PRTime first, last;
-            if (!ParseMoment(args->from, first) || !ParseMoment(args->to, last) || last < first) {
+            if (!host::ParseMomentText(args->from.c_str(), first) ||
+                !host::ParseMomentText(args->to.c_str(), last) || last < first) {
                 std::fprintf(stderr,
                              "rthost run: --from and --to must be days YYYY-MM-DD, in order\n");
                 exitCode = 2;
@@ -163,7 +155,7 @@ void AddRunCommand(CLI::App& app, int& exitCode) {
             }
         } else if (!args->end.empty()) {
             PRTime end;
-            if (!ParseMoment(args->end, end)) {
+            if (!host::ParseMomentText(args->end.c_str(), end)) {
                 std::fprintf(stderr, "rthost run: --end must be \"YYYY-MM-DD HH:MM[:SS]\"\n");
                 exitCode = 2;
                 return;

@@ -39,7 +39,7 @@ TEST(NonOperation, SelectsALineInUseThatDidNotOperateCleanly) {
     };
     for (const Case& c : cases) {
         const TW_ContourLine line = Incident(c.relayUsed, c.relay, c.apparatusUsed, c.apparatus, 0);
-        EXPECT_EQ(IsNonOperation(line), c.selected)
+        EXPECT_EQ(TW_IsNonOperation(line), c.selected)
             << "relay " << c.relayUsed << "/" << int(c.relay) << ", apparatus " << c.apparatusUsed
             << "/" << int(c.apparatus);
     }

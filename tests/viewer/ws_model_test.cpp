@@ -8,6 +8,7 @@
 #include "runtime/rtlog.h"
 #include "test_env.h"
 #include "viewer_test_util.h"
+#include "batch.h"
 #include "ws_model.h"
 
 using namespace host::literals;
@@ -175,6 +176,36 @@ TEST_F(Wizard, FindsExcludesAndGathersThenExportsTheResult) {
     EXPECT_EQ(m.ComputeResult(), 0);
     for (int tag : {100, 101, 102})
         EXPECT_FALSE(m.MenuItemEnabled(tag, "t.xls"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Batch, WritesTheRequestedReportsAndRefusesAShortPeriod) {
+    host::SetLogConsole(false);
+    const std::string dir = twtest::FreshDir("batch");
+    PRTime d5, d6;
+    d5.Set(2026, 12, 5, 0, 0, 0);
+    d6.Set(2026, 12, 6, 0, 0, 0);
+    ASSERT_TRUE(SaveReport(dir + "a.twr", d5, d6, {Incident(true, 0, false, 0, 1)}));
+    TW_BatchArgs args;
+    args.path = dir;
+    args.from = "2026-12-05";
+    args.to = "2026-12-07 12:00";
+    args.txtDir = dir + "out";
+    EXPECT_EQ(RunBatch(args), 0);
+    EXPECT_TRUE(std::filesystem::exists(dir + "out/ 05-12-2026 00_00-12_00.txt"));
+    args.xlsDir = dir + "out";  // a spreadsheet needs its template
+    EXPECT_EQ(RunBatch(args), 2);
+    args.xlsDir.clear();
+    args.to = "2026-12-05 23:59";
+    EXPECT_EQ(RunBatch(args), 2);
+    args.to = "07.12.2026";
+    EXPECT_EQ(RunBatch(args), 2);
+    args.to = "2026-12-07";
+    args.txtDir = dir + "a.twr";  // a file where the folder should be
+    EXPECT_EQ(RunBatch(args), 1);
 }
 
 }  // namespace

@@ -36,3 +36,11 @@ static_assert(offsetof(TW_ContourLine, ReleResult) == 1876);
 static_assert(offsetof(TW_ContourLine, ProtResult) == 1877);
 static_assert(offsetof(TW_ContourLine, Pad2) == 1878);
 static_assert(sizeof(double) == 8);
+
+// A protection non-operation: a line in use (the relay first, then the
+// apparatus) whose outcome is anything but exactly "operated" (0x10). The
+// second-level report gathers these; a line not in use never counts.
+inline bool TW_IsNonOperation(const TW_ContourLine& line) {
+    if (line.Contour.Rele.Used && line.ReleResult != 0x10) return true;
+    return line.Contour.Prot.Used && line.ProtResult != 0x10;
+}

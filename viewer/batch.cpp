@@ -1,0 +1,104 @@
+#include "batch.h"
+
+#include <cstdio>
+#include <set>
+
+#include "common/cp1251.h"
+#include "common/lasterror.h"
+#include "common/osfile.h"
+#include "data/timetext.h"
+#include "nonoperation.h"
+#include "report_search.h"
+#include "runtime/runtime.h"
+#include "tw_file.h"
+#include "ws_model.h"
+
+using namespace host::literals;
+
+namespace {
+
+// The system's cp1251 form of a file-system name, or false when it has none.
+bool SystemName(const std::string& osName, std::string& out, const char* what) {
+    if (host::Utf8ToCp1251(osName, out)) return true;
+    std::fprintf(stderr, "Tripview: the %s \"%s\" has characters outside Windows-1251\n", what,
+                 osName.c_str());
+    return false;
+}
+
+std::set<std::string> FilesIn(const std::string& folder) {
+    std::set<std::string> files;
+    host::ForEachDirEntry(folder.c_str(), [&](const char* name, bool isFolder) {
+        if (!isFolder) files.insert(folder + name);
+        return true;
+    });
+    return files;
+}
+
+// Writes one output into `folder` and prints the new files; false on failure.
+template <class Export>
+bool WriteOutput(const std::string& folder, const char* what, Export exportInto) {
+    std::string dir = folder;
+    if (dir.back() != '/') dir += '/';
+    host::MakeDirectories(dir.c_str());
+    const std::set<std::string> before = FilesIn(dir);
+    if (!exportInto(dir.c_str())) {
+        std::printf("%s: failed: %s\n", what, host::Cp1251ToUtf8(GetIOErrorS_GUI(-2)).c_str());
+        return false;
+    }
+    for (const std::string& f : FilesIn(dir))
+        if (!before.count(f)) std::printf("%s: %s\n", what, host::Cp1251ToUtf8(f).c_str());
+    return true;
+}
+
+}  // namespace
+
+int RunBatch(const TW_BatchArgs& args) {
+    PRTime start, end;
+    if (!host::ParseMomentText(args.from.c_str(), start) ||
+        !host::ParseMomentText(args.to.c_str(), end)) {
+        std::fprintf(stderr, "Tripview: --from and --to take YYYY-MM-DD[ HH:MM[:SS]]\n");
+        return 2;
+    }
+    if (end.GetTT() - start.GetTT() < 24 * 3600) {
+        std::fprintf(stderr, "Tripview: %s\n",
+                     host::Cp1251ToUtf8("Неверный интервал рассчета"_cp).c_str());
+        return 2;
+    }
+    std::string folder, txtDir, xlsDir, templ;
+    if (!SystemName(args.path, folder, "folder") || !SystemName(args.txtDir, txtDir, "folder") ||
+        !SystemName(args.xlsDir, xlsDir, "folder") || !SystemName(args.templ, templ, "template"))
+        return 2;
+    if (!xlsDir.empty() && templ.empty()) {
+        std::fprintf(stderr, "Tripview: --xls needs --template\n");
+        return 2;
+    }
+
+    InfoArray reports;
+    const int found = SearchReports(reports, folder.c_str(), start, end);
+    std::printf("%d report(s) of the period:\n", found);
+    for (int i = 0; i < reports.Count(); ++i)
+        std::printf("  %s\n", host::Cp1251ToUtf8(reports.ItemINT(i)->FileName.c_str()).c_str());
+    TW_File result;
+    const int count = GatherNonOperations(reports, start, end, result);
+    std::printf("%d non-operation(s)\n", count);
+    for (int i = 0; i < count; ++i) {
+        std::string line;
+        for (int column = 0; column < 4; ++column) {
+            std::string cell;
+            TWSMainModel::ResultCellText(result, i, column, cell);
+            line += (column ? " | " : "  ") + cell;
+        }
+        std::printf("%s\n", host::Cp1251ToUtf8(line).c_str());
+    }
+
+    bool ok = true;
+    if (!txtDir.empty())
+        ok &=
+            WriteOutput(txtDir, "text", [&](const char* dir) { return result.ExportToText(dir); });
+    if (!xlsDir.empty()) {
+        result.Template.Set(templ.c_str());
+        ok &= WriteOutput(xlsDir, "spreadsheet",
+                          [&](const char* dir) { return result.ExportToXLS(dir); });
+    }
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,19 @@
+// Tripview without its window: the second-level report of a period from the
+// command line (for cron and scripts), written as text and/or spreadsheet.
+#pragma once
+
+#include <string>
+
+struct TW_BatchArgs {
+    std::string path;      // folder of the saved first-level reports
+    std::string from, to;  // the period, "YYYY-MM-DD[ HH:MM[:SS]]"
+    std::string txtDir;    // where the text report goes (empty: none)
+    std::string xlsDir;    // where the spreadsheet goes (empty: none)
+    std::string templ;     // the spreadsheet template
+};
+
+// Runs the search and the gathering for the period, writes the requested
+// files and prints a summary (UTF-8) to standard output: the reports used, each
+// non-operation, the files written. Returns the exit code: 0 done, 1 an output
+// failed, 2 the arguments are wrong. Paths are file-system names.
+int RunBatch(const TW_BatchArgs& args);

@@ -1,0 +1,52 @@
+// Tripview: the second-level report "Отключение оборудования" from the saved
+// daily reports. Without arguments it opens its wizard window; with --batch it
+// runs from the command line.
+#include <CLI/CLI.hpp>
+#include <QApplication>
+#include <QMessageBox>
+
+#include <cstdio>
+#include <exception>
+
+#include "batch.h"
+#include "ws_Main.h"
+
+int main(int argc, char** argv) {
+    bool batch = false;
+    TW_BatchArgs args;
+    CLI::App app{"Tripview - protection non-operations of a period"};
+    app.add_flag("--batch", batch, "Run without the window");
+    app.add_option("--path", args.path, "Folder of the saved daily reports (.twr)");
+    app.add_option("--from", args.from, "Period start, YYYY-MM-DD[ HH:MM[:SS]]");
+    app.add_option("--to", args.to, "Period end, YYYY-MM-DD[ HH:MM[:SS]]");
+    app.add_option("--txt", args.txtDir, "Write the text report into this folder");
+    app.add_option("--xls", args.xlsDir, "Write the spreadsheet into this folder");
+    app.add_option("--template", args.templ, "Spreadsheet template (.xls)");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e);
+    }
+    if (batch) {
+        if (args.path.empty() || args.from.empty() || args.to.empty()) {
+            std::fprintf(stderr, "Tripview: --batch needs --path, --from and --to\n");
+            return 2;
+        }
+        try {
+            return RunBatch(args);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "Tripview: %s\n", e.what());
+            return 1;
+        }
+    }
+    int qtArgc = 1;
+    QApplication application(qtArgc, argv);
+    try {
+        TWSMainForm window;
+        window.show();
+        return application.exec();
+    } catch (const std::exception& e) {
+        QMessageBox::critical(nullptr, QStringLiteral("Tripview"), QString::fromUtf8(e.what()));
+        return 1;
+    }
+}
