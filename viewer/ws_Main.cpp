@@ -60,6 +60,7 @@ TWSMainForm::TWSMainForm(const std::string& settingsFile, const std::string& log
     });
 
     popupExport_ = new QMenu(this);
+    popupExport_->setObjectName(QStringLiteral("popupExport"));
     mnuExportTXT_ = popupExport_->addAction(FromCp1251("Экспорт в текстовый файл..."_cp));
     mnuExportXLS_ = popupExport_->addAction(FromCp1251("Экспорт в файл MS Excel (XLS)..."_cp));
     mnuPrint_ = popupExport_->addAction(FromCp1251("Печать..."_cp));
