@@ -32,6 +32,12 @@ struct TW_Contour {
     uint8_t Pad1[3] = {};      // zero
     TW_ContourSignal Rele;     // output relay
     TW_ContourSignal Prot;     // protected apparatus
+
+    // Edits the contour in the contour editor dialog over `owner` (a QWidget*,
+    // may be null); true when the user accepted, and only then is the contour
+    // changed. Defined and exported by the plug-in (Tripplug), where the dialog
+    // lives: Tripcore has no user interface.
+    __attribute__((visibility("default"))) bool Edit(void* owner);
 };
 
 // Value types: the index is the stored `ValueType`.

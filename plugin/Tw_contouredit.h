@@ -1,0 +1,38 @@
+// TContourEditForm: the contour editor dialog. It offers the variable names of
+// the plug-in's host configuration and, for a chosen name, its states; on
+// "Принять" it checks the entries and writes them into the contour.
+#pragma once
+
+#include <QDialog>
+
+#include <memory>
+
+struct TW_Contour;
+class QComboBox;
+namespace Ui {
+class TContourEditForm;
+}
+
+class TContourEditForm : public QDialog {
+  public:
+    // Fills the fields from `contour` (not owned; changed only by an accepted
+    // "Принять").
+    TContourEditForm(QWidget* owner, TW_Contour* contour);
+    ~TContourEditForm() override;
+
+    Ui::TContourEditForm* Form() const { return ui_.get(); }
+
+    void btnOKClick();
+    void edtCSensorClick();
+    void edtRSensorClick();
+    void edtPSensorClick();
+    // The variable names of the plug-in's configuration, sorted by text.
+    void FillVariableList(QComboBox* list);
+    // The states of the named variable (or the reason why there are none).
+    void FillStateList(const QString& name, QComboBox* list);
+
+    TW_Contour* EditedContour;
+
+  private:
+    std::unique_ptr<Ui::TContourEditForm> ui_;
+};
