@@ -1,16 +1,27 @@
-// Operations 8 to 11 of the descriptor: the settings dialog. This build has no
-// settings dialog; the host gets no dialog and the job settings stay as stored
-// (jobs are edited as JSON files under HOME/Jobs/).
+// Operations 8 to 11 of the descriptor: the settings dialog of a report job.
+// The host creates it (global or local mode), fills it from the job node, shows
+// it, writes it back when the user accepts, and frees it.
 #include "report_tripwatch.h"
+#include "tw_Config.h"
+
+namespace {
+TConfigForm* Form(QDialog* dialog) {
+    return static_cast<TConfigForm*>(dialog);
+}
+}  // namespace
 
 QDialog* ReportTripwatch::CreateGlobalDialog() {
-    return nullptr;
+    return new TConfigForm(true, Name);
 }
 
 QDialog* ReportTripwatch::CreateLocalDialog() {
-    return nullptr;
+    return new TConfigForm(false, Name);
 }
 
-void ReportTripwatch::LoadDialog(QDialog*, HConfigItem*) {}
+void ReportTripwatch::LoadDialog(QDialog* dialog, HConfigItem* settings) {
+    if (dialog && settings) Form(dialog)->LoadDialog(settings);
+}
 
-void ReportTripwatch::SaveDialog(QDialog*, HConfigItem*) {}
+void ReportTripwatch::SaveDialog(QDialog* dialog, HConfigItem* settings) {
+    if (dialog && settings) Form(dialog)->SaveDialog(settings);
+}

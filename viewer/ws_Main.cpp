@@ -5,12 +5,11 @@
 #include <QMenu>
 #include <QPalette>
 
-#include <cmath>
-
 #include "common/cp1251.h"
 #include "common/paths.h"
 #include "runtime/interaction.h"
 #include "runtime/operation.h"
+#include "ui/qt_datetime.h"
 #include "ui/qt_text.h"
 #include "ui_ws_Main.h"
 
@@ -18,27 +17,10 @@ using namespace host::literals;
 using host::ui::FromCp1251;
 using host::ui::ToCp1251;
 
-namespace {
-
-const QDate kPlatformEpoch(1899, 12, 30);
-
-// The platform date-time of a date picker (its day) and of a time picker (its
-// time of day).
-double DateValue(const QDate& date) {
-    return double(kPlatformEpoch.daysTo(date));
-}
-double TimeValue(const QTime& time) {
-    return time.msecsSinceStartOfDay() / 86400000.0;
-}
-QDate DateOf(double value) {
-    return kPlatformEpoch.addDays(qint64(std::floor(value)));
-}
-QTime TimeOf(double value) {
-    const double fraction = std::fabs(value - std::trunc(value));
-    return QTime::fromMSecsSinceStartOfDay(int(std::lround(fraction * 86400.0)) % 86400 * 1000);
-}
-
-}  // namespace
+using host::ui::DateOf;
+using host::ui::DateValue;
+using host::ui::TimeOf;
+using host::ui::TimeValue;
 
 TWSMainForm::TWSMainForm(const std::string& settingsFile, const std::string& logFile,
                          QWidget* parent)

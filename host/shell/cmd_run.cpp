@@ -191,12 +191,7 @@ void AddRunCommand(CLI::App& app, int& exitCode) {
             return;
         }
         StrCpy(runContext.Home, GetStartupDir(), sizeof runContext.Home);
-        RTPInfo info{};
-        info.Size = int32_t(sizeof info);
-        info.Version = 1;
-        std::strcpy(info.HostName, "rthost");
-        info.GetConfigOwner = &GetConfigOwner;
-        info.Context = &runContext;
+        const RTPInfo info = host::MakeHostInfo(&runContext, &GetConfigOwner);
         RTPModule& module = loaded->Module();
         module.Init(&info);
         int failed = 0;

@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "cmd_data.h"
+#include "cmd_edit.h"
 #include "cmd_info.h"
 #include "cmd_run.h"
 
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
     AddInfoCommand(app, exitCode);
     AddDataCommands(app, exitCode);
     AddRunCommand(app, exitCode);
+    AddEditCommand(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

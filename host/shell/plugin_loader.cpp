@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <new>
 
 namespace host {
@@ -57,6 +58,16 @@ std::string DefaultPluginPath() {
     std::string dir(exe, std::size_t(n));
     dir.erase(dir.rfind('/') + 1);
     return dir + "libTripplug.so";
+}
+
+RTPInfo MakeHostInfo(RTPHostContext* context, RTPGetConfigOwnerProc getConfigOwner) {
+    RTPInfo info{};
+    info.Size = int32_t(sizeof info);
+    info.Version = 1;
+    std::strcpy(info.HostName, "rthost");
+    info.GetConfigOwner = getConfigOwner;
+    info.Context = context;
+    return info;
 }
 
 }  // namespace host

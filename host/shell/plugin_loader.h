@@ -29,4 +29,8 @@ class LoadedPlugin {
 // The default module path: libTripplug.so beside the running program.
 std::string DefaultPluginPath();
 
+// The host's information record handed to the module's Init (not owned:
+// `context` and what `getConfigOwner` returns must outlive the module's use).
+RTPInfo MakeHostInfo(RTPHostContext* context, RTPGetConfigOwnerProc getConfigOwner);
+
 }  // namespace host

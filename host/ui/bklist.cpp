@@ -1,6 +1,7 @@
 #include "ui/bklist.h"
 
 #include <QAbstractTableModel>
+#include <QColor>
 #include <QHeaderView>
 
 #include "ui/qt_text.h"
@@ -16,6 +17,9 @@ class HBkList::Model : public QAbstractTableModel {
         return parent.isValid() ? 0 : int(titles.size());
     }
     QVariant data(const QModelIndex& index, int role) const override {
+        // The view draws selected rows in the selection colours whatever this says.
+        if (role == Qt::ForegroundRole && dimmed && dimmed(index.row(), index.column()))
+            return QColor(0x80, 0x80, 0x80);
         if (role != Qt::DisplayRole || !cellText) return {};
         std::string text;
         if (!cellText(index.row(), index.column(), text)) return {};
@@ -40,6 +44,7 @@ class HBkList::Model : public QAbstractTableModel {
     int rows = 0;
     std::vector<QString> titles;
     CellText cellText;
+    std::function<bool(int, int)> dimmed;
 };
 
 HBkList::HBkList(QWidget* parent) : QTableView(parent), model_(new Model(this)) {
@@ -69,6 +74,10 @@ void HBkList::SetSections(const std::vector<std::pair<std::string, int>>& sectio
 
 void HBkList::SetCellText(CellText cellText) {
     model_->cellText = std::move(cellText);
+}
+
+void HBkList::SetCellDimmed(std::function<bool(int row, int column)> dimmed) {
+    model_->dimmed = std::move(dimmed);
 }
 
 void HBkList::SetRowCount(int rows) {

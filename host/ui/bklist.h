@@ -25,6 +25,9 @@ class HBkList : public QTableView {
     // The header sections: titles (cp1251) and initial widths.
     void SetSections(const std::vector<std::pair<std::string, int>>& sections);
     void SetCellText(CellText cellText);
+    // Cells for which this answers true are drawn in gray (0x808080), except in
+    // the selected row, which keeps the selection colours.
+    void SetCellDimmed(std::function<bool(int row, int column)> dimmed);
     // Sets the number of rows and repaints every cell.
     void SetRowCount(int rows);
     int RowCount() const;

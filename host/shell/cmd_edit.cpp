@@ -1,0 +1,107 @@
+#include "cmd_edit.h"
+
+#include <QDialog>
+
+#include <cstdio>
+#include <memory>
+
+#include "common/cp1251.h"
+#include "common/lasterror.h"
+#include "common/osfile.h"
+#include "common/paths.h"
+#include "common/strutil.h"
+#include "data/configtree.h"
+#include "plugin_loader.h"
+#include "runtime/runtime.h"
+#include "ui/qt_app.h"
+#include "ui/qt_interaction.h"
+
+namespace {
+
+struct EditArgs {
+    std::string home;
+    std::string job = "Daily";
+    std::string plugin;
+    bool global = false;
+};
+
+RTPConfigOwner* NoConfigOwner(void*) {
+    static RTPConfigOwner owner;
+    return &owner;
+}
+
+// Shows the dialog for the job; 0 saved or cancelled, 1 the job file could
+// not be written, 2 nothing could be shown.
+int EditJob(const EditArgs& args) {
+    const std::string home = host::Utf8ToCp1251Lossy(args.home);
+    if (!host::IsDirectory(home.c_str())) {
+        std::fprintf(stderr, "rthost edit: no home folder %s\n", args.home.c_str());
+        return 2;
+    }
+    if (!host::ui::HasDisplay()) {
+        std::fprintf(stderr, "rthost edit: the settings dialog needs a display\n");
+        return 2;
+    }
+    RTInitialize(home.c_str(), "Log/rthost.log");
+    char jobPath[kMaxPath];
+    MakeStartLocalPath(jobPath, ("Jobs/" + host::Utf8ToCp1251Lossy(args.job) + ".json").c_str());
+    HConfigTree tree;  // a new job starts from an empty node
+    if (!tree.Load(jobPath)) {
+        std::fprintf(stderr, "rthost edit: %s\n", host::Cp1251ToUtf8(GetIOErrorS_GUI(-2)).c_str());
+        return 2;
+    }
+    std::string error;
+    const std::string path = args.plugin.empty() ? host::DefaultPluginPath() : args.plugin;
+    auto loaded = host::LoadedPlugin::Load(path, &error);
+    if (!loaded || !host::ui::EnsureGuiApplication()) {
+        std::fprintf(stderr, "rthost edit: %s\n",
+                     loaded ? host::Cp1251ToUtf8(GetIOErrorS_GUI(-2)).c_str() : error.c_str());
+        return 2;
+    }
+    host::ui::QtInteraction dialogs;
+    host::Interaction* previous = host::SetInteraction(&dialogs);
+    RTPHostContext context{};
+    StrCpy(context.Home, GetStartupDir(), sizeof context.Home);
+    const RTPInfo info = host::MakeHostInfo(&context, &NoConfigOwner);
+    RTPModule& module = loaded->Module();
+    module.Init(&info);
+    int code = 0;
+    {
+        std::unique_ptr<QDialog> dialog(args.global ? module.CreateGlobalDialog()
+                                                    : module.CreateLocalDialog());
+        if (!dialog) {
+            std::fprintf(stderr, "rthost edit: the module has no settings dialog\n");
+            code = 2;
+        } else {
+            module.LoadDialog(dialog.get(), tree.Root());
+            if (dialog->exec() == QDialog::Accepted) {
+                module.SaveDialog(dialog.get(), tree.Root());
+                char folder[kMaxPath];
+                host::MakeDirectories(FPath(folder, jobPath));
+                if (tree.SaveAs(jobPath)) {
+                    std::printf("saved %s\n", host::Cp1251ToUtf8(jobPath).c_str());
+                } else {
+                    std::fprintf(stderr, "rthost edit: %s\n",
+                                 host::Cp1251ToUtf8(GetIOErrorS_GUI(-2)).c_str());
+                    code = 1;
+                }
+            }
+        }
+    }
+    module.Done();
+    host::SetInteraction(previous);
+    RTShutdown();
+    return code;
+}
+
+}  // namespace
+
+void AddEditCommand(CLI::App& app, int& exitCode) {
+    auto args = std::make_shared<EditArgs>();
+    CLI::App* cmd = app.add_subcommand("edit", "Edit a report job in the module's settings dialog");
+    cmd->add_option("home", args->home, "The host's home folder")->required();
+    cmd->add_option("--job", args->job, "Job name (HOME/Jobs/NAME.json; a new name makes a job)");
+    cmd->add_flag("--global", args->global, "Open the dialog in global mode");
+    cmd->add_option("--plugin", args->plugin, "Path of the report module (default: beside rthost)");
+    cmd->callback([args, &exitCode] { exitCode = EditJob(*args); });
+}

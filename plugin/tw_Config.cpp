@@ -1,0 +1,304 @@
+#include "tw_Config.h"
+
+#include <QDialogButtonBox>
+#include <QPushButton>
+
+#include "common/cp1251.h"
+#include "common/lasterror.h"
+#include "common/paths.h"
+#include "common/strutil.h"
+#include "data/configitem.h"
+#include "data/dbdatabase.h"
+#include "plugin_state.h"
+#include "runtime/interaction.h"
+#include "runtime/rtlog.h"
+#include "tw_fieldtext.h"
+#include "ui/qt_datetime.h"
+#include "ui/qt_text.h"
+#include "ui_tw_Config.h"
+
+using namespace host::literals;
+using host::ui::FromCp1251;
+using host::ui::ToCp1251;
+
+namespace {
+
+constexpr const char* kConfigFilter = "Файлы конфигураций (RTDB, RDB)|*.rtdb;*.rdb";
+constexpr const char* kContourFilter = "Файлы настроек (WS)|*.ws";
+
+std::string StartLocal(const std::string& path) {
+    char out[kMaxPath];
+    return MakeStartLocalPath(out, path.c_str());
+}
+
+std::string StartRelative(const std::string& path) {
+    char out[kMaxPath];
+    return MakeStartRelativePath(out, path.c_str());
+}
+
+std::string Text(const QLineEdit* edit) {
+    return ToCp1251(edit->text());
+}
+
+}  // namespace
+
+TConfigForm::TConfigForm(bool global, const char* reportName)
+    : QDialog(nullptr), ui_(std::make_unique<Ui::TConfigForm>()) {
+    ui_->setupUi(this);
+    tripplug::State().DialogTime = host::NowDateTime();
+    ui_->pgReport->setCurrentIndex(0);
+    const std::string caption =
+        host::Format("%s: %s", global ? "Глобальные"_cp : "Локальные"_cp, reportName);
+    ui_->Client->setTitle(FromCp1251(caption));
+    setWindowTitle(FromCp1251(caption));
+
+    Ui::TConfigForm& u = *ui_;
+    u.list->SetSections({{"Датчик"_cp, 100}, {"Реле"_cp, 100}, {"Аппарат"_cp, 100}});
+    u.list->SetCellText([this](int row, int column, std::string& text) {
+        const TW_Contour* c = Contours.ItemINT(row);
+        if (!c) return false;
+        text = TW_FieldText(column == 0   ? c->Sensor
+                            : column == 1 ? c->Rele.Sensor
+                                          : c->Prot.Sensor);
+        return true;
+    });
+    u.list->SetCellDimmed([this](int row, int column) {
+        const TW_Contour* c = Contours.ItemINT(row);
+        return c && !(column == 0 ? c->Used : column == 1 ? c->Rele.Used : c->Prot.Used);
+    });
+
+    connect(u.ToolbarButton971, &QToolButton::clicked, this, [this] { idLoadCFG(); });
+    connect(u.list, &QTableView::clicked, this, [this] { listClick(); });
+    connect(u.list, &QTableView::doubleClicked, this, [this] { btnEditClick(); });
+    connect(u.btnAdd, &QToolButton::clicked, this, [this] { btnAddClick(); });
+    connect(u.btnEdit, &QToolButton::clicked, this, [this] { btnEditClick(); });
+    connect(u.btnDel, &QToolButton::clicked, this, [this] { btnDelClick(); });
+    connect(u.btnUp, &QToolButton::clicked, this, [this] { btnUpClick(); });
+    connect(u.btnDown, &QToolButton::clicked, this, [this] { btnDownClick(); });
+    connect(u.btnLoad, &QToolButton::clicked, this, [this] { btnLoadClick(); });
+    connect(u.btnSave, &QToolButton::clicked, this, [this] { btnSaveClick(); });
+    connect(u.chCfgNear, &QRadioButton::clicked, this, [this] { idDateCheck(); });
+    connect(u.chCfgSet, &QRadioButton::clicked, this, [this] { idDateCheck(); });
+    connect(u.SpeedButton1, &QToolButton::clicked, this, [this] { btnRepDirClick(); });
+    connect(u.btnRepDir, &QToolButton::clicked, this, [this] { btnRepDirClick(); });
+    connect(u.SpeedButton2, &QToolButton::clicked, this, [this] { SpeedButton2Click(); });
+    connect(u.SpeedButton3, &QToolButton::clicked, this, [this] { SpeedButton3Click(); });
+    connect(u.SpeedButton4, &QToolButton::clicked, this, [this] { SpeedButton4Click(); });
+    connect(u.hostButtons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(u.hostButtons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    RefreshView();
+    idDateCheck();
+}
+
+TConfigForm::~TConfigForm() = default;
+
+void TConfigForm::LoadDialog(HConfigItem* node) {
+    Ui::TConfigForm& u = *ui_;
+    for (int i = 0; i < u.list->SectionCount(); ++i)
+        u.list->SetSectionWidth(
+            i, node->GetInt(host::Format("Sec%d", i).c_str(), u.list->SectionWidth(i)));
+    u.chLoadCfg->setChecked(node->GetBool("LoadCfg", true));
+    Contours.Load(node);
+    u.edtName->setText(FromCp1251(node->GetStr("Name", "Report")));
+    const bool useCfg = node->GetBool("UseCfg", true);
+    u.chCfgSet->setChecked(useCfg);
+    u.chCfgNear->setChecked(!useCfg);
+    const double dialogTime = tripplug::State().DialogTime;
+    u.edtCfgDate->setDate(host::ui::DateOf(node->GetDate("CfgDate", dialogTime)));
+    u.edtCfgTime->setTime(host::ui::TimeOf(node->GetDate("CfgTime", dialogTime)));
+    u.chSaveVals->setChecked(node->GetBool("SaveVals", true));
+    u.edtValPath->setText(FromCp1251(node->GetStr("ValPath", "Reports")));
+    u.chSaveBIN->setChecked(node->GetBool("SaveBIN", true));
+    u.edtDir->setText(FromCp1251(node->GetStr("ReportDir", "Reports")));
+    u.chSaveTXT->setChecked(node->GetBool("SaveTXT", false));
+    u.edtTXTDir->setText(FromCp1251(node->GetStr("TXTDir", "Reports")));
+    u.chSaveXLS->setChecked(node->GetBool("SaveXLS", false));
+    u.edtXLSDir->setText(FromCp1251(node->GetStr("XLSDir", "Reports")));
+    u.edtXLSTempl->setText(FromCp1251(node->GetStr("XLSTempl", "Templates\\Tripwatch.xls")));
+    u.chPrint->setChecked(node->GetBool("Print", false));
+    u.chPreview->setChecked(node->GetBool("Preview", false));
+    u.chPrvManual->setChecked(node->GetBool("PrvManual", true));
+
+    const HDBDatabase* db = tripplug::State().PluginDatabase;
+    if (u.chLoadCfg->isChecked() && db && db->ConfigId == 0) {
+        const std::string file = node->GetStr("CfgFile", "");
+        if (!file.empty() && !LoadHostConfig(file.c_str()))
+            RTLog("Ошибка загрузки конфигурации\nФайл: %s\nОшибка: %s"_cp, file.c_str(),
+                  GetIOErrorS_GUI(-2));
+    }
+    RefreshView();
+    idDateCheck();
+}
+
+void TConfigForm::SaveDialog(HConfigItem* node) {
+    Ui::TConfigForm& u = *ui_;
+    for (int i = 0; i < u.list->SectionCount(); ++i)
+        node->SetInt(host::Format("Sec%d", i).c_str(), u.list->SectionWidth(i));
+    node->SetBool("LoadCfg", u.chLoadCfg->isChecked());
+    if (!CfgFileName.empty()) node->SetStr("CfgFile", CfgFileName.c_str());
+    Contours.Save(node);
+    node->SetStr("Name", Text(u.edtName).c_str());
+    node->SetBool("UseCfg", u.chCfgSet->isChecked());
+    // The run takes the day of "CfgDate" and the time of day of "CfgTime".
+    const double moment =
+        host::ui::DateValue(u.edtCfgDate->date()) + host::ui::TimeValue(u.edtCfgTime->time());
+    node->SetDate("CfgDate", moment);
+    node->SetDate("CfgTime", moment);
+    node->SetBool("SaveVals", u.chSaveVals->isChecked());
+    node->SetStr("ValPath", Text(u.edtValPath).c_str());
+    node->SetBool("SaveBIN", u.chSaveBIN->isChecked());
+    node->SetStr("ReportDir", Text(u.edtDir).c_str());
+    node->SetBool("SaveTXT", u.chSaveTXT->isChecked());
+    node->SetStr("TXTDir", Text(u.edtTXTDir).c_str());
+    node->SetBool("SaveXLS", u.chSaveXLS->isChecked());
+    node->SetStr("XLSDir", Text(u.edtXLSDir).c_str());
+    node->SetStr("XLSTempl", Text(u.edtXLSTempl).c_str());
+    node->SetBool("Print", u.chPrint->isChecked());
+    node->SetBool("Preview", u.chPreview->isChecked());
+    node->SetBool("PrvManual", u.chPrvManual->isChecked());
+}
+
+bool TConfigForm::LoadHostConfig(const char* path) {
+    HDBDatabase* db = tripplug::State().PluginDatabase;
+    if (!db) {
+        SetError("%s", "Модуль не инициализирован"_cp);
+        return false;
+    }
+    return RTLoadDBCfgINF(this, path, db) && DBInitTables(db, FILELog, RTErrorMessageProc);
+}
+
+void TConfigForm::RefreshView() {
+    const HDBDatabase* db = tripplug::State().PluginDatabase;
+    ui_->txtDBVer->setText(
+        FromCp1251(db && db->ConfigId
+                       ? host::Format("%08X (%s)", unsigned(db->ConfigId), db->ConfigTime.GetStr())
+                       : std::string("<не загружена>"_cp)));
+    ui_->list->SetRowCount(Contours.Count());
+    listClick();
+}
+
+void TConfigForm::listClick() {
+    const int i = ui_->list->SelectedRow();
+    const int n = Contours.Count();
+    const bool holds = Contours.ItemINT(i) != nullptr;
+    ui_->btnEdit->setEnabled(holds);
+    ui_->btnDel->setEnabled(holds);
+    ui_->btnDown->setEnabled(i < n - 1);
+    ui_->btnUp->setEnabled(i > 0);
+}
+
+void TConfigForm::idDateCheck() {
+    const bool set = ui_->chCfgSet->isChecked();
+    ui_->edtCfgDate->setEnabled(set);
+    ui_->edtCfgTime->setEnabled(set);
+}
+
+void TConfigForm::btnAddClick() {
+    TW_Contour contour{};
+    if (const TW_Contour* selected = Contours.ItemINT(ui_->list->SelectedRow())) {
+        contour = *selected;
+        contour.Used = 0;  // the copy starts switched off; its lines keep theirs
+    }
+    if (!contour.Edit(this)) return;
+    Contours.Add(contour);
+    RefreshView();
+    ui_->list->selectRow(Contours.Count() - 1);
+    listClick();
+}
+
+void TConfigForm::btnEditClick() {
+    TW_Contour* contour = Contours.ItemINT(ui_->list->SelectedRow());
+    if (contour && contour->Edit(this)) ui_->list->viewport()->update();
+}
+
+void TConfigForm::btnDelClick() {
+    const int row = ui_->list->SelectedRow();
+    if (!Contours.ItemINT(row)) return;
+    if (!host::GetInteraction().AskYesNo(this, "Удалить выбранный контур?"_cp, false)) return;
+    Contours.DeleteNumINT(row);
+    RefreshView();
+    if (row < Contours.Count()) ui_->list->selectRow(row);
+    listClick();
+}
+
+void TConfigForm::btnUpClick() {
+    const int i = ui_->list->SelectedRow();
+    if (!Contours.ItemINT(i) || i <= 0) return;
+    Contours.Swap(i - 1, i);
+    ui_->list->selectRow(i - 1);
+    ui_->list->viewport()->update();
+    listClick();
+}
+
+void TConfigForm::btnDownClick() {
+    const int i = ui_->list->SelectedRow();
+    if (!Contours.ItemINT(i) || i >= Contours.Count() - 1) return;
+    Contours.Swap(i + 1, i);
+    ui_->list->selectRow(i + 1);
+    ui_->list->viewport()->update();
+    listClick();
+}
+
+void TConfigForm::idLoadCFG() {
+    std::string path;
+    if (!host::GetInteraction().OpenFileName(this, StartLocal("Data").c_str(), kConfigFilter, path))
+        return;
+    if (LoadHostConfig(path.c_str()))
+        CfgFileName = path;
+    else
+        RTErrorMessage(this, "Ошибка загрузки конфигурации\nФайл: %s\nОшибка: %s"_cp, path.c_str(),
+                       GetIOErrorS_GUI(-2));
+    RefreshView();
+}
+
+void TConfigForm::btnLoadClick() {
+    std::string path;
+    if (!host::GetInteraction().OpenFileName(this, StartLocal("Data").c_str(), kContourFilter,
+                                             path))
+        return;
+    if (!Contours.Load(path.c_str()))
+        RTErrorMessage(this, "Ошибка загрузки данных\nФайл: %s\nОшибка: %s"_cp, path.c_str(),
+                       GetIOErrorS_GUI(-2));
+    RefreshView();
+}
+
+void TConfigForm::btnSaveClick() {
+    std::string path;
+    if (!host::GetInteraction().SaveFileName(this, StartLocal("Data").c_str(), kContourFilter,
+                                             path))
+        return;
+    if (!Contours.Save(path.c_str()))
+        RTErrorMessage(this, "Ошибка сохранения данных\nФайл: %s\nОшибка: %s"_cp, path.c_str(),
+                       GetIOErrorS_GUI(-2));
+}
+
+void TConfigForm::PickFolder(QLineEdit* edit, const char* filter) {
+    std::string path;
+    if (!host::GetInteraction().SaveFileName(this, StartLocal(Text(edit)).c_str(), filter, path))
+        return;
+    char folder[kMaxPath];
+    FPath(folder, path.c_str());
+    edit->setText(FromCp1251(StartRelative(folder)));
+}
+
+void TConfigForm::btnRepDirClick() {
+    PickFolder(ui_->edtDir, "Файлы отчетов BIN|*.twr"_cp);
+}
+
+void TConfigForm::SpeedButton2Click() {
+    PickFolder(ui_->edtTXTDir, "Файлы отчетов TXT|*.txt"_cp);
+}
+
+void TConfigForm::SpeedButton3Click() {
+    PickFolder(ui_->edtXLSDir, "Файлы отчетов XLS|*.xls"_cp);
+}
+
+void TConfigForm::SpeedButton4Click() {
+    char folder[kMaxPath];
+    FPath(folder, Text(ui_->edtXLSTempl).c_str());
+    std::string path;
+    if (!host::GetInteraction().OpenFileName(this, StartLocal(folder).c_str(),
+                                             "Файлы шаблонов Excel|*.xls"_cp, path))
+        return;
+    ui_->edtXLSTempl->setText(FromCp1251(StartRelative(path)));
+}

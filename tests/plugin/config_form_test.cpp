@@ -1,0 +1,207 @@
+// The settings dialog: the job's keys in and out, the contour list's buttons,
+// and the host configuration loaded at dialog start.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimeEdit>
+#include <QTimer>
+#include <QToolButton>
+
+#include "common/cp1251.h"
+#include "common/prtime.h"
+#include "data/configitem.h"
+#include "data/configtree.h"
+#include "data/dbdatabase.h"
+#include "plugin_state.h"
+#include "runtime/interaction.h"
+#include "runtime/rtlog.h"
+#include "test_env.h"
+#include "tw_Config.h"
+#include "ui/bklist.h"
+#include "ui/qt_app.h"
+#include "ui/qt_datetime.h"
+#include "ui/qt_text.h"
+#include "ui_tw_Config.h"
+
+using namespace host::literals;
+using host::ui::FromCp1251;
+
+namespace {
+
+class Answers : public host::Interaction {
+  public:
+    bool yes = true;
+    std::vector<std::string> asked, errors;
+    void ErrorMessage(void*, const char* text) override { errors.push_back(text); }
+    bool AskYesNo(void*, const char* text, bool) override {
+        asked.push_back(text);
+        return yes;
+    }
+    bool SelectDirectory(void*, const char*, std::string&, int) override { return false; }
+    bool OpenFileName(void*, const char*, const char*, std::string&) override { return false; }
+    bool SaveFileName(void*, const char*, const char*, std::string&) override { return false; }
+};
+
+class ConfigForm : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(host::ui::EnsureGuiApplication());
+        tripplug::State().PluginDatabase = DBCreateDatabase();
+        previous = host::SetInteraction(&answers);
+    }
+    void TearDown() override {
+        host::SetInteraction(previous);
+        HDBDestroy(tripplug::State().PluginDatabase);
+    }
+    static TW_Contour Contour(const char* sensor, bool relayUsed) {
+        TW_Contour c{};
+        c.Used = 1;
+        std::strcpy(c.Sensor, sensor);
+        c.Rele.Used = relayUsed;
+        std::strcpy(c.Rele.Sensor, "R");
+        return c;
+    }
+    Answers answers;
+    host::Interaction* previous = nullptr;
+    HConfigTree tree;
+};
+
+TEST_F(ConfigForm, AnEmptyJobShowsTheDefaultsAndSavingWritesEveryKey) {
+    TConfigForm form(false, "Отключение оборудования"_cp);
+    Ui::TConfigForm& u = *form.Form();
+    EXPECT_EQ(u.Client->title(), FromCp1251("Локальные: Отключение оборудования"_cp));
+    form.LoadDialog(tree.Root());
+    EXPECT_EQ(u.edtName->text(), QStringLiteral("Report"));
+    for (QLineEdit* e : {u.edtValPath, u.edtDir, u.edtTXTDir, u.edtXLSDir})
+        EXPECT_EQ(e->text(), QStringLiteral("Reports"));
+    EXPECT_EQ(u.edtXLSTempl->text(), QStringLiteral("Templates\\Tripwatch.xls"));
+    EXPECT_TRUE(u.chSaveBIN->isChecked() && u.chSaveVals->isChecked() &&
+                u.chPrvManual->isChecked());
+    EXPECT_FALSE(u.chSaveTXT->isChecked() || u.chSaveXLS->isChecked() || u.chPrint->isChecked() ||
+                 u.chPreview->isChecked());
+    EXPECT_TRUE(u.chCfgSet->isChecked());
+    EXPECT_FALSE(u.chCfgNear->isChecked());
+    EXPECT_TRUE(u.edtCfgDate->isEnabled());
+    const double created = tripplug::State().DialogTime;
+    EXPECT_EQ(u.edtCfgDate->date(), host::ui::DateOf(created));
+    EXPECT_EQ(u.txtDBVer->text(), FromCp1251("<не загружена>"_cp));
+    EXPECT_FALSE(u.btnEdit->isEnabled() || u.btnDel->isEnabled() || u.btnUp->isEnabled());
+
+    u.chCfgNear->click();
+    EXPECT_FALSE(u.edtCfgDate->isEnabled() || u.edtCfgTime->isEnabled());
+
+    HConfigTree saved;
+    form.SaveDialog(saved.Root());
+    HConfigItem* n = saved.Root();
+    for (const char* key : {"Sec0", "Sec1", "Sec2"})
+        EXPECT_EQ(n->GetInt(key, -1), 100) << key;
+    EXPECT_EQ(n->GetStr("CfgFile", "none"), std::string("none"));
+    EXPECT_FALSE(n->GetBool("SaveTXT", true));
+    EXPECT_FALSE(n->GetBool("SaveXLS", true));
+    EXPECT_FALSE(n->GetBool("UseCfg", true));
+    EXPECT_TRUE(n->GetBool("LoadCfg", false));
+    EXPECT_EQ(n->GetStr("Name", ""), std::string("Report"));
+    EXPECT_EQ(n->GetStr("XLSTempl", ""), std::string("Templates\\Tripwatch.xls"));
+    EXPECT_NE(n->GetDate("CfgDate", -1), -1);
+}
+
+TEST_F(ConfigForm, TheListButtonsMoveAndDeleteContours) {
+    TW_ContourArray set;
+    set.Add(Contour("A", true));
+    set.Add(Contour("B", false));
+    set.Add(Contour("C", true));
+    set.Save(tree.Root());
+    TConfigForm form(true, "X");
+    Ui::TConfigForm& u = *form.Form();
+    form.LoadDialog(tree.Root());
+    ASSERT_EQ(u.list->RowCount(), 3);
+    EXPECT_TRUE(u.btnDown->isEnabled());  // nothing selected: enabled, does nothing
+    u.btnDown->click();
+    EXPECT_STREQ(form.Contours.ItemINT(0)->Sensor, "A");
+
+    // A disabled relay line is gray in the relay column only.
+    const QModelIndex relayB = u.list->model()->index(1, 1);
+    EXPECT_EQ(u.list->model()->data(relayB, Qt::ForegroundRole).value<QColor>(),
+              QColor(0x80, 0x80, 0x80));
+    EXPECT_FALSE(u.list->model()->data(u.list->model()->index(1, 0), Qt::ForegroundRole).isValid());
+
+    u.list->selectRow(0);
+    form.listClick();
+    EXPECT_FALSE(u.btnUp->isEnabled());
+    u.btnUp->click();  // the first row cannot go up
+    EXPECT_STREQ(form.Contours.ItemINT(0)->Sensor, "A");
+    u.btnDown->click();
+    EXPECT_STREQ(form.Contours.ItemINT(1)->Sensor, "A");
+    EXPECT_EQ(u.list->SelectedRow(), 1);
+
+    answers.yes = false;
+    u.btnDel->click();
+    EXPECT_EQ(form.Contours.Count(), 3);
+    answers.yes = true;
+    u.btnDel->click();
+    ASSERT_EQ(answers.asked.size(), 2u);
+    EXPECT_EQ(answers.asked[1], "Удалить выбранный контур?"_cp);
+    ASSERT_EQ(form.Contours.Count(), 2);
+    EXPECT_STREQ(form.Contours.ItemINT(1)->Sensor, "C");
+    EXPECT_EQ(u.list->SelectedRow(), 1);  // the next contour moved into the row
+
+    // Adding from a selected row starts the editor on a switched-off copy;
+    // "Отмена" adds nothing.
+    QTimer::singleShot(0, [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w->objectName() == QStringLiteral("TContourEditForm")) {
+                EXPECT_FALSE(w->findChild<QCheckBox*>(QStringLiteral("chCUse"))->isChecked());
+                w->findChild<QPushButton*>(QStringLiteral("btnClose"))->click();
+            }
+    });
+    u.btnAdd->click();
+    EXPECT_EQ(form.Contours.Count(), 2);
+
+    HConfigTree saved;
+    form.SaveDialog(saved.Root());
+    TW_ContourArray back;
+    back.Load(saved.Root());
+    ASSERT_EQ(back.Count(), 2);
+    EXPECT_STREQ(back.ItemINT(0)->Sensor, "B");
+}
+
+TEST_F(ConfigForm, TheStoredConfigurationIsLoadedOnceAtDialogStart) {
+    const std::string dir = twtest::FreshDir("config-form");
+    HDBDatabase source;
+    source.ConfigId = 0x1234ABCD;
+    source.ConfigTime.Set(2026, 12, 1, 8, 30, 0);
+    source.AddStateSet(1, "S", 0, 1);
+    source.AddType("T", 1);
+    source.AddVariable("TS1", 0);
+    ASSERT_TRUE(DBSaveDatabase(source, (dir + "plant.rtdb").c_str()));
+    tree.Root()->SetStr("CfgFile", (dir + "plant.rtdb").c_str());
+    {
+        TConfigForm form(false, "X");
+        form.LoadDialog(tree.Root());
+        EXPECT_EQ(form.Form()->txtDBVer->text(), QStringLiteral("1234ABCD (01.12.2026 08:30:00)"));
+        EXPECT_TRUE(form.CfgFileName.empty());  // the stored path is not taken over
+    }
+    // Already loaded: a later dialog does not load the stored file again.
+    tree.Root()->SetStr("CfgFile", (dir + "missing.rtdb").c_str());
+    host::LogCapture log;
+    TConfigForm again(false, "X");
+    again.LoadDialog(tree.Root());
+    EXPECT_TRUE(log.lines.empty());
+    EXPECT_EQ(tripplug::State().PluginDatabase->ConfigId, 0x1234ABCDu);
+
+    // Nothing loaded and a file that cannot be read: one log line, no box.
+    tripplug::State().PluginDatabase->Clear();
+    TConfigForm third(false, "X");
+    third.LoadDialog(tree.Root());
+    ASSERT_EQ(log.lines.size(), 1u);
+    EXPECT_EQ(log.lines[0].rfind("Ошибка загрузки конфигурации\nФайл: "_cp + dir, 0), 0u);
+    EXPECT_TRUE(answers.errors.empty());
+}
+
+}  // namespace
