@@ -23,8 +23,18 @@ using host::ui::ToCp1251;
 
 namespace {
 
-constexpr const char* kConfigFilter = "Файлы конфигураций (RTDB, RDB)|*.rtdb;*.rdb";
-constexpr const char* kContourFilter = "Файлы настроек (WS)|*.ws";
+const char* const kConfigFilter = "Файлы конфигураций (RTDB, RDB)|*.rtdb;*.rdb"_cp;
+const char* const kContourFilter = "Файлы настроек (WS)|*.ws"_cp;
+
+// The form's file dialogs "open" and "save": one title and default extension.
+host::FileChoice Choice(const std::string& startFolder, const char* filter) {
+    host::FileChoice c;
+    c.caption = "Выберите файл..."_cp;
+    c.startFolder = startFolder.c_str();
+    c.filter = filter;
+    c.defaultExt = "rtdb";
+    return c;
+}
 
 std::string StartLocal(const std::string& path) {
     char out[kMaxPath];
@@ -241,7 +251,7 @@ void TConfigForm::btnDownClick() {
 
 void TConfigForm::idLoadCFG() {
     std::string path;
-    if (!host::GetInteraction().OpenFileName(this, StartLocal("Data").c_str(), kConfigFilter, path))
+    if (!host::GetInteraction().OpenFileName(this, Choice(StartLocal("Data"), kConfigFilter), path))
         return;
     if (LoadHostConfig(path.c_str()))
         CfgFileName = path;
@@ -253,7 +263,7 @@ void TConfigForm::idLoadCFG() {
 
 void TConfigForm::btnLoadClick() {
     std::string path;
-    if (!host::GetInteraction().OpenFileName(this, StartLocal("Data").c_str(), kContourFilter,
+    if (!host::GetInteraction().OpenFileName(this, Choice(StartLocal("Data"), kContourFilter),
                                              path))
         return;
     if (!Contours.Load(path.c_str()))
@@ -264,7 +274,7 @@ void TConfigForm::btnLoadClick() {
 
 void TConfigForm::btnSaveClick() {
     std::string path;
-    if (!host::GetInteraction().SaveFileName(this, StartLocal("Data").c_str(), kContourFilter,
+    if (!host::GetInteraction().SaveFileName(this, Choice(StartLocal("Data"), kContourFilter),
                                              path))
         return;
     if (!Contours.Save(path.c_str()))
@@ -274,7 +284,7 @@ void TConfigForm::btnSaveClick() {
 
 void TConfigForm::PickFolder(QLineEdit* edit, const char* filter) {
     std::string path;
-    if (!host::GetInteraction().SaveFileName(this, StartLocal(Text(edit)).c_str(), filter, path))
+    if (!host::GetInteraction().SaveFileName(this, Choice(StartLocal(Text(edit)), filter), path))
         return;
     char folder[kMaxPath];
     FPath(folder, path.c_str());
@@ -297,8 +307,8 @@ void TConfigForm::SpeedButton4Click() {
     char folder[kMaxPath];
     FPath(folder, Text(ui_->edtXLSTempl).c_str());
     std::string path;
-    if (!host::GetInteraction().OpenFileName(this, StartLocal(folder).c_str(),
-                                             "Файлы шаблонов Excel|*.xls"_cp, path))
+    if (!host::GetInteraction().OpenFileName(
+            this, Choice(StartLocal(folder), "Файлы шаблонов Excel|*.xls"_cp), path))
         return;
     ui_->edtXLSTempl->setText(FromCp1251(StartRelative(path)));
 }

@@ -200,9 +200,13 @@ void TWSMainForm::popupExportMenuItemCheck() {
 void TWSMainForm::SpeedButton2Click() {
     char folder[kMaxPath];
     FPath(folder, ToCp1251(ui_->edtTemplate->text()).c_str());
+    host::FileChoice choice;
+    choice.caption = "Выбор шаблона для экспорта..."_cp;
+    choice.startFolder = folder;
+    choice.filter = "Файлы MS Excel (XLS)|*.xls|Все файлы|*.*"_cp;
+    choice.defaultExt = "xls";
     std::string path;
-    if (host::GetInteraction().OpenFileName(this, folder,
-                                            "Файлы MS Excel (XLS)|*.xls|Все файлы|*.*"_cp, path))
+    if (host::GetInteraction().OpenFileName(this, choice, path))
         ui_->edtTemplate->setText(FromCp1251(path));
 }
 

@@ -14,8 +14,8 @@ class DefaultInteraction final : public Interaction {
     }
     bool AskYesNo(void*, const char*, bool defaultAnswer) override { return defaultAnswer; }
     bool SelectDirectory(void*, const char*, std::string&, int) override { return false; }
-    bool OpenFileName(void*, const char*, const char*, std::string&) override { return false; }
-    bool SaveFileName(void*, const char*, const char*, std::string&) override { return false; }
+    bool OpenFileName(void*, const FileChoice&, std::string&) override { return false; }
+    bool SaveFileName(void*, const FileChoice&, std::string&) override { return false; }
 };
 
 DefaultInteraction defaultInteraction;

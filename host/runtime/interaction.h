@@ -9,6 +9,16 @@
 
 namespace host {
 
+// What a file chooser shows: its title, the folder it starts in, the filter
+// ("Text|*.ext|Text|*.*", several patterns of one entry joined by ';') and the
+// extension added to a typed name without one. Texts are cp1251; null = none.
+struct FileChoice {
+    const char* caption = nullptr;
+    const char* startFolder = nullptr;
+    const char* filter = nullptr;
+    const char* defaultExt = nullptr;
+};
+
 class Interaction {
   public:
     virtual ~Interaction() = default;
@@ -19,11 +29,9 @@ class Interaction {
     // A folder chooser starting at `folder` (cp1251, in and out); false = cancelled.
     virtual bool SelectDirectory(void* owner, const char* caption, std::string& folder,
                                  int options) = 0;
-    // File choosers; `filter` in the form "Text|*.ext"; false = cancelled.
-    virtual bool OpenFileName(void* owner, const char* startFolder, const char* filter,
-                              std::string& path) = 0;
-    virtual bool SaveFileName(void* owner, const char* startFolder, const char* filter,
-                              std::string& path) = 0;
+    // File choosers (texts cp1251): the chosen path in `path`; false = cancelled.
+    virtual bool OpenFileName(void* owner, const FileChoice& choice, std::string& path) = 0;
+    virtual bool SaveFileName(void* owner, const FileChoice& choice, std::string& path) = 0;
 };
 
 // The interaction in use (the default when none was installed).

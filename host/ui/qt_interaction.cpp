@@ -14,14 +14,38 @@ namespace {
 QWidget* Parent(void* owner) {
     return static_cast<QWidget*>(owner);
 }
+
+QString Text(const char* cp1251) {
+    return FromCp1251(cp1251 ? cp1251 : "");
+}
+
+// An open chooser takes only an existing file; a save chooser asks before it
+// overwrites one. Both hide the read-only choice and can be resized.
+bool ChooseFile(void* owner, const FileChoice& choice, QFileDialog::AcceptMode mode,
+                std::string& path) {
+    QFileDialog dialog(Parent(owner), Text(choice.caption), Text(choice.startFolder),
+                       DialogFilter(choice.filter));
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                       : QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    dialog.setSizeGripEnabled(true);
+    if (choice.defaultExt) dialog.setDefaultSuffix(Text(choice.defaultExt));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+    path = ToCp1251(dialog.selectedFiles().constFirst());
+    return true;
+}
 }  // namespace
 
 QString DialogFilter(const char* hostFilter) {
     const QStringList parts =
         FromCp1251(hostFilter ? hostFilter : "").split(QLatin1Char('|'), Qt::SkipEmptyParts);
     QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
-        filters << parts[i] + QStringLiteral(" (") + parts[i + 1] + QStringLiteral(")");
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        filters << parts[i] + QStringLiteral(" (") + patterns + QStringLiteral(")");
+    }
     return filters.join(QStringLiteral(";;"));
 }
 
@@ -43,22 +67,12 @@ bool QtInteraction::SelectDirectory(void* owner, const char* caption, std::strin
     return true;
 }
 
-bool QtInteraction::OpenFileName(void* owner, const char* startFolder, const char* filter,
-                                 std::string& path) {
-    const QString chosen = QFileDialog::getOpenFileName(
-        Parent(owner), QString(), FromCp1251(startFolder ? startFolder : ""), DialogFilter(filter));
-    if (chosen.isEmpty()) return false;
-    path = ToCp1251(chosen);
-    return true;
+bool QtInteraction::OpenFileName(void* owner, const FileChoice& choice, std::string& path) {
+    return ChooseFile(owner, choice, QFileDialog::AcceptOpen, path);
 }
 
-bool QtInteraction::SaveFileName(void* owner, const char* startFolder, const char* filter,
-                                 std::string& path) {
-    const QString chosen = QFileDialog::getSaveFileName(
-        Parent(owner), QString(), FromCp1251(startFolder ? startFolder : ""), DialogFilter(filter));
-    if (chosen.isEmpty()) return false;
-    path = ToCp1251(chosen);
-    return true;
+bool QtInteraction::SaveFileName(void* owner, const FileChoice& choice, std::string& path) {
+    return ChooseFile(owner, choice, QFileDialog::AcceptSave, path);
 }
 
 }  // namespace host::ui

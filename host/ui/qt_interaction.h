@@ -15,10 +15,8 @@ class QtInteraction final : public Interaction {
     bool AskYesNo(void* owner, const char* text, bool defaultAnswer) override;
     bool SelectDirectory(void* owner, const char* caption, std::string& folder,
                          int options) override;
-    bool OpenFileName(void* owner, const char* startFolder, const char* filter,
-                      std::string& path) override;
-    bool SaveFileName(void* owner, const char* startFolder, const char* filter,
-                      std::string& path) override;
+    bool OpenFileName(void* owner, const FileChoice& choice, std::string& path) override;
+    bool SaveFileName(void* owner, const FileChoice& choice, std::string& path) override;
 };
 
 // The Qt file-dialog filter of a host filter "Text|*.ext|Text|*.*".

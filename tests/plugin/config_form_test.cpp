@@ -14,11 +14,13 @@
 #include <QToolButton>
 
 #include "common/cp1251.h"
+#include "common/paths.h"
 #include "common/prtime.h"
 #include "data/configitem.h"
 #include "data/configtree.h"
 #include "data/dbdatabase.h"
 #include "plugin_state.h"
+#include "scripted_interaction.h"
 #include "runtime/interaction.h"
 #include "runtime/rtlog.h"
 #include "test_env.h"
@@ -33,20 +35,6 @@ using namespace host::literals;
 using host::ui::FromCp1251;
 
 namespace {
-
-class Answers : public host::Interaction {
-  public:
-    bool yes = true;
-    std::vector<std::string> asked, errors;
-    void ErrorMessage(void*, const char* text) override { errors.push_back(text); }
-    bool AskYesNo(void*, const char* text, bool) override {
-        asked.push_back(text);
-        return yes;
-    }
-    bool SelectDirectory(void*, const char*, std::string&, int) override { return false; }
-    bool OpenFileName(void*, const char*, const char*, std::string&) override { return false; }
-    bool SaveFileName(void*, const char*, const char*, std::string&) override { return false; }
-};
 
 class ConfigForm : public ::testing::Test {
   protected:
@@ -67,7 +55,7 @@ class ConfigForm : public ::testing::Test {
         std::strcpy(c.Rele.Sensor, "R");
         return c;
     }
-    Answers answers;
+    twtest::ScriptedInteraction answers;
     host::Interaction* previous = nullptr;
     HConfigTree tree;
 };
@@ -202,6 +190,65 @@ TEST_F(ConfigForm, TheStoredConfigurationIsLoadedOnceAtDialogStart) {
     ASSERT_EQ(log.lines.size(), 1u);
     EXPECT_EQ(log.lines[0].rfind("Ошибка загрузки конфигурации\nФайл: "_cp + dir, 0), 0u);
     EXPECT_TRUE(answers.errors.empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ConfigForm, FileButtonsLoadImportExportAndPickFoldersRelativeToTheStart) {
+    const std::string dir = twtest::FreshDir("config-form-files");
+    const std::string start = GetStartupDir();
+    HDBDatabase source;
+    source.ConfigId = 0x42;
+    source.ConfigTime.Set(2026, 12, 2, 0, 0, 0);
+    source.AddStateSet(1, "S", 0, 1);
+    source.AddType("T", 1);
+    source.AddVariable("TS1", 0);
+    ASSERT_TRUE(DBSaveDatabase(source, (dir + "plant.rtdb").c_str()));
+    TConfigForm form(false, "X");
+    Ui::TConfigForm& u = *form.Form();
+    form.LoadDialog(tree.Root());
+
+    answers.file = dir + "missing.rtdb";
+    u.ToolbarButton971->click();
+    ASSERT_EQ(answers.errors.size(), 1u);
+    EXPECT_EQ(answers.errors[0].rfind(
+                  "Ошибка загрузки конфигурации\nФайл: "_cp + dir + "missing.rtdb\nОшибка: "_cp, 0),
+              0u);
+    EXPECT_TRUE(form.CfgFileName.empty());
+    answers.file = dir + "plant.rtdb";
+    u.ToolbarButton971->click();
+    EXPECT_EQ(answers.errors.size(), 1u);
+    EXPECT_EQ(form.CfgFileName, dir + "plant.rtdb");
+    EXPECT_EQ(u.txtDBVer->text().left(9), QStringLiteral("00000042 "));
+    EXPECT_EQ(answers.fileCaptions.back(), "Выберите файл..."_cp);
+    EXPECT_EQ(answers.fileFilters.back(), "Файлы конфигураций (RTDB, RDB)|*.rtdb;*.rdb"_cp);
+
+    // Export, then import the set again; a damaged file is refused with its message.
+    form.Contours.Add(TW_Contour{});
+    std::strcpy(form.Contours.ItemINT(0)->Sensor, "TS9");
+    answers.file = dir + "set.ws";
+    u.btnSave->click();
+    form.Contours.DeleteAll();
+    u.btnLoad->click();
+    ASSERT_EQ(form.Contours.Count(), 1);
+    EXPECT_STREQ(form.Contours.ItemINT(0)->Sensor, "TS9");
+    EXPECT_EQ(u.list->RowCount(), 1);
+    answers.file = dir + "folder-not-a-file/x.ws";
+    u.btnSave->click();
+    EXPECT_EQ(answers.errors.back().rfind("Ошибка сохранения данных\nФайл: "_cp, 0), 0u);
+
+    // Folders and the template are shown relative to the start folder.
+    answers.file = start + "Out/Bin/day.twr";
+    u.btnRepDir->click();
+    EXPECT_EQ(u.edtDir->text(), QStringLiteral("Out/Bin/"));
+    answers.file = "/elsewhere/t.txt";
+    u.SpeedButton2->click();
+    EXPECT_EQ(u.edtTXTDir->text(), QStringLiteral("/elsewhere/"));
+    answers.file = start + "Templates/Plant.xls";
+    u.SpeedButton4->click();
+    EXPECT_EQ(u.edtXLSTempl->text(), QStringLiteral("Templates/Plant.xls"));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "contour_entries.h"
 #include "data/dbdatabase.h"
 #include "plugin_state.h"
+#include "scripted_interaction.h"
 #include "runtime/interaction.h"
 #include "tw_fieldtext.h"
 #include "ui/qt_app.h"
@@ -116,20 +117,9 @@ TEST(ContourEntries, AcceptChecksEachLineInOrder) {
     EXPECT_EQ(TW_FieldText(c.Sensor), std::string(50, 'N'));
 }
 
-// Shows error boxes as remembered texts.
-class Boxes : public host::Interaction {
-  public:
-    std::vector<std::string> errors;
-    void ErrorMessage(void*, const char* text) override { errors.push_back(text); }
-    bool AskYesNo(void*, const char*, bool d) override { return d; }
-    bool SelectDirectory(void*, const char*, std::string&, int) override { return false; }
-    bool OpenFileName(void*, const char*, const char*, std::string&) override { return false; }
-    bool SaveFileName(void*, const char*, const char*, std::string&) override { return false; }
-};
-
 TEST_F(Configured, TheDialogRefusesBadEntriesAndChangesTheContourOnlyWhenAccepted) {
     ASSERT_TRUE(host::ui::EnsureGuiApplication());
-    Boxes boxes;
+    twtest::ScriptedInteraction boxes;
     host::Interaction* previous = host::SetInteraction(&boxes);
     TW_Contour c{};
     c.Used = 1;

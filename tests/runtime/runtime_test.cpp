@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "scripted_interaction.h"
+
 #include <csignal>
 #include <fstream>
 #include <thread>
@@ -38,21 +40,8 @@ TEST(Log, LinesReachCaptureFileAndListener) {
     EXPECT_EQ(first[4], '-');
 }
 
-class ScriptedInteraction : public host::Interaction {
-  public:
-    std::vector<std::string> errors;
-    void ErrorMessage(void*, const char* text) override { errors.push_back(text); }
-    bool AskYesNo(void*, const char*, bool) override { return true; }
-    bool SelectDirectory(void*, const char*, std::string& f, int) override {
-        f = "/picked";
-        return true;
-    }
-    bool OpenFileName(void*, const char*, const char*, std::string&) override { return false; }
-    bool SaveFileName(void*, const char*, const char*, std::string&) override { return false; }
-};
-
 TEST(Interaction, ErrorBoxesGoThroughTheInstalledInterface) {
-    ScriptedInteraction scripted;
+    twtest::ScriptedInteraction scripted;
     host::SetInteraction(&scripted);
     host::LogCapture capture;
     RTErrorMessage(nullptr, "Ошибка загрузки данных\nФайл: %s"_cp, "a.ws");

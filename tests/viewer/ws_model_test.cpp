@@ -6,6 +6,7 @@
 #include "common/cp1251.h"
 #include "runtime/interaction.h"
 #include "runtime/rtlog.h"
+#include "scripted_interaction.h"
 #include "test_env.h"
 #include "viewer_test_util.h"
 #include "batch.h"
@@ -20,28 +21,6 @@ namespace {
 // Platform date-times of 2026-12-07 and 2026-12-08 (days since 1899-12-30).
 constexpr double kDec7 = 46363, kDec8 = 46364;
 constexpr double kHour = 1.0 / 24;
-
-// Answers the questions and folder choices as scripted and remembers them.
-class Scripted : public host::Interaction {
-  public:
-    bool yes = true;
-    std::string folder;  // empty: the folder choice is cancelled
-    std::vector<std::string> asked;
-    std::vector<std::pair<std::string, int>> folderStarts;  // start folder, options
-    void ErrorMessage(void*, const char*) override {}
-    bool AskYesNo(void*, const char* text, bool) override {
-        asked.push_back(text);
-        return yes;
-    }
-    bool SelectDirectory(void*, const char*, std::string& f, int options) override {
-        folderStarts.emplace_back(f, options);
-        if (folder.empty()) return false;
-        f = folder;
-        return true;
-    }
-    bool OpenFileName(void*, const char*, const char*, std::string&) override { return false; }
-    bool SaveFileName(void*, const char*, const char*, std::string&) override { return false; }
-};
 
 TEST(PeriodCheck, NeedsAtLeastTwentyFourWholeHours) {
     using M = TWSMainModel;
@@ -72,7 +51,7 @@ class Wizard : public ::testing::Test {
     void TearDown() override { host::SetInteraction(previous); }
 
     std::string dir, settings, logFile;
-    Scripted scripted;
+    twtest::ScriptedInteraction scripted;
     host::Interaction* previous = nullptr;
 };
 
