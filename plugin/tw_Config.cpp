@@ -55,6 +55,8 @@ std::string Text(const QLineEdit* edit) {
 TConfigForm::TConfigForm(bool global, const char* reportName)
     : QDialog(nullptr), ui_(std::make_unique<Ui::TConfigForm>()) {
     ui_->setupUi(this);
+    // The month names of the date picker, as the plant's workstations show them.
+    setLocale(QLocale(QLocale::Russian, QLocale::Russia));
     tripplug::State().DialogTime = host::NowDateTime();
     ui_->pgReport->setCurrentIndex(0);
     const std::string caption =
@@ -94,6 +96,8 @@ TConfigForm::TConfigForm(bool global, const char* reportName)
     connect(u.SpeedButton2, &QToolButton::clicked, this, [this] { SpeedButton2Click(); });
     connect(u.SpeedButton3, &QToolButton::clicked, this, [this] { SpeedButton3Click(); });
     connect(u.SpeedButton4, &QToolButton::clicked, this, [this] { SpeedButton4Click(); });
+    u.hostButtons->button(QDialogButtonBox::Ok)->setText(FromCp1251("ОК"_cp));
+    u.hostButtons->button(QDialogButtonBox::Cancel)->setText(FromCp1251("Отмена"_cp));
     connect(u.hostButtons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(u.hostButtons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     RefreshView();

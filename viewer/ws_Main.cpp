@@ -26,6 +26,8 @@ TWSMainForm::TWSMainForm(const std::string& settingsFile, const std::string& log
                          QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::TWSMainForm>()), operation_(this) {
     ui_->setupUi(this);  // the log box listens from here on
+    // The month names of the date pickers, as the plant's workstations show them.
+    setLocale(QLocale(QLocale::Russian, QLocale::Russia));
     previousInteraction_ = host::SetInteraction(&interaction_);
     previousOperation_ = host::SetOperation(&operation_);
     ui_->pages->setCurrentIndex(0);
