@@ -1,6 +1,7 @@
 // The whole chain as a user runs it: rthost makes a demo plant, runs the daily
 // report for two consecutive days, and twdump shows that every planted incident
-// is in exactly one report, with its outcome bytes.
+// is in exactly one report, with its outcome bytes; then Tripview --batch gathers
+// the protection non-operations of both days.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -58,7 +59,7 @@ TEST(EndToEnd, TwoDaysOfTheDemoPlantReportEveryPlantedIncidentOnce) {
 
     // Every incident of both reports, by sensor and times.
     std::map<std::string, std::pair<int, int>> reported;
-    int reports = 0;
+    int reports = 0, nonOperations = 0;
     for (const auto& entry : std::filesystem::directory_iterator(home + "Reports")) {
         if (entry.path().extension() != ".twr") continue;
         ++reports;
@@ -71,6 +72,10 @@ TEST(EndToEnd, TwoDaysOfTheDemoPlantReportEveryPlantedIncidentOnce) {
                                     item["End"].get<std::string>();
             EXPECT_EQ(reported.count(key), 0u) << "reported twice: " << key;
             reported[key] = {item["ReleResult"].get<int>(), item["ProtResult"].get<int>()};
+            const auto& c = item["Contour"];
+            if ((c["Rele"]["Used"].get<int>() && item["ReleResult"].get<int>() != 0x10) ||
+                (c["Prot"]["Used"].get<int>() && item["ProtResult"].get<int>() != 0x10))
+                ++nonOperations;
         }
     }
     EXPECT_EQ(reports, 2);
@@ -99,6 +104,31 @@ TEST(EndToEnd, TwoDaysOfTheDemoPlantReportEveryPlantedIncidentOnce) {
     }
     EXPECT_EQ(txt, 2);
     EXPECT_EQ(xls, 2);
+
+    // The second-level report of the two days.
+    std::strftime(firstDay, sizeof firstDay, "%Y-%m-%d", &tm);
+    std::tm after{};
+    strptime(lastDay.c_str(), "%Y-%m-%d", &after);
+    after.tm_isdst = -1;
+    after.tm_mday += 1;
+    mktime(&after);
+    char to[16];
+    std::strftime(to, sizeof to, "%Y-%m-%d", &after);
+    ASSERT_EQ(Shell(Bin("Tripview") + " --batch --path " + home + "Reports --from " + firstDay +
+                    " --to " + to + " --txt " + home + "Second >" + home + "batch.out 2>" + home +
+                    "batch.err"),
+              0)
+        << Read(home + "batch.err");
+    const std::string batch = Read(home + "batch.out");
+    EXPECT_NE(batch.find("2 report(s) of the period:"), std::string::npos) << batch;
+    EXPECT_NE(batch.find("\n" + std::to_string(nonOperations) + " non-operation(s)\n"),
+              std::string::npos)
+        << batch;
+    EXPECT_GT(nonOperations, 0);
+    int texts = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(home + "Second"))
+        texts += entry.path().extension() == ".txt";
+    EXPECT_EQ(texts, 1);
 }
 
 }  // namespace
