@@ -43,6 +43,9 @@ int EditJob(const EditArgs& args) {
         return 2;
     }
     RTInitialize(home.c_str(), "Log/rthost.log");
+    struct RuntimeScope {
+        ~RuntimeScope() { RTShutdown(); }
+    } runtime;  // the log file is closed on every way out
     char jobPath[kMaxPath];
     MakeStartLocalPath(jobPath, ("Jobs/" + host::Utf8ToCp1251Lossy(args.job) + ".json").c_str());
     HConfigTree tree;  // a new job starts from an empty node
@@ -90,7 +93,6 @@ int EditJob(const EditArgs& args) {
     }
     module.Done();
     host::SetInteraction(previous);
-    RTShutdown();
     return code;
 }
 
