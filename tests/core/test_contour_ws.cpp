@@ -255,3 +255,15 @@ TEST(ContourWs, PythonConfigparserReadsOurFile) {
     // 2 sections of 19 keys each.
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 38);
 }
+
+TEST(ContourWs, TheExampleSetLoads) {
+    const std::string path = std::string(std::getenv("TW_SOURCE_DIR")) + "/examples/one-line.ws";
+    TW_ContourArray set;
+    ASSERT_TRUE(set.Load(path.c_str()));
+    ASSERT_EQ(set.Count(), 1);
+    const TW_Contour& c = *set.ItemINT(0);
+    EXPECT_STREQ(c.Sensor, "U1.P01.Sensor");
+    EXPECT_STREQ(c.StateName, "Перегрев"_cp);
+    EXPECT_EQ(c.Prot.MaxTime, 40u);
+    EXPECT_EQ(c.Rele.State, 1);
+}

@@ -132,3 +132,33 @@ TEST(EndToEnd, TwoDaysOfTheDemoPlantReportEveryPlantedIncidentOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+// The inputs under examples/ still do what their README says.
+TEST(EndToEnd, TheExamplesWork) {
+    const std::string home = twtest::FreshDir("examples");
+    const std::string examples = std::string(std::getenv("TW_SOURCE_DIR")) + "/examples/";
+    ASSERT_EQ(Shell(Bin("rthost") + " demo " + home + " >/dev/null 2>&1"), 0);
+    ASSERT_EQ(
+        Shell(Bin("rthost") + " import " + home + " " + examples + "late-breaker.csv >/dev/null"),
+        0);
+    ASSERT_EQ(Shell(Bin("rthost") + " run " + home + " --job Daily --end \"2026-12-09 00:00\" >" +
+                    home + "run.out 2>/dev/null"),
+              0);
+    EXPECT_NE(Read(home + "run.out").find("1 incident(s), 1 non-operation(s)"), std::string::npos)
+        << Read(home + "run.out");
+    ASSERT_EQ(Shell(Bin("twdump") + " '" + home + "Reports/Daily 08-12-2026 00_00-00_00.twr' >" +
+                    home + "dump.json"),
+              0);
+    const auto dump = nlohmann::json::parse(Read(home + "dump.json"));
+    ASSERT_EQ(dump["Items"].size(), 1u);
+    const auto& item = dump["Items"][0];
+    EXPECT_EQ(item["Start"], "2026-12-08 10:00:00");
+    EXPECT_EQ(item["End"], "2026-12-08 10:05:00");
+    EXPECT_EQ(item["Value"].get<double>(), 104.8);
+    EXPECT_EQ(item["ReleResult"], 0x10);
+    EXPECT_EQ(item["ProtResult"], 0);
+}
+
+}  // namespace

@@ -1,0 +1,20 @@
+[Item0]
+Used=1
+Sensor=U1.P01.Sensor
+Interval=15
+State=2
+StateName=Перегрев
+Limit=> 90 °C
+ValueType=0
+Rele_Used=1
+Rele_Sensor=U1.P01.Relay
+Rele_State=1
+Rele_MaxTime=20
+Rele_ONName=Реле сработало
+Rele_OFFName=Реле не сработало
+Prot_Used=1
+Prot_Sensor=U1.P01.Breaker
+Prot_State=1
+Prot_MaxTime=40
+Prot_ONName=Выключатель отключился
+Prot_OFFName=Выключатель не отключился
