@@ -9,6 +9,7 @@
 #include <exception>
 
 #include "batch.h"
+#include "ui/qt_app.h"
 #include "ws_Main.h"
 
 int main(int argc, char** argv) {
@@ -38,6 +39,12 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "Tripview: %s\n", e.what());
             return 1;
         }
+    }
+    if (!host::ui::HasDisplay()) {
+        std::fprintf(stderr,
+                     "Tripview: the window needs a display; without one, use --batch "
+                     "(Tripview --help)\n");
+        return 2;
     }
     int qtArgc = 1;
     QApplication application(qtArgc, argv);
