@@ -3,6 +3,7 @@
 #include <QDialog>
 
 #include <cstdio>
+#include <exception>
 #include <memory>
 
 #include "common/cp1251.h"
@@ -69,7 +70,9 @@ int EditJob(const EditArgs& args) {
     RTPModule& module = loaded->Module();
     module.Init(&info);
     int code = 0;
-    {
+    // The module's operations may raise (a damaged contour set in the job); the
+    // job file is then left as it was.
+    try {
         std::unique_ptr<QDialog> dialog(args.global ? module.CreateGlobalDialog()
                                                     : module.CreateLocalDialog());
         if (!dialog) {
@@ -90,6 +93,9 @@ int EditJob(const EditArgs& args) {
                 }
             }
         }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "rthost edit: %s\n", host::Cp1251ToUtf8(e.what()).c_str());
+        code = 1;
     }
     module.Done();
     host::SetInteraction(previous);
