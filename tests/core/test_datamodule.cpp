@@ -17,6 +17,7 @@
 #include "report/freexl_read.h"
 #include "report/xls_writer.h"
 #include "runtime/rtlog.h"
+#include "shell_output.h"
 #include "tw_datamodule.h"
 #include "tw_fieldtext.h"
 #include "tw_file.h"
@@ -71,21 +72,8 @@ struct Report {
 // i begins at grid column kBandCol[i].
 constexpr unsigned kBandCol[14] = {0, 1, 2, 3, 4, 5, 6, 8, 9, 10, 11, 13, 14, 15};
 
-std::string Shell(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return out;
-    std::array<char, 4096> buf;
-    std::size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0)
-        out.append(buf.data(), n);
-    pclose(p);
-    return out;
-}
-
-bool HavePoppler() {
-    return std::system("pdftotext -v >/dev/null 2>&1") == 0;
-}
+using twtest::HavePoppler;
+using twtest::Shell;
 
 // The path of the PDF file a preview without a display wrote, from its log line.
 std::string PreviewPdf(TW_File& file) {

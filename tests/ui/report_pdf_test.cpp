@@ -15,6 +15,7 @@
 #include "report/report_layout.h"
 #include "report/report_pdf.h"
 #include "runtime/rtlog.h"
+#include "shell_output.h"
 #include "test_env.h"
 
 using namespace host::literals;
@@ -81,21 +82,8 @@ struct Report {
     }
 };
 
-std::string Shell(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return out;
-    std::array<char, 4096> buf;
-    std::size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0)
-        out.append(buf.data(), n);
-    pclose(p);
-    return out;
-}
-
-bool HavePoppler() {
-    return std::system("pdftotext -v >/dev/null 2>&1") == 0;
-}
+using twtest::HavePoppler;
+using twtest::Shell;
 
 std::string PdfText(const std::string& path, int page = 0) {
     std::string cmd = "pdftotext -layout";
