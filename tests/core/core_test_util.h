@@ -3,8 +3,10 @@
 // sample records.
 #pragma once
 
+#include <sys/resource.h>
 #include <zlib.h>
 
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +20,31 @@
 #include "tw_contourline.h"
 
 namespace tw_test {
+
+// While alive, every write beyond `bytes` in a file fails with EFBIG, as a full
+// disk fails a write (the file-size limit, with its signal ignored).
+class ScopedFileSizeLimit {
+  public:
+    explicit ScopedFileSizeLimit(rlim_t bytes) {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigaction(SIGXFSZ, &ignore, &previous_);
+        getrlimit(RLIMIT_FSIZE, &old_);
+        rlimit small = old_;
+        small.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~ScopedFileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &old_);
+        sigaction(SIGXFSZ, &previous_, nullptr);
+    }
+    ScopedFileSizeLimit(const ScopedFileSizeLimit&) = delete;
+    ScopedFileSizeLimit& operator=(const ScopedFileSizeLimit&) = delete;
+
+  private:
+    struct sigaction previous_ {};
+    rlimit old_{};
+};
 
 using Bytes = std::vector<uint8_t>;
 

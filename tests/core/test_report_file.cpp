@@ -264,22 +264,15 @@ TEST(ReportFile, WriteFailureInTheItemsLeavesNoFileAndKeepsTheError) {
     }
     f.MakeFileName((dir + "Report").c_str(), nullptr);
 
-    // The file-size limit makes every write beyond 64 KiB fail with EFBIG, as a
-    // full disk fails a write.
-    struct sigaction ignore {
-    }, previous{};
-    ignore.sa_handler = SIG_IGN;
-    sigaction(SIGXFSZ, &ignore, &previous);
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    rlimit small = old;
-    small.rlim_cur = 64 * 1024;
-    setrlimit(RLIMIT_FSIZE, &small);
-    host::ClearError();
-    const bool saved = f.Save();
-    const unsigned error = GetIOErrorN();
-    setrlimit(RLIMIT_FSIZE, &old);
-    sigaction(SIGXFSZ, &previous, nullptr);
+    // Writes beyond 64 KiB fail as on a full disk.
+    bool saved = false;
+    unsigned error = 0;
+    {
+        tw_test::ScopedFileSizeLimit limit(64 * 1024);
+        host::ClearError();
+        saved = f.Save();
+        error = GetIOErrorN();
+    }
 
     EXPECT_FALSE(saved);
     EXPECT_EQ(error, unsigned(EFBIG));

@@ -182,20 +182,14 @@ TEST(TextExport, WriteFailureRemovesTheIncompleteFile) {
     TW_File f;
     for (int i = 0; i < 200; ++i)
         f.Add(FullLine());
-    struct sigaction ignore {
-    }, previous{};
-    ignore.sa_handler = SIG_IGN;
-    sigaction(SIGXFSZ, &ignore, &previous);
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    rlimit small = old;
-    small.rlim_cur = 16 * 1024;
-    setrlimit(RLIMIT_FSIZE, &small);
-    host::ClearError();
-    const bool ok = f.ExportToText((dir + "R").c_str());
-    const unsigned error = GetIOErrorN();
-    setrlimit(RLIMIT_FSIZE, &old);
-    sigaction(SIGXFSZ, &previous, nullptr);
+    bool ok = false;
+    unsigned error = 0;
+    {
+        tw_test::ScopedFileSizeLimit limit(16 * 1024);
+        host::ClearError();
+        ok = f.ExportToText((dir + "R").c_str());
+        error = GetIOErrorN();
+    }
     EXPECT_FALSE(ok);
     EXPECT_EQ(error, unsigned(EFBIG));
     EXPECT_TRUE(std::filesystem::is_empty(dir));
