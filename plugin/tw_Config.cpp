@@ -67,12 +67,7 @@ TConfigForm::TConfigForm(bool global, const char* reportName)
     Ui::TConfigForm& u = *ui_;
     u.list->SetSections({{"Датчик"_cp, 100}, {"Реле"_cp, 100}, {"Аппарат"_cp, 100}});
     u.list->SetCellText([this](int row, int column, std::string& text) {
-        const TW_Contour* c = Contours.ItemINT(row);
-        if (!c) return false;
-        text = TW_FieldText(column == 0   ? c->Sensor
-                            : column == 1 ? c->Rele.Sensor
-                                          : c->Prot.Sensor);
-        return true;
+        return listDrawItemSection(row, column, text);
     });
     u.list->SetCellDimmed([this](int row, int column) {
         const TW_Contour* c = Contours.ItemINT(row);
@@ -189,6 +184,13 @@ void TConfigForm::RefreshView() {
                        : std::string("<не загружена>"_cp)));
     ui_->list->SetRowCount(Contours.Count());
     listClick();
+}
+
+bool TConfigForm::listDrawItemSection(int row, int column, std::string& text) {
+    const TW_Contour* c = Contours.ItemINT(row);
+    if (!c) return false;
+    text = TW_FieldText(column == 0 ? c->Sensor : column == 1 ? c->Rele.Sensor : c->Prot.Sensor);
+    return true;
 }
 
 void TConfigForm::listClick() {

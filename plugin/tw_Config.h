@@ -35,6 +35,8 @@ class TConfigForm : public QDialog {
     bool LoadHostConfig(const char* path);
     void RefreshView();
     void listClick();
+    // The text of a cell of the contour list; false when the row holds no contour.
+    bool listDrawItemSection(int row, int column, std::string& text);
     void idDateCheck();
     void btnAddClick();
     void btnEditClick();

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QDate>
+#include <QHeaderView>
 #include <QMenu>
 #include <QPalette>
 
@@ -35,12 +36,13 @@ TWSMainForm::TWSMainForm(const std::string& settingsFile, const std::string& log
 
     ui_->list->SetSections({{"Файл"_cp, 300}, {"Начало"_cp, 80}, {"Конец"_cp, 80}});
     ui_->list->SetCellText([this](int row, int column, std::string& text) {
-        return model_->ReportCell(row, column, text);
+        return listDrawItemSection(row, column, text);
     });
     ui_->listRep->SetSections(
         {{"Период"_cp, 100}, {"Датчик"_cp, 200}, {"Реле"_cp, 200}, {"Агрегат"_cp, 200}});
+    ui_->listRep->horizontalHeader()->setObjectName(QStringLiteral("hdrRep"));
     ui_->listRep->SetCellText([this](int row, int column, std::string& text) {
-        return model_->ResultCell(row, column, text);
+        return listRepDrawItemSection(row, column, text);
     });
 
     popupExport_ = new QMenu(this);
@@ -142,8 +144,7 @@ void TWSMainForm::idPeriodChange() {
 
 void TWSMainForm::SpeedButton1Click() {
     std::string folder = ToCp1251(ui_->edtPath->text());
-    if (host::GetInteraction().SelectDirectory(this, "Выбор каталога"_cp, folder, 3))
-        ui_->edtPath->setText(FromCp1251(folder));
+    if (host::HSelectDirectory(this, folder, 3)) ui_->edtPath->setText(FromCp1251(folder));
 }
 
 void TWSMainForm::btnNext1Click() {
@@ -175,6 +176,14 @@ void TWSMainForm::tb2Hide() {
         model_->StoreColumnWidth(2, i, ui_->list->SectionWidth(i));
 }
 
+bool TWSMainForm::listDrawItemSection(int row, int column, std::string& text) {
+    return model_->ReportCell(row, column, text);
+}
+
+bool TWSMainForm::listRepDrawItemSection(int row, int column, std::string& text) {
+    return model_->ResultCell(row, column, text);
+}
+
 void TWSMainForm::ToolbarButton971Click() {
     if (model_->ExcludeReport(this, ui_->list->SelectedRow()))
         ui_->list->SetRowCount(model_->Reports.Count());
@@ -202,13 +211,13 @@ void TWSMainForm::popupExportMenuItemCheck() {
 void TWSMainForm::SpeedButton2Click() {
     char folder[kMaxPath];
     FPath(folder, ToCp1251(ui_->edtTemplate->text()).c_str());
-    host::FileChoice choice;
-    choice.caption = "Выбор шаблона для экспорта..."_cp;
-    choice.startFolder = folder;
-    choice.filter = "Файлы MS Excel (XLS)|*.xls|Все файлы|*.*"_cp;
-    choice.defaultExt = "xls";
+    host::FileChoice openTempl;
+    openTempl.caption = "Выбор шаблона для экспорта..."_cp;
+    openTempl.startFolder = folder;
+    openTempl.filter = "Файлы MS Excel (XLS)|*.xls|Все файлы|*.*"_cp;
+    openTempl.defaultExt = "xls";
     std::string path;
-    if (host::GetInteraction().OpenFileName(this, choice, path))
+    if (host::GetInteraction().OpenFileName(this, openTempl, path))
         ui_->edtTemplate->setText(FromCp1251(path));
 }
 

@@ -39,6 +39,10 @@ class TWSMainForm : public QWidget {
     void idPrevPage();
     void tb2Show();
     void tb2Hide();
+    // The text of a cell of the report list (page 2) and of the result list
+    // (page 3); false when the row has nothing to show.
+    bool listDrawItemSection(int row, int column, std::string& text);
+    bool listRepDrawItemSection(int row, int column, std::string& text);
     void ToolbarButton971Click();
     void tb3Show();
     void idCloseReport();

@@ -52,11 +52,6 @@ std::string LineText(const TW_ContourSignal& line, uint8_t outcome) {
                         TW_ONOFF2Str(outcome));
 }
 
-// The folder chosen from `folder` (in and out), or false when cancelled.
-bool ChooseFolder(void* owner, std::string& folder, int options) {
-    return host::GetInteraction().SelectDirectory(owner, "Выбор каталога"_cp, folder, options);
-}
-
 }  // namespace
 
 std::string TripviewSettingsFile() {
@@ -77,9 +72,9 @@ TWSMainModel::TWSMainModel(const std::string& settingsFile, const std::string& l
     const bool loaded = cfg_->Load();
     RTLog("%s", "Инициализация..."_cp);
     if (!loaded) RTLog("%s", GetIOErrorS_GUI(-2));
-    settings_ = std::make_unique<HStorageLink>();
-    settings_->SetStorage(cfg_.get());
-    settings_->SetKeyPath("IDE");
+    SettingsLink = std::make_unique<HStorageLink>();
+    SettingsLink->SetStorage(cfg_.get());
+    SettingsLink->SetKeyPath("IDE");
     RTLog("OK");
 }
 
@@ -92,20 +87,20 @@ void TWSMainModel::Close() {
     closed_ = true;
     if (!cfg_->Save()) RTLog("%s", GetIOErrorS_GUI(-2));
     RTShutdown();
-    settings_.reset();
+    SettingsLink.reset();
     RTLog("All done. Bye.");
 }
 
 std::string TWSMainModel::StoredPath() const {
-    return settings_->Read("Path", "");
+    return SettingsLink->Read("Path", "");
 }
 
 double TWSMainModel::StoredStart() const {
-    return settings_->Read("Start", 0.0);
+    return SettingsLink->Read("Start", 0.0);
 }
 
 double TWSMainModel::StoredEnd() const {
-    return settings_->Read("End", 0.0);
+    return SettingsLink->Read("End", 0.0);
 }
 
 TW_PeriodCheck TWSMainModel::CheckPeriod(double startDate, double startTime, double endDate,
@@ -120,11 +115,11 @@ TW_PeriodCheck TWSMainModel::CheckPeriod(double startDate, double startTime, dou
 
 void TWSMainModel::LeavePage1(const char* path, double startDate, double startTime, double endDate,
                               double endTime) {
-    settings_->Write("Path", path ? path : "");
+    SettingsLink->Write("Path", path ? path : "");
     PeriodStart.Set(startDate, startTime);
-    settings_->Write("Start", PeriodStart.GetDT());
+    SettingsLink->Write("Start", PeriodStart.GetDT());
     PeriodEnd.Set(endDate, endTime);
-    settings_->Write("End", PeriodEnd.GetDT());
+    SettingsLink->Write("End", PeriodEnd.GetDT());
 }
 
 std::string TWSMainModel::FullPeriodText() const {
@@ -133,7 +128,7 @@ std::string TWSMainModel::FullPeriodText() const {
 
 int TWSMainModel::SearchReports() {
     RTLog("%s", "Поиск отчетов первого уровня..."_cp);
-    std::string folder = settings_->Read("Path", "");
+    std::string folder = SettingsLink->Read("Path", "");
     if (folder.size() > std::size_t(kMaxPath - 1)) folder.resize(kMaxPath - 1);
     const int found = ::SearchReports(Reports, folder.c_str(), PeriodStart, PeriodEnd);
     RTLog("За заданный промежуток найдено %d отчетов."_cp, found);
@@ -205,17 +200,17 @@ bool TWSMainModel::MenuItemEnabled(int tag, const char* templateText) const {
 }
 
 bool TWSMainModel::ExportText(void* owner) {
-    std::string folder = settings_->Read("ExportTxtDir", GetStartupDir());
-    if (!ChooseFolder(owner, folder, 3)) return false;
-    settings_->Write("ExportTxtDir", folder.c_str());
+    std::string folder = SettingsLink->Read("ExportTxtDir", GetStartupDir());
+    if (!host::HSelectDirectory(owner, folder, 3)) return false;
+    SettingsLink->Write("ExportTxtDir", folder.c_str());
     folder += '/';  // always, as the file name is the period text alone
     return ResultFile.ExportToText(folder.c_str());
 }
 
 bool TWSMainModel::ExportXls(void* owner, const char* templateText) {
-    std::string folder = settings_->Read("ExportXlsDir", "");
-    if (!ChooseFolder(owner, folder, 1)) return false;
-    settings_->Write("ExportXlsDir", folder.c_str());
+    std::string folder = SettingsLink->Read("ExportXlsDir", "");
+    if (!host::HSelectDirectory(owner, folder, 1)) return false;
+    SettingsLink->Write("ExportXlsDir", folder.c_str());
     folder += '/';
     ResultFile.Template.Set(templateText);
     return ResultFile.ExportToXLS(folder.c_str());
@@ -226,17 +221,18 @@ bool TWSMainModel::Print() {
 }
 
 int TWSMainModel::ColumnWidth(int page, int column, int currentWidth) const {
-    return settings_->Read(host::Format("%d/Sec%d", page, column).c_str(), int32_t(currentWidth));
+    return SettingsLink->Read(host::Format("%d/Sec%d", page, column).c_str(),
+                              int32_t(currentWidth));
 }
 
 void TWSMainModel::StoreColumnWidth(int page, int column, int width) {
-    settings_->Write(host::Format("%d/Sec%d", page, column).c_str(), int32_t(width));
+    SettingsLink->Write(host::Format("%d/Sec%d", page, column).c_str(), int32_t(width));
 }
 
 std::string TWSMainModel::StoredTemplate() const {
-    return settings_->Read("Template", "");
+    return SettingsLink->Read("Template", "");
 }
 
 void TWSMainModel::StoreTemplate(const char* templateText) {
-    settings_->Write("Template", templateText ? templateText : "");
+    SettingsLink->Write("Template", templateText ? templateText : "");
 }

@@ -86,6 +86,6 @@ class TWSMainModel {
 
   private:
     std::unique_ptr<HCfgStorage> cfg_;
-    std::unique_ptr<HStorageLink> settings_;
+    std::unique_ptr<HStorageLink> SettingsLink;  // the store's key path "IDE"
     bool closed_ = false;
 };

@@ -4,6 +4,8 @@
 
 #include "common/cp1251.h"
 
+using namespace host::literals;
+
 namespace host {
 
 namespace {
@@ -21,6 +23,10 @@ class DefaultInteraction final : public Interaction {
 DefaultInteraction defaultInteraction;
 Interaction* current = nullptr;
 }  // namespace
+
+bool HSelectDirectory(void* owner, std::string& folder, int options) {
+    return GetInteraction().SelectDirectory(owner, "Выбор каталога"_cp, folder, options);
+}
 
 Interaction& GetInteraction() {
     return current ? *current : defaultInteraction;

@@ -34,6 +34,10 @@ class Interaction {
     virtual bool SaveFileName(void* owner, const FileChoice& choice, std::string& path) = 0;
 };
 
+// The folder chooser of the installed interaction over `owner`, starting at
+// `folder` (cp1251, in and out); false when cancelled.
+bool HSelectDirectory(void* owner, std::string& folder, int options);
+
 // The interaction in use (the default when none was installed).
 Interaction& GetInteraction();
 // Installs `interaction` (not owned; null restores the default) and returns the
