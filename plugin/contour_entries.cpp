@@ -1,10 +1,10 @@
 #include "contour_entries.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
+#include <cstring>
 
 #include "common/cp1251.h"
+#include "common/strutil.h"
 #include "data/dbdatabase.h"
 #include "tw_fieldtext.h"
 #include "tw_strings.h"
@@ -65,11 +65,7 @@ std::vector<std::pair<std::string, int>> TW_VariableList(const HDBDatabase* data
 const HDBVarRecord* TW_FindVariable(const HDBDatabase* database, const char* name) {
     if (!database || !name) return nullptr;
     const HDBTable* table = database->GetTable(kDBTableVariables);
-    for (int i = 0; table && i < table->Count(); ++i) {
-        const HDBVarRecord* v = table->ItemAs<HDBVarRecord>(i);
-        if (TW_FieldText(v->Name) == name) return v;
-    }
-    return nullptr;
+    return table ? table->ItemAs<HDBVarRecord>(database->FindVariable(name)) : nullptr;
 }
 
 std::vector<std::string> TW_StateList(const HDBDatabase* database, const char* name) {
@@ -90,20 +86,11 @@ std::vector<std::string> TW_StateList(const HDBDatabase* database, const char* n
 
 uint16_t TW_ParseState(const char* text) {
     if (!text || !*text) return 0xFFFF;
-    // The first blank-separated word, read as a whole decimal number.
-    const char* p = text;
-    while (*p == ' ')
-        ++p;
-    std::string word;
-    while (*p && *p != ' ')
-        word += *p++;
-    long value = -1;
-    if (!word.empty()) {
-        char* end = nullptr;
-        errno = 0;
-        const long v = std::strtol(word.c_str(), &end, 10);
-        if (*end == '\0') value = errno == ERANGE && v > 0 ? 16 : errno == 0 ? v : -1;
-    }
+    // The first blank-separated word, read as a whole decimal number; digits
+    // too many for a long are a large code.
+    const char* word = StrGetCol(text, 1, " ");
+    long value = Str2Digit(word, 10, -1);
+    if (value < 0 && *word && std::strspn(word, "0123456789") == std::strlen(word)) value = 16;
     if (value < 0) return 0;
     return uint16_t(std::min<long>(value, 15));
 }

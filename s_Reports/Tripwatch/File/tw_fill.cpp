@@ -18,21 +18,16 @@ namespace {
 
 const char* const kNoName = "<не задан>"_cp;
 
-// Clears the indicator's text and withdraws the abort offer on every way out.
-class IndicatorScope {
+// Withdraws the abort offer on every way out of Fill.
+class AbortOfferScope {
   public:
-    explicit IndicatorScope(HOperation* op, bool withdrawAbort)
-        : op_(op), withdrawAbort_(withdrawAbort) {}
-    ~IndicatorScope() {
-        op_->SetText(nullptr);
-        if (withdrawAbort_) op_->SetAbort(false);
-    }
-    IndicatorScope(const IndicatorScope&) = delete;
-    IndicatorScope& operator=(const IndicatorScope&) = delete;
+    explicit AbortOfferScope(HOperation* op) : op_(op) {}
+    ~AbortOfferScope() { op_->SetAbort(false); }
+    AbortOfferScope(const AbortOfferScope&) = delete;
+    AbortOfferScope& operator=(const AbortOfferScope&) = delete;
 
   private:
     HOperation* op_;
-    bool withdrawAbort_;
 };
 
 // The variable's samples that really exist: `last` is cut where the sample list ends.
@@ -208,7 +203,7 @@ void AddIncident(TW_ContourLine& row, time_t start, time_t end, TW_FillContext& 
 bool ScanContour(TW_FillContext& ctx) {
     HOperation* op = RTGetOperation();
     op->IncShow();
-    IndicatorScope scope(op, false);
+    HOperationTextScope clearText(op);
 
     const TW_Contour& c = *ctx.contour;
     const HHourFile& file = *ctx.hourFile;
@@ -294,7 +289,8 @@ bool TW_File::Fill(HHourFile& hourFile, TW_ContourArray& contours) {
     const HHourVarBounds variables(hourFile);
     HOperation* op = RTGetOperation();
     op->IncShow();
-    IndicatorScope scope(op, true);
+    AbortOfferScope abortOffer(op);
+    HOperationTextScope clearText(op);  // cleared before the offer is withdrawn
     TW_FillContext ctx{};
     ctx.report = this;
     ctx.hourFile = &hourFile;
