@@ -64,6 +64,32 @@ double NowDateTime() {
     return PRTime::Now().GetDateTime();
 }
 
+PRTime AddCalendarDays(const PRTime& moment, int days) {
+    if (moment.IsZero()) return moment;
+    int y = 0, m = 0, d = 0;
+    CivilFromDays(DaysFromCivil(moment.Year, moment.Month, moment.Day) + days, y, m, d);
+    PRTime shifted;
+    shifted.Set(y, m, d, moment.Hour, moment.Minute, moment.Second);
+    const time_t seconds = shifted.GetTT();
+    return seconds == time_t(-1) ? shifted : PRTime().Set(seconds);
+}
+
+int CalendarDaysBetween(const PRTime& from, const PRTime& to, long long* rest) {
+    // The calendar dates give the answer or one more than it (when the time of
+    // day of `to` is earlier than that of `from`).
+    int n = int(DaysFromCivil(to.Year, to.Month, to.Day) -
+                DaysFromCivil(from.Year, from.Month, from.Day));
+    if (n < 0) n = 0;
+    while (n > 0 && to < AddCalendarDays(from, n))
+        --n;
+    if (rest) {
+        const time_t base = AddCalendarDays(from, n).GetTT();
+        const time_t end = to.GetTT();
+        *rest = end > base ? (long long)(end - base) : 0;
+    }
+    return n;
+}
+
 }  // namespace host
 
 namespace host {

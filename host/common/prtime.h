@@ -74,6 +74,15 @@ namespace host {
 // Days since 1970-01-01 of a proleptic Gregorian date, and its inverse.
 long DaysFromCivil(int year, int month, int day);
 void CivilFromDays(long days, int& year, int& month, int& day);
+// The same local wall-clock time `days` calendar days later (earlier when
+// negative). Where clocks change, a calendar day is 23 or 25 hours long; a wall
+// clock time that the target day skips comes out as the C library resolves it.
+// The zero moment stays zero.
+PRTime AddCalendarDays(const PRTime& moment, int days);
+// Whole calendar days from `from` to `to`: the largest n >= 0 with
+// AddCalendarDays(from, n) <= to (0 when `to` is earlier); `rest` receives the
+// seconds from that moment to `to`.
+int CalendarDaysBetween(const PRTime& from, const PRTime& to, long long* rest = nullptr);
 // The platform date-time of "now" (local time).
 double NowDateTime();
 // Forgets remembered local-time offsets; call after changing TZ and tzset().

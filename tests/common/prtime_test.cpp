@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "test_env.h"
 
 namespace {
@@ -43,6 +45,47 @@ TEST(PRTime, DaylightSavingDaysHaveTheirTrueLength) {
         if (t.Hour == 2) continue;
         EXPECT_EQ(t.GetTT(), s) << t.GetStr();
     }
+}
+
+TEST(PRTime, CalendarDaysKeepTheWallClock) {
+    struct Case {
+        const char* zone;
+        PRTime from;
+        int days;
+        PRTime expected;
+        long long hours;  // real hours between them
+    };
+    const Case cases[] = {
+        {"Europe/Moscow", At(2026, 12, 9), -1, At(2026, 12, 8), 24},
+        {"Europe/Moscow", At(2026, 3, 1, 6, 30), -1, At(2026, 2, 28, 6, 30), 24},
+        {"Europe/Moscow", At(2028, 1, 1), -366, At(2026, 12, 31), 366 * 24},
+        {"Europe/Berlin", At(2026, 3, 30), -1, At(2026, 3, 29), 23},
+        {"Europe/Berlin", At(2026, 10, 26), -1, At(2026, 10, 25), 25},
+        {"Europe/Berlin", At(2026, 3, 28, 12), 2, At(2026, 3, 30, 12), 47},
+        // 02:30 does not exist on the spring day: the C library moves it on.
+        {"Europe/Berlin", At(2026, 3, 28, 2, 30), 1, At(2026, 3, 29, 3, 30), 24},
+    };
+    for (const Case& c : cases) {
+        twtest::ScopedTimeZone tz(c.zone);
+        const PRTime got = host::AddCalendarDays(c.from, c.days);
+        EXPECT_EQ(got, c.expected) << c.zone << " " << c.from.GetStr() << " " << got.GetStr();
+        const PRTime& early = c.days < 0 ? got : c.from;
+        const PRTime& late = c.days < 0 ? c.from : got;
+        EXPECT_EQ((late.GetTT() - early.GetTT()) / 3600, c.hours)
+            << c.zone << " " << c.from.GetStr();
+        if (c.expected.Hour == c.from.Hour) {
+            long long rest = -1;
+            EXPECT_EQ(host::CalendarDaysBetween(early, late, &rest), std::abs(c.days));
+            EXPECT_EQ(rest, 0);
+            // One second short of the last day: one day fewer, the rest almost a day.
+            const PRTime shy = PRTime().Set(late.GetTT() - 1);
+            EXPECT_EQ(host::CalendarDaysBetween(early, shy, &rest), std::abs(c.days) - 1);
+            EXPECT_GT(rest, 22 * 3600);
+        }
+    }
+    twtest::ScopedTimeZone tz("Europe/Berlin");
+    EXPECT_EQ(host::CalendarDaysBetween(At(2026, 3, 2), At(2026, 3, 1)), 0);
+    EXPECT_TRUE(host::AddCalendarDays(PRTime{}, 1).IsZero());
 }
 
 TEST(PRTime, RememberedHourOffsetsAgreeWithTheCLibrary) {
