@@ -6,7 +6,7 @@ JOBS       ?= $(shell nproc)
 DEMO_HOME  ?= $(CURDIR)/demo-home
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build test test-release test-asan demo bench fuzz format clean
+.PHONY: all deps configure build test test-release test-asan test-later demo bench fuzz format clean
 
 all: build
 
@@ -34,6 +34,11 @@ test-asan: deps
 	    LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0 \
 	    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	    ctest -j $(JOBS) --output-on-failure
+
+# The normal build's tests once more with the clock more than a year ahead
+# (faketime), and the end-to-end suite then in Europe/Berlin.
+test-later: build
+	@bash scripts/test-later.sh $(BUILD)
 
 demo: build
 	@bash scripts/demo.sh $(BUILD) $(DEMO_HOME)

@@ -66,9 +66,10 @@ const char* ReportTripwatch::Run(HConfigItem* settings) {
 
     auto hourFile = std::make_unique<HHourFile>();
     RTLog("%s", "TW: Формирование интервала..."_cp);
+    // The day before the end: the same wall-clock time one calendar day
+    // earlier, 23 or 25 hours where the clocks change.
     const PRTime end = ReportTime;
-    PRTime start;
-    start.Set(end.GetTT() - 86400);
+    const PRTime start = host::AddCalendarDays(end, -1);
     if (start >= end) return "Расчетный период пуст"_cp;
 
     RTGetOperation()->SetText("%s", "TW: Выполнение отчета..."_cp);

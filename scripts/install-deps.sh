@@ -9,7 +9,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools
     zlib1g-dev libsqlite3-dev nlohmann-json3-dev libfreexl-dev libcli11-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    poppler-utils python3 xvfb xauth fonts-dejavu-core tzdata locales
+    poppler-utils python3 xvfb xauth fonts-dejavu-core tzdata locales faketime
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #include "demo_plant.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -110,6 +111,19 @@ class Generator {
     Series series_;
 };
 
+}  // namespace
+
+namespace {
+// True when local time keeps one offset from an hour before `from` to an hour
+// after `to`.
+bool SteadyOffset(int64_t from, int64_t to) {
+    const auto offset = [](int64_t t) {
+        const time_t seconds = time_t(t);
+        struct tm tm {};
+        return localtime_r(&seconds, &tm) ? tm.tm_gmtoff : LONG_MIN;
+    };
+    return offset(from - 3600) == offset(to + 3600);
+}
 }  // namespace
 
 bool MakeDemoPlant(const char* homeArg, const DemoOptions& options, DemoSummary& summary) {
@@ -225,33 +239,34 @@ bool MakeDemoPlant(const char* homeArg, const DemoOptions& options, DemoSummary&
             const int count = g.Uniform(1, 3);
             for (int k = 0; k < count; ++k) {
                 const int64_t slot = (day.End - day.Begin - 7200) / count;
-                const int64_t s = day.Begin + 1800 + k * slot + g.Uniform(0, int(slot / 2));
-                spans.push_back({s, s + c.Interval + g.Uniform(40, 600)});
+                int64_t s = day.Begin + 1800 + k * slot + g.Uniform(0, int(slot / 2));
+                const int64_t length = c.Interval + g.Uniform(40, 600);
+                // Not where the clocks change: a record's local time cannot tell
+                // the two passes of a repeated hour apart.
+                while (!SteadyOffset(s, s + length))
+                    s += 7200;
+                spans.push_back({s, s + length});
             }
             const bool cross = di + 1 < days.size() && (ci + di) % 3 == 0;
             if (cross) {
-                const int64_t s = day.End - g.Uniform(1, 3);
-                spans.push_back({s, s + c.Interval + g.Uniform(60, 400)});
+                const int64_t s = day.End - g.Uniform(60, 1200);
+                const int64_t e =
+                    std::max<int64_t>(day.End + g.Uniform(30, 600), s + c.Interval + 40);
+                if (SteadyOffset(s, e)) spans.push_back({s, e});
             }
             for (auto [s, e] : spans) {
                 const bool crossing = s < day.End && e >= day.End;
                 double value = g.Round(g.Real(92, 120));
                 g.Add(c.Sensor, s, kSensorAlarm, value);
-                if (!crossing) {  // a few readings inside the excursion
-                    for (int64_t t = s + 7; t < e - 1; t += g.Uniform(20, 90)) {
-                        const double v = g.Round(g.Real(92, 130));
-                        value = std::max(value, v);
-                        g.Add(c.Sensor, t, kSensorAlarm, v);
-                    }
-                } else {
+                for (int64_t t = s + 7; t < e - 1; t += g.Uniform(20, 90)) {  // readings inside
                     const double v = g.Round(g.Real(92, 130));
                     value = std::max(value, v);
-                    g.Add(c.Sensor, day.End + 2, kSensorAlarm, v);
+                    g.Add(c.Sensor, t, kSensorAlarm, v);
                 }
                 g.Add(c.Sensor, e, kSensorNormal, g.Round(g.Real(40, 60)));
-                // A protection line of a crossing excursion acts only after
-                // midnight, so that the next day's data shows all it did.
-                const int64_t earliest = crossing ? day.End + 3 : s + 1;
+                // The lines of an excursion across midnight may act, and drop
+                // out, before midnight: the next day's report sees it whole.
+                const int64_t earliest = s + 1;
                 const Behaviour rb = kCycle[turn % kCycleLength];
                 const Behaviour bb = kCycle[(turn / kCycleLength + turn + 5) % kCycleLength];
                 ++turn;

@@ -48,6 +48,57 @@ uint32_t LowerBound(const std::string& raw, int64_t base, int64_t t) {
     return lo;
 }
 
+HHourSample ToSample(const char* p, int64_t base) {
+    return HHourSample{host::archive::RawValue(p),
+                       PRTime().Set(time_t(base + host::archive::RawOffset(p))),
+                       host::archive::RawState(p), 0};
+}
+
+// Fills the empty slots of the `pending` variables with their last sample in the
+// earlier days, newest day first. False (last error set) when a day file fails.
+bool CarryIn(const char* home, const std::vector<host::archive::Day>& before,
+             std::vector<int> pending, std::vector<bool>& slotFilled, HHourFile& file,
+             std::string& raw) {
+    for (auto d = before.rbegin(); d != before.rend() && !pending.empty(); ++d) {
+        DayFile f;
+        if (!f.Open(host::archive::DayFilePath(home, *d).c_str())) return false;
+        std::vector<int> still;
+        for (int v : pending) {
+            const HHourVar* entry = file.Variable(v);
+            const int idx = f.Find(entry->Name);
+            if (idx < 0) {
+                still.push_back(v);
+                continue;
+            }
+            if (!f.ReadRaw(idx, raw)) return false;
+            *file.Samples.ItemINT(entry->first) =
+                ToSample(raw.data() + raw.size() - kSampleSize, f.GetDay().Begin);
+            slotFilled[std::size_t(v)] = true;
+        }
+        pending.swap(still);
+    }
+    return true;
+}
+
+// Squeezes out the slots left empty, moving each variable's samples down.
+void SqueezeEmptySlots(HHourFile& file, const std::vector<bool>& slotFilled) {
+    if (std::all_of(slotFilled.begin(), slotFilled.end(), [](bool b) { return b; })) return;
+    int write = 0;
+    for (int v = 0; v < file.Variables.Count(); ++v) {
+        HHourVar* entry = file.Variables.ItemINT(v);
+        const int from = entry->first + (slotFilled[std::size_t(v)] ? 0 : 1);
+        const int n = entry->last - from + 1;
+        if (n > 0 && write != from)
+            std::memmove(file.Samples.ItemINT(write), file.Samples.ItemINT(from),
+                         std::size_t(n) * sizeof(HHourSample));
+        entry->first = write;
+        entry->last = write + n - 1;
+        write += n;
+    }
+    while (file.Samples.Count() > write)
+        file.Samples.DeleteNum(file.Samples.Count() - 1);
+}
+
 bool WriteValues(const char* folder, const HHourFile& file, std::string& error) {
     std::string dir = folder ? folder : "";
     for (char& c : dir)
@@ -65,7 +116,7 @@ bool WriteValues(const char* folder, const HHourFile& file, std::string& error) 
     for (int v = 0; v < file.Variables.Count(); ++v) {
         const HHourVar* var = file.Variable(v);
         const std::string name = host::CsvNameField(var->Name);
-        for (int i = var->first; i <= var->last; ++i) {
+        for (int i = std::max(var->first, file.PeriodFirst(*var) - 1); i <= var->last; ++i) {
             const HHourSample* s = file.Sample(i);
             host::AppendCsvRow(out, name, s->Time, s->State, s->Value);
         }
@@ -104,8 +155,9 @@ const char* GrabReportValues(const char* valuesFolder, const RTPInfo& info, HHou
     if (!RTLoadDBCfgINF(nullptr, cfgInfo->Path.c_str(), config.get()))
         return Fail(file, LastErrorText());
 
-    // The archive's days: those of the period, and those before it for the
-    // samples that precede the period.
+    // The archive's days: those of the look-back and the period, read whole,
+    // and those before them for the samples carried in.
+    const int64_t from = start - std::max<int64_t>(0, ctx->LookBack);
     std::vector<host::archive::Day> days;
     if (!host::archive::ListDays(home, days)) return Fail(file, LastErrorText());
     if (days.empty())
@@ -114,9 +166,9 @@ const char* GrabReportValues(const char* valuesFolder, const RTPInfo& info, HHou
     std::vector<DayFile> period;
     std::vector<host::archive::Day> before;
     for (const auto& d : days) {
-        if (d.End <= start) {
+        if (d.End <= from) {
             before.push_back(d);
-        } else if (d.Begin <= end) {
+        } else if (d.Begin < end) {
             period.emplace_back();
             if (!period.back().Open(host::archive::DayFilePath(home, d).c_str()))
                 return Fail(file, LastErrorText());
@@ -138,12 +190,15 @@ const char* GrabReportValues(const char* valuesFolder, const RTPInfo& info, HHou
         HHourFile::AddName(file.PlaceNames, n.c_str());
     file.PeriodStart = ctx->PeriodStart;
     file.PeriodEnd = ctx->PeriodEnd;
+    file.LookBackStart.Set(time_t(from));
 
-    // Every variable gets a slot for its sample before the period, then its
-    // samples of the period; slots still empty afterwards are squeezed out.
+    // Every variable gets a slot for its sample carried in from before the
+    // look-back, then its samples of the look-back and the period; slots still
+    // empty afterwards are squeezed out.
     std::string raw;
     std::vector<int> pending;  // variables whose slot is not filled yet
     std::vector<bool> slotFilled(std::size_t(varCount), false);
+    std::vector<int> lookBackCount(std::size_t(varCount), 0);
     for (int v = 0; v < varCount; ++v) {
         const auto* rec = vars->ItemAs<HDBVarRecord>(v);
         HHourVar entry{};
@@ -151,78 +206,37 @@ const char* GrabReportValues(const char* valuesFolder, const RTPInfo& info, HHou
         entry.Name[sizeof entry.Name - 1] = '\0';
         entry.Descriptor = {rec->Object, rec->Place};
         entry.first = file.Samples.Count();
-        HHourSample* slot = file.Samples.AddINT(nullptr);
-        bool filled = false;
-        for (std::size_t k = 0; k < period.size(); ++k) {
-            DayFile& f = period[k];
+        file.Samples.AddINT(nullptr);
+        for (DayFile& f : period) {
             const int idx = f.Find(entry.Name);
             if (idx < 0) continue;
             if (!f.ReadRaw(idx, raw)) return Fail(file, LastErrorText());
             const int64_t base = f.GetDay().Begin;
-            const uint32_t lo = LowerBound(raw, base, start);
-            const uint32_t hi = LowerBound(raw, base, end + 1);
-            if (lo > 0) {  // only the day holding the start has earlier samples
-                const char* p = raw.data() + std::size_t(lo - 1) * kSampleSize;
-                slot = file.Samples.ItemINT(entry.first);
-                *slot = HHourSample{host::archive::RawValue(p),
-                                    PRTime().Set(time_t(base + host::archive::RawOffset(p))),
-                                    host::archive::RawState(p), 0};
-                filled = true;
+            const uint32_t lo = LowerBound(raw, base, from);
+            const uint32_t mid = LowerBound(raw, base, start);
+            const uint32_t hi = LowerBound(raw, base, end);
+            if (lo > 0) {  // only the day holding the look-back's start has earlier samples
+                *file.Samples.ItemINT(entry.first) =
+                    ToSample(raw.data() + std::size_t(lo - 1) * kSampleSize, base);
+                slotFilled[std::size_t(v)] = true;
             }
-            for (uint32_t s = lo; s < hi; ++s) {
-                const char* p = raw.data() + std::size_t(s) * kSampleSize;
-                HHourSample* out = file.Samples.AddINT(nullptr);
-                out->Value = host::archive::RawValue(p);
-                out->Time = PRTime().Set(time_t(base + host::archive::RawOffset(p)));
-                out->State = host::archive::RawState(p);
-            }
+            for (uint32_t s = lo; s < hi; ++s)
+                *file.Samples.AddINT(nullptr) =
+                    ToSample(raw.data() + std::size_t(s) * kSampleSize, base);
+            lookBackCount[std::size_t(v)] += int(std::min(mid, hi) - lo);
         }
-        slotFilled[std::size_t(v)] = filled;
-        if (!filled) pending.push_back(v);
+        if (!slotFilled[std::size_t(v)]) pending.push_back(v);
         entry.last = file.Samples.Count() - 1;
         file.Variables.AddINT(&entry);
     }
-
-    // Samples before the period from earlier days, newest day first.
-    for (auto d = before.rbegin(); d != before.rend() && !pending.empty(); ++d) {
-        DayFile f;
-        if (!f.Open(host::archive::DayFilePath(home, *d).c_str()))
-            return Fail(file, LastErrorText());
-        std::vector<int> still;
-        for (int v : pending) {
-            HHourVar* entry = file.Variables.ItemINT(v);
-            const int idx = f.Find(entry->Name);
-            if (idx < 0) {
-                still.push_back(v);
-                continue;
-            }
-            if (!f.ReadRaw(idx, raw)) return Fail(file, LastErrorText());
-            const char* p = raw.data() + raw.size() - kSampleSize;
-            *file.Samples.ItemINT(entry->first) =
-                HHourSample{host::archive::RawValue(p),
-                            PRTime().Set(time_t(f.GetDay().Begin + host::archive::RawOffset(p))),
-                            host::archive::RawState(p), 0};
-            slotFilled[std::size_t(v)] = true;
-        }
-        pending.swap(still);
-    }
-
-    // Squeeze out the empty slots, moving each variable's samples down.
-    if (!pending.empty()) {
-        int write = 0;
-        for (int v = 0; v < varCount; ++v) {
-            HHourVar* entry = file.Variables.ItemINT(v);
-            const int from = entry->first + (slotFilled[std::size_t(v)] ? 0 : 1);
-            const int n = entry->last - from + 1;
-            if (n > 0 && write != from)
-                std::memmove(file.Samples.ItemINT(write), file.Samples.ItemINT(from),
-                             std::size_t(n) * sizeof(HHourSample));
-            entry->first = write;
-            entry->last = write + n - 1;
-            write += n;
-        }
-        while (file.Samples.Count() > write)
-            file.Samples.DeleteNum(file.Samples.Count() - 1);
+    if (!CarryIn(home, before, pending, slotFilled, file, raw)) return Fail(file, LastErrorText());
+    SqueezeEmptySlots(file, slotFilled);
+    file.Spans.resize(std::size_t(varCount));
+    for (int v = 0; v < varCount; ++v) {
+        const HHourVar* entry = file.Variable(v);
+        HHourVarSpan& span = file.Spans[std::size_t(v)];
+        span.LookBackFirst = entry->first + (slotFilled[std::size_t(v)] ? 1 : 0);
+        span.PeriodFirst = span.LookBackFirst + lookBackCount[std::size_t(v)];
     }
 
     if (flags & kGrabKeepValues) {

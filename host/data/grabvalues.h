@@ -2,7 +2,9 @@
 // hour archive of the host's home, for the variables of the configuration valid
 // at a given moment. The period and the home come from the run's context
 // (RTPInfo::Context). The samples "in the period" are those whose time is at or
-// after PeriodStart and at or before PeriodEnd (both ends included).
+// after PeriodStart and before PeriodEnd: a sample at the end belongs to the next
+// period. The file also gets the samples of the context's look-back before the
+// period, so that an excursion that began then is seen whole.
 #pragma once
 
 #include "common/prtime.h"
@@ -17,8 +19,10 @@ inline constexpr int kGrabKeepValues = 2;
 
 // Empties `file`, then fills it: every variable of the configuration gets an entry
 // in configuration order (first > last when it has no sample); each variable's
-// samples in time order, preceded by its last sample before the period when the
-// archive holds one. The object and place lists are the configuration's. The
+// samples of the look-back and the period in time order, preceded by its last
+// sample before the look-back when the archive holds one; `Spans` tells where
+// the look-back's and the period's samples begin. The kept values hold the
+// period's samples and the one before them. The object and place lists are the configuration's. The
 // configuration's state tables become the process's current ones.
 // Result: null on success, else an error text (cp1251, owned by the library,
 // valid until the next call on this thread; also set as the last error); the

@@ -1,5 +1,6 @@
 #include "hourfile.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "common/strutil.h"
@@ -17,6 +18,30 @@ const char* HHourFile::PlaceName(int index) const {
     return n ? n->Text : nullptr;
 }
 
+namespace {
+const HHourVarSpan* SpanOf(const HHourFile& file, const HHourVar& var) {
+    if (file.Spans.empty() || file.Variables.Count() == 0) return nullptr;
+    const std::ptrdiff_t index = &var - file.Variable(0);
+    if (index < 0 || std::size_t(index) >= file.Spans.size()) return nullptr;
+    return &file.Spans[std::size_t(index)];
+}
+}  // namespace
+
+int HHourFile::LookBackFirst(const HHourVar& var) const {
+    const HHourVarSpan* span = SpanOf(*this, var);
+    return span ? span->LookBackFirst : var.first;
+}
+
+int HHourFile::PeriodFirst(const HHourVar& var) const {
+    const HHourVarSpan* span = SpanOf(*this, var);
+    return span ? span->PeriodFirst : var.first;
+}
+
+bool HHourFile::HasPeriodData(const HHourVar& var) const {
+    const int last = std::min<int>(var.last, Samples.Count() - 1);
+    return PeriodFirst(var) <= last;
+}
+
 void HHourFile::AddName(MyRefArray<HHourName>& list, const char* text) {
     HHourName n{};
     StrCpy(n.Text, text ? text : "", int(sizeof n.Text));
@@ -31,6 +56,8 @@ void HHourFile::Clear() {
     PlaceNames.DeleteAll();
     PeriodStart.Zero();
     PeriodEnd.Zero();
+    LookBackStart.Zero();
+    Spans.clear();
 }
 
 HHourVarBounds::HHourVarBounds(const HHourFile& file) : file_(file) {
@@ -39,6 +66,7 @@ HHourVarBounds::HHourVarBounds(const HHourFile& file) : file_(file) {
     for (int i = 0; i < n; ++i) {
         const HHourVar* v = file.Variables.ItemINT(i);
         byName_.emplace(std::string_view(v->Name, strnlen(v->Name, sizeof v->Name)), i);
+        if (file.HasPeriodData(*v)) ++withData_;
     }
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "common/basearray.h"
 #include "common/prtime.h"
@@ -61,6 +62,15 @@ struct HHourName {
 static_assert(sizeof(HHourName) == 64);
 static_assert(offsetof(HHourName, Text) == 2);
 
+// How a variable's samples divide: the index of its first sample at or after the
+// look-back's start (after the sample carried in from before it, when there is
+// one) and of its first sample at or after the period's start (last + 1 when
+// there is none).
+struct HHourVarSpan {
+    int32_t LookBackFirst;
+    int32_t PeriodFirst;
+};
+
 class HHourFile {
   public:
     HHourFile();
@@ -71,9 +81,18 @@ class HHourFile {
     MyRefArray<HHourVar> Variables;
     MyRefArray<HHourName> ObjectNames;
     MyRefArray<HHourName> PlaceNames;
-    // The period the file holds (zero when empty).
+    // The period the file holds (zero when empty): samples at or after
+    // PeriodStart and before PeriodEnd.
     PRTime PeriodStart;
     PRTime PeriodEnd;
+    // The file also holds the samples of a look-back before the period, from
+    // LookBackStart on, and before those each variable's last earlier sample
+    // (carried in). Zero when the file has no look-back: every sample then
+    // counts as the period's.
+    PRTime LookBackStart;
+    // One span per variable, in variable order, when the file was filled with
+    // a look-back; empty otherwise.
+    std::vector<HHourVarSpan> Spans;
 
     // The sample at an index, or null; the element access the incident scan uses.
     const HHourSample* Sample(int index) const { return Samples.ItemINT(index); }
@@ -81,6 +100,15 @@ class HHourFile {
     // The text of a name-list entry, or null out of range.
     const char* ObjectName(int index) const;
     const char* PlaceName(int index) const;
+
+    // The index of the variable's first sample at or after LookBackStart, and of
+    // its first at or after PeriodStart; both are `first` without spans. `var`
+    // must be an entry of this file.
+    int LookBackFirst(const HHourVar& var) const;
+    int PeriodFirst(const HHourVar& var) const;
+    bool HasLookBack() const { return !Spans.empty(); }
+    // True when the variable has a sample in the period.
+    bool HasPeriodData(const HHourVar& var) const;
 
     // Appends a name-list entry (cut to 61 characters).
     static void AddName(MyRefArray<HHourName>& list, const char* text);
@@ -93,7 +121,8 @@ class HHourVarBounds {
     // Indexes the variables of the file as they are now; the file must outlive
     // the index and not change while it is used.
     explicit HHourVarBounds(const HHourFile& file);
-    int Count() const { return file_.Variables.Count(); }
+    // The number of variables that have a sample in the period.
+    int Count() const { return withData_; }
     // The entry of the variable of that name (exact bytes), or null. When a name
     // occurs twice, the first entry.
     const HHourVar* LocateVar(const char* name) const;
@@ -101,4 +130,5 @@ class HHourVarBounds {
   private:
     const HHourFile& file_;
     std::unordered_map<std::string_view, int> byName_;
+    int withData_ = 0;
 };

@@ -32,10 +32,15 @@ class QDialog;
 
 // What the host has set up for a report run: its home folder (where the hour
 // archive and the configurations live) and the report period.
+// How far before a report period the host delivers every sample, so that an
+// excursion that began on the day before is seen from its start.
+inline constexpr int64_t kDefaultLookBack = 86400;
+
 struct RTPHostContext {
     char Home[261] = {};
-    PRTime PeriodStart;
+    PRTime PeriodStart;  // the period: PeriodStart <= time < PeriodEnd
     PRTime PeriodEnd;
+    int64_t LookBack = kDefaultLookBack;  // seconds before PeriodStart, 0 for none
 };
 
 // The object GetConfigOwner returns: its pointer member at byte 8 is the

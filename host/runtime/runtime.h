@@ -7,6 +7,7 @@
 #include "interaction.h"
 #include "operation.h"
 #include "rtlog.h"
+#include "runnotes.h"
 
 // Sets the start folder (`home`; null = the current folder) and, when `logFile`
 // is given, the log file (relative to the start folder). False (last error set)

@@ -29,6 +29,7 @@ struct DataArgs {
     int days = 3;
     unsigned seed = 1;
     int background = 3000;
+    std::string end;
     std::string csv;
     std::string from, to, variable, output;
 };
@@ -72,8 +73,10 @@ void AddDataCommands(CLI::App& app, int& exitCode) {
 
     CLI::App* demo = app.add_subcommand("demo", "Create the demo plant in HOME");
     demo->add_option("HOME", args->home, "Home folder")->required();
-    demo->add_option("--days", args->days, "Archive days ending yesterday")
+    demo->add_option("--days", args->days, "Archive days ending yesterday (or before --end)")
         ->check(CLI::Range(1, 366));
+    demo->add_option("--end", args->end,
+                     "The archive ends at this day's midnight, YYYY-MM-DD (default: today)");
     demo->add_option("--seed", args->seed, "Seed of the generator");
     demo->add_option("--background", args->background, "Number of background variables")
         ->check(CLI::Range(0, 50000));
@@ -82,6 +85,16 @@ void AddDataCommands(CLI::App& app, int& exitCode) {
         o.Days = args->days;
         o.Seed = args->seed;
         o.BackgroundVariables = args->background;
+        if (!args->end.empty()) {
+            PRTime end;
+            if (!host::ParseMomentText(args->end.c_str(), end) || end.Hour || end.Minute ||
+                end.Second) {
+                std::fprintf(stderr, "rthost demo: --end must be a day YYYY-MM-DD\n");
+                exitCode = 2;
+                return;
+            }
+            o.Today = int64_t(end.GetTT());
+        }
         host::DemoSummary s;
         if (!host::MakeDemoPlant(Cp(args->home).c_str(), o, s)) {
             std::fprintf(stderr, "rthost demo: %s\n", LastError().c_str());

@@ -55,15 +55,33 @@ bool EndsWith(const std::string& s, const char* tail) {
     return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
 }
 
+// What the run noted about its data: contours without samples in the period,
+// verdicts that no recent sample confirms.
+void PrintNotes(const host::RunNotes& notes) {
+    const auto& silent = notes.ContoursWithoutData();
+    if (!silent.empty()) {
+        std::string names;
+        for (const std::string& s : silent)
+            names += (names.empty() ? "" : ", ") + host::Cp1251ToUtf8(s);
+        std::printf("  %zu contour(s) without data in the period: %s\n", silent.size(),
+                    names.c_str());
+    }
+    if (notes.UnverifiedVerdicts())
+        std::printf(
+            "  %d verdict(s) unverified: the relay or apparatus has no sample since the "
+            "look-back began\n",
+            notes.UnverifiedVerdicts());
+}
+
 // One run of the job for the period that ends at `end`; prints its summary.
 // False when the module returned an error or raised one.
 bool RunOnce(RTPModule& module, HConfigItem* job, const PRTime& end) {
     module.ReportTime = end;
-    PRTime start;
-    start.Set(end.GetTT() - 86400);
+    const PRTime start = host::AddCalendarDays(end, -1);
     runContext.PeriodStart = start;
     runContext.PeriodEnd = end;
     RTGetOperation()->ClearAbort();
+    host::CurrentRunNotes().Clear();
     const std::set<std::string> before = OutputFiles(job);
     const char* error = nullptr;
     std::string raised;
@@ -105,6 +123,7 @@ bool RunOnce(RTPModule& module, HConfigItem* job, const PRTime& end) {
     else
         std::printf("%s: done (no binary report written: no incidents or not saved)\n",
                     day.c_str());
+    PrintNotes(host::CurrentRunNotes());
     for (const std::string& f : written)
         std::printf("  %s\n", host::Cp1251ToUtf8(f).c_str());
     return true;
@@ -146,13 +165,10 @@ void AddRunCommand(CLI::App& app, int& exitCode) {
                 exitCode = 2;
                 return;
             }
-            for (PRTime day = first; !(last < day);) {
-                PRTime next = day;
-                next.Set(day.Year, day.Month, day.Day + 1);  // normalised by GetTT
-                next.Set(next.GetTT());
-                ends.push_back(next);
-                day = next;
-            }
+            // Counted from the first day, so that a midnight that a clock change
+            // skips does not shift the days after it.
+            for (int n = 0; !(last < host::AddCalendarDays(first, n)); ++n)
+                ends.push_back(host::AddCalendarDays(first, n + 1));
         } else if (!args->end.empty()) {
             PRTime end;
             if (!host::ParseMomentText(args->end.c_str(), end)) {

@@ -66,7 +66,7 @@ std::string MakeHome(const char* name) {
 
 }  // namespace
 
-TEST(GrabReportValues, PeriodSamplesInOrderAfterTheLastEarlierSample) {
+TEST(GrabReportValues, LookBackAndPeriodSamplesInOrderAfterTheLastEarlierSample) {
     const std::string home = MakeHome("period");
     ReportRun run(home, At(2024, 3, 2), At(2024, 3, 3));
     HHourFile file;
@@ -75,13 +75,14 @@ TEST(GrabReportValues, PeriodSamplesInOrderAfterTheLastEarlierSample) {
     EXPECT_EQ(file.PeriodStart, run.ctx.PeriodStart);
     EXPECT_EQ(file.PeriodEnd, run.ctx.PeriodEnd);
 
-    // Both period ends are included; the sample before the period comes first.
-    EXPECT_EQ(SamplesOf(file, "T1"), (std::vector<Sample>{{At(2024, 3, 1, 23, 59, 59), 1, 2.0},
+    // The look-back's day, then the period; a sample at the period's end is the
+    // next period's.
+    EXPECT_EQ(SamplesOf(file, "T1"), (std::vector<Sample>{{At(2024, 3, 1, 8), 0, 1.0},
+                                                          {At(2024, 3, 1, 23, 59, 59), 1, 2.0},
                                                           {At(2024, 3, 2), 2, 3.0},
                                                           {At(2024, 3, 2, 12), 1, 4.0},
-                                                          {At(2024, 3, 2, 23, 59, 59), 0, 5.0},
-                                                          {At(2024, 3, 3), 1, 6.0}}));
-    // Only an earlier day's sample: it alone states the variable at the start.
+                                                          {At(2024, 3, 2, 23, 59, 59), 0, 5.0}}));
+    EXPECT_EQ(file.LookBackStart, PRTime().Set(2024, 3, 1));
     EXPECT_EQ(SamplesOf(file, "R1"), (std::vector<Sample>{{At(2024, 3, 1, 9), 1, 10.0}}));
     EXPECT_EQ(SamplesOf(file, "P1"),
               (std::vector<Sample>{{At(2024, 3, 2, 6), 2, 20.0}, {At(2024, 3, 2, 7), 3, 21.0}}));
@@ -92,8 +93,14 @@ TEST(GrabReportValues, PeriodSamplesInOrderAfterTheLastEarlierSample) {
     EXPECT_STREQ(file.Variable(0)->Name, "T1");
     EXPECT_STREQ(file.Variable(3)->Name, "Idle");
     EXPECT_GT(file.Variable(3)->first, file.Variable(3)->last);
+    // Only T1 and P1 have samples in the period; the spans tell where the
+    // look-back's and the period's samples begin.
     HHourVarBounds bounds(file);
-    EXPECT_EQ(bounds.Count(), 4);
+    EXPECT_EQ(bounds.Count(), 2);
+    const HHourVar& first = *file.Variable(0);
+    EXPECT_EQ(file.LookBackFirst(first), first.first);
+    EXPECT_EQ(file.PeriodFirst(first), first.first + 2);
+    EXPECT_FALSE(file.HasPeriodData(*file.Variable(1)));
     EXPECT_EQ(bounds.LocateVar("Stray"), nullptr);
     EXPECT_EQ(bounds.LocateVar("New"), nullptr);
     // Entries cover the sample list without gaps or overlaps.
@@ -121,15 +128,17 @@ TEST(GrabReportValues, PeriodSamplesInOrderAfterTheLastEarlierSample) {
     EXPECT_EQ(host::GrabbedConfig()->ConfigId, 0x11u);
 }
 
-TEST(GrabReportValues, PeriodInsideADayTakesTheEarlierSampleOfThatDay) {
+TEST(GrabReportValues, WithoutLookBackAPeriodInsideADayTakesTheEarlierSampleOfThatDay) {
     const std::string home = MakeHome("inside");
     ReportRun run(home, At(2024, 3, 2, 6, 30), At(2024, 3, 2, 12));
+    run.ctx.LookBack = 0;
     HHourFile file;
     ASSERT_EQ(GrabReportValues("", run.info, file, PRTime().Set(2024, 3, 2), 1), nullptr);
-    EXPECT_EQ(SamplesOf(file, "T1"),
-              (std::vector<Sample>{{At(2024, 3, 2), 2, 3.0}, {At(2024, 3, 2, 12), 1, 4.0}}));
+    EXPECT_EQ(SamplesOf(file, "T1"), (std::vector<Sample>{{At(2024, 3, 2), 2, 3.0}}));
     EXPECT_EQ(SamplesOf(file, "P1"),
               (std::vector<Sample>{{At(2024, 3, 2, 6), 2, 20.0}, {At(2024, 3, 2, 7), 3, 21.0}}));
+    HHourVarBounds bounds(file);
+    EXPECT_EQ(bounds.Count(), 1);  // P1 at 07:00
 }
 
 TEST(GrabReportValues, ConfigurationIsTheNewestNotLaterThanTheMoment) {
@@ -190,7 +199,6 @@ TEST(GrabReportValues, FlagTwoKeepsTheValuesAsCsv) {
     EXPECT_EQ(twtest::ReadFile(values + "values_20240302_063000-20240302_120000.csv"),
               "variable,time,state,value\n"
               "T1,2024-03-02 00:00:00,2,3\n"
-              "T1,2024-03-02 12:00:00,1,4\n"
               "R1,2024-03-01 09:00:00,1,10\n"
               "P1,2024-03-02 06:00:00,2,20\n"
               "P1,2024-03-02 07:00:00,3,21\n");

@@ -188,15 +188,32 @@ uint8_t EvaluateSection(const TW_ContourSignal& section, const HHourVar& variabl
     return flags;
 }
 
+namespace {
+// A verdict on a variable without any sample since the look-back began comes
+// from a sample carried in from long before (or from none): said in the log and
+// counted for the run's summary.
+void CheckVerdictData(const TW_ContourLine& row, const HHourVar& variable, const HHourFile& file) {
+    if (!file.HasLookBack() || file.LookBackFirst(variable) <= LastPresent(variable, file)) return;
+    RTLog("Результат не подтвержден данными: датчик \"%s\" %s - %s, у \"%s\" нет значений с %s"_cp,
+          TW_FieldText(row.Contour.Sensor).c_str(), row.Start.GetStr(), row.End.GetStr(),
+          variable.Name, file.LookBackStart.GetStr());
+    host::CurrentRunNotes().AddUnverifiedVerdict();
+}
+}  // namespace
+
 void AddIncident(TW_ContourLine& row, time_t start, time_t end, TW_FillContext& ctx) {
     row.Start.Set(start);
     row.End.Set(end);
-    if (ctx.relay)
+    if (ctx.relay) {
         row.ReleResult = EvaluateSection(ctx.contour->Rele, *ctx.relay, *ctx.hourFile, row, start,
                                          &ctx.relayFrom);
-    if (ctx.apparatus)
+        CheckVerdictData(row, *ctx.relay, *ctx.hourFile);
+    }
+    if (ctx.apparatus) {
         row.ProtResult = EvaluateSection(ctx.contour->Prot, *ctx.apparatus, *ctx.hourFile, row,
                                          start, &ctx.apparatusFrom);
+        CheckVerdictData(row, *ctx.apparatus, *ctx.hourFile);
+    }
     ctx.report->Add(row);
 }
 
@@ -217,11 +234,18 @@ bool ScanContour(TW_FillContext& ctx) {
     const std::string sensorName = TW_FieldText(c.Sensor);
     const int first = ctx.sensor->first;
     const int last = ctx.sensor->last;
+    // Samples before lookBackFirst were carried in from before the look-back;
+    // only an excursion that ends in the period (closed at or after
+    // periodFirst) is this report's: one that ended earlier was the previous
+    // day's, one still open at the end is the next day's.
+    const int lookBackFirst = file.LookBackFirst(*ctx.sensor);
+    const int periodFirst = file.PeriodFirst(*ctx.sensor);
     PRPeriod* idle = RTGetIdlePeriod();
     ScanProgress progress(op, first, last);
     SamplePrefetch ahead(file, ctx.nextRelay, ctx.nextApparatus);
     ctx.relayFrom = ctx.apparatusFrom = 0;
     bool open = false;
+    bool beforeLookBack = false;  // the open excursion began before the look-back
     time_t start = 0;
     // The clock is asked every 64 samples: with an idle period of about 0.2 s a
     // poll comes microseconds late at most. A period of 0 asks at every sample.
@@ -249,7 +273,8 @@ bool ScanContour(TW_FillContext& ctx) {
         if (s->State == c.State) {
             if (!open) {
                 open = true;
-                start = s->Time.GetTT();
+                beforeLookBack = i < lookBackFirst;
+                start = beforeLookBack ? file.LookBackStart.GetTT() : s->Time.GetTT();
                 row.Value = s->Value;
             } else if (c.ValueType == TW_ValueMax) {
                 row.Value = std::max(row.Value, s->Value);
@@ -258,16 +283,36 @@ bool ScanContour(TW_FillContext& ctx) {
             }
         } else if (open) {
             const time_t end = s->Time.GetTT();
-            if (int32_t(end - start) >= int32_t(c.Interval)) AddIncident(row, start, end, ctx);
+            if (i >= periodFirst && int32_t(end - start) >= int32_t(c.Interval)) {
+                if (beforeLookBack)
+                    RTLog("Датчик \"%s\": отклонение длиннее просмотра, за начало взято %s"_cp,
+                          sensorName.c_str(), file.LookBackStart.GetStr());
+                AddIncident(row, start, end, ctx);
+            }
             open = false;
         }
     }
     // An excursion still open after the last sample is not reported here: the
-    // next period's data begins with this sample and reports it whole.
+    // next period's data holds it whole.
     return true;
 }
 
 namespace {
+// A used contour whose variables, some or all, have no sample in the period is
+// said in the log and noted for the run's summary; it is scanned all the same.
+void NoteMissingData(const TW_FillContext& ctx, const std::string& sensor) {
+    std::string names;
+    for (const HHourVar* v : {ctx.sensor, ctx.relay, ctx.apparatus}) {
+        if (!v || ctx.hourFile->HasPeriodData(*v)) continue;
+        names += names.empty() ? "\"" : ", \"";
+        names += v->Name;
+        names += '"';
+    }
+    if (names.empty()) return;
+    RTLog("Контур \"%s\": нет значений за период у %s"_cp, sensor.c_str(), names.c_str());
+    host::CurrentRunNotes().AddContourWithoutData(sensor);
+}
+
 // The relay and apparatus of the first used contour from index `from` on, for
 // the cache; a name that is not in the data is simply not asked for here (the
 // contour's own turn reports it).
@@ -342,6 +387,7 @@ bool TW_File::Fill(HHourFile& hourFile, TW_ContourArray& contours) {
                 return false;
             }
         }
+        NoteMissingData(ctx, sensor);
         LocateAhead(ctx, contours, n + 1);
         if (!ScanContour(ctx)) return false;
     }

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Runs the tests once more with the clock more than a year ahead (faketime), so
+# that a test that follows today's date cannot pass by luck: every suite as
+# usual, then the end-to-end suite in a zone with daylight saving.
+set -euo pipefail
+build="${1:-build}"
+later="$(date -d '+400 days' '+%Y-%m-%d %H:%M:%S')"
+echo "Tests again with the clock at $later"
+faketime -f "@$later" ctest --test-dir "$build" -j "$(nproc)" --output-on-failure
+
+echo "End-to-end tests at $later in Europe/Berlin"
+tmp="$PWD/$build/test-tmp/test_e2e_later"
+rm -rf "$tmp"
+mkdir -p "$tmp"
+(cd "$build" && faketime -f "@$later" env TZ=Europe/Berlin LC_ALL=C.UTF-8 \
+    QT_QPA_PLATFORM=offscreen TW_TEST_TMP="$tmp" TW_SOURCE_DIR="$(cd .. && pwd)" \
+    TW_BIN_DIR="$PWD/bin" bin/test_e2e)
