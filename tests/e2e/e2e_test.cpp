@@ -66,6 +66,8 @@ TEST(EndToEnd, TwoDaysOfTheDemoPlantReportEveryPlantedIncidentOnce) {
         ASSERT_EQ(Shell(Bin("twdump") + " '" + entry.path().string() + "' >" + home + "dump.json"),
                   0);
         const auto dump = nlohmann::json::parse(Read(home + "dump.json"));
+        // A calendar day, from midnight to midnight, 23 or 25 hours when the clocks change.
+        EXPECT_EQ(dump["Start"].get<std::string>().substr(10), " 00:00:00") << entry.path();
         for (const auto& item : dump["Items"]) {
             const std::string key = item["Contour"]["Sensor"].get<std::string>() + " " +
                                     item["Start"].get<std::string>() + " " +
