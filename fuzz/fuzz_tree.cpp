@@ -12,10 +12,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     job->GetBool("SaveBIN", true);
     job->GetDate("CfgDate", 0);
     TW_ContourArray contours;
-    try {
-        contours.Load(job);
-    } catch (const std::exception&) {
-        // A missing child in a read-only tree raises the system's exception.
-    }
+    contours.Load(job);  // a wrong value or a missing item: false, the set as far as read
     return 0;
 }

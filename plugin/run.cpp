@@ -1,8 +1,11 @@
 // Operation 12 of the descriptor: the daily report run. It loads the job's
 // contour set, fetches the day's hour data, computes the incidents and writes
-// the binary, text and spreadsheet reports as the job's settings say. Every
-// object it makes is destroyed on every way out, exceptions included.
+// the binary, text and spreadsheet reports as the job's settings say. Every key
+// it uses is read and checked first: a job with a wrong value is refused before
+// any data is requested. Every object it makes is destroyed on every way out,
+// exceptions included.
 #include <memory>
+#include <string>
 
 #include "common/cp1251.h"
 #include "common/lasterror.h"
@@ -10,6 +13,7 @@
 #include "common/paths.h"
 #include "common/prtime.h"
 #include "common/strutil.h"
+#include "data/configcheck.h"
 #include "data/configitem.h"
 #include "data/grabvalues.h"
 #include "data/hourfile.h"
@@ -27,16 +31,45 @@ namespace {
 const char* const kDefaultFolder = "Reports";
 const char* const kDefaultTemplate = "Templates/Tripwatch.xls";
 
-// The name base of one output: the folder of `folderKey` taken from the start
-// folder, a separator, and the job name. The folder is created when missing, so
-// that a first run on a new installation has somewhere to write.
-void MakeBase(HConfigItem* settings, const char* folderKey, char (&base)[kMaxPath]) {
-    char folder[kMaxPath];
-    MakeStartLocalPath(folder, settings->GetStr(folderKey, kDefaultFolder));
-    StrCpy(base, folder, kMaxPath);
+// The job keys that the run reads, all read and checked before anything runs.
+struct JobSettings {
+    double cfgTime = 0, cfgDate = 0;
+    std::string valPath, xlsTempl, name, reportDir, txtDir, xlsDir;
+    bool useCfg = true, saveVals = true, saveBin = true, saveTxt = true, saveXls = true;
+    bool print = false;
+};
+
+// False, with the first wrong value in the last error, when a key holds a value
+// of another type; a missing key takes the run's default.
+bool ReadSettings(HConfigItem& node, double now, JobSettings& s) {
+    HConfigCheck check;
+    s.cfgTime = check.Date(node, "CfgTime", now);
+    s.cfgDate = check.Date(node, "CfgDate", now);
+    s.valPath = check.Str(node, "ValPath", kDefaultFolder);
+    s.useCfg = check.Bool(node, "UseCfg", true);
+    s.saveVals = check.Bool(node, "SaveVals", true);
+    s.xlsTempl = check.Str(node, "XLSTempl", kDefaultTemplate);
+    s.saveBin = check.Bool(node, "SaveBIN", true);
+    s.reportDir = check.Str(node, "ReportDir", kDefaultFolder);
+    s.name = check.Str(node, "Name", "Report");
+    s.saveTxt = check.Bool(node, "SaveTXT", true);
+    s.txtDir = check.Str(node, "TXTDir", kDefaultFolder);
+    s.saveXls = check.Bool(node, "SaveXLS", true);
+    s.xlsDir = check.Str(node, "XLSDir", kDefaultFolder);
+    s.print = check.Bool(node, "Print", false);
+    return check.Report();
+}
+
+// The name base of one output: `folder` taken from the start folder, a
+// separator, and the job name. The folder is created when missing, so that a
+// first run on a new installation has somewhere to write.
+void MakeBase(const std::string& folder, const std::string& name, char (&base)[kMaxPath]) {
+    char resolved[kMaxPath];
+    MakeStartLocalPath(resolved, folder.c_str());
+    StrCpy(base, resolved, kMaxPath);
     AddLastSlash(base, '/');
     host::MakeDirectories(base);
-    StrCat(base, settings->GetStr("Name", "Report"), kMaxPath);
+    StrCat(base, name.c_str(), kMaxPath);
 }
 
 void LogSaveError() {
@@ -49,18 +82,18 @@ const char* ReportTripwatch::Run(HConfigItem* settings) {
     const double now = host::NowDateTime();
     TW_ContourArray contours;
     RTLog("%s", "TW: Анализ контуров..."_cp);
-    contours.Load(settings);
+    if (!contours.Load(settings)) return GetIOErrorS_GUI(-2);
     if (contours.CfgCount() == 0) return "Нет сконфигурированных контуров для отчета"_cp;
+    JobSettings job;
+    if (!ReadSettings(*settings, now, job)) return GetIOErrorS_GUI(-2);
 
     RTLog("%s", "TW: Формирование путей..."_cp);
-    const double cfgTime = settings->GetDate("CfgTime", now);
-    const double cfgDate = settings->GetDate("CfgDate", now);
     PRTime configMoment;
-    configMoment.Set(cfgDate, cfgTime);
+    configMoment.Set(job.cfgDate, job.cfgTime);
 
     char valuesFolder[kMaxPath];
     char resolved[kMaxPath];
-    MakeStartLocalPath(resolved, settings->GetStr("ValPath", kDefaultFolder));
+    MakeStartLocalPath(resolved, job.valPath.c_str());
     StrCpy(valuesFolder, resolved, kMaxPath);
     AddLastSlash(valuesFolder, '/');
 
@@ -73,15 +106,15 @@ const char* ReportTripwatch::Run(HConfigItem* settings) {
     if (start >= end) return "Расчетный период пуст"_cp;
 
     RTGetOperation()->SetText("%s", "TW: Выполнение отчета..."_cp);
-    const PRTime moment = settings->GetBool("UseCfg", true) ? configMoment : end;
+    const PRTime moment = job.useCfg ? configMoment : end;
     RTLog("TW: Запрос данных. Конфигурация за %s..."_cp, moment.GetStr());
-    const int flags = settings->GetBool("SaveVals", true) ? 3 : 1;
+    const int flags = job.saveVals ? 3 : 1;
     if (const char* error =
             GrabReportValues(valuesFolder, State().HostInfo, *hourFile, moment, flags))
         return error;
 
     auto report = std::make_unique<TW_File>();
-    report->Template.Set(settings->GetStr("XLSTempl", kDefaultTemplate));
+    report->Template.Set(job.xlsTempl.c_str());
     const RTPInfo& info = State().HostInfo;
     if (info.GetConfigOwner) {
         if (RTPConfigOwner* owner = info.GetConfigOwner(info.GetConfigOwnerArg))
@@ -95,23 +128,23 @@ const char* ReportTripwatch::Run(HConfigItem* settings) {
     if (!report->Fill(*hourFile, contours)) return GetIOErrorS_GUI(-2);
 
     char base[kMaxPath];
-    if (settings->GetBool("SaveBIN", true)) {
-        MakeBase(settings, "ReportDir", base);
+    if (job.saveBin) {
+        MakeBase(job.reportDir, job.name, base);
         report->MakeFileName(base, nullptr);
         RTLog("TW: Сохранение бинарного отчета [%s]..."_cp, base);
         if (!report->Save()) LogSaveError();
     }
-    if (settings->GetBool("SaveTXT", true)) {
-        MakeBase(settings, "TXTDir", base);
+    if (job.saveTxt) {
+        MakeBase(job.txtDir, job.name, base);
         RTLog("TW: Сохранение текстового отчета [%s]..."_cp, base);
         if (!report->ExportToText(base)) LogSaveError();
     }
-    if (settings->GetBool("SaveXLS", true)) {
-        MakeBase(settings, "XLSDir", base);
+    if (job.saveXls) {
+        MakeBase(job.xlsDir, job.name, base);
         RTLog("TW: Сохранение отчета XLS [%s]..."_cp, base);
         if (!report->ExportToXLS(base)) LogSaveError();
     }
-    if (settings->GetBool("Print", false)) {
+    if (job.print) {
         RTLog("%s", "TW: Печать отчета..."_cp);
         report->Preview();
     }

@@ -3,10 +3,14 @@
 #include <QDialogButtonBox>
 #include <QPushButton>
 
+#include <cstdint>
+#include <limits>
+
 #include "common/cp1251.h"
 #include "common/lasterror.h"
 #include "common/paths.h"
 #include "common/strutil.h"
+#include "data/configcheck.h"
 #include "data/configitem.h"
 #include "data/dbdatabase.h"
 #include "plugin_state.h"
@@ -103,40 +107,56 @@ TConfigForm::~TConfigForm() = default;
 
 void TConfigForm::LoadDialog(HConfigItem* node) {
     Ui::TConfigForm& u = *ui_;
+    // Checked reads: a wrong value shows its default, and the user is told.
+    HConfigCheck check;
     for (int i = 0; i < u.list->SectionCount(); ++i)
         u.list->SetSectionWidth(
-            i, node->GetInt(host::Format("Sec%d", i).c_str(), u.list->SectionWidth(i)));
-    u.chLoadCfg->setChecked(node->GetBool("LoadCfg", true));
-    Contours.Load(node);
-    u.edtName->setText(FromCp1251(node->GetStr("Name", "Report")));
-    const bool useCfg = node->GetBool("UseCfg", true);
-    u.chCfgSet->setChecked(useCfg);
-    u.chCfgNear->setChecked(!useCfg);
-    const double dialogTime = tripplug::State().DialogTime;
-    u.edtCfgDate->setDate(host::ui::DateOf(node->GetDate("CfgDate", dialogTime)));
-    u.edtCfgTime->setTime(host::ui::TimeOf(node->GetDate("CfgTime", dialogTime)));
-    u.chSaveVals->setChecked(node->GetBool("SaveVals", true));
-    u.edtValPath->setText(FromCp1251(node->GetStr("ValPath", "Reports")));
-    u.chSaveBIN->setChecked(node->GetBool("SaveBIN", true));
-    u.edtDir->setText(FromCp1251(node->GetStr("ReportDir", "Reports")));
-    u.chSaveTXT->setChecked(node->GetBool("SaveTXT", false));
-    u.edtTXTDir->setText(FromCp1251(node->GetStr("TXTDir", "Reports")));
-    u.chSaveXLS->setChecked(node->GetBool("SaveXLS", false));
-    u.edtXLSDir->setText(FromCp1251(node->GetStr("XLSDir", "Reports")));
-    u.edtXLSTempl->setText(FromCp1251(node->GetStr("XLSTempl", "Templates\\Tripwatch.xls")));
-    u.chPrint->setChecked(node->GetBool("Print", false));
-    u.chPreview->setChecked(node->GetBool("Preview", false));
-    u.chPrvManual->setChecked(node->GetBool("PrvManual", true));
+            i, int(check.Int(*node, host::Format("Sec%d", i).c_str(),
+                             std::numeric_limits<int32_t>::min(),
+                             std::numeric_limits<int32_t>::max(), u.list->SectionWidth(i))));
+    u.chLoadCfg->setChecked(check.Bool(*node, "LoadCfg", true));
+    const std::string contourProblem = Contours.Load(node) ? "" : GetIOErrorS_GUI(-2);
+    LoadSettings(*node, check);
+    for (const std::string& problem : {contourProblem, check.Problem()})
+        if (!problem.empty())
+            RTErrorMessage(this, "%s\n%s\n%s", "Ошибка в настройках задания"_cp, problem.c_str(),
+                           "Неверные значения заменены значениями по умолчанию"_cp);
 
     const HDBDatabase* db = tripplug::State().PluginDatabase;
     if (u.chLoadCfg->isChecked() && db && db->ConfigId == 0) {
-        const std::string file = node->GetStr("CfgFile", "");
+        const std::string file = check.Str(*node, "CfgFile", "");
         if (!file.empty() && !LoadHostConfig(file.c_str()))
             RTLog("Ошибка загрузки конфигурации\nФайл: %s\nОшибка: %s"_cp, file.c_str(),
                   GetIOErrorS_GUI(-2));
     }
     RefreshView();
     idDateCheck();
+}
+
+void TConfigForm::LoadSettings(HConfigItem& node, HConfigCheck& check) {
+    Ui::TConfigForm& u = *ui_;
+    auto text = [&](const char* key, const char* defaultValue) {
+        return FromCp1251(check.Str(node, key, defaultValue));
+    };
+    u.edtName->setText(text("Name", "Report"));
+    const bool useCfg = check.Bool(node, "UseCfg", true);
+    u.chCfgSet->setChecked(useCfg);
+    u.chCfgNear->setChecked(!useCfg);
+    const double dialogTime = tripplug::State().DialogTime;
+    u.edtCfgDate->setDate(host::ui::DateOf(check.Date(node, "CfgDate", dialogTime)));
+    u.edtCfgTime->setTime(host::ui::TimeOf(check.Date(node, "CfgTime", dialogTime)));
+    u.chSaveVals->setChecked(check.Bool(node, "SaveVals", true));
+    u.edtValPath->setText(text("ValPath", "Reports"));
+    u.chSaveBIN->setChecked(check.Bool(node, "SaveBIN", true));
+    u.edtDir->setText(text("ReportDir", "Reports"));
+    u.chSaveTXT->setChecked(check.Bool(node, "SaveTXT", false));
+    u.edtTXTDir->setText(text("TXTDir", "Reports"));
+    u.chSaveXLS->setChecked(check.Bool(node, "SaveXLS", false));
+    u.edtXLSDir->setText(text("XLSDir", "Reports"));
+    u.edtXLSTempl->setText(text("XLSTempl", "Templates\\Tripwatch.xls"));
+    u.chPrint->setChecked(check.Bool(node, "Print", false));
+    u.chPreview->setChecked(check.Bool(node, "Preview", false));
+    u.chPrvManual->setChecked(check.Bool(node, "PrvManual", true));
 }
 
 void TConfigForm::SaveDialog(HConfigItem* node) {

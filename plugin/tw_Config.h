@@ -12,6 +12,7 @@
 
 #include "tw_contourarray.h"
 
+class HConfigCheck;
 class HConfigItem;
 namespace Ui {
 class TConfigForm;
@@ -26,7 +27,9 @@ class TConfigForm : public QDialog {
 
     Ui::TConfigForm* Form() const { return ui_.get(); }
 
-    // The job's keys into the dialog (defaults for missing keys) and back.
+    // The job's keys into the dialog and back. A missing key shows its default;
+    // so does a wrong value (of another type or out of range), and an error box
+    // names the first one in the contours and the first one among the other keys.
     void LoadDialog(HConfigItem* node);
     void SaveDialog(HConfigItem* node);
 
@@ -55,6 +58,8 @@ class TConfigForm : public QDialog {
     std::string CfgFileName;   // the configuration loaded by "Загрузить" (cp1251)
 
   private:
+    // The job keys below the contour set, into the controls.
+    void LoadSettings(HConfigItem& node, HConfigCheck& check);
     void PickFolder(class QLineEdit* edit, const char* filter);
     std::unique_ptr<Ui::TConfigForm> ui_;
 };

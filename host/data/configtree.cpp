@@ -56,6 +56,7 @@ class HConfigTree::Node final : public HConfigItem {
     void SetBool(const char* key, bool value) override { Put(key, Json(value)); }
     void SetByte(const char* key, uint8_t value) override { Put(key, Json(value)); }
     void SetWord(const char* key, uint16_t value) override { Put(key, Json(value)); }
+    void SetDWord(const char* key, uint32_t value) override { Put(key, Json(value)); }
     void SetInt(const char* key, int32_t value) override { Put(key, Json(value)); }
     void SetDate(const char* key, double value) override {
         // JSON has no NaN or infinity; such a date is stored as 0 (no date).
@@ -66,6 +67,10 @@ class HConfigTree::Node final : public HConfigItem {
     }
 
     HConfigItem* GetChild(const char* name) override;
+    HConfigItem* FindChild(const char* name) override;
+    HConfigValue Peek(const char* key) override;
+    std::string FileName() override;
+    std::string NodePath() override;
 
     // The node's object; null when it does not exist (read-only tree), created
     // (replacing a value of another kind) when `create` is set.
@@ -79,6 +84,7 @@ class HConfigTree::Node final : public HConfigItem {
         return it == obj->end() ? nullptr : &*it;
     }
     void Put(const char* key, Json value);
+    Node* ChildNode(const std::string& key);
 
     HConfigTree::Impl* tree_;
     Node* parent_;
@@ -90,6 +96,7 @@ class HConfigTree::Node final : public HConfigItem {
 struct HConfigTree::Impl {
     Json doc = Json::object();
     bool readOnly = false;
+    std::string path;  // the file (cp1251); empty for a tree without one
     std::unique_ptr<Node> root;
 };
 
@@ -111,22 +118,69 @@ void HConfigTree::Node::Put(const char* key, Json value) {
     (*obj)[std::string(key)] = std::move(value);
 }
 
-HConfigItem* HConfigTree::Node::GetChild(const char* name) {
-    if (!name) return nullptr;
-    const std::string key = host::Cp1251ToUtf8(name);
-    if (tree_->readOnly) {
-        Json* obj = Resolve(false);
-        if (!obj) return nullptr;
-        auto it = obj->find(key);
-        if (it == obj->end() || !it->is_object()) return nullptr;
-    } else {
-        Json* obj = Resolve(true);
-        auto it = obj->find(key);
-        if (it == obj->end() || !it->is_object()) (*obj)[key] = Json::object();
-    }
+HConfigTree::Node* HConfigTree::Node::ChildNode(const std::string& key) {
     auto& child = children_[key];
     if (!child) child = std::make_unique<Node>(tree_, this, key);
     return child.get();
+}
+
+HConfigItem* HConfigTree::Node::GetChild(const char* name) {
+    if (!name) return nullptr;
+    if (tree_->readOnly) return FindChild(name);
+    const std::string key = host::Cp1251ToUtf8(name);
+    Json* obj = Resolve(true);
+    auto it = obj->find(key);
+    if (it == obj->end() || !it->is_object()) (*obj)[key] = Json::object();
+    return ChildNode(key);
+}
+
+HConfigItem* HConfigTree::Node::FindChild(const char* name) {
+    if (!name) return nullptr;
+    const std::string key = host::Cp1251ToUtf8(name);
+    Json* obj = Resolve(false);
+    if (!obj) return nullptr;
+    auto it = obj->find(key);
+    if (it == obj->end() || !it->is_object()) return nullptr;
+    return ChildNode(key);
+}
+
+HConfigValue HConfigTree::Node::Peek(const char* key) {
+    HConfigValue v;
+    const Json* j = Find(key);
+    if (!j) return v;
+    if (j->is_string()) {
+        v.kind = HConfigValue::Text;
+        v.text = host::Utf8ToCp1251Lossy(j->get_ref<const std::string&>());
+        return v;
+    }
+    v.text = host::Utf8ToCp1251Lossy(j->dump());
+    if (j->is_boolean()) {
+        v.kind = HConfigValue::Flag;
+        v.integer = j->get<bool>() ? 1 : 0;
+    } else if (j->is_number_integer() &&
+               (!j->is_number_unsigned() ||
+                j->get<uint64_t>() <= uint64_t(std::numeric_limits<int64_t>::max()))) {
+        v.kind = HConfigValue::Integer;
+        v.integer = j->get<int64_t>();
+        v.number = double(v.integer);
+    } else if (j->is_number()) {
+        v.kind = HConfigValue::Number;  // a fraction, or an integer beyond 64 signed bits
+        v.number = j->get<double>();
+    } else {
+        v.kind = HConfigValue::Other;
+    }
+    return v;
+}
+
+std::string HConfigTree::Node::FileName() {
+    return tree_->path;
+}
+
+std::string HConfigTree::Node::NodePath() {
+    if (!parent_) return std::string();
+    const std::string up = parent_->NodePath();
+    const std::string name = host::Utf8ToCp1251Lossy(name_);
+    return up.empty() ? name : up + "/" + name;
 }
 
 HConfigTree::HConfigTree() : impl_(std::make_unique<Impl>()) {
@@ -184,8 +238,8 @@ bool HConfigTree::Load(const char* path, bool readOnly) {
     impl_ = std::make_unique<Impl>();
     impl_->doc = std::move(doc);
     impl_->readOnly = readOnly;
+    impl_->path = file;
     impl_->root = std::make_unique<Node>(impl_.get(), nullptr, std::string());
-    path_ = file;
     readOnly_ = readOnly;
     return true;
 }
@@ -194,12 +248,17 @@ std::string HConfigTree::Dump() const {
     return impl_->doc.dump(2) + "\n";
 }
 
+const std::string& HConfigTree::Path() const {
+    return impl_->path;
+}
+
 bool HConfigTree::Save() {
-    if (path_.empty()) {
+    if (impl_->path.empty()) {
         SetError("%s", "Файл настроек не задан"_cp);
         return false;
     }
-    return SaveAs(path_.c_str());
+    const std::string path = impl_->path;
+    return SaveAs(path.c_str());
 }
 
 bool HConfigTree::SaveAs(const char* path) {
@@ -217,7 +276,7 @@ bool HConfigTree::SaveAs(const char* path) {
         SetError("%s \"%s\" %s: %s", "Файл настроек"_cp, path, "не записан"_cp, reason.c_str());
         return false;
     }
-    path_ = path;
+    impl_->path = path;
     return true;
 }
 

@@ -32,7 +32,8 @@ class HConfigTree {
 
     // The root node, owned by the tree.
     HConfigItem* Root();
-    const std::string& Path() const { return path_; }
+    // The file of the tree (cp1251); empty before Load or SaveAs.
+    const std::string& Path() const;
     bool ReadOnly() const { return readOnly_; }
     // The tree as JSON text (UTF-8), as it would be saved.
     std::string Dump() const;
@@ -42,7 +43,6 @@ class HConfigTree {
   private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
-    std::string path_;
     bool readOnly_ = false;
 };
 

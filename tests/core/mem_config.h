@@ -1,5 +1,7 @@
 // An in-memory configuration node for the tests: values kept as text with the
 // width they were written with, children created on demand unless refused.
+// Peek reports "bool" values as flags, "date" values as numbers, "str" as texts
+// and the integer widths as integers.
 #pragma once
 
 #include <cstdint>
@@ -19,12 +21,13 @@ class MemConfig : public HConfigItem {
     int refuseAfter = -1;
 
     struct Value {
-        std::string kind;  // "bool", "byte", "word", "int", "date", "str"
+        std::string kind;  // "bool", "byte", "word", "dword", "int", "date", "str"
         std::string text;
     };
     std::map<std::string, Value> values;
     std::vector<std::string> order;  // keys in the order of writing
     std::map<std::string, std::unique_ptr<MemConfig>> children;
+    std::string path;  // from the root, names joined by "/"
 
     bool GetBool(const char* key, bool d) override {
         auto it = values.find(key);
@@ -50,6 +53,7 @@ class MemConfig : public HConfigItem {
     void SetBool(const char* k, bool v) override { Put(k, "bool", v ? "1" : "0"); }
     void SetByte(const char* k, uint8_t v) override { Put(k, "byte", std::to_string(v)); }
     void SetWord(const char* k, uint16_t v) override { Put(k, "word", std::to_string(v)); }
+    void SetDWord(const char* k, uint32_t v) override { Put(k, "dword", std::to_string(v)); }
     void SetInt(const char* k, int32_t v) override { Put(k, "int", std::to_string(v)); }
     void SetDate(const char* k, double v) override { Put(k, "date", std::to_string(v)); }
     void SetStr(const char* k, const char* v) override { Put(k, "str", v ? v : ""); }
@@ -61,8 +65,33 @@ class MemConfig : public HConfigItem {
         if (refuseAfter > 0) --refuseAfter;
         auto& slot = children[name];
         slot = std::make_unique<MemConfig>();
+        slot->path = path.empty() ? name : path + "/" + name;
         return slot.get();
     }
+    HConfigItem* FindChild(const char* name) override {
+        auto it = children.find(name);
+        return it == children.end() ? nullptr : it->second.get();
+    }
+    HConfigValue Peek(const char* key) override {
+        HConfigValue v;
+        auto it = values.find(key);
+        if (it == values.end()) return v;
+        const Value& s = it->second;
+        v.text = s.text;
+        if (s.kind == "str") {
+            v.kind = HConfigValue::Text;
+        } else if (s.kind == "date") {
+            v.kind = HConfigValue::Number;
+            v.number = std::stod(s.text);
+        } else {
+            v.kind = s.kind == "bool" ? HConfigValue::Flag : HConfigValue::Integer;
+            v.integer = std::stoll(s.text);
+            v.number = double(v.integer);
+        }
+        return v;
+    }
+    std::string FileName() override { return std::string(); }
+    std::string NodePath() override { return path; }
 
   private:
     void Put(const char* key, const char* kind, std::string text) {

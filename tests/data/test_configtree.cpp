@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 
 #include "common/cp1251.h"
 #include "common/lasterror.h"
+#include "common/strutil.h"
+#include "data/configcheck.h"
 #include "data/configtree.h"
 #include "data_test_util.h"
 
@@ -38,6 +41,7 @@ TEST(ConfigTree, TypedValuesSurviveSaveAndLoad) {
         root->SetDate("CfgDate", 45123.75);
         root->SetStr("StateName", "Авария"_cp);
         root->SetInt("Rele/MaxTime", 30);
+        root->SetDWord("Prot/MaxTime", 4294967295u);
         ASSERT_TRUE(tree.SaveAs(path.c_str())) << GetIOErrorS_GUI(-2);
     }
     HConfigTree tree;
@@ -50,6 +54,16 @@ TEST(ConfigTree, TypedValuesSurviveSaveAndLoad) {
     EXPECT_DOUBLE_EQ(root->GetDate("CfgDate", 0), 45123.75);
     EXPECT_STREQ(root->GetStr("StateName", ""), "Авария"_cp);
     EXPECT_EQ(root->GetInt("Rele/MaxTime", 0), 30);
+    // What the writes store, the checked reads of the same kind take unchanged.
+    HConfigCheck check;
+    EXPECT_TRUE(check.Bool(*root, "SaveBIN", false));
+    EXPECT_EQ(check.Int(*root, "Used", 0, 255, 0), 0xFE);
+    EXPECT_EQ(check.Int(*root, "State", 0, 65535, 0), 65535);
+    EXPECT_EQ(check.Int(*root, "Interval", INT32_MIN, INT32_MAX, 0), INT32_MIN);
+    EXPECT_EQ(check.Int(*root, "Prot/MaxTime", 0, UINT32_MAX, 0), UINT32_MAX);
+    EXPECT_DOUBLE_EQ(check.Date(*root, "CfgDate", 0), 45123.75);
+    EXPECT_EQ(check.Str(*root, "StateName", ""), "Авария"_cp);
+    EXPECT_TRUE(check.Ok()) << check.Problem();
 
     // The file is UTF-8 JSON with the slash key stored as one key.
     const std::string text = twtest::ReadFile(path);
@@ -152,4 +166,99 @@ TEST(ConfigTree, SaveReplacesTheFileAtomicallyAndLeavesNoTemporaryFile) {
 TEST(ConfigTree, JobFilePathIsUnderJobs) {
     EXPECT_EQ(host::JobFilePath("/home/plant", "Daily"), "/home/plant/Jobs/Daily.json");
     EXPECT_EQ(host::JobFilePath("/home/plant/", "Daily"), "/home/plant/Jobs/Daily.json");
+}
+
+TEST(ConfigCheck, EachKindTakesItsOwnValuesAndARefusalNamesFileNodeKeyAndExpectation) {
+    const std::string path = twtest::ScratchDir("check") + "/job.json";
+    // Kinds: 'b' flag (default true), 'w' integer 0..65535 (default 7), 'd' date
+    // (default 1.5), 's' text (default "dflt"). `expected` is the value read or,
+    // for a refusal, the message after the key.
+    struct Row {
+        std::string json;
+        char kind;
+        bool refused;
+        std::string expected;
+    };
+    const std::string flag = "ожидается флаг (true, false, 1 или 0), записано "_cp;
+    const std::string word = "ожидается целое число от 0 до 65535, записано "_cp;
+    const std::string text = "ожидается текст в кавычках, записано "_cp;
+    const Row rows[] = {
+        {"true", 'b', false, "1"},
+        {"false", 'b', false, "0"},
+        {"0", 'b', false, "0"},
+        {"1", 'b', false, "1"},
+        {"2", 'b', true, flag + "2"},
+        {"\"false\"", 'b', true, flag + "\"false\""},
+        {"65535", 'w', false, "65535"},
+        {"0", 'w', false, "0"},
+        {"65536", 'w', true, word + "65536"},
+        {"-1", 'w', true, word + "-1"},
+        {"20.0", 'w', true, word + "20.0"},
+        {"\"20\"", 'w', true, word + "\"20\""},
+        {"true", 'w', true, word + "true"},
+        {"18446744073709551615", 'w', true, word + "18446744073709551615"},
+        {"\"" + std::string(50, 'x') + "\"", 'w', true,
+         word + "\"" + std::string(40, 'x') + "...\""},
+        {"45000", 'd', false, "45000.000"},
+        {"45000.25", 'd', false, "45000.250"},
+        {"\"2026-12-01\"", 'd', true,
+         "ожидается дата (число дней от 30.12.1899), записано \"2026-12-01\""_cp},
+        {"\"Отчет\"", 's', false, "Отчет"_cp},
+        {"5", 's', true, text + "5"},
+        {"null", 's', true, text + "null"},
+        {"[1, 2]", 's', true, text + "[1,2]"},
+        {"{\"a\": 1}", 's', true, text + "{\"a\":1}"},
+    };
+    std::string json = "{\"Name\": \"x\", \"Item0\": {";
+    for (std::size_t i = 0; i < std::size(rows); ++i)
+        json += (i ? ", \"K" : "\"K") + std::to_string(i) + "\": " + rows[i].json;
+    twtest::WriteFile(path, json + "}}");
+    HConfigTree tree;
+    ASSERT_TRUE(tree.Load(path.c_str(), true));
+    HConfigItem& item = *tree.Root()->GetChild("Item0");
+    const std::string dflt[] = {"1", "7", "1.500", "dflt"};
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        const Row& r = rows[i];
+        const std::string key = "K" + std::to_string(i);
+        HConfigCheck check;
+        std::string read;
+        switch (r.kind) {
+            case 'b':
+                read = check.Bool(item, key.c_str(), true) ? "1" : "0";
+                break;
+            case 'w':
+                read = std::to_string(check.Int(item, key.c_str(), 0, 65535, 7));
+                break;
+            case 'd':
+                read = host::Format("%.3f", check.Date(item, key.c_str(), 1.5));
+                break;
+            default:
+                read = check.Str(item, key.c_str(), "dflt");
+                break;
+        }
+        const int d = r.kind == 'b' ? 0 : r.kind == 'w' ? 1 : r.kind == 'd' ? 2 : 3;
+        EXPECT_EQ(read, r.refused ? dflt[d] : r.expected) << r.json;
+        EXPECT_EQ(check.Problem(), r.refused ? "Файл настроек \""_cp + path +
+                                                   "\", узел Item0, ключ \""_cp + key +
+                                                   "\": " + r.expected
+                                             : "")
+            << r.json;
+    }
+
+    // A missing key gives its default; the first problem is kept, at the root
+    // without a node; Report hands it to the last error.
+    HConfigCheck check;
+    EXPECT_EQ(check.Int(*tree.Root(), "Count", 0, 9, 4), 4);
+    EXPECT_TRUE(check.Report());
+    check.Bool(*tree.Root(), "Name", false);
+    check.Int(item, "K4", 0, 1, 0);
+    EXPECT_FALSE(check.Report());
+    EXPECT_EQ(std::string(GetIOErrorS_GUI(-2)),
+              "Файл настроек \""_cp + path + "\", ключ \"Name\": "_cp + flag + "\"x\"");
+    // A tree without a file names no file.
+    HConfigTree bare;
+    bare.Root()->GetChild("Item2")->SetInt("Used", 5);
+    HConfigCheck inMemory;
+    inMemory.Bool(*bare.Root()->GetChild("Item2"), "Used", false);
+    EXPECT_EQ(inMemory.Problem(), "Настройки, узел Item2, ключ \"Used\": "_cp + flag + "5");
 }

@@ -159,6 +159,32 @@ TEST_F(ConfigForm, TheListButtonsMoveAndDeleteContours) {
     EXPECT_STREQ(back.ItemINT(0)->Sensor, "B");
 }
 
+TEST_F(ConfigForm, AWrongValueShowsItsDefaultAndIsNamedInAnErrorBox) {
+    tree.Root()->SetInt("Count", 1);
+    HConfigItem* item = tree.Root()->GetChild("Item0");
+    item->SetBool("Used", true);
+    item->SetInt("Prot/MaxTime", -1);
+    tree.Root()->SetStr("SaveBIN", "false");
+    TConfigForm form(false, "X");
+    form.LoadDialog(tree.Root());
+    ASSERT_EQ(form.Contours.Count(), 1);
+    EXPECT_EQ(form.Contours.ItemINT(0)->Used, 1);
+    EXPECT_EQ(form.Contours.ItemINT(0)->Prot.MaxTime, 10u);
+    EXPECT_TRUE(form.Form()->chSaveBIN->isChecked());
+    const std::string head = "Ошибка в настройках задания\n"_cp;
+    const std::string tail = "\nНеверные значения заменены значениями по умолчанию"_cp;
+    EXPECT_EQ(answers.errors,
+              (std::vector<std::string>{
+                  head +
+                      "Настройки, узел Item0, ключ \"Prot/MaxTime\": ожидается целое число от 0 "
+                      "до 4294967295, записано -1"_cp +
+                      tail,
+                  head +
+                      "Настройки, ключ \"SaveBIN\": ожидается флаг (true, false, 1 или 0), "
+                      "записано \"false\""_cp +
+                      tail}));
+}
+
 TEST_F(ConfigForm, TheStoredConfigurationIsLoadedOnceAtDialogStart) {
     const std::string dir = twtest::FreshDir("config-form");
     HDBDatabase source;

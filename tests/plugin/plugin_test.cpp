@@ -2,6 +2,7 @@
 // daily run with every log line and returned text.
 #include <dlfcn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 
 #include "common/cp1251.h"
 #include "common/paths.h"
+#include "common/strutil.h"
 #include "data/configtree.h"
 #include "data/demo_plant.h"
 #include "data/grabvalues.h"
@@ -263,6 +265,86 @@ TEST_F(RunTest, AFailedBinarySaveIsLoggedAndTheOthersFollow) {
     EXPECT_EQ(txt, 1);
     EXPECT_EQ(xls, 1);
     fs::remove(*home_ + "Blocked");
+}
+
+// The extensions of the reports in a folder, in order ("twr txt xls").
+std::string ReportKinds(const std::vector<std::string>& files) {
+    std::string kinds;
+    for (const std::string& f : files)
+        if (f.rfind("values_", 0) != 0)
+            kinds += (kinds.empty() ? "" : " ") + f.substr(f.size() - 3);
+    return kinds;
+}
+
+TEST_F(RunTest, AJobFileWithAWrongValueIsRefusedBeforeAnythingRuns) {
+    std::ifstream in(*home_ + "Jobs/Daily.json");
+    const nlohmann::ordered_json demo = nlohmann::ordered_json::parse(in);
+    const int count = demo["Count"].get<int>();
+    const std::string path = *home_ + "Jobs/Strict.json";
+    const std::string flag = "ожидается флаг (true, false, 1 или 0), записано "_cp;
+    const std::string word = "ожидается целое число от 0 до 65535, записано "_cp;
+    const std::string dword = "ожидается целое число от 0 до 4294967295, записано "_cp;
+    // One value changed in the demo job; `refusal` is the message after the key,
+    // empty when the value is taken and the run writes `reports`.
+    struct Row {
+        std::string item, key, json, refusal, reports;
+    };
+    const Row rows[] = {
+        {"Item0", "Prot/Used", "true", "", "twr txt xls"},
+        {"", "SaveBIN", "0", "", "txt xls"},
+        {"Item0", "Interval", "\"20\"", dword + "\"20\"", ""},
+        {"Item0", "Prot/MaxTime", "-1", dword + "-1", ""},
+        {"Item0", "Rele/MaxTime", "4294967296", dword + "4294967296", ""},
+        {"Item0", "State", "65538", word + "65538", ""},
+        {"Item1", "Rele/State", "-3", word + "-3", ""},
+        {"Item0", "ValueType", "256", "ожидается целое число от 0 до 255, записано 256"_cp, ""},
+        {"Item0", "Used", "2", flag + "2", ""},
+        {"Item0", "Sensor", "101", "ожидается текст в кавычках, записано 101"_cp, ""},
+        {"", "SaveBIN", "\"false\"", flag + "\"false\"", ""},
+        {"", "Print", "1.0", flag + "1.0", ""},
+        {"", "Name", "5", "ожидается текст в кавычках, записано 5"_cp, ""},
+        {"", "CfgDate", "\"07.12.2026\"",
+         "ожидается дата (число дней от 30.12.1899), записано \"07.12.2026\""_cp, ""},
+        {"", "Count", std::to_string(count + 1),
+         host::Format("записано %d, но узла Item%d нет"_cp, count + 1, count), ""},
+    };
+    auto refused = [&](const Row& r) {
+        const std::string place = r.item.empty() ? "" : ", узел "_cp + r.item;
+        return "Файл настроек \""_cp + path + "\"" + place + ", ключ \""_cp + r.key +
+               "\": " + r.refusal;
+    };
+    for (const Row& r : rows) {
+        nlohmann::ordered_json job = demo;
+        (r.item.empty() ? job : job[r.item])[r.key] = nlohmann::ordered_json::parse(r.json);
+        std::ofstream(path) << job.dump(2);
+        HConfigTree tree;
+        ASSERT_TRUE(tree.Load(path.c_str(), true));
+        fs::remove_all(*home_ + "Reports");
+        host::LogCapture log;
+        const char* error = module_->Run(tree.Root());
+        if (r.refusal.empty()) {
+            EXPECT_EQ(error, nullptr) << r.key << ": " << (error ? error : "");
+        } else {
+            EXPECT_EQ(std::string(error ? error : ""), refused(r));
+            EXPECT_EQ(log.lines, Cp({"TW: Анализ контуров..."_cp})) << r.key;
+        }
+        EXPECT_EQ(ReportKinds(Files(*home_ + "Reports")), r.reports) << r.key;
+    }
+
+    // rthost prints the refusal of the last job, writes nothing and exits 1.
+    const std::string bin = std::string(std::getenv("TW_BIN_DIR")) + "/rthost";
+    const std::string out = *home_ + "rthost.out";
+    const int status =
+        std::system((bin + " run " + *home_ + " --job Strict --end \"2026-12-07 00:00\" >" + out +
+                     " 2>/dev/null")
+                        .c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    std::ifstream printed(out);
+    const std::string line((std::istreambuf_iterator<char>(printed)), {});
+    EXPECT_EQ(line, "2026-12-06 00:00:00 .. 2026-12-07 00:00:00: failed: " +
+                        host::Cp1251ToUtf8(refused(std::end(rows)[-1])) + "\n");
+    EXPECT_TRUE(Files(*home_ + "Reports").empty());
 }
 
 // Makes a folder read-only for the life of the object: by its mode for an

@@ -22,9 +22,11 @@ class TW_ContourArray : public MyRefArray<TW_Contour> {
     // host::Exception ("Assert: [it] in s_Reports/Tripwatch/File/i_TWFile:<line>")
     // when the node yields no child; what was written before stays.
     void Save(HConfigItem* node) const;
-    // Replaces the set by the contours stored under `node`. Raises host::Exception
-    // as Save does when a child is missing; contours read before stay.
-    void Load(HConfigItem* node);
+    // Replaces the set by the contours stored under `node`, every value checked
+    // (data/configcheck.h). False, with the first problem in the last error, when
+    // a value has another type or is out of range (it takes its default) or when
+    // an item below "Count" is missing (the set ends before it).
+    bool Load(HConfigItem* node);
 
     // Writes the set as a ".ws" settings file (one section "Item%d" per contour),
     // the whole file anew and atomically. False (last error set) on failure.
