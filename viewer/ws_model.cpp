@@ -44,12 +44,13 @@ std::string DateRange(const PRTime& a, const PRTime& b) {
                         b.Year);
 }
 
-// "<не используется>", or "Sensor - OFFName (XX "outcome")".
+// "<не используется>", or "Sensor - Name (XX "outcome")" with the ON name for
+// a clean operation and the OFF name for anything else.
 std::string LineText(const TW_ContourSignal& line, uint8_t outcome) {
     if (!line.Used) return "<не используется>"_cp;
-    return host::Format("%s - %s (%02X \"%s\")", TW_FieldText(line.Sensor).c_str(),
-                        TW_FieldText(line.OFFName).c_str(), unsigned(outcome),
-                        TW_ONOFF2Str(outcome));
+    const std::string name = TW_FieldText(outcome == TW_Operated ? line.ONName : line.OFFName);
+    return host::Format("%s - %s (%02X \"%s\")", TW_FieldText(line.Sensor).c_str(), name.c_str(),
+                        unsigned(outcome), TW_ONOFF2Str(outcome));
 }
 
 }  // namespace

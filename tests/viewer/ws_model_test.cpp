@@ -95,7 +95,11 @@ TEST_F(Wizard, FindsExcludesAndGathersThenExportsTheResult) {
     std::strcpy(relayFailed.Contour.Prot.OFFName, "Включен"_cp);
     relayFailed.Start.Set(2026, 12, 7, 23, 50, 0);
     relayFailed.End.Set(2026, 12, 8, 0, 10, 0);
-    TW_ContourLine apparatusFailed = Incident(false, 0, true, 0x00, 2);
+    std::strcpy(relayFailed.Contour.Prot.ONName, "Отключен"_cp);
+    TW_ContourLine apparatusFailed = Incident(false, 0, true, 0x12, 2);
+    std::strcpy(apparatusFailed.Contour.Prot.Sensor, "Q2");
+    std::strcpy(apparatusFailed.Contour.Prot.ONName, "Отключен"_cp);
+    std::strcpy(apparatusFailed.Contour.Prot.OFFName, "Включен"_cp);
     PRTime d6, d7, d8;
     d6.Set(2026, 12, 6, 8, 0, 0);
     d7.Set(2026, 12, 7, 8, 0, 0);
@@ -126,10 +130,12 @@ TEST_F(Wizard, FindsExcludesAndGathersThenExportsTheResult) {
     EXPECT_EQ(text, "TS1 - Авария"_cp);
     m.ResultCell(relayRow, 2, text);
     EXPECT_EQ(text, "R1 - Не сработало (00 \"Несработка\")"_cp);
-    m.ResultCell(relayRow, 3, text);  // the OFF name also for a clean operation
-    EXPECT_EQ(text, "Q1 - Включен (10 \"Сработка\")"_cp);
+    m.ResultCell(relayRow, 3, text);  // the ON name for a clean operation only
+    EXPECT_EQ(text, "Q1 - Отключен (10 \"Сработка\")"_cp);
     m.ResultCell(1 - relayRow, 2, text);
     EXPECT_EQ(text, "<не используется>"_cp);
+    m.ResultCell(1 - relayRow, 3, text);
+    EXPECT_EQ(text, "Q2 - Включен (12 \"ВКЛ: Отключение\")"_cp);
 
     EXPECT_TRUE(m.MenuItemEnabled(100, ""));
     EXPECT_FALSE(m.MenuItemEnabled(101, ""));
