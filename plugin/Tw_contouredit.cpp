@@ -3,6 +3,8 @@
 #include <QComboBox>
 #include <QPushButton>
 
+#include <algorithm>
+
 #include "common/cp1251.h"
 #include "common/stringlist.h"
 #include "contour_entries.h"
@@ -36,6 +38,13 @@ void SetText(QComboBox* combo, const std::string& text) {
     combo->setEditText(FromCp1251(text));
 }
 
+// Sets an up-down to a stored position; its range, as the form has it, grows to
+// show a stored value outside it as it is.
+void SetPosition(QSpinBox* upDown, int position) {
+    upDown->setRange(std::min(upDown->minimum(), position), std::max(upDown->maximum(), position));
+    upDown->setValue(position);
+}
+
 void FillLine(TContourEditForm& form, const TW_LineEntries& e, QCheckBox* use, QComboBox* sensor,
               QComboBox* state, QSpinBox* maxTime, QLineEdit* on, QLineEdit* off) {
     use->setChecked(e.used);
@@ -43,7 +52,7 @@ void FillLine(TContourEditForm& form, const TW_LineEntries& e, QCheckBox* use, Q
     SetText(sensor, e.sensor);
     form.FillStateList(FromCp1251(e.sensor), state);
     SetText(state, e.state);
-    maxTime->setValue(e.maxTime);
+    SetPosition(maxTime, e.maxTime);
     on->setText(FromCp1251(e.onName));
     off->setText(FromCp1251(e.offName));
 }
@@ -72,7 +81,7 @@ TContourEditForm::TContourEditForm(QWidget* owner, TW_Contour* contour)
     u.chCUse->setChecked(e.used);
     FillVariableList(u.edtCSensor);
     SetText(u.edtCSensor, e.sensor);
-    u.btnCInterval->setValue(e.interval);
+    SetPosition(u.btnCInterval, e.interval);
     FillStateList(FromCp1251(e.sensor), u.edtCState);
     SetText(u.edtCState, e.state);
     u.edtStateName->setText(FromCp1251(e.stateName));
@@ -84,6 +93,7 @@ TContourEditForm::TContourEditForm(QWidget* owner, TW_Contour* contour)
              u.edtROFFName);
     FillLine(*this, e.prot, u.chPUse, u.edtPSensor, u.edtPState, u.btnPMaxTime, u.edtPONName,
              u.edtPOFFName);
+    shown_ = Entries();
 
     connect(u.btnOK, &QPushButton::clicked, this, [this] { btnOKClick(); });
     connect(u.btnClose, &QPushButton::clicked, this, [this] { reject(); });
@@ -124,8 +134,8 @@ void TContourEditForm::edtPSensorClick() {
     FillStateList(ui_->edtPSensor->currentText(), ui_->edtPState);
 }
 
-void TContourEditForm::btnOKClick() {
-    Ui::TContourEditForm& u = *ui_;
+TW_ContourEntries TContourEditForm::Entries() const {
+    const Ui::TContourEditForm& u = *ui_;
     TW_ContourEntries e;
     e.used = u.chCUse->isChecked();
     e.sensor = ToCp1251(u.edtCSensor->currentText());
@@ -138,10 +148,16 @@ void TContourEditForm::btnOKClick() {
         ReadLine(u.chRUse, u.edtRSensor, u.edtRState, u.btnRMaxTime, u.edtRONName, u.edtROFFName);
     e.prot =
         ReadLine(u.chPUse, u.edtPSensor, u.edtPState, u.btnPMaxTime, u.edtPONName, u.edtPOFFName);
+    return e;
+}
+
+void TContourEditForm::btnOKClick() {
     // The entries go into a copy: a refused "Принять" followed by "Отмена"
-    // leaves the contour as it was.
+    // leaves the contour as it was. What the user left untouched stays as the
+    // contour holds it.
     TW_Contour edited = *EditedContour;
-    if (const char* message = TW_ReadEntries(e, edited)) {
+    const TW_ContourEntries entries = Entries();
+    if (const char* message = TW_ReadEntries(entries, edited, &shown_)) {
         RTErrorMessage(this, "%s", message);
         return;
     }

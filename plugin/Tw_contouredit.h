@@ -7,6 +7,8 @@
 
 #include <memory>
 
+#include "contour_entries.h"
+
 struct TW_Contour;
 class QComboBox;
 namespace Ui {
@@ -16,7 +18,7 @@ class TContourEditForm;
 class TContourEditForm : public QDialog {
   public:
     // Fills the fields from `contour` (not owned; changed only by an accepted
-    // "Принять").
+    // "Принять", and then only in the fields the user changed).
     TContourEditForm(QWidget* owner, TW_Contour* contour);
     ~TContourEditForm() override;
 
@@ -34,5 +36,9 @@ class TContourEditForm : public QDialog {
     TW_Contour* EditedContour;
 
   private:
+    // What the fields hold now.
+    TW_ContourEntries Entries() const;
+
     std::unique_ptr<Ui::TContourEditForm> ui_;
+    TW_ContourEntries shown_;  // what the fields held when the dialog opened
 };

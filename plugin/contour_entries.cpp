@@ -1,6 +1,7 @@
 #include "contour_entries.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "common/cp1251.h"
@@ -13,8 +14,20 @@ using namespace host::literals;
 
 namespace {
 
+// An up-down's position for a stored time; it holds what an int can.
 int UpDown(uint32_t value) {
-    return int(std::clamp<uint32_t>(value, 1, 3600));
+    return int(std::min<uint32_t>(value, INT_MAX));
+}
+
+uint32_t Seconds(int position) {
+    return uint32_t(std::max(position, 0));
+}
+
+// Whether the user changed an entry: always when there is no record of what the
+// dialog showed.
+template <class Entries, class T>
+bool Changed(const Entries& now, const Entries* shown, T Entries::*entry) {
+    return !shown || now.*entry != shown->*entry;
 }
 
 TW_LineEntries LineOf(const TW_ContourSignal& line) {
@@ -28,13 +41,14 @@ TW_LineEntries LineOf(const TW_ContourSignal& line) {
     return e;
 }
 
-void ReadLine(const TW_LineEntries& e, TW_ContourSignal& line) {
-    line.Used = e.used;
-    TW_SetField(line.Sensor, e.sensor.c_str());
-    line.State = TW_ParseState(e.state.c_str());
-    line.MaxTime = uint32_t(int32_t(int16_t(e.maxTime)));
-    TW_SetField(line.ONName, e.onName.c_str());
-    TW_SetField(line.OFFName, e.offName.c_str());
+void ReadLine(const TW_LineEntries& e, const TW_LineEntries* shown, TW_ContourSignal& line) {
+    using L = TW_LineEntries;
+    if (Changed(e, shown, &L::used)) line.Used = e.used;
+    if (Changed(e, shown, &L::sensor)) TW_SetField(line.Sensor, e.sensor.c_str());
+    if (Changed(e, shown, &L::state)) line.State = TW_ParseState(e.state.c_str());
+    if (Changed(e, shown, &L::maxTime)) line.MaxTime = Seconds(e.maxTime);
+    if (Changed(e, shown, &L::onName)) TW_SetField(line.ONName, e.onName.c_str());
+    if (Changed(e, shown, &L::offName)) TW_SetField(line.OFFName, e.offName.c_str());
 }
 
 }  // namespace
@@ -47,7 +61,7 @@ TW_ContourEntries TW_EntriesOf(const TW_Contour& c) {
     e.state = std::to_string(unsigned(c.State));
     e.stateName = TW_FieldText(c.StateName);
     e.limit = TW_FieldText(c.Limit);
-    e.valueType = c.ValueType;
+    e.valueType = c.ValueType <= 1 ? c.ValueType : -1;
     e.rele = LineOf(c.Rele);
     e.prot = LineOf(c.Prot);
     return e;
@@ -87,30 +101,32 @@ std::vector<std::string> TW_StateList(const HDBDatabase* database, const char* n
 uint16_t TW_ParseState(const char* text) {
     if (!text || !*text) return 0xFFFF;
     // The first blank-separated word, read as a whole decimal number; digits
-    // too many for a long are a large code.
+    // too many for a long are no state code either.
     const char* word = StrGetCol(text, 1, " ");
-    long value = Str2Digit(word, 10, -1);
-    if (value < 0 && *word && std::strspn(word, "0123456789") == std::strlen(word)) value = 16;
+    const long value = Str2Digit(word, 10, -1);
+    if (value < 0 && *word && std::strspn(word, "0123456789") == std::strlen(word)) return 0xFFFF;
     if (value < 0) return 0;
-    return uint16_t(std::min<long>(value, 15));
+    return uint16_t(std::min<long>(value, 0xFFFF));
 }
 
-const char* TW_ReadEntries(const TW_ContourEntries& e, TW_Contour& c) {
-    c.Used = e.used;
-    TW_SetField(c.Sensor, e.sensor.c_str());
-    c.Interval = uint32_t(int32_t(int16_t(e.interval)));
-    c.State = TW_ParseState(e.state.c_str());
+const char* TW_ReadEntries(const TW_ContourEntries& e, TW_Contour& c,
+                           const TW_ContourEntries* shown) {
+    using E = TW_ContourEntries;
+    if (Changed(e, shown, &E::used)) c.Used = e.used;
+    if (Changed(e, shown, &E::sensor)) TW_SetField(c.Sensor, e.sensor.c_str());
+    if (Changed(e, shown, &E::interval)) c.Interval = Seconds(e.interval);
+    if (Changed(e, shown, &E::state)) c.State = TW_ParseState(e.state.c_str());
     if (c.State == 0xFFFF) return "Неверный статус датчика"_cp;
-    TW_SetField(c.StateName, e.stateName.c_str());
-    TW_SetField(c.Limit, e.limit.c_str());
-    c.ValueType = uint8_t(e.valueType);
+    if (Changed(e, shown, &E::stateName)) TW_SetField(c.StateName, e.stateName.c_str());
+    if (Changed(e, shown, &E::limit)) TW_SetField(c.Limit, e.limit.c_str());
+    if (Changed(e, shown, &E::valueType) && e.valueType >= 0) c.ValueType = uint8_t(e.valueType);
     if (!c.Sensor[0]) return "Не задано имя датчика"_cp;
-    ReadLine(e.rele, c.Rele);
+    ReadLine(e.rele, shown ? &shown->rele : nullptr, c.Rele);
     if (c.Rele.Used) {
         if (!c.Rele.Sensor[0]) return "Не задано имя реле"_cp;
         if (c.Rele.State == 0xFFFF) return "Неверный статус реле"_cp;
     }
-    ReadLine(e.prot, c.Prot);
+    ReadLine(e.prot, shown ? &shown->prot : nullptr, c.Prot);
     if (c.Prot.Used) {
         if (!c.Prot.Sensor[0]) return "Не задано имя аппарата"_cp;
         if (c.Prot.State == 0xFFFF) return "Неверный статус аппарата"_cp;

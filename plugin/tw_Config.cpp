@@ -4,6 +4,7 @@
 #include <QPushButton>
 
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "common/cp1251.h"
@@ -30,15 +31,27 @@ namespace {
 const char* const kConfigFilter = "Файлы конфигураций (RTDB, RDB)|*.rtdb;*.rdb"_cp;
 const char* const kContourFilter = "Файлы настроек (WS)|*.ws"_cp;
 
-// The form's file dialogs "open" and "save": one title and default extension.
-host::FileChoice Choice(const std::string& startFolder, const char* filter) {
-    host::FileChoice c;
-    c.caption = "Выберите файл..."_cp;
-    c.startFolder = startFolder.c_str();
-    c.filter = filter;
-    c.defaultExt = "rtdb";
-    return c;
+// The extension of the first pattern of a filter: "ws" of "Файлы настроек (WS)|*.ws".
+std::string FirstExtension(const char* filter) {
+    const char* bar = std::strchr(filter, '|');
+    const char* dot = bar ? std::strchr(bar, '.') : nullptr;
+    return dot ? std::string(dot + 1, std::strcspn(dot + 1, ";|")) : std::string();
 }
+
+// The form's file dialogs "open" and "save": one title; a name typed without
+// an extension gets the filter's.
+struct Choice : host::FileChoice {
+    Choice(const std::string& start, const char* filterText)
+        : folder(start), extension(FirstExtension(filterText)) {
+        caption = "Выберите файл..."_cp;
+        startFolder = folder.c_str();
+        filter = filterText;
+        defaultExt = extension.c_str();
+    }
+    Choice(const Choice&) = delete;
+    Choice& operator=(const Choice&) = delete;
+    std::string folder, extension;
+};
 
 std::string StartLocal(const std::string& path) {
     char out[kMaxPath];
@@ -90,7 +103,7 @@ TConfigForm::TConfigForm(bool global, const char* reportName)
     connect(u.btnSave, &QToolButton::clicked, this, [this] { btnSaveClick(); });
     connect(u.chCfgNear, &QRadioButton::clicked, this, [this] { idDateCheck(); });
     connect(u.chCfgSet, &QRadioButton::clicked, this, [this] { idDateCheck(); });
-    connect(u.SpeedButton1, &QToolButton::clicked, this, [this] { btnRepDirClick(); });
+    connect(u.SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
     connect(u.btnRepDir, &QToolButton::clicked, this, [this] { btnRepDirClick(); });
     connect(u.SpeedButton2, &QToolButton::clicked, this, [this] { SpeedButton2Click(); });
     connect(u.SpeedButton3, &QToolButton::clicked, this, [this] { SpeedButton3Click(); });
@@ -315,6 +328,13 @@ void TConfigForm::PickFolder(QLineEdit* edit, const char* filter) {
     char folder[kMaxPath];
     FPath(folder, path.c_str());
     edit->setText(FromCp1251(StartRelative(folder)));
+}
+
+void TConfigForm::SpeedButton1Click() {
+    std::string folder = StartLocal(Text(ui_->edtValPath));
+    if (!host::HSelectDirectory(this, folder, 3)) return;
+    if (folder.empty() || folder.back() != '/') folder += '/';
+    ui_->edtValPath->setText(FromCp1251(StartRelative(folder)));
 }
 
 void TConfigForm::btnRepDirClick() {

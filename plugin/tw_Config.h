@@ -49,6 +49,8 @@ class TConfigForm : public QDialog {
     void idLoadCFG();
     void btnLoadClick();
     void btnSaveClick();
+    // The values folder, chosen as a folder.
+    void SpeedButton1Click();
     void btnRepDirClick();
     void SpeedButton2Click();
     void SpeedButton3Click();

@@ -18,7 +18,7 @@ class ScriptedInteraction : public host::Interaction {
     std::string file;    // the file choosers' answer; empty = cancelled
     std::vector<std::string> errors, asked;
     std::vector<std::pair<std::string, int>> folderStarts;  // start folder, options
-    std::vector<std::string> fileCaptions, fileFilters;
+    std::vector<std::string> fileCaptions, fileFilters, fileExtensions;
 
     void ErrorMessage(void*, const char* text) override { errors.push_back(text); }
     bool AskYesNo(void*, const char* text, bool) override {
@@ -42,6 +42,7 @@ class ScriptedInteraction : public host::Interaction {
     bool Choose(const host::FileChoice& c, std::string& path) {
         fileCaptions.push_back(c.caption ? c.caption : "");
         fileFilters.push_back(c.filter ? c.filter : "");
+        fileExtensions.push_back(c.defaultExt ? c.defaultExt : "");
         if (file.empty()) return false;
         path = file;
         return true;

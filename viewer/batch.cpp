@@ -59,9 +59,8 @@ int RunBatch(const TW_BatchArgs& args) {
         std::fprintf(stderr, "Tripview: --from and --to take YYYY-MM-DD[ HH:MM[:SS]]\n");
         return 2;
     }
-    if (end.GetTT() - start.GetTT() < 24 * 3600) {
-        std::fprintf(stderr, "Tripview: %s\n",
-                     host::Cp1251ToUtf8("Неверный интервал рассчета"_cp).c_str());
+    if (const TW_PeriodCheck check = TWSMainModel::CheckPeriod(start, end); !check.ok) {
+        std::fprintf(stderr, "Tripview: %s\n", host::Cp1251ToUtf8(check.text).c_str());
         return 2;
     }
     std::string folder, txtDir, xlsDir, templ;

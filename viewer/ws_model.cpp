@@ -6,6 +6,7 @@
 #include "common/lasterror.h"
 #include "common/osfile.h"
 #include "common/paths.h"
+#include "common/prtime.h"
 #include "common/strutil.h"
 #include "nonoperation.h"
 #include "report_search.h"
@@ -44,12 +45,19 @@ std::string DateRange(const PRTime& a, const PRTime& b) {
                         b.Year);
 }
 
-// "<не используется>", or "Sensor - OFFName (XX "outcome")".
+// The wall-clock seconds of a moment's own fields since 1970-01-01 00:00.
+long long WallSeconds(const PRTime& t) {
+    return host::DaysFromCivil(t.Year, t.Month, t.Day) * 86400LL + t.Hour * 3600 + t.Minute * 60 +
+           t.Second;
+}
+
+// "<не используется>", or "Sensor - Name (XX "outcome")" with the ON name for
+// a clean operation and the OFF name for anything else.
 std::string LineText(const TW_ContourSignal& line, uint8_t outcome) {
     if (!line.Used) return "<не используется>"_cp;
-    return host::Format("%s - %s (%02X \"%s\")", TW_FieldText(line.Sensor).c_str(),
-                        TW_FieldText(line.OFFName).c_str(), unsigned(outcome),
-                        TW_ONOFF2Str(outcome));
+    const std::string name = TW_FieldText(outcome == TW_Operated ? line.ONName : line.OFFName);
+    return host::Format("%s - %s (%02X \"%s\")", TW_FieldText(line.Sensor).c_str(), name.c_str(),
+                        unsigned(outcome), TW_ONOFF2Str(outcome));
 }
 
 }  // namespace
@@ -108,9 +116,18 @@ TW_PeriodCheck TWSMainModel::CheckPeriod(double startDate, double startTime, dou
     PRTime start, end;
     start.Set(startDate, startTime);
     end.Set(endDate, endTime);
-    const long long hours = (static_cast<long long>(end.GetTT()) - start.GetTT()) / 3600;
-    if (hours < 24) return {false, "Неверный интервал рассчета"_cp};
-    return {true, host::Format("Дней: %lld, Часов: %lld "_cp, hours / 24, hours % 24)};
+    return CheckPeriod(start, end);
+}
+
+TW_PeriodCheck TWSMainModel::CheckPeriod(const PRTime& start, const PRTime& end) {
+    // Calendar days of the local zone: a day with a clock change (23 or 25
+    // hours) is one day like any other. The hours after them are read on the
+    // same wall clock, so they stay below 24.
+    const int days = host::CalendarDaysBetween(start, end);
+    if (days < 1) return {false, "Неверный интервал рассчета"_cp};
+    const long long hours =
+        (WallSeconds(end) - WallSeconds(host::AddCalendarDays(start, days))) / 3600;
+    return {true, host::Format("Дней: %d, Часов: %lld "_cp, days, hours)};
 }
 
 void TWSMainModel::LeavePage1(const char* path, double startDate, double startTime, double endDate,

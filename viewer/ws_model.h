@@ -43,9 +43,12 @@ class TWSMainModel {
     double StoredStart() const;
     double StoredEnd() const;
     // The period check: the dates of the date pickers with the times of day of
-    // the time pickers; at least 24 whole hours pass.
+    // the time pickers; at least one whole calendar day passes (in the local
+    // zone, so 23 or 25 hours where the clocks change). The text gives the
+    // calendar days and the whole wall-clock hours after them.
     static TW_PeriodCheck CheckPeriod(double startDate, double startTime, double endDate,
                                       double endTime);
+    static TW_PeriodCheck CheckPeriod(const PRTime& start, const PRTime& end);
     // "Дальше" on page 1: stores the folder and the period and keeps the period.
     void LeavePage1(const char* path, double startDate, double startTime, double endDate,
                     double endTime);

@@ -250,14 +250,17 @@ TEST_F(ConfigForm, FileButtonsLoadImportExportAndPickFoldersRelativeToTheStart) 
     EXPECT_EQ(u.txtDBVer->text().left(9), QStringLiteral("00000042 "));
     EXPECT_EQ(answers.fileCaptions.back(), "Выберите файл..."_cp);
     EXPECT_EQ(answers.fileFilters.back(), "Файлы конфигураций (RTDB, RDB)|*.rtdb;*.rdb"_cp);
+    EXPECT_EQ(answers.fileExtensions.back(), "rtdb");
 
     // Export, then import the set again; a damaged file is refused with its message.
     form.Contours.Add(TW_Contour{});
     std::strcpy(form.Contours.ItemINT(0)->Sensor, "TS9");
     answers.file = dir + "set.ws";
     u.btnSave->click();
+    EXPECT_EQ(answers.fileExtensions.back(), "ws");  // a name typed without one gets ".ws"
     form.Contours.DeleteAll();
     u.btnLoad->click();
+    EXPECT_EQ(answers.fileExtensions.back(), "ws");
     ASSERT_EQ(form.Contours.Count(), 1);
     EXPECT_STREQ(form.Contours.ItemINT(0)->Sensor, "TS9");
     EXPECT_EQ(u.list->RowCount(), 1);
@@ -265,7 +268,14 @@ TEST_F(ConfigForm, FileButtonsLoadImportExportAndPickFoldersRelativeToTheStart) 
     u.btnSave->click();
     EXPECT_EQ(answers.errors.back().rfind("Ошибка сохранения данных\nФайл: "_cp, 0), 0u);
 
-    // Folders and the template are shown relative to the start folder.
+    // Folders and the template are shown relative to the start folder; the
+    // values folder is chosen as a folder.
+    answers.folder = start + "Out/Values";
+    u.SpeedButton1->click();
+    ASSERT_EQ(answers.folderStarts.size(), 1u);
+    EXPECT_EQ(answers.folderStarts[0], (std::pair<std::string, int>(start + "Reports", 3)));
+    EXPECT_EQ(u.edtValPath->text(), QStringLiteral("Out/Values/"));
+    EXPECT_EQ(u.edtDir->text(), QStringLiteral("Reports"));
     answers.file = start + "Out/Bin/day.twr";
     u.btnRepDir->click();
     EXPECT_EQ(u.edtDir->text(), QStringLiteral("Out/Bin/"));
@@ -275,6 +285,7 @@ TEST_F(ConfigForm, FileButtonsLoadImportExportAndPickFoldersRelativeToTheStart) 
     answers.file = start + "Templates/Plant.xls";
     u.SpeedButton4->click();
     EXPECT_EQ(u.edtXLSTempl->text(), QStringLiteral("Templates/Plant.xls"));
+    EXPECT_EQ(answers.fileExtensions.back(), "xls");
 }
 
 }  // namespace

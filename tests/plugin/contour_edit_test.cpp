@@ -5,15 +5,21 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QTimer>
+#include <fstream>
 #include <memory>
+#include <sstream>
 
 #include "Tw_contouredit.h"
 #include "common/cp1251.h"
 #include "contour_entries.h"
+#include "data/configtree.h"
 #include "data/dbdatabase.h"
+#include "data/demo_plant.h"
 #include "plugin_state.h"
 #include "scripted_interaction.h"
 #include "runtime/interaction.h"
+#include "test_env.h"
+#include "tw_contourarray.h"
 #include "tw_fieldtext.h"
 #include "ui/qt_app.h"
 #include "ui/qt_text.h"
@@ -48,15 +54,22 @@ class Configured : public ::testing::Test {
     HDBDatabase db;
 };
 
-TEST(ContourEntries, StateFieldsReadTheFirstWordAsACodeUpTo15) {
-    EXPECT_EQ(TW_ParseState("3 - Авария"_cp), 3);
-    EXPECT_EQ(TW_ParseState("7"), 7);
-    EXPECT_EQ(TW_ParseState("25"), 15);
-    EXPECT_EQ(TW_ParseState("99999999999999999999"), 15);
-    EXPECT_EQ(TW_ParseState("abc"), 0);
-    EXPECT_EQ(TW_ParseState("-4"), 0);
-    EXPECT_EQ(TW_ParseState("3x"), 0);
-    EXPECT_EQ(TW_ParseState(""), 0xFFFF);
+TEST(ContourEntries, StateFieldsReadTheFirstWordAsASixteenBitCode) {
+    const std::pair<const char*, uint16_t> cases[] = {
+        {"3 - Авария"_cp, 3},
+        {"7", 7},
+        {"25", 25},
+        {"65534", 65534},
+        {"65535", 0xFFFF},
+        {"70000", 0xFFFF},
+        {"99999999999999999999", 0xFFFF},
+        {"abc", 0},
+        {"-4", 0},
+        {"3x", 0},
+        {"", 0xFFFF},
+    };
+    for (const auto& [text, code] : cases)
+        EXPECT_EQ(TW_ParseState(text), code) << text;
 }
 
 TEST_F(Configured, ListsOfferTheConfigurationsNamesAndStates) {
@@ -81,12 +94,13 @@ TEST(ContourEntries, AcceptChecksEachLineInOrder) {
     e.state = "2 - Авария"_cp;
     e.interval = 30;
     e.rele = {false, "", "", 5, "", ""};  // a line not in use is stored as typed
-    e.prot = {true, "Q1", "1", 10, "Отключен"_cp, "Включен"_cp};
+    e.prot = {true, "Q1", "300", 10, "Отключен"_cp, "Включен"_cp};
     TW_Contour c{};
     ASSERT_EQ(TW_ReadEntries(e, c), nullptr);
     EXPECT_EQ(c.State, 2);
     EXPECT_EQ(c.Interval, 30u);
     EXPECT_EQ(c.Rele.State, 0xFFFF);
+    EXPECT_EQ(c.Prot.State, 300);
     EXPECT_EQ(c.Prot.MaxTime, 10u);
     EXPECT_EQ(TW_FieldText(c.Prot.OFFName), "Включен"_cp);
 
@@ -95,6 +109,7 @@ TEST(ContourEntries, AcceptChecksEachLineInOrder) {
         const char* message;
     } cases[] = {
         {[](TW_ContourEntries& x) { x.state.clear(); }, "Неверный статус датчика"_cp},
+        {[](TW_ContourEntries& x) { x.state = "70000"; }, "Неверный статус датчика"_cp},
         {[](TW_ContourEntries& x) { x.sensor.clear(); }, "Не задано имя датчика"_cp},
         {[](TW_ContourEntries& x) { x.rele = {true, "", "1", 1, "", ""}; },
          "Не задано имя реле"_cp},
@@ -170,6 +185,126 @@ TEST_F(Configured, TheDialogRefusesBadEntriesAndChangesTheContourOnlyWhenAccepte
     EXPECT_FALSE(c.Edit(nullptr));
     EXPECT_EQ(std::memcmp(&c, &accepted, sizeof c), 0);
     host::SetInteraction(previous);
+}
+
+// A contour in use on the configuration's variables, with a window for each line.
+TW_Contour Watched() {
+    TW_Contour c{};
+    c.Used = 1;
+    std::strcpy(c.Sensor, "TS1");
+    c.State = 2;
+    c.Interval = 60;
+    c.Rele.Used = c.Prot.Used = 1;
+    std::strcpy(c.Rele.Sensor, "R1");
+    std::strcpy(c.Prot.Sensor, "Q1");
+    c.Rele.State = c.Prot.State = 1;
+    c.Rele.MaxTime = 10;
+    c.Prot.MaxTime = 20;
+    std::strcpy(c.Prot.ONName, "Отключен"_cp);
+    return c;
+}
+
+bool Accept(TContourEditForm& form) {
+    form.Form()->btnOK->click();
+    return form.result() == QDialog::Accepted;
+}
+
+// "Принять" on an untouched dialog leaves the contour byte for byte as it was,
+// also where a stored value lies outside what the form's controls offer.
+TEST_F(Configured, AcceptingAnUntouchedContourKeepsEveryField) {
+    ASSERT_TRUE(host::ui::EnsureGuiApplication());
+    twtest::ScopedInteraction boxes;
+    const struct {
+        const char* what;
+        void (*set)(TW_Contour&);
+    } cases[] = {
+        {"windows of the whole excursion",
+         [](TW_Contour& c) { c.Rele.MaxTime = c.Prot.MaxTime = 0; }},
+        {"long windows", [](TW_Contour& c) { c.Rele.MaxTime = 7200, c.Prot.MaxTime = 0xFFFFFFFF; }},
+        {"no interval", [](TW_Contour& c) { c.Interval = 0; }},
+        {"a day's interval", [](TW_Contour& c) { c.Interval = 86400; }},
+        {"codes above 15",
+         [](TW_Contour& c) { c.State = 20, c.Rele.State = 300, c.Prot.State = 65534; }},
+        {"an unused line without a state",
+         [](TW_Contour& c) { c.Prot.Used = 0, c.Prot.State = 0xFFFF; }},
+        {"a value type the list lacks", [](TW_Contour& c) { c.ValueType = 2; }},
+        {"enable bytes other than 1", [](TW_Contour& c) { c.Used = 2, c.Rele.Used = 255; }},
+        {"texts at their limits",
+         [](TW_Contour& c) {
+             std::memset(c.Sensor, 'S', 50);
+             std::memset(c.Limit, 'L', 250);
+             std::strcpy(c.StateName, "\x98\t\xC0 ");  // a byte without a character, a tab
+         }},
+    };
+    for (const auto& k : cases) {
+        TW_Contour c = Watched();
+        k.set(c);
+        const TW_Contour stored = c;
+        TContourEditForm form(nullptr, &c);
+        EXPECT_TRUE(Accept(form)) << k.what;
+        EXPECT_EQ(std::memcmp(&c, &stored, sizeof c), 0) << k.what;
+    }
+    EXPECT_TRUE(boxes.answers.errors.empty());
+}
+
+// The up-downs show stored times as they are, a window of 0 as no limit; a
+// field the user changes is the only one written.
+TEST_F(Configured, TheUpDownsShowStoredTimesAndOnlyAChangedFieldIsWritten) {
+    ASSERT_TRUE(host::ui::EnsureGuiApplication());
+    TW_Contour c = Watched();
+    c.Interval = 86400;
+    c.Rele.MaxTime = 0;
+    c.Prot.MaxTime = 0xFFFFFFFF;
+    c.State = 20;
+    TW_Contour expected = c;
+    TContourEditForm form(nullptr, &c);
+    Ui::TContourEditForm& u = *form.Form();
+    EXPECT_EQ(u.btnCInterval->value(), 86400);
+    EXPECT_EQ(u.btnRMaxTime->text(), FromCp1251("0 - без ограничения"_cp));
+    EXPECT_EQ(u.edtCState->currentText(), QStringLiteral("20"));
+    u.btnRMaxTime->setValue(30);
+    u.edtPState->setEditText(QStringLiteral("25"));
+    ASSERT_TRUE(Accept(form));
+    expected.Rele.MaxTime = 30;
+    expected.Prot.State = 25;
+    EXPECT_EQ(std::memcmp(&c, &expected, sizeof c), 0);
+}
+
+std::string FileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Every contour of the demo job opened and accepted in the editor, and the set
+// saved into the job again: the job file is the same byte for byte.
+TEST_F(Configured, OpeningAndAcceptingEachContourOfTheDemoJobLeavesItsFileAsItWas) {
+    ASSERT_TRUE(host::ui::EnsureGuiApplication());
+    const std::string home = twtest::FreshDir("demo-job");
+    host::DemoOptions options;
+    options.Days = 1;
+    options.BackgroundVariables = 0;
+    options.Today = 1796720400;  // 2026-12-08, a fixed day
+    host::DemoSummary demo;
+    ASSERT_TRUE(host::MakeDemoPlant(home.c_str(), options, demo));
+    ASSERT_TRUE(RTLoadDBCfgINF(nullptr, demo.ConfigPath.c_str(), &db));
+    ASSERT_TRUE(DBInitTables(&db, nullptr, nullptr));
+
+    HConfigTree job;
+    ASSERT_TRUE(job.Load(demo.JobPath.c_str()));
+    TW_ContourArray set;
+    set.Load(job.Root());
+    ASSERT_EQ(set.Count(), demo.Contours);
+    for (int i = 0; i < set.Count(); ++i) {
+        TContourEditForm form(nullptr, set.ItemINT(i));
+        ASSERT_GT(form.Form()->edtRState->count(), 0);  // the configuration's states are offered
+        EXPECT_TRUE(Accept(form)) << i;
+    }
+    set.Save(job.Root());
+    const std::string saved = home + "Daily-saved.json";
+    ASSERT_TRUE(job.SaveAs(saved.c_str()));
+    EXPECT_EQ(FileText(saved), FileText(demo.JobPath));
 }
 
 }  // namespace

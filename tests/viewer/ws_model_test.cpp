@@ -22,21 +22,49 @@ namespace {
 constexpr double kDec7 = 46363, kDec8 = 46364;
 constexpr double kHour = 1.0 / 24;
 
-TEST(PeriodCheck, NeedsAtLeastTwentyFourWholeHours) {
-    using M = TWSMainModel;
-    EXPECT_EQ(M::CheckPeriod(kDec7, 0, kDec8, 0).text, "Дней: 1, Часов: 0 "_cp);
-    EXPECT_TRUE(M::CheckPeriod(kDec7, 0, kDec8, 0).ok);
-    const auto longer = M::CheckPeriod(kDec7, 0, kDec8 + 1, kHour);  // 49 hours
-    EXPECT_TRUE(longer.ok);
-    EXPECT_EQ(longer.text, "Дней: 2, Часов: 1 "_cp);
-    // The date picker gives the day, the time picker the time of day.
-    EXPECT_EQ(M::CheckPeriod(kDec7 + 0.9, 6 * kHour, kDec8, 6 * kHour).text,
-              "Дней: 1, Часов: 0 "_cp);
+// The platform date-time of a day.
+double Day(int year, int month, int day) {
+    return double(host::DaysFromCivil(year, month, day) - host::DaysFromCivil(1899, 12, 30));
+}
+
+// A period passes when it holds a calendar day of its zone, however many hours
+// that day has; the text counts calendar days and the hours after them.
+TEST(PeriodCheck, NeedsAWholeCalendarDayOfTheZone) {
+    const char* const refused = "Неверный интервал рассчета"_cp;
     const double minute = kHour / 60;
-    for (const auto& c : {M::CheckPeriod(kDec7, 0, kDec7, 23 * kHour + 59 * minute),
-                          M::CheckPeriod(kDec8, 0, kDec7, 0), M::CheckPeriod(0, 0, 0, 0)}) {
-        EXPECT_FALSE(c.ok);
-        EXPECT_EQ(c.text, "Неверный интервал рассчета"_cp);
+    const struct {
+        const char* zone;
+        double startDate, startTime, endDate, endTime;
+        const char* text;
+    } cases[] = {
+        {"Europe/Moscow", kDec7, 0, kDec8, 0, "Дней: 1, Часов: 0 "_cp},
+        {"Europe/Moscow", kDec7, 0, kDec8 + 1, kHour, "Дней: 2, Часов: 1 "_cp},
+        // The date picker gives the day, the time picker the time of day.
+        {"Europe/Moscow", kDec7 + 0.9, 6 * kHour, kDec8, 6 * kHour, "Дней: 1, Часов: 0 "_cp},
+        {"Europe/Moscow", kDec7, 0, kDec7, 23 * kHour + 59 * minute, refused},
+        {"Europe/Moscow", kDec8, 0, kDec7, 0, refused},
+        {"Europe/Moscow", 0, 0, 0, 0, refused},
+        // The 23-hour and the 25-hour day.
+        {"Europe/Berlin", Day(2026, 3, 29), 0, Day(2026, 3, 30), 0, "Дней: 1, Часов: 0 "_cp},
+        {"Europe/Berlin", Day(2026, 3, 28), 12 * kHour, Day(2026, 3, 29), 12 * kHour,
+         "Дней: 1, Часов: 0 "_cp},
+        {"Europe/Berlin", Day(2026, 10, 25), 0, Day(2026, 10, 26), 0, "Дней: 1, Часов: 0 "_cp},
+        {"Europe/Berlin", Day(2026, 10, 25), 0, Day(2026, 10, 25), 23 * kHour + 59 * minute,
+         refused},
+        // The hours after the days are read on the wall clock (11 and 24.5 pass).
+        {"Europe/Berlin", Day(2026, 3, 28), 0, Day(2026, 3, 29), 12 * kHour,
+         "Дней: 1, Часов: 12 "_cp},
+        {"Europe/Berlin", Day(2026, 10, 24), 0, Day(2026, 10, 25), 23.5 * kHour,
+         "Дней: 1, Часов: 23 "_cp},
+        {"UTC", Day(2026, 3, 29), 0, Day(2026, 3, 30), 0, "Дней: 1, Часов: 0 "_cp},
+        {"UTC", Day(2026, 3, 29), 0, Day(2026, 3, 29), 23 * kHour, refused},
+    };
+    for (const auto& c : cases) {
+        twtest::ScopedTimeZone zone(c.zone);
+        const TW_PeriodCheck check =
+            TWSMainModel::CheckPeriod(c.startDate, c.startTime, c.endDate, c.endTime);
+        EXPECT_EQ(check.text, c.text) << c.zone << " " << c.startDate << " " << c.endDate;
+        EXPECT_EQ(check.ok, std::string(c.text) != refused);
     }
 }
 
@@ -95,7 +123,11 @@ TEST_F(Wizard, FindsExcludesAndGathersThenExportsTheResult) {
     std::strcpy(relayFailed.Contour.Prot.OFFName, "Включен"_cp);
     relayFailed.Start.Set(2026, 12, 7, 23, 50, 0);
     relayFailed.End.Set(2026, 12, 8, 0, 10, 0);
-    TW_ContourLine apparatusFailed = Incident(false, 0, true, 0x00, 2);
+    std::strcpy(relayFailed.Contour.Prot.ONName, "Отключен"_cp);
+    TW_ContourLine apparatusFailed = Incident(false, 0, true, 0x12, 2);
+    std::strcpy(apparatusFailed.Contour.Prot.Sensor, "Q2");
+    std::strcpy(apparatusFailed.Contour.Prot.ONName, "Отключен"_cp);
+    std::strcpy(apparatusFailed.Contour.Prot.OFFName, "Включен"_cp);
     PRTime d6, d7, d8;
     d6.Set(2026, 12, 6, 8, 0, 0);
     d7.Set(2026, 12, 7, 8, 0, 0);
@@ -126,10 +158,12 @@ TEST_F(Wizard, FindsExcludesAndGathersThenExportsTheResult) {
     EXPECT_EQ(text, "TS1 - Авария"_cp);
     m.ResultCell(relayRow, 2, text);
     EXPECT_EQ(text, "R1 - Не сработало (00 \"Несработка\")"_cp);
-    m.ResultCell(relayRow, 3, text);  // the OFF name also for a clean operation
-    EXPECT_EQ(text, "Q1 - Включен (10 \"Сработка\")"_cp);
+    m.ResultCell(relayRow, 3, text);  // the ON name for a clean operation only
+    EXPECT_EQ(text, "Q1 - Отключен (10 \"Сработка\")"_cp);
     m.ResultCell(1 - relayRow, 2, text);
     EXPECT_EQ(text, "<не используется>"_cp);
+    m.ResultCell(1 - relayRow, 3, text);
+    EXPECT_EQ(text, "Q2 - Включен (12 \"ВКЛ: Отключение\")"_cp);
 
     EXPECT_TRUE(m.MenuItemEnabled(100, ""));
     EXPECT_FALSE(m.MenuItemEnabled(101, ""));
@@ -185,6 +219,11 @@ TEST(Batch, WritesTheRequestedReportsAndRefusesAShortPeriod) {
     args.to = "2026-12-07";
     args.txtDir = dir + "a.twr";  // a file where the folder should be
     EXPECT_EQ(RunBatch(args), 1);
+    twtest::ScopedTimeZone berlin("Europe/Berlin");
+    args.txtDir.clear();
+    args.from = "2026-03-29";
+    args.to = "2026-03-30";  // 23 hours, one calendar day
+    EXPECT_EQ(RunBatch(args), 0);
 }
 
 }  // namespace
