@@ -123,10 +123,14 @@ TW_PeriodCheck TWSMainModel::CheckPeriod(const PRTime& start, const PRTime& end)
     // Calendar days of the local zone: a day with a clock change (23 or 25
     // hours) is one day like any other. The hours after them are read on the
     // same wall clock, so they stay below 24.
+    // 24 hours or more pass as they always did, also when they are short of a
+    // calendar day (the 25-hour day).
     const int days = host::CalendarDaysBetween(start, end);
-    if (days < 1) return {false, "Неверный интервал рассчета"_cp};
+    const long long seconds = (long long)end.GetTT() - start.GetTT();
+    if (days < 1 && seconds < 86400) return {false, "Неверный интервал рассчета"_cp};
     const long long hours =
-        (WallSeconds(end) - WallSeconds(host::AddCalendarDays(start, days))) / 3600;
+        days < 1 ? seconds / 3600
+                 : (WallSeconds(end) - WallSeconds(host::AddCalendarDays(start, days))) / 3600;
     return {true, host::Format("Дней: %d, Часов: %lld "_cp, days, hours)};
 }
 

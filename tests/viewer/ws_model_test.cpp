@@ -28,7 +28,7 @@ double Day(int year, int month, int day) {
 }
 
 // A period passes when it holds a calendar day of its zone, however many hours
-// that day has; the text counts calendar days and the hours after them.
+// that day has, or 24 hours; the text counts calendar days and the hours after them.
 TEST(PeriodCheck, NeedsAWholeCalendarDayOfTheZone) {
     const char* const refused = "Неверный интервал рассчета"_cp;
     const double minute = kHour / 60;
@@ -49,7 +49,10 @@ TEST(PeriodCheck, NeedsAWholeCalendarDayOfTheZone) {
         {"Europe/Berlin", Day(2026, 3, 28), 12 * kHour, Day(2026, 3, 29), 12 * kHour,
          "Дней: 1, Часов: 0 "_cp},
         {"Europe/Berlin", Day(2026, 10, 25), 0, Day(2026, 10, 26), 0, "Дней: 1, Часов: 0 "_cp},
+        // 24 hours short of a calendar day pass as before.
         {"Europe/Berlin", Day(2026, 10, 25), 0, Day(2026, 10, 25), 23 * kHour + 59 * minute,
+         "Дней: 0, Часов: 24 "_cp},
+        {"Europe/Berlin", Day(2026, 10, 25), 0, Day(2026, 10, 25), 22 * kHour + 59 * minute,
          refused},
         // The hours after the days are read on the wall clock (11 and 24.5 pass).
         {"Europe/Berlin", Day(2026, 3, 28), 0, Day(2026, 3, 29), 12 * kHour,
