@@ -100,12 +100,12 @@ std::vector<std::string> TW_StateList(const HDBDatabase* database, const char* n
 
 uint16_t TW_ParseState(const char* text) {
     if (!text || !*text) return 0xFFFF;
-    // The first blank-separated word, read as a whole decimal number; digits
-    // too many for a long are no state code either.
+    // The first blank-separated word, read as a whole decimal number. Anything
+    // else (a word that is no number, a negative one, digits too many for a
+    // long) is no state code: the user is told rather than given state 0.
     const char* word = StrGetCol(text, 1, " ");
     const long value = Str2Digit(word, 10, -1);
-    if (value < 0 && *word && std::strspn(word, "0123456789") == std::strlen(word)) return 0xFFFF;
-    if (value < 0) return 0;
+    if (value < 0) return 0xFFFF;
     return uint16_t(std::min<long>(value, 0xFFFF));
 }
 

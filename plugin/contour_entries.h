@@ -49,8 +49,8 @@ const HDBVarRecord* TW_FindVariable(const HDBDatabase* database, const char* nam
 // or one of "<конфигурация не загружена>", "<переменная не найдена>",
 // "<переменная не сконфигурирована>"; empty for an empty name.
 std::vector<std::string> TW_StateList(const HDBDatabase* database, const char* name);
-// A state field's code: the first word as a decimal number, 0 when it is not
-// one. 0xFFFF, the mark of a missing state, for an empty text and for a number
+// A state field's code: the first word as a decimal number. 0xFFFF, the mark
+// of a missing state, for an empty text, a word that is no number and a number
 // that is no 16-bit state code (65535 and above).
 uint16_t TW_ParseState(const char* text);
 

@@ -63,9 +63,9 @@ TEST(ContourEntries, StateFieldsReadTheFirstWordAsASixteenBitCode) {
         {"65535", 0xFFFF},
         {"70000", 0xFFFF},
         {"99999999999999999999", 0xFFFF},
-        {"abc", 0},
-        {"-4", 0},
-        {"3x", 0},
+        {"abc", 0xFFFF},
+        {"-4", 0xFFFF},
+        {"3x", 0xFFFF},
         {"", 0xFFFF},
     };
     for (const auto& [text, code] : cases)
