@@ -6,7 +6,7 @@ JOBS       ?= $(shell nproc)
 DEMO_HOME  ?= $(CURDIR)/demo-home
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build test test-release test-asan test-later demo bench fuzz format clean
+.PHONY: all deps configure build test test-release test-asan test-later demo bench fuzz faults format clean
 
 all: build
 
@@ -39,6 +39,11 @@ test-asan: deps
 # (faketime), and the end-to-end suite then in Europe/Berlin.
 test-later: build
 	@bash scripts/test-later.sh $(BUILD)
+
+# Faults injected into every output, fuzzing of every reader, exit codes for bad
+# input: the table in the README.
+faults: build
+	@bash scripts/faults.sh $(BUILD)
 
 demo: build
 	@bash scripts/demo.sh $(BUILD) $(DEMO_HOME)
