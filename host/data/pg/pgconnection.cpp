@@ -1,0 +1,97 @@
+#include "pgconnection.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace host::pg {
+
+std::string Result::Text(int row, int column) const {
+    if (!r_ || PQgetisnull(r_, row, column)) return {};
+    return std::string(PQgetvalue(r_, row, column), std::size_t(PQgetlength(r_, row, column)));
+}
+
+bool Connection::Fail(const char* fallback, const PGresult* result) {
+    const char* message = result ? PQresultErrorMessage(result) : nullptr;
+    if (!message || !*message) message = c_ ? PQerrorMessage(c_) : nullptr;
+    error_ = message && *message ? message : fallback;
+    while (!error_.empty() && (error_.back() == '\n' || error_.back() == ' '))
+        error_.pop_back();
+    return false;
+}
+
+bool Connection::FinishCopy() {
+    Result done(PQgetResult(c_));
+    while (PGresult* extra = PQgetResult(c_))
+        PQclear(extra);
+    if (!done.get() || PQresultStatus(done.get()) != PGRES_COMMAND_OK)
+        return Fail("COPY failed", done.get());
+    return true;
+}
+
+bool Connection::Open(const std::string& conninfo) {
+    PQfinish(c_);
+    c_ = PQconnectdb(conninfo.c_str());
+    if (!c_) return Fail("out of memory");
+    if (PQstatus(c_) != CONNECTION_OK) return Fail("connection failed");
+    // Times cross as timestamptz; texts as UTF-8 whatever the server's default.
+    return Exec("SET client_encoding = 'UTF8'") && Exec("SET TIME ZONE 'UTC'");
+}
+
+bool Connection::Exec(const std::string& sql, Result* out, ExecStatusType expected) {
+    return Exec(sql, {}, out, expected);
+}
+
+bool Connection::Exec(const std::string& sql, const std::vector<std::string>& params, Result* out,
+                      ExecStatusType expected) {
+    if (!c_) return Fail("not connected");
+    std::vector<const char*> values;
+    for (const std::string& p : params)
+        values.push_back(p.c_str());
+    Result r(PQexecParams(c_, sql.c_str(), int(values.size()), nullptr, values.data(), nullptr,
+                          nullptr, 0));
+    if (!r.get() || PQresultStatus(r.get()) != expected) return Fail("command failed", r.get());
+    if (out) *out = std::move(r);
+    return true;
+}
+
+bool Connection::CopyOut(const std::string& sql,
+                         const std::function<bool(const char*, std::size_t)>& sink) {
+    if (!Exec(sql, nullptr, PGRES_COPY_OUT)) return false;
+    bool ok = true;
+    for (;;) {
+        char* chunk = nullptr;
+        const int n = PQgetCopyData(c_, &chunk, 0);
+        if (n == -1) break;  // done; the command's result follows
+        if (n < 0) return Fail("the connection was lost during COPY");
+        const std::unique_ptr<char, void (*)(void*)> owned(chunk, PQfreemem);
+        if (ok && !sink(chunk, std::size_t(n))) ok = false;
+    }
+    return FinishCopy() && ok;
+}
+
+bool Connection::CopyIn(const std::string& sql, const std::string& data) {
+    if (!Exec(sql, nullptr, PGRES_COPY_IN)) return false;
+    constexpr std::size_t kChunk = 1 << 16;
+    for (std::size_t at = 0; at < data.size(); at += kChunk) {
+        const std::size_t n = std::min(kChunk, data.size() - at);
+        if (PQputCopyData(c_, data.data() + at, int(n)) != 1) return Fail("COPY failed");
+    }
+    if (PQputCopyEnd(c_, nullptr) != 1) return Fail("COPY failed");
+    return FinishCopy();
+}
+
+std::string Connection::Literal(const std::string& text) const {
+    if (!c_) return {};
+    const std::unique_ptr<char, void (*)(void*)> q(PQescapeLiteral(c_, text.data(), text.size()),
+                                                   PQfreemem);
+    return q ? std::string(q.get()) : std::string();
+}
+
+std::string Connection::Identifier(const std::string& text) const {
+    if (!c_) return {};
+    const std::unique_ptr<char, void (*)(void*)> q(PQescapeIdentifier(c_, text.data(), text.size()),
+                                                   PQfreemem);
+    return q ? std::string(q.get()) : std::string();
+}
+
+}  // namespace host::pg

@@ -1,0 +1,87 @@
+// A connection to a PostgreSQL server through libpq, and its results, as RAII
+// handles: no copy, noexcept move, the handle released on every way out. The
+// connection string is libpq's own (key=value pairs or a postgresql:// URI), so
+// that service files and the PG* variables work as for every PostgreSQL client.
+// Failures return false (or a null result) with the server's or libpq's text in
+// Error(), never throw.
+#pragma once
+
+#include <libpq-fe.h>
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace host::pg {
+
+// One result of a command; owns the PGresult.
+class Result {
+  public:
+    Result() = default;
+    explicit Result(PGresult* r) : r_(r) {}
+    ~Result() { PQclear(r_); }
+    Result(const Result&) = delete;
+    Result& operator=(const Result&) = delete;
+    Result(Result&& o) noexcept : r_(std::exchange(o.r_, nullptr)) {}
+    Result& operator=(Result&& o) noexcept {
+        std::swap(r_, o.r_);
+        return *this;
+    }
+    PGresult* get() const { return r_; }
+    int Rows() const { return r_ ? PQntuples(r_) : 0; }
+    // The text of a field (empty for null).
+    std::string Text(int row, int column) const;
+
+  private:
+    PGresult* r_ = nullptr;
+};
+
+class Connection {
+  public:
+    Connection() = default;
+    ~Connection() { PQfinish(c_); }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+    Connection(Connection&& o) noexcept : c_(std::exchange(o.c_, nullptr)) {}
+    Connection& operator=(Connection&& o) noexcept {
+        std::swap(c_, o.c_);
+        return *this;
+    }
+
+    // Connects; false with libpq's message when the server is not reachable or
+    // refuses the login.
+    bool Open(const std::string& conninfo);
+    bool IsOpen() const { return c_ && PQstatus(c_) == CONNECTION_OK; }
+
+    // Runs a command without parameters; false (Error() set) unless it gave
+    // `expected` (PGRES_COMMAND_OK or PGRES_TUPLES_OK).
+    bool Exec(const std::string& sql, Result* out = nullptr,
+              ExecStatusType expected = PGRES_COMMAND_OK);
+    // The same with text parameters ($1, $2, ...).
+    bool Exec(const std::string& sql, const std::vector<std::string>& params, Result* out,
+              ExecStatusType expected);
+    // COPY ... TO STDOUT: every chunk of data goes to `sink` in order; false when
+    // the command fails, the connection is lost, or `sink` returns false.
+    bool CopyOut(const std::string& sql, const std::function<bool(const char*, std::size_t)>& sink);
+    // COPY ... FROM STDIN with `data` as the whole stream.
+    bool CopyIn(const std::string& sql, const std::string& data);
+
+    // A literal or identifier quoted for SQL text (empty on failure).
+    std::string Literal(const std::string& text) const;
+    std::string Identifier(const std::string& text) const;
+
+    const std::string& Error() const { return error_; }
+
+  private:
+    // Sets Error() from the result's text, else the connection's, else `fallback`.
+    bool Fail(const char* fallback, const PGresult* result = nullptr);
+    // Takes the result that ends a COPY.
+    bool FinishCopy();
+
+    PGconn* c_ = nullptr;
+    std::string error_;
+};
+
+}  // namespace host::pg

@@ -1,0 +1,124 @@
+#include "pgcopy.h"
+
+#include <bit>
+#include <cstring>
+
+namespace host::pg {
+namespace {
+
+constexpr char kSignature[11] = {'P', 'G', 'C', 'O', 'P', 'Y', '\n', '\377', '\r', '\n', '\0'};
+constexpr std::size_t kHeaderFixed =
+    sizeof kSignature + 4 + 4;  // signature, flags, extension length
+// Microseconds from 1970-01-01 to 2000-01-01, PostgreSQL's epoch of timestamps.
+constexpr int64_t kEpochShift = 946684800LL * 1000000;
+
+template <typename T>
+void PutBig(std::string& out, T value) {
+    using U = std::make_unsigned_t<T>;
+    const U v = U(value);
+    for (int shift = int(sizeof(T) * 8) - 8; shift >= 0; shift -= 8)
+        out.push_back(char((v >> shift) & 0xFF));
+}
+
+template <typename T>
+T GetBig(const char* p) {
+    using U = std::make_unsigned_t<T>;
+    U v = 0;
+    for (std::size_t i = 0; i < sizeof(T); ++i)
+        v = U(v << 8) | U(static_cast<unsigned char>(p[i]));
+    return T(v);
+}
+
+}  // namespace
+
+void AppendCopyHeader(std::string& out) {
+    out.append(kSignature, sizeof kSignature);
+    PutBig<int32_t>(out, 0);  // flags: no OIDs
+    PutBig<int32_t>(out, 0);  // no header extension
+}
+
+void AppendCopyRow(std::string& out, std::string_view variable, int64_t unixSeconds, int32_t state,
+                   double value) {
+    PutBig<int16_t>(out, 4);
+    PutBig<int32_t>(out, int32_t(variable.size()));
+    out.append(variable);
+    PutBig<int32_t>(out, 8);
+    PutBig<int64_t>(out, unixSeconds * 1000000 - kEpochShift);
+    PutBig<int32_t>(out, 4);
+    PutBig<int32_t>(out, state);
+    PutBig<int32_t>(out, 8);
+    PutBig<uint64_t>(out, std::bit_cast<uint64_t>(value));
+}
+
+void AppendCopyTrailer(std::string& out) {
+    PutBig<int16_t>(out, -1);
+}
+
+bool CopyDecoder::Fail(const char* what) {
+    if (error_.empty()) error_ = what;
+    return false;
+}
+
+bool CopyDecoder::Feed(const char* data, std::size_t size) {
+    if (!error_.empty()) return false;
+    if (trailerSeen_ && size) return Fail("data after the end of the COPY stream");
+    // Keep only the bytes not parsed yet, so that the buffer stays one row long.
+    buffer_.erase(0, used_);
+    used_ = 0;
+    buffer_.append(data, size);
+    return Parse();
+}
+
+bool CopyDecoder::Parse() {
+    const char* const base = buffer_.data();
+    const std::size_t size = buffer_.size();
+    if (!headerDone_) {
+        if (size < kHeaderFixed) return true;
+        if (std::memcmp(base, kSignature, sizeof kSignature) != 0)
+            return Fail("not a binary COPY stream");
+        const uint32_t extension = GetBig<uint32_t>(base + sizeof kSignature + 4);
+        if (extension > 1024) return Fail("COPY header extension too long");
+        if (size < kHeaderFixed + extension) return true;
+        used_ = kHeaderFixed + extension;
+        headerDone_ = true;
+    }
+    while (!trailerSeen_ && size - used_ >= 2) {
+        const char* p = base + used_;
+        const std::size_t left = size - used_;
+        const int16_t fields = GetBig<int16_t>(p);
+        if (fields == -1) {
+            trailerSeen_ = true;
+            used_ += 2;
+            break;
+        }
+        if (fields != 4) return Fail("a COPY row without the four sample columns");
+        // variable: length + bytes; then time 8, state 4, value 8, each after a length.
+        if (left < 6) return true;
+        const int32_t nameLength = GetBig<int32_t>(p + 2);
+        if (nameLength < 0) return Fail("a sample without a variable name");
+        if (std::size_t(nameLength) > kMaxNameBytes) return Fail("a variable name too long");
+        const std::size_t rowSize = 6 + std::size_t(nameLength) + (4 + 8) + (4 + 4) + (4 + 8);
+        if (left < rowSize) return true;
+        const char* q = p + 6 + nameLength;
+        if (GetBig<int32_t>(q) != 8 || GetBig<int32_t>(q + 12) != 4 || GetBig<int32_t>(q + 20) != 8)
+            return Fail("a COPY row whose columns are not of the samples' types");
+        const int64_t micros = GetBig<int64_t>(q + 4);
+        const int64_t shifted = micros / 1000000 + kEpochShift / 1000000;
+        const int64_t seconds = micros % 1000000 < 0 ? shifted - 1 : shifted;  // toward the past
+        const CopySample s{std::string_view(p + 6, std::size_t(nameLength)), seconds,
+                           GetBig<int32_t>(q + 16),
+                           std::bit_cast<double>(GetBig<uint64_t>(q + 24))};
+        used_ += rowSize;
+        if (!onRow_(s)) return Fail("stopped");
+    }
+    if (trailerSeen_ && used_ != size) return Fail("data after the end of the COPY stream");
+    return true;
+}
+
+bool CopyDecoder::Finish() {
+    if (!error_.empty()) return false;
+    if (!trailerSeen_) return Fail("the COPY stream ended early");
+    return true;
+}
+
+}  // namespace host::pg

@@ -1,0 +1,60 @@
+// The binary COPY stream of PostgreSQL ("PGCOPY"), for the samples table's four
+// columns (variable text, time timestamptz, state integer, value double
+// precision): the encoder writes what COPY ... FROM STDIN (FORMAT binary) takes,
+// the decoder reads what COPY ... TO STDOUT (FORMAT binary) gives. The decoder
+// takes the stream in chunks of any size and checks every length against the
+// bytes it has before it reads them; it never allocates from a length it has
+// not bounded.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace host::pg {
+
+// A variable name longer than this is refused by the decoder (the configuration's
+// names are much shorter).
+inline constexpr std::size_t kMaxNameBytes = 1024;
+
+struct CopySample {
+    std::string_view Variable;  // valid only during the callback
+    int64_t Time;               // seconds since 1970 (UTC), whole seconds
+    int32_t State;
+    double Value;
+};
+
+// The stream's header, one row, and the trailer.
+void AppendCopyHeader(std::string& out);
+void AppendCopyRow(std::string& out, std::string_view variable, int64_t unixSeconds, int32_t state,
+                   double value);
+void AppendCopyTrailer(std::string& out);
+
+class CopyDecoder {
+  public:
+    using RowHandler = std::function<bool(const CopySample&)>;
+    // `onRow` is called for every complete row; it returns false to stop.
+    explicit CopyDecoder(RowHandler onRow) : onRow_(std::move(onRow)) {}
+
+    // Takes the next bytes of the stream. False when the stream is malformed
+    // (Error() says how) or the handler stopped.
+    bool Feed(const char* data, std::size_t size);
+    // True when the stream ended with its trailer and nothing after it.
+    bool Finish();
+    const std::string& Error() const { return error_; }
+
+  private:
+    bool Parse();
+    bool Fail(const char* what);
+
+    RowHandler onRow_;
+    std::string buffer_;
+    std::size_t used_ = 0;
+    bool headerDone_ = false;
+    bool trailerSeen_ = false;
+    std::string error_;
+};
+
+}  // namespace host::pg
