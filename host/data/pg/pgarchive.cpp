@@ -1,0 +1,154 @@
+#include "pgarchive.h"
+
+#include <cstdio>
+#include <unordered_map>
+
+#include "data/pg/pgcopy.h"
+
+namespace host::pg {
+namespace {
+
+bool Failed(Connection& c, std::string& error) {
+    error = c.Error();
+    return false;
+}
+
+std::string Timestamp(int64_t seconds) {
+    return "to_timestamp(" + std::to_string(seconds) + ")";
+}
+
+// A COPY ... TO STDOUT (FORMAT binary) of `query`, every row to `onRow`.
+bool CopyRows(Connection& c, const std::string& query,
+              const std::function<bool(const CopySample&)>& onRow, std::string& error) {
+    CopyDecoder decoder(onRow);
+    const bool copied =
+        c.CopyOut("COPY (" + query + ") TO STDOUT (FORMAT binary)",
+                  [&](const char* data, std::size_t size) { return decoder.Feed(data, size); });
+    if (!decoder.Error().empty() && decoder.Error() != "stopped") {
+        error = decoder.Error();
+        return false;
+    }
+    if (!copied) return error.empty() ? Failed(c, error) : false;
+    if (!decoder.Finish()) {
+        error = decoder.Error();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool PrepareSchema(Connection& c, std::string& error) {
+    const char* const create =
+        "CREATE SCHEMA IF NOT EXISTS tripwatch;"
+        "CREATE TABLE IF NOT EXISTS tripwatch.meta (key text PRIMARY KEY, value text NOT NULL);"
+        "INSERT INTO tripwatch.meta VALUES ('schema_version', '1') ON CONFLICT DO NOTHING;"
+        "CREATE TABLE IF NOT EXISTS tripwatch.samples ("
+        " variable text NOT NULL, time timestamptz NOT NULL,"
+        " state integer NOT NULL CHECK (state BETWEEN 0 AND 65535),"
+        " value double precision NOT NULL, PRIMARY KEY (variable, time))";
+    Result version;
+    if (!c.Exec("SELECT to_regclass('tripwatch.meta') IS NOT NULL", &version, PGRES_TUPLES_OK))
+        return Failed(c, error);
+    if (version.Text(0, 0) != "t" && !c.Exec(std::string("BEGIN;") + create + ";COMMIT"))
+        return Failed(c, error);
+    if (!c.Exec("SELECT value FROM tripwatch.meta WHERE key = 'schema_version'", &version,
+                PGRES_TUPLES_OK))
+        return Failed(c, error);
+    const std::string found = version.Rows() ? version.Text(0, 0) : "";
+    if (found != std::to_string(kSchemaVersion)) {
+        error = "the archive schema is of version " + (found.empty() ? "<none>" : found) +
+                ", this program reads version " + std::to_string(kSchemaVersion);
+        return false;
+    }
+    return true;
+}
+
+bool CheckSamples(Connection& c, const std::string& relation, std::string& error) {
+    return c.Exec(
+               "SELECT variable::text, time::timestamptz, state::integer, "
+               "value::double precision FROM " +
+                   relation + " LIMIT 0",
+               nullptr, PGRES_TUPLES_OK) ||
+           Failed(c, error);
+}
+
+bool FetchPeriod(Connection& c, const std::string& relation, const std::vector<std::string>& names,
+                 int64_t from, int64_t end, const SampleHandler& onSample, std::string& error) {
+    std::unordered_map<std::string, int> index;
+    std::string array = "ARRAY[";
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        index.emplace(names[i], int(i));
+        array += (i ? "," : "") + c.Literal(names[i]);
+    }
+    array += "]::text[]";
+    // Per variable: the sample carried in, then the period's; the index on
+    // (variable, time) serves both.
+    const std::string query =
+        "SELECT n.variable, s.time, s.state, s.value FROM unnest(" + array +
+        ") WITH ORDINALITY AS n(variable, ord) CROSS JOIN LATERAL ("
+        "(SELECT time, state, value FROM " +
+        relation + " WHERE variable = n.variable AND time < " + Timestamp(from) +
+        " ORDER BY time DESC LIMIT 1) UNION ALL (SELECT time, state, value FROM " + relation +
+        " WHERE variable = n.variable AND time >= " + Timestamp(from) + " AND time < " +
+        Timestamp(end) + " ORDER BY time)) AS s ORDER BY n.ord, s.time";
+    std::string name;
+    int current = -1;
+    return CopyRows(
+        c, query,
+        [&](const CopySample& s) {
+            if (current < 0 || s.Variable != name) {
+                name.assign(s.Variable);
+                const auto it = index.find(name);
+                if (it == index.end()) return false;
+                current = it->second;
+            }
+            return onSample(current, s.Time, s.State, s.Value);
+        },
+        error);
+}
+
+bool ImportSamples(Connection& c, const std::vector<ArchiveSample>& samples, std::string& error) {
+    std::string stream;
+    AppendCopyHeader(stream);
+    for (const ArchiveSample& s : samples)
+        AppendCopyRow(stream, s.Variable, s.Time, s.State, s.Value);
+    AppendCopyTrailer(stream);
+    const bool ok =
+        c.Exec("BEGIN") &&
+        c.Exec(
+            "CREATE TEMPORARY TABLE incoming (LIKE tripwatch.samples INCLUDING DEFAULTS) "
+            "ON COMMIT DROP") &&
+        c.CopyIn("COPY incoming FROM STDIN (FORMAT binary)", stream) &&
+        c.Exec(
+            "INSERT INTO tripwatch.samples SELECT DISTINCT ON (variable, time) * FROM incoming "
+            "ORDER BY variable, time ON CONFLICT (variable, time) DO UPDATE SET state = "
+            "excluded.state, value = excluded.value") &&
+        c.Exec("COMMIT");
+    if (ok) return true;
+    error = c.Error();
+    c.Exec("ROLLBACK");
+    return false;
+}
+
+bool ExportSamples(Connection& c, const std::string& relation, int64_t from, int64_t to,
+                   const std::string& variable,
+                   const std::function<bool(const ArchiveSample&)>& onSample, std::string& error) {
+    std::string query = "SELECT variable, time, state, value FROM " + relation +
+                        " WHERE time >= " + Timestamp(from) + " AND time <= " + Timestamp(to);
+    if (!variable.empty()) query += " AND variable = " + c.Literal(variable);
+    query += " ORDER BY variable COLLATE \"C\", time";
+    ArchiveSample row;
+    return CopyRows(
+        c, query,
+        [&](const CopySample& s) {
+            row.Variable.assign(s.Variable);
+            row.Time = s.Time;
+            row.State = s.State;
+            row.Value = s.Value;
+            return onSample(row);
+        },
+        error);
+}
+
+}  // namespace host::pg
