@@ -74,7 +74,7 @@ TEST(ArchiveCsv, BadLinesRefuseTheWholeFileAndLeaveTheArchiveUnchanged) {
     twtest::WriteFile(csv, "variable,time,state,value\nT1,2024-03-01 12:00:00,0,1\n");
     ASSERT_TRUE(host::ImportCsv(home.c_str(), csv.c_str()));
     const auto before = Snapshot(home);
-    ASSERT_EQ(before.size(), 1u);
+    ASSERT_EQ(before.count("2024-03-01.rta"), 1u);
 
     auto refused = [&](const std::string& body, const std::string& message) {
         twtest::WriteFile(csv, body);
@@ -96,5 +96,9 @@ TEST(ArchiveCsv, BadLinesRefuseTheWholeFileAndLeaveTheArchiveUnchanged) {
     refused(good + "T1,2024-03-02 12:00:01,0,abc\n", "строка 3: неверное значение \"abc\""_cp);
     refused(good + "T1,2024-02-29 12:00:00,0,1\n",
             "строка 3: нет конфигурации на 29.02.2024 12:00:00"_cp);
+    using namespace std::string_literals;
+    for (const std::string& name : {"T1\0junk"s, "T1\x01"s, "T\t1"s, "T1\x7f"s})
+        refused(good + name + ",2024-03-02 12:00:01,0,1\n",
+                "строка 3: в имени переменной управляющий символ"_cp);
     refused("name,time,state,value\n", "строка 1: ожидался заголовок variable,time,state,value"_cp);
 }
