@@ -45,9 +45,13 @@ bool SyncFolder(const std::string& osFolder) {
     return true;
 }
 
+// "YYYY-MM-DD.rta" by its form (the date itself is the day file reader's).
 bool IsDayName(const std::string& name) {
-    return name.size() == 14 && name.compare(10, 4, ".rta") == 0 && name[4] == '-' &&
-           name[7] == '-' && name.find_first_of("/ ") == std::string::npos;
+    if (name.size() != 14 || name.compare(10, 4, ".rta") != 0 || name[4] != '-' || name[7] != '-')
+        return false;
+    for (int i : {0, 1, 2, 3, 5, 6, 8, 9})
+        if (name[std::size_t(i)] < '0' || name[std::size_t(i)] > '9') return false;
+    return true;
 }
 
 bool HasTempSuffix(const std::string& name, std::size_t baseLength) {
@@ -120,13 +124,17 @@ uint32_t OffsetsCrc() {
     return uint32_t(crc);
 }
 
+// A zone's name from a TZ value or a zone file's path: ":/usr/share/zoneinfo/X" is X.
+std::string ZoneNameOf(std::string value) {
+    if (!value.empty() && value.front() == ':') value.erase(0, 1);
+    const std::size_t at = value.find("zoneinfo/");
+    return at == std::string::npos ? value : value.substr(at + 9);
+}
+
 std::string LocaltimeLinkName() {
     char target[4096];
     const ssize_t n = ::readlink("/etc/localtime", target, sizeof target - 1);
-    if (n <= 0) return "localtime";
-    const std::string link(target, std::size_t(n));
-    const std::size_t at = link.find("zoneinfo/");
-    return at == std::string::npos ? link : link.substr(at + 9);
+    return n > 0 ? ZoneNameOf(std::string(target, std::size_t(n))) : "localtime";
 }
 
 }  // namespace
@@ -152,7 +160,7 @@ ZoneId ProcessZone() {
     ZoneId z;
     const char* tz = std::getenv("TZ");
     if (tz && *tz)
-        z.Name = tz[0] == ':' ? tz + 1 : tz;
+        z.Name = ZoneNameOf(tz);
     else
         z.Name = tz ? "UTC" : LocaltimeLinkName();
     z.Offsets = OffsetsCrc();

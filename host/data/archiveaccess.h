@@ -50,9 +50,9 @@ class ArchiveAccess {
 // Seconds to wait for the lock: TW_ARCHIVE_LOCK_WAIT when set, else 10.
 double LockWaitSeconds();
 
-// The process's zone: its name (TZ without a leading ':', else the zone that
-// /etc/localtime links to, else "localtime") and a CRC-32 of the UTC offsets it
-// gives on the 1st of every month, 1970..2037, at 12:00 UTC.
+// The process's zone: its name (TZ without a leading ':' and a zoneinfo folder,
+// else the zone that /etc/localtime links to, else "localtime") and a CRC-32 of
+// the UTC offsets it gives on the 1st of every month, 1970..2037, at 12:00 UTC.
 struct ZoneId {
     std::string Name;
     uint32_t Offsets = 0;

@@ -211,7 +211,8 @@ TEST(RthostData, ArchiveReadInAnotherZoneNamesBothZones) {
                          "работает в поясе UTC: запустите ее с TZ=Europe/Moscow\n");
     r = Rthost("import " + home + " " + home + "/in.csv", home, "TZ=UTC");
     EXPECT_EQ(r.code, 1);
-    for (const char* same : {"TZ=:Europe/Moscow", "TZ=/usr/share/zoneinfo/Europe/Moscow"})
+    for (const char* same :
+         {"TZ=:Europe/Moscow", "TZ=/usr/share/zoneinfo/Europe/Moscow", "TZ=W-SU"})
         EXPECT_EQ(Rthost(exportMarch, home, same).out, ThreeDays(1)) << same;
     std::filesystem::remove(home + "/Archive/ZONE");
     EXPECT_EQ(Rthost(exportMarch, home).out, ThreeDays(1));
