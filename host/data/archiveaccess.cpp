@@ -7,6 +7,7 @@
 #include <zlib.h>
 
 #include <cctype>
+#include <charconv>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -150,9 +151,9 @@ void ArchiveKillPoint() {
 
 double LockWaitSeconds() {
     const char* v = std::getenv("TW_ARCHIVE_LOCK_WAIT");
-    char* end = nullptr;
-    const double s = v ? std::strtod(v, &end) : 0;
-    return v && end != v && s >= 0 && s < 86400 ? s : 10.0;
+    double s = -1;
+    if (v) std::from_chars(v, v + std::strlen(v), s);  // a decimal point, whatever the locale
+    return s >= 0 && s < 86400 ? s : 10.0;
 }
 
 ZoneId ProcessZone() {
@@ -218,8 +219,10 @@ bool ArchiveAccess::Lock(int operation) {
     while (::flock(fd_, operation | LOCK_NB) != 0) {
         if (errno != EWOULDBLOCK && errno != EINTR) return SetErrnoError();
         if (std::chrono::steady_clock::now() >= deadline) {
-            SetError("%s \"%s\" %s %g %s", "Архив"_cp, ArchiveFolder(home_.c_str()).c_str(),
-                     "занят другой программой: блокировка не получена за"_cp, wait, "с"_cp);
+            char seconds[32];
+            *std::to_chars(seconds, seconds + sizeof seconds - 1, wait).ptr = '\0';
+            SetError("%s \"%s\" %s %s %s", "Архив"_cp, ArchiveFolder(home_.c_str()).c_str(),
+                     "занят другой программой: блокировка не получена за"_cp, seconds, "с"_cp);
             return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));

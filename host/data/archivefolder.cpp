@@ -5,7 +5,6 @@
 #include <cerrno>
 
 #include <algorithm>
-#include <cstdio>
 
 #include "common/cp1251.h"
 #include "common/lasterror.h"
