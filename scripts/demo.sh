@@ -13,7 +13,7 @@ echo "== The report module"
 echo
 echo "== A demo plant in $home"
 rm -rf "$home"
-"$bin/rthost" demo "$home"
+"$bin/rthost" demo --force "$home"
 first=$(python3 -c "import json,sys; print(json.load(open(sys.argv[1]))['firstDay'])" "$home/demo-incidents.json")
 last=$(python3 -c "import json,sys; print(json.load(open(sys.argv[1]))['lastDay'])" "$home/demo-incidents.json")
 echo

@@ -58,6 +58,14 @@ bool SplitCsv(const std::string& line, std::vector<std::string>& fields) {
     return true;
 }
 
+// A byte below 0x20 or DEL: no day file can hold such a name (a NUL ends it).
+bool HasControlByte(const std::string& name) {
+    return std::any_of(name.begin(), name.end(), [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return b < 0x20 || b == 0x7F;
+    });
+}
+
 struct PendingSample {
     std::string Name;
     archive::Sample S;
@@ -154,6 +162,7 @@ bool ImportCsv(const char* home, const char* csvPath, ImportResult* result) {
         std::string name;
         if (!Utf8ToCp1251(fields[0], name) || name.empty())
             return bad(lineNo, "имя переменной пустое или не в UTF-8"_cp);
+        if (HasControlByte(name)) return bad(lineNo, "в имени переменной управляющий символ"_cp);
         PRTime when;
         if (!ParseTimeText(fields[1].c_str(), when))
             return bad(lineNo, Format("%s \"%s\"", "неверное время"_cp,
@@ -194,7 +203,10 @@ bool ImportCsv(const char* home, const char* csvPath, ImportResult* result) {
     }
     if (!header) return bad(1, Format("%s %s", "ожидался заголовок"_cp, kCsvHeader));
 
-    // Group by day, merge with the archived samples, write every touched day.
+    // Under the archive's lock: group by day, merge with the archived samples,
+    // write every touched day.
+    archive::ArchiveAccess access;
+    if (!access.Open(home, archive::Access::Write)) return false;
     std::map<int64_t, std::vector<const PendingSample*>> byDay;  // day begin -> samples
     std::map<int64_t, archive::Day> dayOf;
     for (const auto& s : samples) {
@@ -234,7 +246,7 @@ bool ImportCsv(const char* home, const char* csvPath, ImportResult* result) {
         }
         out.emplace_back(day, archive::EncodeDayFile(day, std::move(vars)));
     }
-    if (!archive::ReplaceDayFiles(home, out)) return false;
+    if (!archive::ReplaceDayFiles(access, out)) return false;
     if (result) {
         result->Rows = int(samples.size());
         result->DayFiles = int(out.size());
@@ -245,8 +257,9 @@ bool ImportCsv(const char* home, const char* csvPath, ImportResult* result) {
 bool ExportCsv(const char* home, int64_t from, int64_t to, const char* variable, std::string& out,
                int* rows) {
     out = std::string(kCsvHeader) + "\n";
+    archive::ArchiveAccess access;
     std::vector<archive::Day> days;
-    if (!archive::ListDays(home, days)) return false;
+    if (!access.Open(home, archive::Access::Read) || !archive::ListDays(home, days)) return false;
     struct Row {
         std::string Name;
         archive::Sample S;

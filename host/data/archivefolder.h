@@ -1,11 +1,13 @@
 // The hour archive folder HOME/Archive/: which day files it holds, and replacing
-// several day files as one change (all written, then all renamed into place).
+// several day files as one change (all written, a journal put in place, then all
+// renamed into place), completed by the next opening if the writer dies.
 #pragma once
 
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "data/archiveaccess.h"
 #include "data/archivefile.h"
 
 namespace host::archive {
@@ -17,10 +19,14 @@ std::string DayFilePath(const char* home, const Day& day);
 // The days that have a file, in time order. False (last error naming the
 // folder) when the folder does not exist or cannot be read.
 bool ListDays(const char* home, std::vector<Day>& days);
-// Writes the files (day, bytes) as one change: each to a temporary file beside
-// its target, and only when all are written, renamed over the targets. On a
-// failure before the renames no target is touched and the temporaries are
-// removed; the last error names the file.
+// Writes the files (day, bytes) as one change into an archive opened for
+// writing: each to a temporary file beside its target, then the journal, then
+// the renames; the zone file first when there is none. On a failure before the
+// journal no target is touched and the temporaries are removed; after it, the
+// next opening completes the change. The last error names the file.
+bool ReplaceDayFiles(const ArchiveAccess& access,
+                     const std::vector<std::pair<Day, std::string>>& files);
+// The same after opening the home's archive for writing (and releasing it).
 bool ReplaceDayFiles(const char* home, const std::vector<std::pair<Day, std::string>>& files);
 
 }  // namespace host::archive

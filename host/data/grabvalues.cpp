@@ -158,8 +158,10 @@ const char* GrabReportValues(const char* valuesFolder, const RTPInfo& info, HHou
     // The archive's days: those of the look-back and the period, read whole,
     // and those before them for the samples carried in.
     const int64_t from = start - std::max<int64_t>(0, ctx->LookBack);
+    host::archive::ArchiveAccess access;
     std::vector<host::archive::Day> days;
-    if (!host::archive::ListDays(home, days)) return Fail(file, LastErrorText());
+    if (!access.Open(home, host::archive::Access::Read) || !host::archive::ListDays(home, days))
+        return Fail(file, LastErrorText());
     if (days.empty())
         return Fail(file, host::Format("%s \"%s\"", "Архив пуст:"_cp,
                                        host::archive::ArchiveFolder(home).c_str()));

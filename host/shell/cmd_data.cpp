@@ -1,5 +1,6 @@
 #include "cmd_data.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -32,7 +33,26 @@ struct DataArgs {
     std::string end;
     std::string csv;
     std::string from, to, variable, output;
+    bool force = false;
 };
+
+// The first entry of a host home that the demo would replace, or empty.
+std::string HomeEntryOf(const std::string& home) {
+    for (const char* entry : {"Archive", "Config", "Jobs", "Templates", "demo-incidents.json"})
+        if (host::FileExists(Cp(home + "/" + entry).c_str())) return entry;
+    return std::string();
+}
+
+// Writes the export to standard output; false with the reason on the console.
+bool WriteStdout(const std::string& out) {
+    errno = 0;
+    const bool ok = std::fwrite(out.data(), 1, out.size(), stdout) == out.size() &&
+                    std::fflush(stdout) == 0 && !std::ferror(stdout);
+    if (ok) return true;
+    host::SetErrnoError();
+    std::fprintf(stderr, "rthost export: standard output not written: %s\n", LastError().c_str());
+    return false;
+}
 
 // The demo's spreadsheet template: a heading whose markers the report fills.
 bool WriteDemoTemplate(const std::string& home, std::string* error) {
@@ -80,7 +100,17 @@ void AddDataCommands(CLI::App& app, int& exitCode) {
     demo->add_option("--seed", args->seed, "Seed of the generator");
     demo->add_option("--background", args->background, "Number of background variables")
         ->check(CLI::Range(0, 50000));
+    demo->add_flag("--force", args->force,
+                   "Replace the archive, configuration and job of an existing home");
     demo->callback([args, &exitCode] {
+        if (const std::string entry = HomeEntryOf(args->home); !entry.empty() && !args->force) {
+            std::fprintf(stderr,
+                         "rthost demo: %s is already a home (it holds %s); --force replaces its "
+                         "archive, configuration and job\n",
+                         args->home.c_str(), entry.c_str());
+            exitCode = 2;
+            return;
+        }
         host::DemoOptions o;
         o.Days = args->days;
         o.Seed = args->seed;
@@ -156,7 +186,10 @@ void AddDataCommands(CLI::App& app, int& exitCode) {
             return;
         }
         if (args->output.empty()) {
-            std::fwrite(out.data(), 1, out.size(), stdout);
+            if (!WriteStdout(out)) {
+                exitCode = 1;
+                return;
+            }
         } else if (!host::WriteFileAtomically(Cp(args->output).c_str(), out)) {
             std::fprintf(stderr, "rthost export: %s\n", LastError().c_str());
             exitCode = 1;

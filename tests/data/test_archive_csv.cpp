@@ -74,7 +74,7 @@ TEST(ArchiveCsv, BadLinesRefuseTheWholeFileAndLeaveTheArchiveUnchanged) {
     twtest::WriteFile(csv, "variable,time,state,value\nT1,2024-03-01 12:00:00,0,1\n");
     ASSERT_TRUE(host::ImportCsv(home.c_str(), csv.c_str()));
     const auto before = Snapshot(home);
-    ASSERT_EQ(before.size(), 1u);
+    ASSERT_EQ(before.count("2024-03-01.rta"), 1u);
 
     auto refused = [&](const std::string& body, const std::string& message) {
         twtest::WriteFile(csv, body);
@@ -96,5 +96,52 @@ TEST(ArchiveCsv, BadLinesRefuseTheWholeFileAndLeaveTheArchiveUnchanged) {
     refused(good + "T1,2024-03-02 12:00:01,0,abc\n", "строка 3: неверное значение \"abc\""_cp);
     refused(good + "T1,2024-02-29 12:00:00,0,1\n",
             "строка 3: нет конфигурации на 29.02.2024 12:00:00"_cp);
+    using namespace std::string_literals;
+    for (const std::string& name : {"T1\0junk"s, "T1\x01"s, "T\t1"s, "T1\x7f"s})
+        refused(good + name + ",2024-03-02 12:00:01,0,1\n",
+                "строка 3: в имени переменной управляющий символ"_cp);
     refused("name,time,state,value\n", "строка 1: ожидался заголовок variable,time,state,value"_cp);
+}
+
+// What an interrupted writer leaves is cleared by the next opening: a journal
+// is completed, its writers' temporary files removed, other files kept; a
+// damaged journal or zone file stops the opening with its name.
+TEST(ArchiveCsv, OpeningClearsLeftoversAndNamesDamagedJournalOrZone) {
+    const std::string home = MakeHome("leftovers");
+    const std::string csv = home + "/in.csv";
+    twtest::WriteFile(csv, "variable,time,state,value\nT1,2024-03-01 12:00:00,0,1\n");
+    ASSERT_TRUE(host::ImportCsv(home.c_str(), csv.c_str()));
+    const std::string folder = home + "/Archive/";
+    const auto clean = Snapshot(home);
+    struct Case {
+        const char* file;
+        std::string text;
+        std::string error;  // empty: the opening succeeds
+    };
+    const std::string journal =
+        "Журнал архива \""_cp + folder + "JOURNAL\" поврежден: изменение архива не завершено"_cp;
+    const Case cases[] = {
+        {"JOURNAL", "RTHA journal 1\n2024-03-01.rta.tmpAbC123 2024-03-01.rta\nend\n", ""},
+        {"2024-03-05.rta.tmpAbC123", "partial", ""},
+        {"ZONE.tmpAbC123", "zone", ""},
+        {"JOURNAL.tmpAbC123", "RTHA", ""},
+        {"JOURNAL", "RTHA journal 1\n2024-03-01.rta.tmpAbC123 2024-03-01.rta\n", journal},
+        {"JOURNAL", "RTHA journal 1\n../Config/a.rtdb.tmpAbC123 ../Config/a.rtdb\nend\n", journal},
+        {"ZONE", "zone Europe/Moscow\n",
+         "Файл архива \""_cp + folder + "ZONE\" поврежден: неверная запись часового пояса"_cp},
+    };
+    std::string out;
+    for (const Case& c : cases) {
+        const std::string before = twtest::ReadFile(folder + "ZONE");
+        twtest::WriteFile(folder + c.file, c.text);
+        twtest::WriteFile(folder + "notes.tmpAbC123", "kept");
+        const bool opened = host::ExportCsv(home.c_str(), 0, At(2030, 1, 1), nullptr, out);
+        EXPECT_EQ(opened ? std::string() : std::string(GetIOErrorS_GUI(-2)), c.error) << c.file;
+        EXPECT_EQ(std::filesystem::exists(folder + c.file), !c.error.empty()) << c.file;
+        std::filesystem::remove(folder + c.file);
+        twtest::WriteFile(folder + "ZONE", before);
+        EXPECT_EQ(twtest::ReadFile(folder + "notes.tmpAbC123"), "kept");
+        std::filesystem::remove(folder + "notes.tmpAbC123");
+        EXPECT_EQ(Snapshot(home), clean) << c.file;
+    }
 }

@@ -183,6 +183,11 @@ TEST(GrabReportValues, MissingContextArchiveOrConfigurationGiveClearErrors) {
     EXPECT_EQ(std::string(GrabReportValues("", run.info, file, PRTime().Set(2024, 3, 2), 1)),
               "Файл архива \""_cp + home +
                   "/Archive/2024-03-02.rta\" поврежден: файл короче заголовка"_cp);
+    twtest::WriteFile(home + "/Archive/ZONE", host::archive::ZoneFileText({"Asia/Tokyo", 1}));
+    EXPECT_EQ(std::string(GrabReportValues("", run.info, file, PRTime().Set(2024, 3, 2), 1)),
+              "Архив \""_cp + home +
+                  "/Archive/\" записан в часовом поясе Asia/Tokyo, а программа работает в поясе "
+                  "Europe/Moscow: запустите ее с TZ=Asia/Tokyo"_cp);
 
     ReportRun reversed(home, At(2024, 3, 3), At(2024, 3, 2));
     EXPECT_STREQ(GrabReportValues("", reversed.info, file, PRTime().Set(2024, 3, 2), 1),
