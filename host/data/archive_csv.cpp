@@ -14,6 +14,7 @@
 #include "common/strutil.h"
 #include "data/archivefile.h"
 #include "data/archivefolder.h"
+#include "data/hourarchive.h"
 #include "data/configcatalog.h"
 #include "data/dbdatabase.h"
 #include "data/timetext.h"
@@ -203,53 +204,18 @@ bool ImportCsv(const char* home, const char* csvPath, ImportResult* result) {
     }
     if (!header) return bad(1, Format("%s %s", "ожидался заголовок"_cp, kCsvHeader));
 
-    // Under the archive's lock: group by day, merge with the archived samples,
-    // write every touched day.
-    archive::ArchiveAccess access;
-    if (!access.Open(home, archive::Access::Write)) return false;
-    std::map<int64_t, std::vector<const PendingSample*>> byDay;  // day begin -> samples
-    std::map<int64_t, archive::Day> dayOf;
-    for (const auto& s : samples) {
-        const archive::Day d = archive::DayOf(s.S.Time);
-        byDay[d.Begin].push_back(&s);
-        dayOf[d.Begin] = d;
-    }
-    std::vector<std::pair<archive::Day, std::string>> out;
-    for (auto& [begin, list] : byDay) {
-        const archive::Day& day = dayOf[begin];
-        std::map<std::string, std::vector<archive::Sample>> merged;
-        const std::string path = archive::DayFilePath(home, day);
-        if (FileExists(path.c_str())) {
-            archive::DayFile f;
-            std::vector<archive::VariableSamples> existing;
-            if (!f.Open(path.c_str()) || !f.ReadAll(existing)) return false;
-            for (auto& v : existing)
-                merged[v.Name] = std::move(v.Samples);
-        }
-        for (const PendingSample* s : list)
-            merged[s->Name].push_back(s->S);
-        std::vector<archive::VariableSamples> vars;
-        for (auto& [name, v] : merged) {
-            // Stable: for equal times the later sample (imported, later line) wins.
-            std::stable_sort(
-                v.begin(), v.end(),
-                [](const archive::Sample& a, const archive::Sample& b) { return a.Time < b.Time; });
-            std::vector<archive::Sample> unique;
-            unique.reserve(v.size());
-            for (const auto& s : v) {
-                if (!unique.empty() && unique.back().Time == s.Time)
-                    unique.back() = s;
-                else
-                    unique.push_back(s);
-            }
-            vars.push_back({name, std::move(unique)});
-        }
-        out.emplace_back(day, archive::EncodeDayFile(day, std::move(vars)));
-    }
-    if (!archive::ReplaceDayFiles(access, out)) return false;
+    // All of it in one change of the home's archive.
+    const std::unique_ptr<HourArchive> archive = OpenHourArchive(home);
+    if (!archive) return false;
+    std::vector<NamedSample> named;
+    named.reserve(samples.size());
+    for (auto& s : samples)
+        named.push_back({std::move(s.Name), s.S});
+    int units = 0;
+    if (!archive->Store(named, &units)) return false;
     if (result) {
-        result->Rows = int(samples.size());
-        result->DayFiles = int(out.size());
+        result->Rows = int(named.size());
+        result->DayFiles = units;
     }
     return true;
 }
@@ -257,29 +223,10 @@ bool ImportCsv(const char* home, const char* csvPath, ImportResult* result) {
 bool ExportCsv(const char* home, int64_t from, int64_t to, const char* variable, std::string& out,
                int* rows) {
     out = std::string(kCsvHeader) + "\n";
-    archive::ArchiveAccess access;
-    std::vector<archive::Day> days;
-    if (!access.Open(home, archive::Access::Read) || !archive::ListDays(home, days)) return false;
-    struct Row {
-        std::string Name;
-        archive::Sample S;
-    };
-    std::vector<Row> found;
-    std::string raw;
-    std::vector<archive::Sample> decoded;
-    for (const auto& d : days) {
-        if (d.End <= from || d.Begin > to) continue;
-        archive::DayFile f;
-        if (!f.Open(archive::DayFilePath(home, d).c_str())) return false;
-        for (int i = 0; i < f.Count(); ++i) {
-            if (variable && std::strcmp(variable, f.Name(i)) != 0) continue;
-            if (!f.ReadRaw(i, raw)) return false;
-            f.Decode(raw, decoded);
-            for (const auto& s : decoded)
-                if (s.Time >= from && s.Time <= to) found.push_back({f.Name(i), s});
-        }
-    }
-    std::stable_sort(found.begin(), found.end(), [](const Row& a, const Row& b) {
+    const std::unique_ptr<HourArchive> archive = OpenHourArchive(home);
+    std::vector<NamedSample> found;
+    if (!archive || !archive->Collect(from, to, variable, found)) return false;
+    std::stable_sort(found.begin(), found.end(), [](const NamedSample& a, const NamedSample& b) {
         const int c = a.Name.compare(b.Name);
         return c != 0 ? c < 0 : a.S.Time < b.S.Time;
     });

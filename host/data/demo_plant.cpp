@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "common/cp1251.h"
+#include "data/hourarchive.h"
 #include "common/lasterror.h"
 #include "common/osfile.h"
 #include "common/prtime.h"
@@ -299,32 +300,29 @@ bool MakeDemoPlant(const char* homeArg, const DemoOptions& options, DemoSummary&
         }
     }
 
-    // Day files.
-    std::vector<std::pair<archive::Day, std::string>> files;
+    // Into the home's archive: each variable's samples in time order, one per
+    // second (the last planted wins).
+    std::vector<archive::VariableSamples> series;
     long long total = 0;
-    for (const auto& day : days) {
-        std::vector<archive::VariableSamples> vars;
-        for (auto& [name, list] : g.series_) {
-            std::vector<archive::Sample> in;
-            for (const auto& s : list)
-                if (s.Time >= day.Begin && s.Time < day.End) in.push_back(s);
-            std::stable_sort(
-                in.begin(), in.end(),
-                [](const archive::Sample& a, const archive::Sample& b) { return a.Time < b.Time; });
-            // One sample per second and variable: the last planted wins.
-            std::vector<archive::Sample> unique;
-            for (const auto& s : in) {
-                if (!unique.empty() && unique.back().Time == s.Time)
-                    unique.back() = s;
-                else
-                    unique.push_back(s);
-            }
-            total += (long long)unique.size();
-            if (!unique.empty()) vars.push_back({name, std::move(unique)});
+    for (auto& [name, list] : g.series_) {
+        std::stable_sort(
+            list.begin(), list.end(),
+            [](const archive::Sample& a, const archive::Sample& b) { return a.Time < b.Time; });
+        std::vector<archive::Sample> unique;
+        for (const auto& s : list) {
+            if (s.Time < days.front().Begin || s.Time >= days.back().End) continue;
+            if (!unique.empty() && unique.back().Time == s.Time)
+                unique.back() = s;
+            else
+                unique.push_back(s);
         }
-        files.emplace_back(day, archive::EncodeDayFile(day, std::move(vars)));
+        total += (long long)unique.size();
+        if (!unique.empty()) series.push_back({name, std::move(unique)});
     }
-    if (!archive::ReplaceDayFiles(home.c_str(), files)) return false;
+    if (!options.Archive.empty() && !WriteArchiveSettings(home.c_str(), options.Archive, ""))
+        return false;
+    const std::unique_ptr<HourArchive> store = OpenHourArchive(home.c_str());
+    if (!store || !store->ReplaceRange(days.front().Begin, days.back().End, series)) return false;
 
     summary.ConfigPath = ConfigFolder(home.c_str()) + "demo.rtdb";
     if (!DBSaveDatabase(db, summary.ConfigPath.c_str())) return false;

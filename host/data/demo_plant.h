@@ -16,6 +16,9 @@ struct DemoOptions {
     uint32_t Seed = 1;  // same seed and dates: same plant, same data
     int BackgroundVariables = 3000;
     int64_t Today = 0;  // any moment of "today" (seconds); 0 = now
+    // A PostgreSQL database (libpq connection string or URI) for the samples,
+    // named in HOME/Archive.json; empty: the day files below HOME/Archive/.
+    std::string Archive;
 };
 
 struct DemoSummary {

@@ -13,11 +13,10 @@
 #include "data/archive_csv.h"
 #include "data/archivefile.h"
 #include "data/archivefolder.h"
+#include "data/hourarchive.h"
 #include "data/configcatalog.h"
 
 using namespace host::literals;
-using host::archive::DayFile;
-using host::archive::kSampleSize;
 
 namespace {
 
@@ -35,69 +34,75 @@ std::string LastErrorText() {
     return GetIOErrorS_GUI(-2);
 }
 
-// Index of the first raw sample whose time (base + offset) is >= t.
-uint32_t LowerBound(const std::string& raw, int64_t base, int64_t t) {
-    uint32_t lo = 0, hi = uint32_t(raw.size() / kSampleSize);
-    while (lo < hi) {
-        const uint32_t mid = lo + (hi - lo) / 2;
-        if (base + host::archive::RawOffset(raw.data() + std::size_t(mid) * kSampleSize) < t)
-            lo = mid + 1;
-        else
-            hi = mid;
+// Builds the hour file from the samples of a fetch, which come variable by
+// variable in configuration order: each entry's range, its span (the sample
+// carried in, the look-back's, the period's) and the check of every state
+// against the variable's state set.
+class HourFileBuilder {
+  public:
+    HourFileBuilder(HHourFile& file, const HDBDatabase& config, int64_t from, int64_t start)
+        : file_(file), config_(config), from_(from), start_(start) {
+        vars_ = config.GetTable(kDBTableVariables);
+        file.Spans.reserve(std::size_t(vars_->Count()));
     }
-    return lo;
-}
-
-HHourSample ToSample(const char* p, int64_t base) {
-    return HHourSample{host::archive::RawValue(p),
-                       PRTime().Set(time_t(base + host::archive::RawOffset(p))),
-                       host::archive::RawState(p), 0};
-}
-
-// Fills the empty slots of the `pending` variables with their last sample in the
-// earlier days, newest day first. False (last error set) when a day file fails.
-bool CarryIn(const char* home, const std::vector<host::archive::Day>& before,
-             std::vector<int> pending, std::vector<bool>& slotFilled, HHourFile& file,
-             std::string& raw) {
-    for (auto d = before.rbegin(); d != before.rend() && !pending.empty(); ++d) {
-        DayFile f;
-        if (!f.Open(host::archive::DayFilePath(home, *d).c_str())) return false;
-        std::vector<int> still;
-        for (int v : pending) {
-            const HHourVar* entry = file.Variable(v);
-            const int idx = f.Find(entry->Name);
-            if (idx < 0) {
-                still.push_back(v);
-                continue;
-            }
-            if (!f.ReadRaw(idx, raw)) return false;
-            *file.Samples.ItemINT(entry->first) =
-                ToSample(raw.data() + raw.size() - kSampleSize, f.GetDay().Begin);
-            slotFilled[std::size_t(v)] = true;
-        }
-        pending.swap(still);
+    bool Add(int v, const host::archive::Sample& s) {
+        while (next_ <= v)
+            Begin(next_++);
+        if (v != next_ - 1 || (last_ != INT64_MIN && s.Time < last_) ||
+            (s.Time < from_ && last_ != INT64_MIN))
+            return Refuse(
+                host::Format("%s \"%s\"", "Архив выдал значения не по порядку:"_cp, Entry().Name));
+        const HDBStateSet* set = config_.VariableStateSet(v);
+        if (set && (s.State < set->Lowest || s.State > set->Highest))
+            return Refuse(host::Format("%s \"%s\" %s %s: %u (%u..%u)", "У переменной"_cp,
+                                       Entry().Name, "состояние вне ее набора на"_cp,
+                                       PRTime().Set(time_t(s.Time)).GetStr(), unsigned(s.State),
+                                       unsigned(set->Lowest), unsigned(set->Highest)));
+        if (file_.Samples.Count() == INT32_MAX)
+            return Refuse("Слишком много значений за период"_cp);
+        *file_.Samples.AddINT(nullptr) =
+            HHourSample{s.Value, PRTime().Set(time_t(s.Time)), s.State, 0};
+        HHourVarSpan& span = file_.Spans.back();
+        if (s.Time < from_) ++span.LookBackFirst;
+        if (s.Time < start_) ++span.PeriodFirst;
+        Entry().last = file_.Samples.Count() - 1;
+        last_ = s.Time;
+        return true;
     }
-    return true;
-}
-
-// Squeezes out the slots left empty, moving each variable's samples down.
-void SqueezeEmptySlots(HHourFile& file, const std::vector<bool>& slotFilled) {
-    if (std::all_of(slotFilled.begin(), slotFilled.end(), [](bool b) { return b; })) return;
-    int write = 0;
-    for (int v = 0; v < file.Variables.Count(); ++v) {
-        HHourVar* entry = file.Variables.ItemINT(v);
-        const int from = entry->first + (slotFilled[std::size_t(v)] ? 0 : 1);
-        const int n = entry->last - from + 1;
-        if (n > 0 && write != from)
-            std::memmove(file.Samples.ItemINT(write), file.Samples.ItemINT(from),
-                         std::size_t(n) * sizeof(HHourSample));
-        entry->first = write;
-        entry->last = write + n - 1;
-        write += n;
+    // Entries for the variables after the last one with samples.
+    void Finish() {
+        while (next_ < vars_->Count())
+            Begin(next_++);
     }
-    while (file.Samples.Count() > write)
-        file.Samples.DeleteNum(file.Samples.Count() - 1);
-}
+    const std::string& Error() const { return error_; }
+
+  private:
+    void Begin(int v) {
+        const auto* rec = vars_->ItemAs<HDBVarRecord>(v);
+        HHourVar entry{};
+        std::memcpy(entry.Name, rec->Name, sizeof entry.Name);
+        entry.Name[sizeof entry.Name - 1] = '\0';
+        entry.Descriptor = {rec->Object, rec->Place};
+        entry.first = file_.Samples.Count();
+        entry.last = entry.first - 1;
+        file_.Variables.AddINT(&entry);
+        file_.Spans.push_back({entry.first, entry.first});
+        last_ = INT64_MIN;
+    }
+    HHourVar& Entry() { return *file_.Variables.ItemINT(file_.Variables.Count() - 1); }
+    bool Refuse(std::string error) {
+        error_ = std::move(error);
+        return false;
+    }
+
+    HHourFile& file_;
+    const HDBDatabase& config_;
+    const HDBTable* vars_ = nullptr;
+    int64_t from_, start_;
+    int next_ = 0;
+    int64_t last_ = INT64_MIN;
+    std::string error_;
+};
 
 bool WriteValues(const char* folder, const HHourFile& file, std::string& error) {
     std::string dir = folder ? folder : "";
@@ -155,37 +160,18 @@ const char* GrabReportValues(const char* valuesFolder, const RTPInfo& info, HHou
     if (!RTLoadDBCfgINF(nullptr, cfgInfo->Path.c_str(), config.get()))
         return Fail(file, LastErrorText());
 
-    // The archive's days: those of the look-back and the period, read whole,
-    // and those before them for the samples carried in.
+    // The look-back and the period from the home's archive, each variable's
+    // sample before them first.
     const int64_t from = start - std::max<int64_t>(0, ctx->LookBack);
-    host::archive::ArchiveAccess access;
-    std::vector<host::archive::Day> days;
-    if (!access.Open(home, host::archive::Access::Read) || !host::archive::ListDays(home, days))
-        return Fail(file, LastErrorText());
-    if (days.empty())
-        return Fail(file, host::Format("%s \"%s\"", "Архив пуст:"_cp,
-                                       host::archive::ArchiveFolder(home).c_str()));
-    std::vector<DayFile> period;
-    std::vector<host::archive::Day> before;
-    for (const auto& d : days) {
-        if (d.End <= from) {
-            before.push_back(d);
-        } else if (d.Begin < end) {
-            period.emplace_back();
-            if (!period.back().Open(host::archive::DayFilePath(home, d).c_str()))
-                return Fail(file, LastErrorText());
-        }
-    }
-
+    const std::unique_ptr<host::HourArchive> archive = host::OpenHourArchive(home);
+    if (!archive) return Fail(file, LastErrorText());
     const HDBTable* vars = config->GetTable(kDBTableVariables);
-    const int varCount = vars->Count();
-    uint64_t bound = uint64_t(varCount);
-    for (const auto& f : period)
-        for (int i = 0; i < f.Count(); ++i)
-            bound += f.SampleCount(i);
-    if (bound > uint64_t(INT32_MAX)) return Fail(file, "Слишком много значений за период"_cp);
-    file.Samples.Reserve(int(bound));
-    file.Variables.Reserve(varCount);
+    std::vector<std::string> names;
+    names.reserve(std::size_t(vars->Count()));
+    for (int v = 0; v < vars->Count(); ++v) {
+        const auto* rec = vars->ItemAs<HDBVarRecord>(v);
+        names.emplace_back(rec->Name, strnlen(rec->Name, sizeof rec->Name));
+    }
     for (const auto& n : config->Objects())
         HHourFile::AddName(file.ObjectNames, n.c_str());
     for (const auto& n : config->Places())
@@ -193,53 +179,11 @@ const char* GrabReportValues(const char* valuesFolder, const RTPInfo& info, HHou
     file.PeriodStart = ctx->PeriodStart;
     file.PeriodEnd = ctx->PeriodEnd;
     file.LookBackStart.Set(time_t(from));
-
-    // Every variable gets a slot for its sample carried in from before the
-    // look-back, then its samples of the look-back and the period; slots still
-    // empty afterwards are squeezed out.
-    std::string raw;
-    std::vector<int> pending;  // variables whose slot is not filled yet
-    std::vector<bool> slotFilled(std::size_t(varCount), false);
-    std::vector<int> lookBackCount(std::size_t(varCount), 0);
-    for (int v = 0; v < varCount; ++v) {
-        const auto* rec = vars->ItemAs<HDBVarRecord>(v);
-        HHourVar entry{};
-        std::memcpy(entry.Name, rec->Name, sizeof entry.Name);
-        entry.Name[sizeof entry.Name - 1] = '\0';
-        entry.Descriptor = {rec->Object, rec->Place};
-        entry.first = file.Samples.Count();
-        file.Samples.AddINT(nullptr);
-        for (DayFile& f : period) {
-            const int idx = f.Find(entry.Name);
-            if (idx < 0) continue;
-            if (!f.ReadRaw(idx, raw)) return Fail(file, LastErrorText());
-            const int64_t base = f.GetDay().Begin;
-            const uint32_t lo = LowerBound(raw, base, from);
-            const uint32_t mid = LowerBound(raw, base, start);
-            const uint32_t hi = LowerBound(raw, base, end);
-            if (lo > 0) {  // only the day holding the look-back's start has earlier samples
-                *file.Samples.ItemINT(entry.first) =
-                    ToSample(raw.data() + std::size_t(lo - 1) * kSampleSize, base);
-                slotFilled[std::size_t(v)] = true;
-            }
-            for (uint32_t s = lo; s < hi; ++s)
-                *file.Samples.AddINT(nullptr) =
-                    ToSample(raw.data() + std::size_t(s) * kSampleSize, base);
-            lookBackCount[std::size_t(v)] += int(std::min(mid, hi) - lo);
-        }
-        if (!slotFilled[std::size_t(v)]) pending.push_back(v);
-        entry.last = file.Samples.Count() - 1;
-        file.Variables.AddINT(&entry);
-    }
-    if (!CarryIn(home, before, pending, slotFilled, file, raw)) return Fail(file, LastErrorText());
-    SqueezeEmptySlots(file, slotFilled);
-    file.Spans.resize(std::size_t(varCount));
-    for (int v = 0; v < varCount; ++v) {
-        const HHourVar* entry = file.Variable(v);
-        HHourVarSpan& span = file.Spans[std::size_t(v)];
-        span.LookBackFirst = entry->first + (slotFilled[std::size_t(v)] ? 1 : 0);
-        span.PeriodFirst = span.LookBackFirst + lookBackCount[std::size_t(v)];
-    }
+    HourFileBuilder builder(file, *config, from, start);
+    if (!archive->Fetch(names, from, end,
+                        [&](int v, const host::archive::Sample& s) { return builder.Add(v, s); }))
+        return Fail(file, builder.Error().empty() ? LastErrorText() : builder.Error());
+    builder.Finish();
 
     if (flags & kGrabKeepValues) {
         std::string error;

@@ -34,6 +34,7 @@ struct DataArgs {
     std::string csv;
     std::string from, to, variable, output;
     bool force = false;
+    std::string archive;
 };
 
 // The first entry of a host home that the demo would replace, or empty.
@@ -100,6 +101,9 @@ void AddDataCommands(CLI::App& app, int& exitCode) {
     demo->add_option("--seed", args->seed, "Seed of the generator");
     demo->add_option("--background", args->background, "Number of background variables")
         ->check(CLI::Range(0, 50000));
+    demo->add_option("--archive", args->archive,
+                     "Keep the samples in this PostgreSQL database (libpq connection string or "
+                     "URI), named in HOME/Archive.json");
     demo->add_flag("--force", args->force,
                    "Replace the archive, configuration and job of an existing home");
     demo->callback([args, &exitCode] {
@@ -115,6 +119,7 @@ void AddDataCommands(CLI::App& app, int& exitCode) {
         o.Days = args->days;
         o.Seed = args->seed;
         o.BackgroundVariables = args->background;
+        o.Archive = args->archive;
         if (!args->end.empty()) {
             PRTime end;
             if (!host::ParseMomentText(args->end.c_str(), end) || end.Hour || end.Minute ||
@@ -141,8 +146,9 @@ void AddDataCommands(CLI::App& app, int& exitCode) {
         std::printf("  configuration %s (id %08X): %d objects, %d contours, %d variables\n",
                     host::Cp1251ToUtf8(s.ConfigPath).c_str(), s.ConfigId, s.Objects, s.Contours,
                     s.Variables);
-        std::printf("  archive: %d day(s) %s .. %s, %lld samples\n", o.Days, s.FirstDay.c_str(),
-                    s.LastDay.c_str(), s.Samples);
+        std::printf("  archive%s: %d day(s) %s .. %s, %lld samples\n",
+                    o.Archive.empty() ? "" : " (PostgreSQL, HOME/Archive.json)", o.Days,
+                    s.FirstDay.c_str(), s.LastDay.c_str(), s.Samples);
         std::printf("  job: %s\n", host::Cp1251ToUtf8(s.JobPath).c_str());
         std::printf("  spreadsheet template: %s/Templates/Tripwatch.xls\n", args->home.c_str());
         std::printf("  planted incidents: %d, listed in %s\n", s.Incidents,

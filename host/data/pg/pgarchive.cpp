@@ -108,27 +108,53 @@ bool FetchPeriod(Connection& c, const std::string& relation, const std::vector<s
         error);
 }
 
-bool ImportSamples(Connection& c, const std::vector<ArchiveSample>& samples, std::string& error) {
+namespace {
+std::string CopyStream(const std::vector<ArchiveSample>& samples) {
     std::string stream;
     AppendCopyHeader(stream);
     for (const ArchiveSample& s : samples)
         AppendCopyRow(stream, s.Variable, s.Time, s.State, s.Value);
     AppendCopyTrailer(stream);
-    const bool ok =
-        c.Exec("BEGIN") &&
-        c.Exec(
-            "CREATE TEMPORARY TABLE incoming (LIKE tripwatch.samples INCLUDING DEFAULTS) "
-            "ON COMMIT DROP") &&
-        c.CopyIn("COPY incoming FROM STDIN (FORMAT binary)", stream) &&
-        c.Exec(
-            "INSERT INTO tripwatch.samples SELECT DISTINCT ON (variable, time) * FROM incoming "
-            "ORDER BY variable, time ON CONFLICT (variable, time) DO UPDATE SET state = "
-            "excluded.state, value = excluded.value") &&
-        c.Exec("COMMIT");
-    if (ok) return true;
+    return stream;
+}
+
+// Runs the steps of one transaction; on a failure rolls it back.
+bool Transaction(Connection& c, const std::function<bool()>& steps, std::string& error) {
+    if (c.Exec("BEGIN") && steps() && c.Exec("COMMIT")) return true;
     error = c.Error();
     c.Exec("ROLLBACK");
     return false;
+}
+}  // namespace
+
+bool ReplaceSamples(Connection& c, int64_t begin, int64_t end,
+                    const std::vector<ArchiveSample>& samples, std::string& error) {
+    const std::string stream = CopyStream(samples);
+    return Transaction(
+        c,
+        [&] {
+            return c.Exec("DELETE FROM tripwatch.samples WHERE time >= " + Timestamp(begin) +
+                          " AND time < " + Timestamp(end)) &&
+                   c.CopyIn("COPY tripwatch.samples FROM STDIN (FORMAT binary)", stream);
+        },
+        error);
+}
+
+bool ImportSamples(Connection& c, const std::vector<ArchiveSample>& samples, std::string& error) {
+    const std::string stream = CopyStream(samples);
+    return Transaction(
+        c,
+        [&] {
+            return c.Exec(
+                       "CREATE TEMPORARY TABLE incoming (LIKE tripwatch.samples) ON COMMIT "
+                       "DROP") &&
+                   c.CopyIn("COPY incoming FROM STDIN (FORMAT binary)", stream) &&
+                   c.Exec(
+                       "INSERT INTO tripwatch.samples SELECT * FROM incoming ON CONFLICT "
+                       "(variable, time) DO UPDATE SET state = excluded.state, value = "
+                       "excluded.value");
+        },
+        error);
 }
 
 bool ExportSamples(Connection& c, const std::string& relation, int64_t from, int64_t to,

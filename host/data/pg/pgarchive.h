@@ -43,7 +43,12 @@ bool FetchPeriod(Connection& c, const std::string& relation, const std::vector<s
 
 // Stores every sample in one transaction (COPY into a temporary table, then one
 // upsert); a sample at the time of a stored one of its variable replaces it.
+// The samples must not repeat a (variable, time).
 bool ImportSamples(Connection& c, const std::vector<ArchiveSample>& samples, std::string& error);
+
+// Replaces the samples with begin <= time < end by `samples`, in one transaction.
+bool ReplaceSamples(Connection& c, int64_t begin, int64_t end,
+                    const std::vector<ArchiveSample>& samples, std::string& error);
 
 // The samples with from <= time <= to (of one variable when `variable` is not
 // empty), sorted by variable name (bytes) and time.

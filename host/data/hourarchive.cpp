@@ -1,0 +1,73 @@
+#include "hourarchive.h"
+
+#include <algorithm>
+
+#include <nlohmann/json.hpp>
+
+#include "common/cp1251.h"
+#include "common/lasterror.h"
+#include "common/osfile.h"
+#include "data/dayfilearchive.h"
+#include "data/pg/pghourarchive.h"
+
+using namespace host::literals;
+
+namespace host {
+namespace {
+
+std::string SettingsPath(const char* home) {
+    std::string path = home ? home : "";
+    if (!path.empty() && path.back() != '/') path += '/';
+    return path + kArchiveSettingsName;
+}
+
+bool Damaged(const std::string& path, const std::string& why) {
+    SetError("%s \"%s\" %s: %s", "Файл настроек архива"_cp, path.c_str(), "поврежден"_cp,
+             why.c_str());
+    return false;
+}
+
+// The database and relation that HOME/Archive.json names; false (last error
+// set) when the file cannot be read or is not such a settings object.
+bool ReadSettings(const std::string& path, std::string& conninfo, std::string& relation) {
+    std::string text;
+    if (!ReadWholeFile(path.c_str(), text)) return false;
+    const auto doc = nlohmann::json::parse(text, nullptr, false);
+    if (!doc.is_object()) return Damaged(path, "ожидается объект JSON"_cp);
+    const auto pg = doc.find("PostgreSQL");
+    if (pg == doc.end() || !pg->is_string() || pg->get<std::string>().empty())
+        return Damaged(path, "ключ \"PostgreSQL\": ожидается строка подключения"_cp);
+    conninfo = pg->get<std::string>();
+    const auto samples = doc.find("Samples");
+    if (samples != doc.end() && !samples->is_string())
+        return Damaged(path, "ключ \"Samples\": ожидается имя таблицы или представления"_cp);
+    relation = samples != doc.end() ? samples->get<std::string>() : std::string();
+    // Written into the queries as it stands: plain names only, schema.name at most.
+    const bool plain = relation.find_first_not_of(
+                           "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_.") ==
+                           std::string::npos &&
+                       std::count(relation.begin(), relation.end(), '.') <= 1;
+    if (!plain) return Damaged(path, "ключ \"Samples\": имя из латинских букв, цифр, _ и точки"_cp);
+    return true;
+}
+
+}  // namespace
+
+std::unique_ptr<HourArchive> OpenHourArchive(const char* home) {
+    const std::string path = SettingsPath(home);
+    if (!FileExists(path.c_str())) return std::make_unique<DayFileArchive>(home ? home : "");
+    std::string conninfo, relation;
+    if (!ReadSettings(path, conninfo, relation)) return nullptr;
+    auto archive = std::make_unique<PgHourArchive>();
+    if (!archive->Open(conninfo, relation)) return nullptr;
+    return archive;
+}
+
+bool WriteArchiveSettings(const char* home, const std::string& conninfo,
+                          const std::string& relation) {
+    nlohmann::json doc = {{"PostgreSQL", conninfo}};
+    if (!relation.empty()) doc["Samples"] = relation;
+    return WriteFileAtomically(SettingsPath(home).c_str(), doc.dump(2) + "\n");
+}
+
+}  // namespace host

@@ -1,0 +1,64 @@
+// HourArchive: where a home keeps its samples, behind one interface for the
+// report's data request, import, export and the demo plant. The day files below
+// HOME/Archive/ are the default; HOME/Archive.json can name a PostgreSQL
+// database instead (both in ARCHIVE.md). Names are cp1251, times seconds since
+// 1970. Every operation returns false with the last error set (naming the
+// archive) and leaves the archive as it was.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "data/archivefile.h"
+
+namespace host {
+
+// A sample of a named variable.
+struct NamedSample {
+    std::string Name;
+    archive::Sample S;
+};
+
+class HourArchive {
+  public:
+    // Gets the index of the sample's name in the request, and the sample.
+    using SampleHandler = std::function<bool(int name, const archive::Sample&)>;
+
+    virtual ~HourArchive() = default;
+
+    // For each of `names`, in their order: its last sample before `from` (when
+    // there is one), then its samples with from <= time < end in time order.
+    // `onSample` returning false stops the fetch (false, last error untouched).
+    virtual bool Fetch(const std::vector<std::string>& names, int64_t from, int64_t end,
+                       const SampleHandler& onSample) = 0;
+    // Stores the samples as one change, all or nothing. A sample at the time of
+    // a stored one of its variable replaces it; of two in `samples`, the later.
+    // `units` gets how many day files or rows were written.
+    virtual bool Store(const std::vector<NamedSample>& samples, int* units) = 0;
+    // Every sample with from <= time <= to, of `variable` when it is not null,
+    // in no particular order.
+    virtual bool Collect(int64_t from, int64_t to, const char* variable,
+                         std::vector<NamedSample>& out) = 0;
+    // Replaces all that the archive holds with begin <= time < end by `samples`
+    // (each variable's in time order, one per second), as one change.
+    virtual bool ReplaceRange(int64_t begin, int64_t end,
+                              const std::vector<archive::VariableSamples>& samples) = 0;
+};
+
+// The name of the settings file inside a home.
+inline constexpr const char* kArchiveSettingsName = "Archive.json";
+
+// The archive of a home: PostgreSQL when HOME/Archive.json names a database,
+// else the day files. Null (last error set) when the settings file is damaged
+// or the database cannot be reached or has another schema version.
+std::unique_ptr<HourArchive> OpenHourArchive(const char* home);
+
+// Writes HOME/Archive.json naming a PostgreSQL database (libpq connection
+// string or URI) and, when not empty, the relation the samples are read from.
+bool WriteArchiveSettings(const char* home, const std::string& conninfo,
+                          const std::string& relation);
+
+}  // namespace host
