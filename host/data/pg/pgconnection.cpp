@@ -38,7 +38,11 @@ bool Connection::Open(const std::string& conninfo) {
 }
 
 bool Connection::Exec(const std::string& sql, Result* out, ExecStatusType expected) {
-    return Exec(sql, {}, out, expected);
+    if (!c_) return Fail("not connected");
+    Result r(PQexec(c_, sql.c_str()));  // one or more commands, the last one's result
+    if (!r.get() || PQresultStatus(r.get()) != expected) return Fail("command failed", r.get());
+    if (out) *out = std::move(r);
+    return true;
 }
 
 bool Connection::Exec(const std::string& sql, const std::vector<std::string>& params, Result* out,

@@ -55,8 +55,8 @@ class Connection {
     bool Open(const std::string& conninfo);
     bool IsOpen() const { return c_ && PQstatus(c_) == CONNECTION_OK; }
 
-    // Runs a command without parameters; false (Error() set) unless it gave
-    // `expected` (PGRES_COMMAND_OK or PGRES_TUPLES_OK).
+    // Runs commands without parameters (separated by ';'); false (Error() set)
+    // unless the last gave `expected` (PGRES_COMMAND_OK or PGRES_TUPLES_OK).
     bool Exec(const std::string& sql, Result* out = nullptr,
               ExecStatusType expected = PGRES_COMMAND_OK);
     // The same with text parameters ($1, $2, ...).

@@ -1,0 +1,208 @@
+// The same plant with its samples in day files and in PostgreSQL gives the same
+// reports, exports and second-level report; a plant's own table is read in
+// place through a view; failures of the database are the host's clear messages.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include "data/pg/pgconnection.h"
+#include "test_env.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Bin(const char* name) {
+    return std::string(std::getenv("TW_BIN_DIR")) + "/" + name;
+}
+
+int Shell(const std::string& command) {
+    const int rc = std::system(command.c_str());
+    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+}
+
+std::string Read(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string ClusterConnInfo() {
+    std::ifstream in(std::string(std::getenv("TW_PG_STATE")) + "/conninfo");
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+// A fresh database of the cluster; its connection string.
+std::string FreshDatabase(const std::string& name) {
+    host::pg::Connection c;
+    EXPECT_TRUE(c.Open(ClusterConnInfo())) << c.Error();
+    c.Exec("DROP DATABASE IF EXISTS " + name);
+    EXPECT_TRUE(c.Exec("CREATE DATABASE " + name)) << c.Error();
+    return std::regex_replace(ClusterConnInfo(), std::regex("dbname=\\w+"), "dbname=" + name);
+}
+
+// Every report of a home as twdump shows it, less its file name and run time.
+std::string Reports(const std::string& home) {
+    std::string all;
+    std::vector<fs::path> files;
+    for (const auto& e : fs::directory_iterator(home + "Reports"))
+        if (e.path().extension() == ".twr") files.push_back(e.path());
+    std::sort(files.begin(), files.end());
+    for (const auto& f : files) {
+        EXPECT_EQ(Shell(Bin("twdump") + " '" + f.string() + "' >" + home + "dump.json"), 0);
+        auto dump = nlohmann::json::parse(Read(home + "dump.json"));
+        dump.erase("File");
+        dump.erase("RunTime");
+        all += f.filename().string() + " " + dump.dump() + "\n";
+    }
+    return all;
+}
+
+// Where two long texts first differ, for a readable failure.
+std::string FirstDifference(const std::string& a, const std::string& b) {
+    const auto d = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
+    const std::size_t at = std::size_t(d.first - a.begin());
+    return "first difference at byte " + std::to_string(at) + ": \"" + a.substr(at, 80) +
+           "\" / \"" + b.substr(at, 80) + "\"";
+}
+
+std::string Rthost(const std::string& home, const std::string& args) {
+    const int rc =
+        Shell(Bin("rthost") + " " + args + " >" + home + "out.txt 2>" + home + "err.txt");
+    return std::to_string(rc) + " " + Read(home + "out.txt");
+}
+
+TEST(PgArchive, TheSamePlantInDayFilesAndInPostgreSqlGivesTheSameResults) {
+    const std::string files = twtest::FreshDir("files"), pg = twtest::FreshDir("pg");
+    const std::string conninfo = FreshDatabase("twsame");
+    const std::string demo = " --days 3 --end 2026-11-21 --seed 7 --background 50";
+    ASSERT_EQ(Shell(Bin("rthost") + " demo " + files + demo + " >/dev/null"), 0);
+    ASSERT_EQ(
+        Shell(Bin("rthost") + " demo " + pg + demo + " --archive '" + conninfo + "' >/dev/null"),
+        0);
+    for (const std::string& home : {files, pg}) {
+        const std::string out =
+            Rthost(home, "run " + home + " --job Daily --from 2026-11-19 --to 2026-11-20");
+        EXPECT_EQ(out.substr(0, 2), "0 ") << out << Read(home + "err.txt");
+        EXPECT_NE(out.find("2 day(s), 0 failed"), std::string::npos) << out;
+    }
+    const std::string reports = Reports(files);
+    EXPECT_TRUE(Reports(pg) == reports) << FirstDifference(Reports(pg), reports);
+    EXPECT_NE(reports.find("\"Items\":[{"), std::string::npos);
+
+    const std::string exportArgs = " --from \"2026-11-18 00:00:00\" --to \"2026-11-21 00:00:00\"";
+    auto exported = [&](const std::string& home) {
+        return Rthost(home, "export " + home + exportArgs);
+    };
+    EXPECT_TRUE(exported(pg) == exported(files)) << FirstDifference(exported(pg), exported(files));
+    EXPECT_GT(exported(files).size(), 10000u);
+
+    auto batch = [&](const std::string& home) {
+        Shell(Bin("Tripview") + " --batch --path " + home +
+              "Reports --from 2026-11-19 --to 2026-11-21 >" + home + "batch.txt 2>&1");
+        return std::regex_replace(Read(home + "batch.txt"), std::regex(home), "HOME/");
+    };
+    EXPECT_EQ(batch(pg), batch(files));
+
+    // One CSV imported into either archive gives the same exports.
+    const std::string csv = files + "change.csv";
+    std::ofstream(csv) << "variable,time,state,value\n"
+                          "U1.P01.Sensor,2026-11-19 12:00:00,2,101.5\n"
+                          "U1.P01.Sensor,2026-11-19 12:05:00,0,55\n"
+                          "U1.P02.Sensor,2026-11-20 01:00:00,0,49.25\n"
+                          "U1.P01.Sensor,2026-11-19 12:05:00,0,56\n";
+    for (const std::string& home : {files, pg})
+        EXPECT_EQ(Shell(Bin("rthost") + " import " + home + " " + csv + " 2>/dev/null"), 0);
+    EXPECT_TRUE(exported(pg) == exported(files)) << FirstDifference(exported(pg), exported(files));
+    EXPECT_NE(exported(pg).find("U1.P01.Sensor,2026-11-19 12:05:00,0,56\n"), std::string::npos);
+}
+
+// The view of the README over a plant's own table, and what the database can
+// refuse: each a clear message and a failed run without a report.
+TEST(PgArchive, APlantsOwnTableIsReadThroughAViewAndFailuresAreClear) {
+    const std::string files = twtest::FreshDir("own-files"), own = twtest::FreshDir("own");
+    const std::string conninfo = FreshDatabase("twown");
+    const std::string demo = " --days 2 --end 2026-11-21 --seed 3 --background 10";
+    ASSERT_EQ(Shell(Bin("rthost") + " demo " + files + demo + " >/dev/null"), 0);
+    ASSERT_EQ(
+        Shell(Bin("rthost") + " demo " + own + demo + " --archive '" + conninfo + "' >/dev/null"),
+        0);
+    host::pg::Connection c;
+    ASSERT_TRUE(c.Open(conninfo)) << c.Error();
+    // The plant's history under its own names and types, and the view.
+    ASSERT_TRUE(
+        c.Exec("CREATE SCHEMA plant; CREATE TABLE plant.history (tag varchar(64), ts "
+               "timestamptz, code smallint, reading double precision)"))
+        << c.Error();
+    ASSERT_TRUE(
+        c.Exec("INSERT INTO plant.history SELECT variable, time, state, value FROM "
+               "tripwatch.samples; DELETE FROM tripwatch.samples"))
+        << c.Error();
+    ASSERT_TRUE(
+        c.Exec("CREATE VIEW plant.tw_samples AS SELECT tag::text AS variable, ts AS time, "
+               "code::integer AS state, reading AS value FROM plant.history"))
+        << c.Error();
+    std::ofstream(own + "Archive.json")
+        << "{\"PostgreSQL\": \"" << conninfo << "\", \"Samples\": \"plant.tw_samples\"}\n";
+    for (const std::string& home : {files, own})
+        EXPECT_EQ(
+            Rthost(home, "run " + home + " --job Daily --end \"2026-11-21 00:00\"").substr(0, 2),
+            "0 ")
+            << Read(home + "err.txt");
+    EXPECT_TRUE(Reports(own) == Reports(files)) << FirstDifference(Reports(own), Reports(files));
+    // Read only: an import is refused.
+    std::ofstream(own + "one.csv") << "variable,time,state,value\nU1.P01.Sensor,2026-11-20 "
+                                      "12:00:00,0,1\n";
+    EXPECT_EQ(Rthost(own, "import " + own + " " + own + "one.csv").substr(0, 2), "1 ");
+    EXPECT_EQ(Read(own + "err.txt"),
+              "rthost import: Архив PostgreSQL \"plant.tw_samples\" только для чтения: значения "
+              "установки читаются через представление\n");
+
+    struct Failure {
+        const char* what;
+        std::string settings, sql, message;
+    };
+    const std::string unreachable = "host=/no/such/folder user=tripwatch dbname=x";
+    const Failure failures[] = {
+        {"no server", "{\"PostgreSQL\": \"" + unreachable + "\"}", "",
+         "failed: Архив PostgreSQL: connection to server on socket "
+         "\"/no/such/folder/.s.PGSQL.5432\" failed: No such file or directory"},
+        {"other schema version", "{\"PostgreSQL\": \"" + conninfo + "\"}",
+         "UPDATE tripwatch.meta SET value = '9' WHERE key = 'schema_version'",
+         "failed: Архив PostgreSQL: the archive schema is of version 9, this program reads "
+         "version 1"},
+        {"state outside its set",
+         "{\"PostgreSQL\": \"" + conninfo + "\", \"Samples\": \"plant.tw_samples\"}",
+         "INSERT INTO plant.history VALUES ('U1.P01.Sensor', '2026-11-20 08:00:00+03', 9, 1)",
+         "failed: У переменной \"U1.P01.Sensor\" состояние вне ее набора на 20.11.2026 08:00:00: "
+         "9 (0..3)"},
+        {"settings damaged", "{\"PostgreSQL\": 5}", "",
+         "failed: Файл настроек архива \"" + own +
+             "Archive.json\" поврежден: ключ \"PostgreSQL\": ожидается строка подключения"},
+    };
+    for (const Failure& f : failures) {
+        std::ofstream(own + "Archive.json") << f.settings;
+        if (!f.sql.empty()) {
+            EXPECT_TRUE(c.Exec(f.sql)) << c.Error();
+        }
+        fs::remove_all(own + "Reports");
+        const std::string out =
+            Rthost(own, "run " + own + " --job Daily --end \"2026-11-21 00:00\"");
+        EXPECT_EQ(out.substr(0, 2), "1 ") << f.what << out;
+        EXPECT_NE(out.find(f.message), std::string::npos) << f.what << "\n" << out;
+        EXPECT_FALSE(fs::exists(own + "Reports") && !fs::is_empty(own + "Reports")) << f.what;
+    }
+}
+
+}  // namespace
