@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -165,12 +166,17 @@ const char* GrabReportValues(const char* valuesFolder, const RTPInfo& info, HHou
     const int64_t from = start - std::max<int64_t>(0, ctx->LookBack);
     const std::unique_ptr<host::HourArchive> archive = host::OpenHourArchive(home);
     if (!archive) return Fail(file, LastErrorText());
+    // Every variable of the configuration, or those the caller wants.
     const HDBTable* vars = config->GetTable(kDBTableVariables);
+    const std::set<std::string> wanted(file.Wanted.begin(), file.Wanted.end());
     std::vector<std::string> names;
-    names.reserve(std::size_t(vars->Count()));
+    std::vector<int> index;  // of each name in the configuration
     for (int v = 0; v < vars->Count(); ++v) {
         const auto* rec = vars->ItemAs<HDBVarRecord>(v);
-        names.emplace_back(rec->Name, strnlen(rec->Name, sizeof rec->Name));
+        std::string name(rec->Name, strnlen(rec->Name, sizeof rec->Name));
+        if (!wanted.empty() && !wanted.count(name)) continue;
+        names.push_back(std::move(name));
+        index.push_back(v);
     }
     for (const auto& n : config->Objects())
         HHourFile::AddName(file.ObjectNames, n.c_str());
@@ -180,8 +186,9 @@ const char* GrabReportValues(const char* valuesFolder, const RTPInfo& info, HHou
     file.PeriodEnd = ctx->PeriodEnd;
     file.LookBackStart.Set(time_t(from));
     HourFileBuilder builder(file, *config, from, start);
-    if (!archive->Fetch(names, from, end,
-                        [&](int v, const host::archive::Sample& s) { return builder.Add(v, s); }))
+    if (!archive->Fetch(names, from, end, [&](int n, const host::archive::Sample& s) {
+            return builder.Add(index[std::size_t(n)], s);
+        }))
         return Fail(file, builder.Error().empty() ? LastErrorText() : builder.Error());
     builder.Finish();
 

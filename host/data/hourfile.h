@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -93,6 +94,10 @@ class HHourFile {
     // One span per variable, in variable order, when the file was filled with
     // a look-back; empty otherwise.
     std::vector<HHourVarSpan> Spans;
+    // Set by the caller before the data request: when not empty, only these
+    // variables' samples are fetched (the others get entries without samples).
+    // Clear() keeps it.
+    std::vector<std::string> Wanted;
 
     // The sample at an index, or null; the element access the incident scan uses.
     const HHourSample* Sample(int index) const { return Samples.ItemINT(index); }
