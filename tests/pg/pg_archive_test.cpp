@@ -182,11 +182,18 @@ TEST(PgArchive, APlantsOwnTableIsReadThroughAViewAndFailuresAreClear) {
          "UPDATE tripwatch.meta SET value = '9' WHERE key = 'schema_version'",
          "failed: Архив PostgreSQL: the archive schema is of version 9, this program reads "
          "version 1"},
+        {"connection lost in the middle",
+         "{\"PostgreSQL\": \"" + conninfo + "\", \"Samples\": \"plant.dying\"}",
+         "CREATE VIEW plant.dying AS SELECT * FROM plant.tw_samples WHERE CASE WHEN time >= "
+         "'2026-11-20 12:00+03' THEN pg_terminate_backend(pg_backend_pid()) ELSE true END",
+         "terminating connection due to administrator command"},
         {"state outside its set",
          "{\"PostgreSQL\": \"" + conninfo + "\", \"Samples\": \"plant.tw_samples\"}",
          "INSERT INTO plant.history VALUES ('U1.P01.Sensor', '2026-11-20 08:00:00+03', 9, 1)",
          "failed: У переменной \"U1.P01.Sensor\" состояние вне ее набора на 20.11.2026 08:00:00: "
          "9 (0..3)"},
+        {"login refused", "{\"PostgreSQL\": \"" + conninfo + " user=reader\"}",
+         "CREATE ROLE reader NOLOGIN", "failed: Архив PostgreSQL: connection to server on socket"},
         {"settings damaged", "{\"PostgreSQL\": 5}", "",
          "failed: Файл настроек архива \"" + own +
              "Archive.json\" поврежден: ключ \"PostgreSQL\": ожидается строка подключения"},

@@ -33,6 +33,7 @@ bool Connection::Open(const std::string& conninfo) {
     c_ = PQconnectdb(conninfo.c_str());
     if (!c_) return Fail("out of memory");
     if (PQstatus(c_) != CONNECTION_OK) return Fail("connection failed");
+    PQsetNoticeProcessor(c_, [](void*, const char*) {}, nullptr);  // notices are not errors
     // Times cross as timestamptz; texts as UTF-8 whatever the server's default.
     return Exec("SET client_encoding = 'UTF8'") && Exec("SET TIME ZONE 'UTC'");
 }
