@@ -53,7 +53,7 @@ class HourFileBuilder {
             (s.Time < from_ && last_ != INT64_MIN))
             return Refuse(
                 host::Format("%s \"%s\"", "Архив выдал значения не по порядку:"_cp, Entry().Name));
-        const HDBStateSet* set = config_.VariableStateSet(v);
+        const HDBStateSet* set = set_;
         if (set && (s.State < set->Lowest || s.State > set->Highest))
             return Refuse(host::Format("%s \"%s\" %s %s: %u (%u..%u)", "У переменной"_cp,
                                        Entry().Name, "состояние вне ее набора на"_cp,
@@ -88,6 +88,7 @@ class HourFileBuilder {
         entry.last = entry.first - 1;
         file_.Variables.AddINT(&entry);
         file_.Spans.push_back({entry.first, entry.first});
+        set_ = config_.VariableStateSet(v);
         last_ = INT64_MIN;
     }
     HHourVar& Entry() { return *file_.Variables.ItemINT(file_.Variables.Count() - 1); }
@@ -101,6 +102,7 @@ class HourFileBuilder {
     const HDBTable* vars_ = nullptr;
     int64_t from_, start_;
     int next_ = 0;
+    const HDBStateSet* set_ = nullptr;  // of the variable being filled
     int64_t last_ = INT64_MIN;
     std::string error_;
 };
