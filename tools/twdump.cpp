@@ -1,6 +1,7 @@
 // twdump: prints a report file (".twr") as JSON in UTF-8: the header, the record
 // size, the item count and every member of every item. On a file that cannot be
-// read it prints the reason on standard error and exits with 1.
+// read it prints the reason on standard error and exits with 1; a wrong command
+// line exits with 2.
 //
 //   twdump FILE.twr
 #include <cstdint>
@@ -109,7 +110,11 @@ void PrintReport(const ordered_json& header, const TW_File& report) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2 || !std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "--help")) {
+    if (argc == 2 && (!std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "--help"))) {
+        std::printf("usage: twdump FILE.twr\n");
+        return 0;
+    }
+    if (argc != 2) {
         std::fprintf(stderr, "usage: twdump FILE.twr\n");
         return 2;
     }
