@@ -26,7 +26,7 @@ TEST(CommandLines, WrongUseExits2AndHelpExits0) {
         {"rthost frobnicate", 2},  // unknown command
         {"rthost run", 2},         // missing argument
         {"rthost run /nonexistent --bogus", 2},
-        {"rthost demo /tmp/x --days many", 2},  // not a number
+        {"rthost demo /nonexistent/x --days many", 2},  // not a number
         {"rthost --help", 0},
         {"Tripview --bogus", 2},
         {"Tripview --path", 2},  // an option without its value
