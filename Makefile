@@ -5,6 +5,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 DEMO_HOME  ?= $(CURDIR)/demo-home
 CMAKE_ARGS ?=
+FUZZ_SECONDS ?= 60
 
 .PHONY: all deps configure build test test-release test-asan test-later demo bench fuzz faults format clean
 
@@ -51,8 +52,9 @@ demo: build
 bench: build
 	@bash scripts/bench.sh $(BUILD)
 
+# Each libFuzzer harness for FUZZ_SECONDS on its seed corpus (clang build in build-fuzz).
 fuzz: deps
-	@bash scripts/fuzz.sh
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) bash scripts/fuzz.sh
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

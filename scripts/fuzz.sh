@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer harnesses with clang (ASan + UBSan) and runs each for a
-# while on its seed corpus: `make fuzz` (FUZZ_SECONDS per reader, default 60).
-# Findings are written as crash-* files into the work corpus folder.
+# fixed time on its seed corpus: `make fuzz` (FUZZ_SECONDS per reader, default
+# 60). A crash, leak or hang stops the script with a failure; the finding is
+# written as a crash-*, leak-* or timeout-* file into the work corpus folder.
 set -euo pipefail
 seconds=${FUZZ_SECONDS:-60}
 build=${FUZZ_BUILD:-build-fuzz}
@@ -11,12 +12,12 @@ if ! command -v clang++ >/dev/null; then
 fi
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DTW_FUZZ=ON -DTW_SANITIZE=ON -DTW_WERROR=OFF -DTW_BUILD_BENCH=OFF >/dev/null
-names=(twr ws tree archive)
+names=(twr ws tree archive csv template rtdb)
 cmake --build "$build" --target "${names[@]/#/fuzz_}"
 for name in "${names[@]}"; do
     work="$build/fuzz-corpus/$name"
     mkdir -p "$work"
     echo "== fuzz_$name for ${seconds}s"
-    (cd "$work" && "../../bin/fuzz_$name" -max_total_time="$seconds" -print_final_stats=1 \
-        . "../../../fuzz/corpus/$name" 2>&1 | tail -n 3)
+    (cd "$work" && "../../bin/fuzz_$name" -max_total_time="$seconds" -timeout=60 -print_final_stats=1 \
+        . "../../../fuzz/corpus/$name" 2>&1 | tail -n 5)
 done

@@ -1,6 +1,7 @@
 // twdump: prints a report file (".twr") as JSON in UTF-8: the header, the record
 // size, the item count and every member of every item. On a file that cannot be
-// read it prints the reason on standard error and exits with 1.
+// read it prints the reason on standard error and exits with 1; a wrong command
+// line exits with 2.
 //
 //   twdump FILE.twr
 #include <cstdint>
@@ -83,10 +84,37 @@ uint32_t StoredRecordSize(const char* path) {
     return header[1];
 }
 
+std::string Dump(const ordered_json& j) {
+    return j.dump(2, ' ', false, ordered_json::error_handler_t::replace);
+}
+
+// Prints the header object with the items in its empty "Items" array, one item
+// at a time, so that memory holds the JSON of one item, never of the file.
+void PrintReport(const ordered_json& header, const TW_File& report) {
+    std::string head = Dump(header);
+    if (report.Count() == 0) {
+        std::printf("%s\n", head.c_str());
+        return;
+    }
+    head.resize(head.size() - std::strlen("]\n}"));
+    std::fputs(head.c_str(), stdout);
+    for (int i = 0; i < report.Count(); ++i) {
+        std::string item = "    " + Dump(Item(*report.ItemINT(i)));
+        for (std::size_t at = item.find('\n'); at != std::string::npos; at = item.find('\n', at))
+            item.insert(at += 1, "    ");
+        std::printf("%s\n%s", i ? "," : "", item.c_str());
+    }
+    std::fputs("\n  ]\n}\n", stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2 || !std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "--help")) {
+    if (argc == 2 && (!std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "--help"))) {
+        std::printf("usage: twdump FILE.twr\n");
+        return 0;
+    }
+    if (argc != 2) {
         std::fprintf(stderr, "usage: twdump FILE.twr\n");
         return 2;
     }
@@ -104,10 +132,6 @@ int main(int argc, char** argv) {
     j["RecordSize"] = StoredRecordSize(path.c_str());
     j["Count"] = report.Count();
     j["Items"] = ordered_json::array();
-    for (int i = 0; i < report.Count(); ++i)
-        j["Items"].push_back(Item(*report.ItemINT(i)));
-    const std::string out = j.dump(2, ' ', false, ordered_json::error_handler_t::replace);
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    std::fputc('\n', stdout);
+    PrintReport(j, report);
     return std::fflush(stdout) == 0 ? 0 : 1;
 }

@@ -50,6 +50,42 @@ bool WriteOutput(const std::string& folder, const char* what, Export exportInto)
     return true;
 }
 
+std::string Utf8(const std::string& cp1251) {
+    return host::Cp1251ToUtf8(cp1251);
+}
+
+// The listed reports, then a warning for each report made twice for one job
+// and period: both are counted, so their common non-operations appear twice.
+void PrintReports(const InfoArray& reports, int found) {
+    std::printf("%d report(s) of the period:\n", found);
+    for (int i = 0; i < reports.Count(); ++i)
+        std::printf("  %s\n", Utf8(reports.ItemINT(i)->FileName.c_str()).c_str());
+    for (const auto& [a, b] : RepeatedReports(reports))
+        std::printf("warning: two reports of the same job and period, both counted: %s and %s\n",
+                    Utf8(reports.ItemINT(a)->FileName.c_str()).c_str(),
+                    Utf8(reports.ItemINT(b)->FileName.c_str()).c_str());
+}
+
+void PrintNonOperations(const TW_File& result, int count) {
+    std::printf("%d non-operation(s)\n", count);
+    for (int i = 0; i < count; ++i) {
+        std::string line;
+        for (int column = 0; column < 4; ++column) {
+            std::string cell;
+            TWSMainModel::ResultCellText(result, i, column, cell);
+            line += (column ? " | " : "  ") + cell;
+        }
+        std::printf("%s\n", Utf8(line).c_str());
+    }
+}
+
+void PrintUnreadable(const TW_UnreadableList& unreadable) {
+    if (unreadable.empty()) return;
+    std::printf("incomplete: %zu report(s) could not be read:\n", unreadable.size());
+    for (const TW_Unreadable& u : unreadable)
+        std::printf("  %s: %s\n", Utf8(u.path).c_str(), Utf8(u.reason).c_str());
+}
+
 }  // namespace
 
 int RunBatch(const TW_BatchArgs& args) {
@@ -72,25 +108,23 @@ int RunBatch(const TW_BatchArgs& args) {
         return 2;
     }
 
-    InfoArray reports;
-    const int found = SearchReports(reports, folder.c_str(), start, end);
-    std::printf("%d report(s) of the period:\n", found);
-    for (int i = 0; i < reports.Count(); ++i)
-        std::printf("  %s\n", host::Cp1251ToUtf8(reports.ItemINT(i)->FileName.c_str()).c_str());
-    TW_File result;
-    const int count = GatherNonOperations(reports, start, end, result);
-    std::printf("%d non-operation(s)\n", count);
-    for (int i = 0; i < count; ++i) {
-        std::string line;
-        for (int column = 0; column < 4; ++column) {
-            std::string cell;
-            TWSMainModel::ResultCellText(result, i, column, cell);
-            line += (column ? " | " : "  ") + cell;
-        }
-        std::printf("%s\n", host::Cp1251ToUtf8(line).c_str());
+    // A folder that is not there would list nothing: a false all-clear.
+    if (!host::IsDirectory(folder.c_str())) {
+        std::fprintf(stderr, "Tripview: --path \"%s\" is not an existing folder\n",
+                     args.path.c_str());
+        return 2;
     }
 
-    bool ok = true;
+    InfoArray reports;
+    TW_UnreadableList unreadable;
+    const int found = SearchReports(reports, folder.c_str(), start, end, &unreadable);
+    PrintReports(reports, found);
+    TW_File result;
+    const int count = GatherNonOperations(reports, start, end, result, &unreadable);
+    PrintNonOperations(result, count);
+    PrintUnreadable(unreadable);
+
+    bool ok = unreadable.empty();
     if (!txtDir.empty())
         ok &=
             WriteOutput(txtDir, "text", [&](const char* dir) { return result.ExportToText(dir); });

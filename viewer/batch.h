@@ -14,6 +14,8 @@ struct TW_BatchArgs {
 
 // Runs the search and the gathering for the period, writes the requested
 // files and prints a summary (UTF-8) to standard output: the reports used, each
-// non-operation, the files written. Returns the exit code: 0 done, 1 an output
-// failed, 2 the arguments are wrong. Paths are file-system names.
+// non-operation, the reports that could not be read, the files written. Returns
+// the exit code: 0 done, 1 an output failed or a report could not be read (what
+// could be read is still gathered and written), 2 the arguments are wrong or
+// the folder does not exist. Paths are file-system names.
 int RunBatch(const TW_BatchArgs& args);

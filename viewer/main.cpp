@@ -26,7 +26,9 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        return app.exit(e);
+        // A wrong command, option or argument exits 2, whatever the parser's
+        // own code; --help prints the help and exits 0.
+        return app.exit(e) == 0 ? 0 : 2;
     }
     if (batch) {
         if (args.path.empty() || args.from.empty() || args.to.empty()) {

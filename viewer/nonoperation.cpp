@@ -1,6 +1,7 @@
 #include "nonoperation.h"
 
 #include <ctime>
+#include <string>
 
 #include "common/cp1251.h"
 #include "common/lasterror.h"
@@ -12,7 +13,7 @@
 using namespace host::literals;
 
 int GatherNonOperations(const InfoArray& reports, const PRTime& periodStart,
-                        const PRTime& periodEnd, TW_File& result) {
+                        const PRTime& periodEnd, TW_File& result, TW_UnreadableList* unreadable) {
     HOperation* op = RTGetOperation();
     op->IncShow();
     HOperationTextScope clearText(op);
@@ -34,7 +35,9 @@ int GatherNonOperations(const InfoArray& reports, const PRTime& periodStart,
         }
         const RepInfo& info = *reports.ItemINT(j);
         if (!scratch.Load(info.FileName)) {
-            RTLog("Ошибка загрузки отчета %s: %s"_cp, info.FileName.c_str(), GetIOErrorS_GUI(-2));
+            const std::string reason = GetIOErrorS_GUI(-2);
+            RTLog("Ошибка загрузки отчета %s: %s"_cp, info.FileName.c_str(), reason.c_str());
+            if (unreadable) unreadable->push_back({info.FileName.c_str(), reason});
             continue;
         }
         for (int k = 0; k < scratch.Count(); ++k) {

@@ -3,13 +3,15 @@
 #pragma once
 
 #include "repinfo.h"
+#include "report_search.h"
 
 class TW_File;
 
 // Replaces the items of `result` by copies of the non-operation incidents of the
 // listed reports, in list order and file order within a report; sets its Start
 // and End to the period and its RunTime to now. A report that cannot be loaded
-// is logged with the reason and left out; the others still count. Logs the
-// start and the number found, which it returns.
+// is logged with the reason, appended to `unreadable` when given, and left out;
+// the others still count. Logs the start and the number found, which it returns.
 int GatherNonOperations(const InfoArray& reports, const PRTime& periodStart,
-                        const PRTime& periodEnd, TW_File& result);
+                        const PRTime& periodEnd, TW_File& result,
+                        TW_UnreadableList* unreadable = nullptr);

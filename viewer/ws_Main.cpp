@@ -169,6 +169,13 @@ void TWSMainForm::tb2Show() {
     const int found = model_->SearchReports();
     ui_->list->SetRowCount(found);
     ui_->btnNext2->setEnabled(found > 0);
+    ShowReportNotes();
+}
+
+void TWSMainForm::ShowReportNotes() {
+    const QString notes = FromCp1251(model_->ReportNotes());
+    ui_->txtNotes->setText(notes);
+    ui_->txtNotes->setVisible(!notes.isEmpty());
 }
 
 void TWSMainForm::tb2Hide() {
@@ -185,8 +192,10 @@ bool TWSMainForm::listRepDrawItemSection(int row, int column, std::string& text)
 }
 
 void TWSMainForm::ToolbarButton971Click() {
-    if (model_->ExcludeReport(this, ui_->list->SelectedRow()))
+    if (model_->ExcludeReport(this, ui_->list->SelectedRow())) {
         ui_->list->SetRowCount(model_->Reports.Count());
+        ShowReportNotes();
+    }
 }
 
 void TWSMainForm::tb3Show() {

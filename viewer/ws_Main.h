@@ -38,6 +38,8 @@ class TWSMainForm : public QWidget {
     void btnNext2Click();
     void idPrevPage();
     void tb2Show();
+    // The unreadable and repeated reports under the list of page 2.
+    void ShowReportNotes();
     void tb2Hide();
     // The text of a cell of the report list (page 2) and of the result list
     // (page 3); false when the row has nothing to show.

@@ -151,7 +151,8 @@ int TWSMainModel::SearchReports() {
     RTLog("%s", "Поиск отчетов первого уровня..."_cp);
     std::string folder = SettingsLink->Read("Path", "");
     if (folder.size() > std::size_t(kMaxPath - 1)) folder.resize(kMaxPath - 1);
-    const int found = ::SearchReports(Reports, folder.c_str(), PeriodStart, PeriodEnd);
+    Unreadable.clear();
+    const int found = ::SearchReports(Reports, folder.c_str(), PeriodStart, PeriodEnd, &Unreadable);
     RTLog("За заданный промежуток найдено %d отчетов."_cp, found);
     return found;
 }
@@ -181,6 +182,18 @@ bool TWSMainModel::ExcludeReport(void* owner, int row) {
         return false;
     Reports.DeleteNumINT(row);
     return true;
+}
+
+std::string TWSMainModel::ReportNotes() const {
+    std::string notes;
+    for (const TW_Unreadable& u : Unreadable)
+        notes += host::Format("Ошибка чтения отчета %s: %s\n"_cp, u.path.c_str(), u.reason.c_str());
+    for (const auto& [a, b] : RepeatedReports(Reports))
+        notes += host::Format("Повторный отчет за тот же период (учтены оба): %s и %s\n"_cp,
+                              Reports.ItemINT(a)->FileName.c_str(),
+                              Reports.ItemINT(b)->FileName.c_str());
+    if (!notes.empty()) notes.pop_back();
+    return notes;
 }
 
 int TWSMainModel::ComputeResult() {

@@ -9,6 +9,7 @@
 
 #include "data/cfgstorage.h"
 #include "repinfo.h"
+#include "report_search.h"
 #include "tw_file.h"
 
 // Where the program keeps its settings store and its log: the XDG folders
@@ -60,6 +61,10 @@ class TWSMainModel {
     int SearchReports();
     bool ReportCell(int row, int column, std::string& text) const;
     bool ExcludeReport(void* owner, int row);
+    // The notes under the list of page 2, one line each, empty when there are
+    // none: every report file of the folder that could not be read, with the
+    // reason, and every pair of listed reports of one job and period.
+    std::string ReportNotes() const;
 
     // Page 3: the computation (logged), a cell of the result list, whether an
     // item of the export menu (tags 100, 101, 102) is enabled, and the outputs.
@@ -82,8 +87,9 @@ class TWSMainModel {
     std::string StoredTemplate() const;
     void StoreTemplate(const char* templateText);
 
-    InfoArray Reports;   // the reports found for the period
-    PRTime PeriodStart;  // the period taken when page 1 was left
+    InfoArray Reports;             // the reports found for the period
+    TW_UnreadableList Unreadable;  // the report files of the last search not read
+    PRTime PeriodStart;            // the period taken when page 1 was left
     PRTime PeriodEnd;
     TW_File ResultFile;  // the second-level report of page 3
 

@@ -109,11 +109,8 @@ bool LZHFileOStream::Close() {
 }
 
 std::unique_ptr<HIStream> OpenStreamFile(const char* path) {
-    const int fd = ::open(host::OsPath(path).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        host::SetErrnoError();
-        return nullptr;
-    }
+    const int fd = host::OpenRegularFile(path);
+    if (fd < 0) return nullptr;
     gzFile gz = gzdopen(fd, "rb");
     if (!gz) {
         ::close(fd);

@@ -97,7 +97,49 @@ void UniqueFile::reset() {
     f_ = nullptr;
 }
 
+int OpenRegularOsFile(const std::string& osPath) {
+    const int fd = ::open(osPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        SetErrnoError();
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        SetErrnoError();
+        ::close(fd);
+        return -1;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        using namespace host::literals;
+        SetError("%s", "Не является обычным файлом!"_cp);
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+int OpenRegularFile(const char* path) {
+    return OpenRegularOsFile(OsPath(path));
+}
+
+namespace {
+bool ReadsOnly(const char* mode) {
+    return mode[0] == 'r' && !std::strchr(mode, '+');
+}
+}  // namespace
+
 UniqueFile OpenFile(const char* path, const char* mode) {
+    if (ReadsOnly(mode)) {
+        const int fd = OpenRegularFile(path);
+        if (fd < 0) return UniqueFile();
+        FILE* f = ::fdopen(fd, mode);
+        if (!f) {
+            SetErrnoError();
+            ::close(fd);
+        }
+        return UniqueFile(f);
+    }
     FILE* f = std::fopen(OsPath(path).c_str(), mode);
     if (!f) SetErrnoError();
     return UniqueFile(f);

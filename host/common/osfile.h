@@ -56,7 +56,15 @@ class UniqueFile {
     FILE* f_ = nullptr;
 };
 
-// fopen with a cp1251 path; an "x" in the mode creates the file exclusively.
+// Opens a file for reading (read-only, close-on-exec) only when it is a regular
+// file: a folder, a FIFO or a device is refused at once, without waiting for a
+// writer, with the text "Не является обычным файлом!". Returns the descriptor,
+// or -1 (last error set) on failure. The first form takes a file-system name.
+int OpenRegularOsFile(const std::string& osPath);
+int OpenRegularFile(const char* path);
+
+// fopen with a cp1251 path; an "x" in the mode creates the file exclusively. A
+// mode that only reads ("r", "rb") opens regular files only (OpenRegularFile).
 // Null (last error set) on failure.
 UniqueFile OpenFile(const char* path, const char* mode);
 

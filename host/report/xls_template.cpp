@@ -14,6 +14,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/lasterror.h"
+#include "common/osfile.h"
+
 namespace host::xls {
 
 namespace {
@@ -308,6 +311,26 @@ bool ReadInChild(const std::string& path, TemplateSheet* sheet, std::string* rea
     return true;
 }
 
+// Looks at the signature first: FreeXL calls a short text file "unreadable",
+// opens folders and waits on a FIFO. Returns the reason of a refusal, or an
+// empty text.
+std::string CheckSignature(const std::string& utf8Path) {
+    const int fd = host::OpenRegularOsFile(utf8Path);
+    if (fd < 0)
+        return GetIOErrorN() == host::kErrorText ? "not a regular file"
+                                                 : "the file does not exist or cannot be opened";
+    static constexpr unsigned char kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+    unsigned char head[8] = {};
+    ssize_t n;
+    while ((n = ::read(fd, head, sizeof head)) < 0 && errno == EINTR) {
+    }
+    ::close(fd);
+    if (n < 0) return "the file cannot be read";
+    if (std::size_t(n) < sizeof head || std::memcmp(head, kSignature, sizeof head) != 0)
+        return "not an Excel 97-2003 (.xls) file";
+    return {};
+}
+
 }  // namespace
 
 bool ReadTemplate(const std::string& utf8Path, TemplateSheet* sheet, std::string* error) {
@@ -317,21 +340,7 @@ bool ReadTemplate(const std::string& utf8Path, TemplateSheet* sheet, std::string
         return false;
     };
     *sheet = TemplateSheet{};
-    // Look at the signature first: FreeXL calls a short text file "unreadable"
-    // and opens folders.
-    if (FILE* f = std::fopen(utf8Path.c_str(), "rb")) {
-        static constexpr unsigned char kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0,
-                                                        0xA1, 0xB1, 0x1A, 0xE1};
-        unsigned char head[8] = {};
-        const std::size_t n = std::fread(head, 1, sizeof head, f);
-        const bool failed = std::ferror(f) != 0;
-        std::fclose(f);
-        if (failed) return fail("the file cannot be read");
-        if (n < sizeof head || std::memcmp(head, kSignature, sizeof head) != 0)
-            return fail("not an Excel 97-2003 (.xls) file");
-    } else {
-        return fail("the file does not exist or cannot be opened");
-    }
+    if (const std::string why = CheckSignature(utf8Path); !why.empty()) return fail(why);
 
     std::string reason;
     if (!ReadInChild(utf8Path, sheet, &reason)) reason = ReadWithFreeXl(utf8Path, sheet);

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <fstream>
@@ -121,6 +122,25 @@ TEST(Streams, RoundTripPlainFilesAndFailures) {
     ok = full.Close() && ok;
     EXPECT_FALSE(ok);
     EXPECT_EQ(GetIOErrorN(), unsigned(ENOSPC));
+}
+
+TEST(Files, ReadersOpenOnlyRegularFiles) {
+    // A FIFO would block every reader until a writer came; a folder, a FIFO and
+    // a device are refused at once with one message.
+    const std::string dir = twtest::FreshDir("regular");
+    ASSERT_EQ(::mkfifo((dir + "fifo.twr").c_str(), 0600), 0);
+    ASSERT_EQ(::mkdir((dir + "dir.twr").c_str(), 0700), 0);
+    std::string text;
+    for (const std::string& path : {dir + "fifo.twr", dir + "dir.twr", std::string("/dev/null")}) {
+        host::ClearError();
+        EXPECT_FALSE(OpenStreamFile(path.c_str())) << path;
+        EXPECT_STREQ(GetIOErrorS_GUI(-2), "Не является обычным файлом!"_cp);
+        host::ClearError();
+        EXPECT_FALSE(host::ReadWholeFile(path.c_str(), text)) << path;
+        EXPECT_STREQ(GetIOErrorS_GUI(-2), "Не является обычным файлом!"_cp);
+        EXPECT_FALSE(host::OpenFile(path.c_str(), "r")) << path;
+    }
+    EXPECT_TRUE(host::OpenFile("/dev/null", "w"));  // writers are not concerned
 }
 
 TEST(LastError, BothSettersAndTheirTexts) {

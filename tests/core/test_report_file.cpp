@@ -2,6 +2,9 @@
 // refusals, and saving with its clean-up.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zlib.h>
 
 #include <csignal>
 #include <filesystem>
@@ -37,6 +40,39 @@ void SetPeriod(TW_File& f) {
 std::size_t FilesIn(const std::string& dir) {
     return std::size_t(std::distance(std::filesystem::directory_iterator(dir),
                                      std::filesystem::directory_iterator()));
+}
+
+void WriteGzip(const std::string& path, const Bytes& b) {
+    gzFile gz = gzopen(path.c_str(), "wb9");
+    ASSERT_NE(gz, nullptr);
+    gzwrite(gz, b.data(), unsigned(b.size()));
+    gzclose(gz);
+}
+
+// How much the peak resident memory of a child process grows while it loads
+// the file, in bytes; -1 when the child fails.
+long LoadPeakGrowth(const std::string& path) {
+    int fds[2];
+    if (pipe(fds) != 0) return -1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        rusage before{}, after{};
+        getrusage(RUSAGE_SELF, &before);
+        {
+            TW_File f;
+            f.Load(path.c_str());
+        }
+        getrusage(RUSAGE_SELF, &after);
+        const long growth = (after.ru_maxrss - before.ru_maxrss) * 1024;
+        _exit(write(fds[1], &growth, sizeof growth) == sizeof growth ? 0 : 1);
+    }
+    close(fds[1]);
+    long growth = -1;
+    if (read(fds[0], &growth, sizeof growth) != sizeof growth) growth = -1;
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return growth;
 }
 
 }  // namespace
@@ -163,17 +199,55 @@ TEST(ReportFile, ACountNoMachineCouldHoldIsRefusedBeforeReading) {
     EXPECT_EQ(f.FileName.Length, 0);
 }
 
+TEST(ReportFile, PeakMemoryIsASmallMultipleOfTheUnpackedStream) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's own memory hides the reader's";
+#else
+    // A body of zeros compresses about a thousandfold: 200000 one-byte records
+    // come in a file of a few hundred bytes and widen to 376 MB of items.
+    const std::string dir = ScratchDir("TwrPeak");
+    struct Case {
+        uint32_t recordSize, count;
+        bool loads;
+    } const cases[] = {{1, 200000, false},
+                       {100, 20000, false},
+                       {470, 20000, true},
+                       {1880, 5000, true},
+                       {1880, 400000, false}};
+    for (const Case& c : cases) {
+        Bytes file = HeaderImage(0x01575754, c.recordSize, c.count);
+        // The last case: a count far beyond what the stream holds.
+        file.resize(48 + std::size_t(c.recordSize) * std::min(c.count, 20000u), 0);
+        WriteGzip(dir + "r.twr", file);
+        TW_File f;
+        EXPECT_EQ(f.Load((dir + "r.twr").c_str()), c.loads) << c.recordSize;
+        const char* message =
+            c.count == 400000 ? "Файл поврежден или обрезан!"_cp : "Неверный формат файла!"_cp;
+        if (!c.loads) {
+            EXPECT_STREQ(GetIOErrorS_GUI(-2), message);
+        }
+        const long growth = LoadPeakGrowth(dir + "r.twr");
+        EXPECT_GE(growth, 0);
+        EXPECT_LE(std::size_t(growth), 8 * file.size() + (4u << 20)) << c.recordSize;
+    }
+#endif
+}
+
 TEST(ReportFile, TruncatedFiles) {
     const std::string dir = ScratchDir("TwrTruncated");
     Bytes full = HeaderImage(0x01575754, 1880, 2);
     const Bytes item = FullLineImage();
     full.insert(full.end(), item.begin(), item.end());
     full.insert(full.end(), item.begin(), item.end());
+    const char* const truncated = "Файл поврежден или обрезан!"_cp;
     for (std::size_t size : {0, 3, 7, 19, 43, 47}) {
         WriteBytes(dir + "t.twr", Bytes(full.begin(), full.begin() + long(size)));
         TW_File f;
+        const char* message = size == 0 ? "Файл пуст!"_cp : truncated;
         EXPECT_EQ(f.LoadHeader((dir + "t.twr").c_str()), 0) << size;
+        EXPECT_STREQ(GetIOErrorS_GUI(-2), message);
         EXPECT_FALSE(f.Load((dir + "t.twr").c_str())) << size;
+        EXPECT_STREQ(GetIOErrorS_GUI(-2), message);
     }
     for (std::size_t size : {48, 48 + 1879, 48 + 1880 + 1000}) {
         WriteBytes(dir + "t.twr", Bytes(full.begin(), full.begin() + long(size)));
@@ -181,9 +255,21 @@ TEST(ReportFile, TruncatedFiles) {
         f.Add(FullLine());
         EXPECT_EQ(f.LoadHeader((dir + "t.twr").c_str()), 2) << size;
         EXPECT_FALSE(f.Load((dir + "t.twr").c_str())) << size;
+        EXPECT_STREQ(GetIOErrorS_GUI(-2), truncated);
         EXPECT_EQ(f.Count(), 0) << size;
         EXPECT_EQ(std::string(f.FileName), dir + "t.twr");
         EXPECT_EQ(f.RunTime, PRTime().Set(2026, 12, 8, 0, 5, 30));
+    }
+    // A compressed file cut short, and one with a damaged body.
+    WriteGzip(dir + "z.twr", full);
+    const Bytes packed = ReadBytes(dir + "z.twr");
+    Bytes damaged = packed;
+    damaged[packed.size() / 2] ^= 0x55;
+    for (const Bytes& b : {Bytes(packed.begin(), packed.end() - 12), damaged}) {
+        WriteBytes(dir + "z.twr", b);
+        TW_File f;
+        EXPECT_FALSE(f.Load((dir + "z.twr").c_str()));
+        EXPECT_STREQ(GetIOErrorS_GUI(-2), truncated);
     }
     TW_File f;
     host::ClearError();

@@ -88,7 +88,9 @@ TEST_F(Template, ReadsCellsOfTheFirstSheet) {
 
 TEST_F(Template, FilesThatAreNotWorkbooksAreRejected) {
     ExpectRejected((dir_ / "missing.xls").string(), "does not exist");
-    ExpectRejected(dir_.string());  // a folder
+    ExpectRejected(dir_.string(), "not a regular file");        // a folder
+    ASSERT_EQ(::mkfifo((dir_ / "fifo.xls").c_str(), 0600), 0);  // would wait for a writer
+    ExpectRejected((dir_ / "fifo.xls").string(), "not a regular file");
     WriteFile(dir_ / "empty.xls", {});
     ExpectRejected((dir_ / "empty.xls").string());
     const std::string text = "Контур;начало;конец\n1;2;3\n";

@@ -1,5 +1,6 @@
 // twdump on reports written by the system and on bad files.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -22,8 +23,8 @@ struct DumpResult {
 
 DumpResult Twdump(const std::string& file, const std::string& dir) {
     const char* bin = std::getenv("TW_BIN_DIR");
-    const std::string cmd = std::string(bin ? bin : ".") + "/twdump '" + file + "' >" + dir +
-                            "out.txt 2>" + dir + "err.txt";
+    const std::string cmd = "timeout 20 " + std::string(bin ? bin : ".") + "/twdump '" + file +
+                            "' >" + dir + "out.txt 2>" + dir + "err.txt";
     DumpResult r;
     const int rc = std::system(cmd.c_str());
     r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
@@ -111,6 +112,11 @@ TEST(Twdump, BadFilesGiveTheMessageAndExitCode1) {
     r = Twdump(dir + "size.twr", dir);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "twdump: Неверный формат записи файла!\n");
+
+    ASSERT_EQ(::mkfifo((dir + "fifo.twr").c_str(), 0600), 0);  // never waits for a writer
+    r = Twdump(dir + "fifo.twr", dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "twdump: Не является обычным файлом!\n");
 
     r = Twdump(dir + "missing.twr", dir);
     EXPECT_EQ(r.status, 1);

@@ -49,7 +49,11 @@ TEST(ReportSearch, ListsTheReportsThatOverlapThePeriodAndHoldIncidents) {
 
     InfoArray reports;
     twview_test::ScopedRecording rec;
-    EXPECT_EQ(SearchReports(reports, dir.c_str(), from, to), 4);
+    TW_UnreadableList unreadable;
+    EXPECT_EQ(SearchReports(reports, dir.c_str(), from, to, &unreadable), 4);
+    ASSERT_EQ(unreadable.size(), 1u);  // a report without incidents is sound
+    EXPECT_EQ(unreadable[0].path, dir + "garbage.twr");
+    EXPECT_EQ(unreadable[0].reason, "Неверный формат файла!"_cp);
     const auto listed = Listed(reports);
     ASSERT_EQ(listed.size(), 4u);
     EXPECT_TRUE(listed.count("second.twr"));
@@ -81,6 +85,34 @@ TEST(ReportSearch, AMissingOrEmptyFolderListsNothing) {
     EXPECT_EQ(reports.Count(), 0);
     EXPECT_EQ(SearchReports(reports, dir.c_str(), At(3, 0), At(5, 0)), 0);
     EXPECT_TRUE(rec.op.Text().empty());
+}
+
+TEST(ReportSearch, RepeatedReportsAreOneNameAndPeriodApartFromTheCounter) {
+    const struct {
+        const char *a, *b;
+        int bEndHour;
+        bool repeated;
+    } cases[] = {
+        {"/r/Daily 07-12-2026 00_00-00_00.twr", "/r/Daily 07-12-2026 00_00-00_00 (1).twr", 0, true},
+        {"/r/D (3).twr", "/r/D (12).TWR", 0, true},
+        {"/r/Daily.twr", "/r/Daily (1).twr", 1, false},  // another period
+        {"/r/Daily.twr", "/r/Other (1).twr", 0, false},  // another job
+        {"/r/Daily.twr", "/r/Daily (x).twr", 0, false},  // not a counter
+        {"/r/Daily.twr", "/r/Daily ().twr", 0, false},
+    };
+    for (const auto& c : cases) {
+        InfoArray reports;
+        RepInfo a{}, b{};
+        a.FileName.Set(c.a);
+        b.FileName.Set(c.b);
+        a.Start = b.Start = At(7, 0);
+        a.End = At(8, 0);
+        b.End = At(8, c.bEndHour);
+        reports.Add(a);
+        reports.Add(b);
+        const auto pairs = RepeatedReports(reports);
+        EXPECT_EQ(pairs.size(), c.repeated ? 1u : 0u) << c.b;
+    }
 }
 
 TEST(ReportSearch, ReportFileNamesMatchInAnyCase) {

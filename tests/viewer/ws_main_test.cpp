@@ -39,6 +39,7 @@ TEST(WizardWindow, LeadsFromThePeriodToTheNonOperationsAndKeepsItsSettings) {
                                          twview_test::Incident(true, 0x10, false, 0, 2)}));
     ASSERT_TRUE(twview_test::SaveReport(dir + "b.twr", d6, d7,
                                         {twview_test::Incident(false, 0, true, 0x11, 3)}));
+    twview_test::WriteText(dir + "bad.twr", "not a report");
     {
         TWSMainForm window(settings, log);
         Ui::TWSMainForm& ui = *window.Form();
@@ -62,6 +63,9 @@ TEST(WizardWindow, LeadsFromThePeriodToTheNonOperationsAndKeepsItsSettings) {
         EXPECT_EQ(ui.txtFullPeriod->text(),
                   FromCp1251("Рассчетный период: 05-12-2026 - 08-12-2026"_cp));
         ui.list->SetSectionWidth(0, 333);
+        EXPECT_TRUE(ui.txtNotes->isVisible());
+        EXPECT_EQ(ui.txtNotes->text(), FromCp1251("Ошибка чтения отчета "_cp + dir +
+                                                  "bad.twr: " + "Неверный формат файла!"_cp));
 
         ui.btnNext2->click();
         EXPECT_EQ(ui.pages->currentIndex(), 2);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -112,6 +114,33 @@ TEST_F(Wizard, SettingsReachTheFileWhenTheWindowClosesAndComeBackOnTheNextStart)
     EXPECT_NEAR(next.StoredEnd(), kDec8 + 8 * kHour, 1e-9);
     EXPECT_EQ(next.ColumnWidth(2, 1, 80), 95);
     EXPECT_EQ(next.ColumnWidth(2, 0, 300), 300);
+}
+
+// Page 2 names the files it could not read and the reports made twice for one
+// job and period (both still listed); excluding one of the pair ends its note.
+TEST_F(Wizard, Page2NotesUnreadableAndRepeatedReports) {
+    host::SetLogConsole(false);
+    const std::string reports = twtest::FreshDir("wizard-notes");
+    PRTime d7, d8;
+    d7.Set(2026, 12, 7, 0, 0, 0);
+    d8.Set(2026, 12, 8, 0, 0, 0);
+    const std::string day = reports + "Daily 07-12-2026 00_00-00_00";
+    ASSERT_TRUE(SaveReport(day + ".twr", d7, d8, {Incident(true, 0, false, 0, 1)}));
+    ASSERT_TRUE(SaveReport(day + " (2).twr", d7, d8, {Incident(true, 0, false, 0, 1)}));
+    twview_test::WriteText(reports + "zero.twr", "");
+    TWSMainModel m(settings, logFile);
+    m.LeavePage1(reports.c_str(), kDec7, 0, kDec8, 0);
+    host::LogCapture log;
+    ASSERT_EQ(m.SearchReports(), 2);
+    const std::string unreadable =
+        "Ошибка чтения отчета "_cp + reports + "zero.twr: " + "Файл пуст!"_cp;
+    EXPECT_EQ(m.ReportNotes(), unreadable + "\n" +
+                                   "Повторный отчет за тот же период (учтены оба): "_cp + day +
+                                   " (2).twr и "_cp + day + ".twr");
+    EXPECT_NE(std::find(log.lines.begin(), log.lines.end(), unreadable), log.lines.end());
+    scripted.yes = true;
+    ASSERT_TRUE(m.ExcludeReport(nullptr, 0));
+    EXPECT_EQ(m.ReportNotes(), unreadable);
 }
 
 TEST_F(Wizard, FindsExcludesAndGathersThenExportsTheResult) {
@@ -227,6 +256,74 @@ TEST(Batch, WritesTheRequestedReportsAndRefusesAShortPeriod) {
     args.from = "2026-03-29";
     args.to = "2026-03-30";  // 23 hours, one calendar day
     EXPECT_EQ(RunBatch(args), 0);
+}
+
+// Standard output and error of one batch run, with its exit code.
+struct BatchRun {
+    int code;
+    std::string out, err;
+};
+
+BatchRun RunBatchCaptured(const TW_BatchArgs& args) {
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    BatchRun r{RunBatch(args), {}, {}};
+    std::fflush(stdout);
+    r.out = testing::internal::GetCapturedStdout();
+    r.err = testing::internal::GetCapturedStderr();
+    return r;
+}
+
+TEST(Batch, AFolderThatIsNotThereIsAWrongArgument) {
+    const std::string dir = twtest::FreshDir("batch-path");
+    twview_test::WriteText(dir + "file", "x");
+    TW_BatchArgs args;
+    args.from = "2026-12-05";
+    args.to = "2026-12-07";
+    for (const std::string& path : {dir + "missing", dir + "file"}) {
+        args.path = path;
+        const BatchRun r = RunBatchCaptured(args);
+        EXPECT_EQ(r.code, 2);
+        EXPECT_EQ(r.err, "Tripview: --path \"" + path + "\" is not an existing folder\n");
+        EXPECT_EQ(r.out, "");
+    }
+}
+
+// A folder with unreadable files of every kind and one day's report made twice:
+// the batch names each unreadable file with its reason, warns of the repeated
+// report, still writes what it could gather, and exits 1.
+TEST(Batch, NamesUnreadableAndRepeatedReports) {
+    host::SetLogConsole(false);
+    const std::string dir = twtest::FreshDir("batch-incomplete");
+    PRTime d5, d6;
+    d5.Set(2026, 12, 5, 0, 0, 0);
+    d6.Set(2026, 12, 6, 0, 0, 0);
+    const std::string day = dir + "Daily 05-12-2026 00_00-00_00";
+    ASSERT_TRUE(SaveReport(day + ".twr", d5, d6, {Incident(true, 0, false, 0, 1)}));
+    ASSERT_TRUE(SaveReport(day + " (1).twr", d5, d6, {Incident(true, 0, false, 0, 1)}));
+    twview_test::WriteText(dir + "zero.twr", "");
+    twview_test::WriteText(dir + "garbage.twr", "not a report");
+    twview_test::SaveHeaderOnly(dir + "header.twr", d5, d6, 2);
+    ASSERT_EQ(::mkfifo((dir + "fifo.twr").c_str(), 0600), 0);
+    TW_BatchArgs args;
+    args.path = dir;
+    args.from = "2026-12-05";
+    args.to = "2026-12-07";
+    args.txtDir = dir + "out";
+    const BatchRun r = RunBatchCaptured(args);
+    EXPECT_EQ(r.code, 1);
+    const std::string lines[] = {"3 report(s) of the period:\n",
+                                 "warning: two reports of the same job and period, both counted: " +
+                                     day + " (1).twr and " + day + ".twr\n",
+                                 "2 non-operation(s)\n",
+                                 "incomplete: 4 report(s) could not be read:\n",
+                                 "  " + dir + "zero.twr: Файл пуст!\n",
+                                 "  " + dir + "garbage.twr: Неверный формат файла!\n",
+                                 "  " + dir + "fifo.twr: Не является обычным файлом!\n",
+                                 "  " + dir + "header.twr: Файл поврежден или обрезан!\n",
+                                 "text: " + dir + "out/ 05-12-2026 00_00-00_00.txt\n"};
+    for (const std::string& line : lines)
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << r.out;
 }
 
 }  // namespace

@@ -59,12 +59,15 @@ class TW_File : public MyRefArray<TW_ContourLine> {
     bool DOSave();
 
     // Reads the header of a report file into Start, End and RunTime and returns
-    // the stored item count; 0 on any failure (last error set). Items and
-    // FileName are not touched.
+    // the stored item count; 0 on any failure (last error set, also for a file
+    // that ends early) and for a sound header with the count 0 (last error
+    // clear). Items and FileName are not touched. Only regular files are read.
     int32_t LoadHeader(const char* path);
     // Replaces header and items by those of the file and sets FileName to path.
     // False on failure (last error set); a failure after the header leaves no
-    // items. Memory grows only with the items actually read.
+    // items. A count whose items would take more than four times the bytes of
+    // the stream is refused before any item is read; memory grows only with the
+    // items actually read.
     bool Load(const char* path);
 
     // Replaces the items by the incidents of the hour data for the used contours.

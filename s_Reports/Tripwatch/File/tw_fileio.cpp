@@ -49,42 +49,63 @@ class TempFile {
     std::string path_;
 };
 
+// Reads exactly `size` bytes. A short read means the file ends early or its
+// compressed body is damaged: that is said, unless the system gave a reason of
+// its own (a failing disk, a file that is not one).
+bool ReadExactly(HIStream& in, void* data, std::size_t size, bool first = false) {
+    host::ClearError();
+    const std::size_t n = in.Read(data, size);
+    if (n == size) return true;
+    const unsigned error = GetIOErrorN();
+    if (error != 0 && error != unsigned(EIO)) return false;
+    if (first && n == 0 && error == 0)
+        SetError("%s", "Файл пуст!"_cp);
+    else
+        SetError("%s", "Файл поврежден или обрезан!"_cp);
+    return false;
+}
+
+// Items in memory may take at most this many times the bytes of the stream
+// that holds them. Short records are widened to 1880 bytes each; without the
+// bound a tiny, highly compressed file of one-byte records would ask for 1880
+// bytes of memory for every byte it unpacks to.
+constexpr uint64_t kItemMemoryPerStreamByte = 4;
+
+bool CountFitsTheStream(uint32_t recordSize, uint32_t count) {
+    const uint64_t streamBytes = 48 + uint64_t(count) * recordSize;
+    return uint64_t(count) * sizeof(TW_ContourLine) <= kItemMemoryPerStreamByte * streamBytes &&
+           count <= uint32_t(std::numeric_limits<int>::max());
+}
+
 // The checks shared by LoadHeader and Load: magic, record size, the three
 // moments (read into the report), the item count. False on failure.
 bool ReadHeader(HIStream& in, PRTime& start, PRTime& end, PRTime& runTime, uint32_t& recordSize,
                 uint32_t& count) {
     uint32_t magic = 0;
-    if (in.Read(&magic, 4) != 4) return false;
+    if (!ReadExactly(in, &magic, 4, true)) return false;
     if (magic != TW_FileMagic) {
         SetError("%s", "Неверный формат файла!"_cp);
         return false;
     }
-    if (in.Read(&recordSize, 4) != 4) return false;
+    if (!ReadExactly(in, &recordSize, 4)) return false;
     if (recordSize > TW_RecordSize) {
         SetError("%s", "Неверный формат записи файла!"_cp);
         return false;
     }
-    if (in.Read(&start, sizeof start) != sizeof start) return false;
-    if (in.Read(&end, sizeof end) != sizeof end) return false;
-    if (in.Read(&runTime, sizeof runTime) != sizeof runTime) return false;
-    if (in.Read(&count, 4) != 4) return false;
+    if (!ReadExactly(in, &start, sizeof start) || !ReadExactly(in, &end, sizeof end) ||
+        !ReadExactly(in, &runTime, sizeof runTime) || !ReadExactly(in, &count, 4))
+        return false;
     // Items of no bytes cannot be told apart from nothing: such a count would
     // only make a tiny file demand any amount of memory.
     if (recordSize == 0 && count != 0) {
         SetError("%s", "Неверный формат записи файла!"_cp);
         return false;
     }
+    if (!CountFitsTheStream(recordSize, count)) {
+        SetError("%s", "Неверный формат файла!"_cp);
+        return false;
+    }
     return true;
-}
-
-// The most item memory a report file may ask for: half the machine's memory. A
-// small record size with a highly compressed body could otherwise turn a small
-// file into any amount of memory, 1880 bytes for every byte read.
-uint64_t ItemMemoryLimit() {
-    const long pages = ::sysconf(_SC_PHYS_PAGES);
-    const long pageSize = ::sysconf(_SC_PAGESIZE);
-    if (pages <= 0 || pageSize <= 0) return uint64_t(1) << 32;
-    return uint64_t(pages) * uint64_t(pageSize) / 2;
 }
 
 }  // namespace
@@ -145,18 +166,14 @@ bool TW_File::Load(const char* path) {
     if (!in) return false;
     uint32_t recordSize = 0, count = 0;
     if (!ReadHeader(*in, Start, End, RunTime, recordSize, count)) return false;
-    if (uint64_t(count) * sizeof(TW_ContourLine) > ItemMemoryLimit() ||
-        count > uint32_t(std::numeric_limits<int>::max())) {
-        SetError("%s", "Неверный формат файла!"_cp);
-        return false;
-    }
     FileName.Set(path);
     reserved_.Clear();
     DeleteAll();
-    // Items are appended as they are read, never allocated from the stored count.
+    // Items are appended as they are read, never allocated from the stored
+    // count: a count that the stream cannot hold fails at its end.
     for (uint32_t i = 0; i < count; ++i) {
         TW_ContourLine* item = AddINT(nullptr);
-        if (in->Read(item, recordSize) != recordSize) {
+        if (!ReadExactly(*in, item, recordSize)) {
             DeleteAll();
             return false;
         }

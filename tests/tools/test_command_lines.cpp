@@ -1,0 +1,43 @@
+// Every program exits 2 for a wrong command, option or argument, and 0 for its
+// help.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+int ExitCode(const std::string& commandLine) {
+    const char* bin = std::getenv("TW_BIN_DIR");
+    const std::string cmd = "cd " + std::string(bin ? bin : ".") +
+                            " && QT_QPA_PLATFORM=offscreen timeout 20 ./" + commandLine +
+                            " >/dev/null 2>&1 </dev/null";
+    const int rc = std::system(cmd.c_str());
+    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+}
+
+TEST(CommandLines, WrongUseExits2AndHelpExits0) {
+    const struct {
+        const char* line;
+        int code;
+    } cases[] = {
+        {"rthost", 2},             // no command
+        {"rthost frobnicate", 2},  // unknown command
+        {"rthost run", 2},         // missing argument
+        {"rthost run /nonexistent --bogus", 2},
+        {"rthost demo /nonexistent/x --days many", 2},  // not a number
+        {"rthost --help", 0},
+        {"Tripview --bogus", 2},
+        {"Tripview --path", 2},  // an option without its value
+        {"Tripview --batch extra", 2},
+        {"Tripview --help", 0},
+        {"twdump", 2},
+        {"twdump a.twr b.twr", 2},
+        {"twdump --help", 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ExitCode(c.line), c.code) << c.line;
+}
+
+}  // namespace
