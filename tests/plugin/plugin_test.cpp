@@ -6,10 +6,14 @@
 #include <unistd.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <set>
+#include <thread>
 #include <nlohmann/json.hpp>
 
 #include "common/cp1251.h"
@@ -20,6 +24,7 @@
 #include "data/grabvalues.h"
 #include "runtime/runtime.h"
 #include "test_env.h"
+#include "tw_file.h"
 
 using namespace host::literals;
 namespace fs = std::filesystem;
@@ -303,6 +308,8 @@ TEST_F(RunTest, AJobFileWithAWrongValueIsRefusedBeforeAnythingRuns) {
         {"", "SaveBIN", "\"false\"", flag + "\"false\"", ""},
         {"", "Print", "1.0", flag + "1.0", ""},
         {"", "Name", "5", "ожидается текст в кавычках, записано 5"_cp, ""},
+        {"", "Name", "\"../../x\"", "ожидается имя без знаков / и \\, записано \"../../x\""_cp, ""},
+        {"", "Name", "\"a\\\\b\"", "ожидается имя без знаков / и \\, записано \"a\\b\""_cp, ""},
         {"", "CfgDate", "\"07.12.2026\"",
          "ожидается дата (число дней от 30.12.1899), записано \"07.12.2026\""_cp, ""},
         {"", "Count", std::to_string(count + 1),
@@ -389,6 +396,142 @@ TEST_F(RunTest, ABinarySaveIntoAReadOnlyFolderFailsAndTheOthersFollow) {
     }
     EXPECT_EQ(txt, 1);
     EXPECT_EQ(xls, 1);
+}
+
+// Every report under a final name in `folder` is complete: the binary report
+// loads with `items` items, the text report has `lines` whole lines, the
+// spreadsheet has `xlsSize` bytes. Temporary files are hidden and named apart;
+// the kept values are not checked.
+void ExpectCompleteReports(const std::string& folder, int items, std::size_t lines,
+                           uintmax_t xlsSize) {
+    if (!fs::exists(folder)) return;
+    for (const auto& e : fs::directory_iterator(folder)) {
+        const std::string name = e.path().filename();
+        const std::string ext = e.path().extension();
+        if (name.rfind(".tripwatch-", 0) == 0) continue;
+        if (ext == ".twr") {
+            TW_File back;
+            EXPECT_TRUE(back.Load(e.path().c_str()) && back.Count() == items) << name;
+        } else if (ext == ".txt") {
+            std::ifstream in(e.path(), std::ios::binary);
+            const std::string text((std::istreambuf_iterator<char>(in)), {});
+            std::size_t n = 0;
+            for (std::size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos; at += 2)
+                ++n;
+            EXPECT_TRUE(n == lines && text.ends_with("\r\n")) << name;
+        } else if (ext == ".xls") {
+            EXPECT_EQ(fs::file_size(e.path()), xlsSize) << name;
+        }
+    }
+}
+
+TEST_F(RunTest, ARunKilledAtAnyMomentLeavesNoIncompleteReport) {
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(Run(), nullptr);
+    const auto once = std::chrono::steady_clock::now() - start;
+    TW_File report;
+    std::size_t lines = 0;
+    uintmax_t xlsSize = 0;
+    for (const auto& e : fs::directory_iterator(*home_ + "Reports")) {
+        if (e.path().extension() == ".twr") {
+            ASSERT_TRUE(report.Load(e.path().c_str()));
+        }
+        if (e.path().extension() == ".xls") xlsSize = fs::file_size(e.path());
+    }
+    lines = std::size_t(report.Count()) + 6;  // the header without "Cfg", then the items
+    for (int k = 0; k <= 40; ++k) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0)
+            for (;;)
+                Run();
+        std::this_thread::sleep_for(once * k / 30);
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        ExpectCompleteReports(*home_ + "Reports", report.Count(), lines, xlsSize);
+    }
+}
+
+// `rthost run` of the job Jobs/NAME.json, made of the demo job and `changes`,
+// for the day before 2026-12-07, behind `prefix` (e.g. a file-size limit): what
+// it prints, with HOME for the home folder; its exit code in `code`.
+std::string Rthost(const std::string& home, const std::string& name, const nlohmann::json& changes,
+                   const std::string& prefix, int& code) {
+    std::ifstream in(home + "Jobs/Daily.json");
+    nlohmann::ordered_json job = nlohmann::ordered_json::parse(in);
+    for (auto it = changes.begin(); it != changes.end(); ++it)
+        job[it.key()] = it.value();
+    std::ofstream(home + "Jobs/" + name + ".json") << job.dump(2);
+    const std::string out = home + name + ".out";
+    const std::string bin = std::string(std::getenv("TW_BIN_DIR")) + "/rthost";
+    // Through a pipe, which a file-size limit does not stop.
+    const int status = std::system(("bash -c '" + prefix + bin + " run " + home + " --job " + name +
+                                    " --end \"2026-12-07 00:00\" 2>/dev/null | cat >" + out +
+                                    "; exit ${PIPESTATUS[0]}'")
+                                       .c_str());
+    code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream printed(out);
+    std::string text((std::istreambuf_iterator<char>(printed)), {});
+    for (std::size_t at; (at = text.find(home)) != std::string::npos;)
+        text.replace(at, home.size(), "HOME/");
+    return text;
+}
+
+TEST_F(RunTest, AnOutputNotWrittenFailsTheRunAndIsNamed) {
+    int code = 0;
+    const std::string solo = Rthost(*home_, "Daily", {}, "", code);
+    ASSERT_EQ(code, 0) << solo;
+    const std::string counts = solo.substr(0, solo.find('\n') + 1);
+    const std::string day = "Daily 06-12-2026 00_00-00_00";
+    ReadOnlyFolder folder(*home_ + "ReadOnly");
+    if (!folder.ok()) GTEST_SKIP() << "cannot make a folder read-only here";
+    const std::string denied =
+        geteuid() == 0 ? "Operation not permitted (1)" : "Permission denied (13)";
+    struct Row {
+        nlohmann::json changes;
+        std::string prefix, printed;
+        std::vector<std::string> left;  // in Reports afterwards
+    };
+    const Row rows[] = {
+        {{{"TXTDir", "ReadOnly"}},
+         "",
+         counts + "  HOME/Reports/" + day + ".twr\n  HOME/Reports/" + day +
+             ".xls\n  not written: text report HOME/ReadOnly/" + day + ".txt: " + denied + "\n",
+         {day + ".twr", day + ".xls"}},
+        // Values are not kept: they would not fit either.
+        {{{"SaveVals", false}},
+         "prlimit --fsize=8000 ",
+         counts + "  HOME/Reports/" + day + ".twr\n  not written: text report HOME/Reports/" + day +
+             ".txt: File too large (27)\n  not written: spreadsheet HOME/Reports/" + day +
+             ".xls: cannot write 'HOME/Reports/" + day + ".xls': File too large\n",
+         {day + ".twr"}},
+    };
+    for (const Row& r : rows) {
+        fs::remove_all(*home_ + "Reports");
+        EXPECT_EQ(Rthost(*home_, "Out", r.changes, r.prefix, code), r.printed);
+        EXPECT_EQ(code, 1);
+        EXPECT_EQ(Files(*home_ + "Reports"), r.left);
+    }
+}
+
+TEST_F(RunTest, TwoRunsAtOnceEachCountOnlyTheirOwnFiles) {
+    int code = 0;
+    const std::string solo = Rthost(*home_, "Daily", {}, "", code);
+    fs::remove_all(*home_ + "Reports");
+    const std::string bin = std::string(std::getenv("TW_BIN_DIR")) + "/rthost";
+    const std::string run = bin + " run " + *home_ + " --end \"2026-12-07 00:00\" 2>/dev/null >";
+    ASSERT_EQ(
+        std::system(("(" + run + *home_ + "a.out & " + run + *home_ + "b.out; wait)").c_str()), 0);
+    std::set<std::string> files;
+    for (const char* out : {"a.out", "b.out"}) {
+        std::ifstream in(*home_ + out);
+        std::string line;
+        std::getline(in, line);
+        EXPECT_EQ(line + "\n", solo.substr(0, solo.find('\n') + 1)) << out;
+        while (std::getline(in, line))
+            EXPECT_TRUE(files.insert(line).second) << line;
+    }
+    EXPECT_EQ(files.size(), 6u);
 }
 
 }  // namespace

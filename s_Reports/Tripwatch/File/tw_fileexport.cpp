@@ -22,10 +22,17 @@ bool TW_File::ExportToXLS(const char* base, StatString<261>* written) {
     DataModule->report.SetTemplate(Template.c_str());
     StatString<261> name;
     // The engine writes the workbook over the temporary file, by its cp1251 name.
-    const bool ok =
-        WriteNewFile(name, base, "xls", 0, [this](const std::string& osTemp, const char*) {
-            return DataModule->report.Export(host::Utf8ToCp1251Lossy(osTemp).c_str());
-        });
+    const auto write = [this](const std::string& osTemp, const char* fileName) {
+        const std::string temp = host::Utf8ToCp1251Lossy(osTemp);
+        if (DataModule->report.Export(temp.c_str())) return true;
+        // The engine's message names the file it wrote; the user knows the report's name.
+        std::string error = GetIOErrorS_GUI(-2);
+        if (const std::size_t at = error.find(temp); at != std::string::npos)
+            error.replace(at, temp.size(), fileName);
+        SetError("%s", error.c_str());
+        return false;
+    };
+    const bool ok = WriteNewFile(name, base, "xls", 0, write);
     if (written) *written = name;
     return ok;
 }
