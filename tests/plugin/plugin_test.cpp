@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -439,13 +440,15 @@ TEST_F(RunTest, ARunKilledAtAnyMomentLeavesNoIncompleteReport) {
         if (e.path().extension() == ".xls") xlsSize = fs::file_size(e.path());
     }
     lines = std::size_t(report.Count()) + 6;  // the header without "Cfg", then the items
-    for (int k = 0; k <= 40; ++k) {
+    // Moments spread over the phases of a run (golden-ratio steps), up to 1.3 runs.
+    for (int k = 0; k < 80; ++k) {
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0)
             for (;;)
                 Run();
-        std::this_thread::sleep_for(once * k / 30);
+        std::this_thread::sleep_for(std::chrono::duration_cast<std::chrono::microseconds>(
+            once * std::fmod(k * 0.618, 1.3)));
         ::kill(child, SIGKILL);
         ::waitpid(child, nullptr, 0);
         ExpectCompleteReports(*home_ + "Reports", report.Count(), lines, xlsSize);
@@ -515,23 +518,42 @@ TEST_F(RunTest, AnOutputNotWrittenFailsTheRunAndIsNamed) {
 }
 
 TEST_F(RunTest, TwoRunsAtOnceEachCountOnlyTheirOwnFiles) {
-    int code = 0;
-    const std::string solo = Rthost(*home_, "Daily", {}, "", code);
-    fs::remove_all(*home_ + "Reports");
+    // Both days of the demo plant, alone and then twice at once.
     const std::string bin = std::string(std::getenv("TW_BIN_DIR")) + "/rthost";
-    const std::string run = bin + " run " + *home_ + " --end \"2026-12-07 00:00\" 2>/dev/null >";
-    ASSERT_EQ(
-        std::system(("(" + run + *home_ + "a.out & " + run + *home_ + "b.out; wait)").c_str()), 0);
-    std::set<std::string> files;
-    for (const char* out : {"a.out", "b.out"}) {
+    const std::string run =
+        bin + " run " + *home_ + " --from 2026-12-06 --to 2026-12-07 2>/dev/null >" + *home_;
+    // A summary without its file lines; the file lines go to `files`.
+    auto split = [&](const char* out, std::set<std::string>& files) {
         std::ifstream in(*home_ + out);
-        std::string line;
-        std::getline(in, line);
-        EXPECT_EQ(line + "\n", solo.substr(0, solo.find('\n') + 1)) << out;
-        while (std::getline(in, line))
-            EXPECT_TRUE(files.insert(line).second) << line;
+        std::string summary;
+        for (std::string line; std::getline(in, line);)
+            if (line.rfind("  ", 0) != 0)
+                summary += line + "\n";
+            else
+                EXPECT_TRUE(files.insert(line).second) << out << ": " << line;
+        return summary;
+    };
+    ASSERT_EQ(std::system((run + "solo.out").c_str()), 0);
+    std::set<std::string> soloFiles;
+    const std::string solo = split("solo.out", soloFiles);
+    EXPECT_EQ(soloFiles.size(), 6u);
+    // Both wait on a pipe and start as one writer opens it; twice, as the two may
+    // still miss each other.
+    const std::string go = *home_ + "go";
+    const std::string wait = "cat " + go + " >/dev/null; ";
+    for (int round = 0; round < 2; ++round) {
+        fs::remove_all(*home_ + "Reports");
+        ::unlink(go.c_str());
+        ASSERT_EQ(::mkfifo(go.c_str(), 0600), 0);
+        ASSERT_EQ(std::system(("(" + wait + run + "a.out) & (" + wait + run +
+                               "b.out) & sleep 0.2; echo >" + go + "; wait")
+                                  .c_str()),
+                  0);
+        std::set<std::string> files;
+        EXPECT_EQ(split("a.out", files), solo);
+        EXPECT_EQ(split("b.out", files), solo);
+        EXPECT_EQ(files.size(), 12u);
     }
-    EXPECT_EQ(files.size(), 6u);
 }
 
 }  // namespace
