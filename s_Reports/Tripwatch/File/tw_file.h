@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "common/basearray.h"
@@ -126,5 +127,6 @@ class TW_File : public MyRefArray<TW_ContourLine> {
     // The name that MakeFileName(base, ext) gave FileName, with its base and
     // extension; reserved_ is empty when FileName was set otherwise.
     StatString<261> reserved_;
-    std::string reservedBase_, reservedExt_;
+    std::string reservedBase_;
+    std::optional<std::string> reservedExt_;
 };

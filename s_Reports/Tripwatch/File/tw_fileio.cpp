@@ -65,7 +65,7 @@ uint64_t ItemMemoryLimit() {
 namespace {
 
 // The stream of a report file into the file `osPath`; false (last error set) on failure.
-bool WriteReport(TW_File& report, const std::string& osPath) {
+bool WriteReport(const TW_File& report, const std::string& osPath) {
     LZHFileOStream out(4);
     const int fd = ::open(osPath.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     if (fd < 0) return host::SetErrnoError();
@@ -92,10 +92,8 @@ bool TW_File::DOSave() {
     };
     if (!reserved_.Empty() && StrCmp(reserved_, FileName) == 0) {
         StatString<261> name;
-        const std::string base = reservedBase_;
-        const std::string ext = reservedExt_;
-        if (!WriteNewFile(name, base.c_str(), ext.empty() ? nullptr : ext.c_str(), 0, write))
-            return false;
+        const char* ext = reservedExt_ ? reservedExt_->c_str() : nullptr;
+        if (!WriteNewFile(name, reservedBase_.c_str(), ext, 0, write)) return false;
         FileName = name;
         reserved_ = name;
         return true;

@@ -39,17 +39,20 @@ std::string Fitted(const std::string& base, const std::string& tail) {
 
 void TW_File::MakeFileName(const char* base, const char* ext) {
     reservedBase_ = base ? base : "";  // copied first: `base` may lie in FileName
-    reservedExt_ = ext ? ext : "";
-    MakeFileName(FileName, reservedBase_.c_str(), ext);
+    reservedExt_ = ext ? std::optional<std::string>(ext) : std::nullopt;
+    FreeName(FileName, reservedBase_.c_str(), ext, 0);
     reserved_ = FileName;
 }
 
 void TW_File::MakeFileName(StatString<261>& out, const char* base, const char* ext) {
-    FreeName(out, base, ext, 0);
+    if (&out == &FileName)
+        MakeFileName(base, ext);
+    else
+        FreeName(out, base, ext, 0);
 }
 
 int TW_File::FreeName(StatString<261>& out, const char* base, const char* ext, int from) const {
-    if (!ext || !*ext) ext = "twr";
+    if (!ext) ext = "twr";
     const std::string period =
         host::Format(" %02d-%02d-%04d %02d_%02d-%02d_%02d", Start.Day, Start.Month, Start.Year,
                      Start.Hour, Start.Minute, End.Hour, End.Minute);
