@@ -135,8 +135,17 @@ bool PublishFile(const std::string& osFrom, const std::string& osTo) {
         return true;
     if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return SetErrnoError();
     // A file system without that rename: a second link fails on an existing name too.
-    if (::link(osFrom.c_str(), osTo.c_str()) != 0) return SetErrnoError();
-    ::unlink(osFrom.c_str());
+    if (::link(osFrom.c_str(), osTo.c_str()) == 0) {
+        ::unlink(osFrom.c_str());
+        return true;
+    }
+    if (errno != EPERM && errno != ENOTSUP) return SetErrnoError();
+    // Nor links (FAT, some network shares): the name is tested just before.
+    if (::access(osTo.c_str(), F_OK) == 0) {
+        SetErrorN(EEXIST);
+        return false;
+    }
+    if (::rename(osFrom.c_str(), osTo.c_str()) != 0) return SetErrnoError();
     return true;
 }
 

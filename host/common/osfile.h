@@ -79,8 +79,9 @@ bool ReadWholeFile(const char* path, std::string& out, std::size_t limit = std::
 std::string MakeTempBeside(const char* path, int* fd);
 
 // Flushes the file `osFrom` to the disk and gives it the name `osTo`, which must
-// not exist: an existing file is never replaced. False (last error set: EEXIST
-// when the name is taken) with `osFrom` still in place on failure.
+// not exist: an existing file is never replaced (on a file system with neither
+// such renames nor links, the name is tested just before). False (last error
+// set: EEXIST when the name is taken) with `osFrom` still in place on failure.
 bool PublishFile(const std::string& osFrom, const std::string& osTo);
 
 // An empty hidden file ".tripwatch-XXXXXX.part" beside a target, where a file is
