@@ -501,6 +501,13 @@ TEST_F(RunTest, AnOutputNotWrittenFailsTheRunAndIsNamed) {
          counts + "  HOME/Reports/" + day + ".twr\n  HOME/Reports/" + day +
              ".xls\n  not written: text report HOME/ReadOnly/" + day + ".txt: " + denied + "\n",
          {day + ".twr", day + ".xls"}},
+        {{{"ReportDir", "ReadOnly"}},
+         "",
+         "2026-12-06 00:00:00 .. 2026-12-07 00:00:00: incomplete: not every output was written\n"
+         "  HOME/Reports/" +
+             day + ".txt\n  HOME/Reports/" + day +
+             ".xls\n  not written: binary report HOME/ReadOnly/" + day + ".twr: " + denied + "\n",
+         {day + ".txt", day + ".xls"}},
         // Values are not kept: they would not fit either.
         {{{"SaveVals", false}},
          "prlimit --fsize=8000 ",
