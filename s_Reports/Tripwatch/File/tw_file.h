@@ -114,11 +114,11 @@ class TW_File : public MyRefArray<TW_ContourLine> {
     // Fills a temporary file (its file-system name) with the content of the file
     // `name`; false (last error set) on failure.
     using FileWriter = std::function<bool(const std::string& osTemp, const char* name)>;
-    // Writes a new file under the first free name of MakeFileName from counter
-    // `from` on, into `out`: `write` fills a temporary file beside it, which then
-    // takes the name without replacing a file; a name taken meanwhile gives way
-    // to the next. False (last error set) on failure, with no file left.
-    bool WriteNewFile(StatString<261>& out, const char* base, const char* ext, int from,
+    // Writes a new file under the first free name of MakeFileName, into `out`:
+    // `write` fills a temporary file beside it, which then takes the name without
+    // replacing a file; a name taken meanwhile gives way to the next. False (last
+    // error set) on failure, with no file left.
+    bool WriteNewFile(StatString<261>& out, const char* base, const char* ext,
                       const FileWriter& write);
     // Sets `out` to the first name of MakeFileName that is free, from counter
     // `from` on, and returns its counter; -1 when there is none.

@@ -32,7 +32,7 @@ bool TW_File::ExportToXLS(const char* base, StatString<261>* written) {
         SetError("%s", error.c_str());
         return false;
     };
-    const bool ok = WriteNewFile(name, base, "xls", 0, write);
+    const bool ok = WriteNewFile(name, base, "xls", write);
     if (written) *written = name;
     return ok;
 }

@@ -93,7 +93,7 @@ bool TW_File::DOSave() {
     if (!reserved_.Empty() && StrCmp(reserved_, FileName) == 0) {
         StatString<261> name;
         const char* ext = reservedExt_ ? reservedExt_->c_str() : nullptr;
-        if (!WriteNewFile(name, reservedBase_.c_str(), ext, 0, write)) return false;
+        if (!WriteNewFile(name, reservedBase_.c_str(), ext, write)) return false;
         FileName = name;
         reserved_ = name;
         return true;

@@ -65,9 +65,9 @@ int TW_File::FreeName(StatString<261>& out, const char* base, const char* ext, i
     }
 }
 
-bool TW_File::WriteNewFile(StatString<261>& out, const char* base, const char* ext, int from,
+bool TW_File::WriteNewFile(StatString<261>& out, const char* base, const char* ext,
                            const FileWriter& write) {
-    for (int n = FreeName(out, base, ext, from); n >= 0 && n < INT_MAX;
+    for (int n = FreeName(out, base, ext, 0); n >= 0 && n < INT_MAX;
          n = FreeName(out, base, ext, n + 1)) {
         host::PendingFile temp(host::OsPath(out));
         if (!temp.ok() || !write(temp.path(), out)) return false;

@@ -98,7 +98,7 @@ bool TW_File::ExportToText(const char* base, StatString<261>* written) {
     // next one, whose text then names it.
     RTLog("Сохранение отчета: [%s]..."_cp, name.c_str());
     const bool ok =
-        WriteNewFile(name, base, "txt", 0, [this](const std::string& osTemp, const char* fileName) {
+        WriteNewFile(name, base, "txt", [this](const std::string& osTemp, const char* fileName) {
             return host::WriteOsFile(osTemp, ReportText(*this, fileName));
         });
     if (written) *written = name;
