@@ -19,6 +19,7 @@
 #include "data/hourfile.h"
 #include "plugin_state.h"
 #include "report_tripwatch.h"
+#include "runtime/runnotes.h"
 #include "runtime/runtime.h"
 #include "tw_contourarray.h"
 #include "tw_file.h"
@@ -52,6 +53,11 @@ bool ReadSettings(HConfigItem& node, double now, JobSettings& s) {
     s.saveBin = check.Bool(node, "SaveBIN", true);
     s.reportDir = check.Str(node, "ReportDir", kDefaultFolder);
     s.name = check.Str(node, "Name", "Report");
+    // The name is part of a file name: it cannot lead out of the output folders.
+    if (s.name.find_first_of("/\\") != std::string::npos)
+        check.Fail(
+            node, "Name",
+            host::Format("ожидается имя без знаков / и \\, записано \"%s\""_cp, s.name.c_str()));
     s.saveTxt = check.Bool(node, "SaveTXT", true);
     s.txtDir = check.Str(node, "TXTDir", kDefaultFolder);
     s.saveXls = check.Bool(node, "SaveXLS", true);
@@ -72,8 +78,14 @@ void MakeBase(const std::string& folder, const std::string& name, char (&base)[k
     StrCat(base, name.c_str(), kMaxPath);
 }
 
-void LogSaveError() {
-    RTLog("Ошибка сохранения отчета: %s"_cp, GetIOErrorS_GUI(-2));
+// Logs a failed output and notes every attempted one for the host's summary.
+void NoteOutput(host::RunOutput::Kind kind, bool ok, const char* path) {
+    host::RunOutput output{.kind = kind, .path = path, .ok = ok, .error = ""};
+    if (!ok) {
+        output.error = GetIOErrorS_GUI(-2);
+        RTLog("Ошибка сохранения отчета: %s"_cp, output.error.c_str());
+    }
+    host::CurrentRunNotes().AddOutput(std::move(output));
 }
 
 }  // namespace
@@ -132,17 +144,21 @@ const char* ReportTripwatch::Run(HConfigItem* settings) {
         MakeBase(job.reportDir, job.name, base);
         report->MakeFileName(base, nullptr);
         RTLog("TW: Сохранение бинарного отчета [%s]..."_cp, base);
-        if (!report->Save()) LogSaveError();
+        const bool saved = report->Save();
+        NoteOutput(host::RunOutput::Binary, saved, report->Count() ? report->FileName.c_str() : "");
     }
+    StatString<261> written;
     if (job.saveTxt) {
         MakeBase(job.txtDir, job.name, base);
         RTLog("TW: Сохранение текстового отчета [%s]..."_cp, base);
-        if (!report->ExportToText(base)) LogSaveError();
+        const bool ok = report->ExportToText(base, &written);
+        NoteOutput(host::RunOutput::Text, ok, written.c_str());
     }
     if (job.saveXls) {
         MakeBase(job.xlsDir, job.name, base);
         RTLog("TW: Сохранение отчета XLS [%s]..."_cp, base);
-        if (!report->ExportToXLS(base)) LogSaveError();
+        const bool ok = report->ExportToXLS(base, &written);
+        NoteOutput(host::RunOutput::Spreadsheet, ok, written.c_str());
     }
     if (job.print) {
         RTLog("%s", "TW: Печать отчета..."_cp);

@@ -158,6 +158,71 @@ std::string MakeTempBeside(const char* path, int* fd) {
 }
 
 namespace {
+
+// fsync of a file given by name; false (last error set) on failure.
+bool SyncFile(const std::string& osPath) {
+    const int fd = ::open(osPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return SetErrnoError();
+    const bool synced = ::fsync(fd) == 0;
+    if (!synced) SetErrnoError();
+    ::close(fd);
+    return synced;
+}
+
+}  // namespace
+
+bool PublishFile(const std::string& osFrom, const std::string& osTo) {
+    if (!SyncFile(osFrom)) return false;
+    if (::renameat2(AT_FDCWD, osFrom.c_str(), AT_FDCWD, osTo.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return SetErrnoError();
+    // A file system without that rename: a second link fails on an existing name too.
+    if (::link(osFrom.c_str(), osTo.c_str()) == 0) {
+        ::unlink(osFrom.c_str());
+        return true;
+    }
+    if (errno != EPERM && errno != ENOTSUP) return SetErrnoError();
+    // Nor links (FAT, some network shares): the name is tested just before.
+    if (::access(osTo.c_str(), F_OK) == 0) {
+        SetErrorN(EEXIST);
+        return false;
+    }
+    if (::rename(osFrom.c_str(), osTo.c_str()) != 0) return SetErrnoError();
+    return true;
+}
+
+PendingFile::PendingFile(const std::string& osTarget) {
+    const std::size_t slash = osTarget.rfind('/');
+    std::string name = slash == std::string::npos ? std::string() : osTarget.substr(0, slash + 1);
+    name += ".tripwatch-XXXXXX.part";
+    const int fd = ::mkstemps(name.data(), 5);
+    if (fd < 0) {
+        SetErrnoError();
+        return;
+    }
+    ::fchmod(fd, 0644);  // mkstemps creates 0600; reports are meant to be read by others
+    ::close(fd);
+    path_ = name;
+}
+
+PendingFile::~PendingFile() {
+    if (!path_.empty()) ::unlink(path_.c_str());
+}
+
+bool PendingFile::Publish(const std::string& osTarget) {
+    if (!ok() || !PublishFile(path_, osTarget)) return false;
+    path_.clear();
+    return true;
+}
+
+bool PendingFile::Replace(const std::string& osTarget) {
+    if (!ok() || !SyncFile(path_)) return false;
+    if (::rename(path_.c_str(), osTarget.c_str()) != 0) return SetErrnoError();
+    path_.clear();
+    return true;
+}
+
+namespace {
 // Permission bits for a new file: those of the file being replaced, or what the
 // process's umask leaves of rw-rw-rw- (read without changing the umask).
 mode_t TargetMode(const std::string& osPath) {
@@ -203,6 +268,23 @@ bool WriteOsFileAtomically(const std::string& osPath, const void* data, std::siz
         return false;
     }
     return true;
+}
+
+bool WriteOsFile(const std::string& osPath, const std::string& data) {
+    const int fd = ::open(osPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return SetErrnoError();
+    int err = 0;
+    for (std::size_t done = 0; err == 0 && done < data.size();) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n >= 0)
+            done += std::size_t(n);
+        else if (errno != EINTR)
+            err = errno;
+    }
+    if (::close(fd) != 0 && err == 0) err = errno;
+    if (err == 0) return true;
+    SetErrorN(unsigned(err));
+    return false;
 }
 
 bool WriteFileAtomically(const char* path, const std::string& data) {

@@ -75,6 +75,9 @@ UniqueFile OpenFile(const char* path, const char* mode);
 bool WriteFileAtomically(const char* path, const std::string& data);
 // The same for a file-system (UTF-8) name and raw bytes.
 bool WriteOsFileAtomically(const std::string& osPath, const void* data, std::size_t size);
+// Writes `data` into the file `osPath`, created or truncated, without flushing it
+// to the disk; false (last error set) on failure.
+bool WriteOsFile(const std::string& osPath, const std::string& data);
 // Reads a whole file; false (last error set) when it cannot. Refuses files larger
 // than `limit` bytes with EFBIG.
 bool ReadWholeFile(const char* path, std::string& out, std::size_t limit = std::size_t(1) << 30);
@@ -82,5 +85,35 @@ bool ReadWholeFile(const char* path, std::string& out, std::size_t limit = std::
 // A temporary name in the folder of `path`, created exclusively (mkstemp); the
 // open descriptor is returned in *fd. Empty (last error set) on failure.
 std::string MakeTempBeside(const char* path, int* fd);
+
+// Flushes the file `osFrom` to the disk and gives it the name `osTo`, which must
+// not exist: an existing file is never replaced (on a file system with neither
+// such renames nor links, the name is tested just before). False (last error
+// set: EEXIST when the name is taken) with `osFrom` still in place on failure.
+bool PublishFile(const std::string& osFrom, const std::string& osTo);
+
+// An empty hidden file ".tripwatch-XXXXXX.part" beside a target, where a file is
+// written before it takes its name; no reader of reports takes it for one. Owns
+// the file: it is removed on destruction unless it took the name.
+class PendingFile {
+  public:
+    // Creates the file in the folder of the file-system name `osTarget`; ok() is
+    // false (last error set) when it cannot.
+    explicit PendingFile(const std::string& osTarget);
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+    ~PendingFile();
+    bool ok() const { return !path_.empty(); }
+    // The file-system name of the temporary file.
+    const std::string& path() const { return path_; }
+    // PublishFile(path(), osTarget); on success the file is no longer owned.
+    bool Publish(const std::string& osTarget);
+    // Flushes and renames over `osTarget`, replacing a file of that name; on
+    // success the file is no longer owned. False (last error set) on failure.
+    bool Replace(const std::string& osTarget);
+
+  private:
+    std::string path_;
+};
 
 }  // namespace host

@@ -5,6 +5,7 @@ namespace host {
 void RunNotes::Clear() {
     unverified_ = 0;
     withoutData_.clear();
+    outputs_.clear();
 }
 
 RunNotes& CurrentRunNotes() {

@@ -1,12 +1,22 @@
 // What a report run tells its host besides its result: the facts that the host's
 // summary of the run shows (verdicts resting on stale data, contours without
-// data). One record per process, cleared by the host before each run.
+// data, the outputs it wrote or failed to write). One record per process,
+// cleared by the host before each run.
 #pragma once
 
 #include <string>
 #include <vector>
 
 namespace host {
+
+// One output that a run attempted.
+struct RunOutput {
+    enum Kind { Binary, Text, Spreadsheet };
+    Kind kind = Binary;
+    std::string path;   // the file written or attempted (cp1251); empty when none was due
+    bool ok = true;     // written, or (an empty binary report) rightly not written
+    std::string error;  // why it was not written (cp1251), when not ok
+};
 
 class RunNotes {
   public:
@@ -19,12 +29,17 @@ class RunNotes {
     // have no sample in the period.
     void AddContourWithoutData(std::string sensor) { withoutData_.push_back(std::move(sensor)); }
 
+    // An output of the run, in the order attempted.
+    void AddOutput(RunOutput output) { outputs_.push_back(std::move(output)); }
+
     int UnverifiedVerdicts() const { return unverified_; }
     const std::vector<std::string>& ContoursWithoutData() const { return withoutData_; }
+    const std::vector<RunOutput>& Outputs() const { return outputs_; }
 
   private:
     int unverified_ = 0;
     std::vector<std::string> withoutData_;
+    std::vector<RunOutput> outputs_;
 };
 
 // The process's record, owned by the runtime.

@@ -1,8 +1,9 @@
 #include "cmd_run.h"
 
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -35,24 +36,47 @@ RTPConfigOwner* GetConfigOwner(void*) {
     return &configOwner;
 }
 
-// The report files below the job's output folders, to tell the new ones.
-std::set<std::string> OutputFiles(HConfigItem* job) {
-    std::set<std::string> files;
-    for (const char* key : {"ReportDir", "TXTDir", "XLSDir"}) {
-        char folder[kMaxPath];
-        MakeStartLocalPath(folder, job->GetStr(key, "Reports"));
-        AddLastSlash(folder, '/');
-        host::ForEachDirEntry(folder, [&](const char* name, bool isFolder) {
-            if (!isFolder) files.insert(std::string(folder) + name);
-            return true;
-        });
+const char* OutputName(host::RunOutput::Kind kind) {
+    switch (kind) {
+        case host::RunOutput::Binary:
+            return "binary report";
+        case host::RunOutput::Text:
+            return "text report";
+        case host::RunOutput::Spreadsheet:
+            return "spreadsheet";
     }
-    return files;
+    return "output";
 }
 
-bool EndsWith(const std::string& s, const char* tail) {
-    const std::size_t n = std::strlen(tail);
-    return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
+// Incidents and non-operations of the binary report that this run wrote; false
+// when it wrote none.
+bool CountIncidents(const host::RunNotes& notes, int& incidents, int& nonOperations) {
+    for (const host::RunOutput& o : notes.Outputs()) {
+        if (o.kind != host::RunOutput::Binary || !o.ok || o.path.empty()) continue;
+        TW_File report;
+        if (!report.Load(o.path.c_str())) return false;
+        for (int i = 0; i < report.Count(); ++i) {
+            ++incidents;
+            if (TW_IsNonOperation(*report.ItemINT(i))) ++nonOperations;
+        }
+        return true;
+    }
+    return false;
+}
+
+// The files that the run wrote, then each output it could not write with the
+// reason; false when there was such an output.
+bool PrintOutputs(const host::RunNotes& notes) {
+    bool complete = true;
+    for (const host::RunOutput& o : notes.Outputs())
+        if (o.ok && !o.path.empty()) std::printf("  %s\n", host::Cp1251ToUtf8(o.path).c_str());
+    for (const host::RunOutput& o : notes.Outputs()) {
+        if (o.ok) continue;
+        complete = false;
+        std::printf("  not written: %s %s: %s\n", OutputName(o.kind),
+                    host::Cp1251ToUtf8(o.path).c_str(), host::Cp1251ToUtf8(o.error).c_str());
+    }
+    return complete;
 }
 
 // What the run noted about its data: contours without samples in the period,
@@ -74,7 +98,8 @@ void PrintNotes(const host::RunNotes& notes) {
 }
 
 // One run of the job for the period that ends at `end`; prints its summary.
-// False when the module returned an error or raised one.
+// False when the module returned an error or raised one, or an output that the
+// job asks for was not written.
 bool RunOnce(RTPModule& module, HConfigItem* job, const PRTime& end) {
     module.ReportTime = end;
     const PRTime start = host::AddCalendarDays(end, -1);
@@ -82,7 +107,6 @@ bool RunOnce(RTPModule& module, HConfigItem* job, const PRTime& end) {
     runContext.PeriodEnd = end;
     RTGetOperation()->ClearAbort();
     host::CurrentRunNotes().Clear();
-    const std::set<std::string> before = OutputFiles(job);
     const char* error = nullptr;
     std::string raised;
     try {
@@ -101,32 +125,19 @@ bool RunOnce(RTPModule& module, HConfigItem* job, const PRTime& end) {
         std::printf("%s: failed: %s\n", day.c_str(), host::Cp1251ToUtf8(error).c_str());
         return false;
     }
-    std::vector<std::string> written;
-    for (const std::string& f : OutputFiles(job))
-        if (!before.count(f)) written.push_back(f);
+    const host::RunNotes& notes = host::CurrentRunNotes();
     int incidents = 0, nonOperations = 0;
-    bool counted = false;
-    for (const std::string& f : written) {
-        if (!EndsWith(f, ".twr")) continue;
-        TW_File report;
-        if (!report.Load(f.c_str())) continue;
-        counted = true;
-        for (int i = 0; i < report.Count(); ++i) {
-            const TW_ContourLine& r = *report.ItemINT(i);
-            ++incidents;
-            if (TW_IsNonOperation(r)) ++nonOperations;
-        }
-    }
-    if (counted)
+    if (CountIncidents(notes, incidents, nonOperations))
         std::printf("%s: %d incident(s), %d non-operation(s)%s\n", day.c_str(), incidents,
                     nonOperations, nonOperations ? "  <-- protection did not operate cleanly" : "");
+    else if (std::any_of(notes.Outputs().begin(), notes.Outputs().end(),
+                         [](const host::RunOutput& o) { return !o.ok; }))
+        std::printf("%s: incomplete: not every output was written\n", day.c_str());
     else
         std::printf("%s: done (no binary report written: no incidents or not saved)\n",
                     day.c_str());
-    PrintNotes(host::CurrentRunNotes());
-    for (const std::string& f : written)
-        std::printf("  %s\n", host::Cp1251ToUtf8(f).c_str());
-    return true;
+    PrintNotes(notes);
+    return PrintOutputs(notes);
 }
 
 }  // namespace
@@ -154,6 +165,9 @@ void AddRunCommand(CLI::App& app, int& exitCode) {
             exitCode = 2;
             return;
         }
+        // Under a file-size limit a write fails (EFBIG) and is reported as any
+        // other failed write, instead of the signal ending the run unreported.
+        std::signal(SIGXFSZ, SIG_IGN);
         RTInitialize(home.c_str(), "Log/rthost.log");
         std::vector<PRTime> ends;
         if (!args->from.empty()) {

@@ -83,6 +83,31 @@ TEST(Files, AtomicWriteKeepsTheOldFileOnFailure) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
 }
 
+TEST(Files, APendingFileTakesAFreeNameOnlyAndIsRemovedOtherwise) {
+    const std::string dir = twtest::FreshDir("pending");
+    std::string text;
+    {
+        host::PendingFile first(dir + "r.txt");
+        ASSERT_TRUE(first.ok());
+        ASSERT_TRUE(host::WriteOsFile(first.path(), "first"));
+        EXPECT_TRUE(first.Publish(dir + "r.txt"));
+        host::PendingFile second(dir + "r.txt");
+        ASSERT_TRUE(host::WriteOsFile(second.path(), "second"));
+        host::ClearError();
+        EXPECT_FALSE(second.Publish(dir + "r.txt"));  // taken: never replaced
+        EXPECT_EQ(GetIOErrorN(), unsigned(EEXIST));
+        EXPECT_TRUE(second.Replace(dir + "s.txt"));
+        host::PendingFile dropped(dir + "r.txt");
+        EXPECT_TRUE(dropped.ok());
+    }
+    ASSERT_TRUE(host::ReadWholeFile((dir + "r.txt").c_str(), text));
+    EXPECT_EQ(text, "first");
+    ASSERT_TRUE(host::ReadWholeFile((dir + "s.txt").c_str(), text));
+    EXPECT_EQ(text, "second");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 2);
+    EXPECT_FALSE(host::PendingFile(dir + "no/such/r.txt").ok());
+}
+
 TEST(Streams, RoundTripPlainFilesAndFailures) {
     const std::string dir = twtest::FreshDir("streams");
     std::string payload;

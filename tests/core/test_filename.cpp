@@ -1,4 +1,5 @@
-// Naming report files: period text, counter, extension, limits, reservation.
+// Naming report files: period text, counter, extension, limits; writing a new
+// file under such a name without replacing one.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -8,10 +9,12 @@
 #include <thread>
 #include <vector>
 
+#include "common/osfile.h"
 #include "core_test_util.h"
 #include "tw_file.h"
 
 using namespace tw_test;
+using namespace host::literals;
 
 namespace {
 TW_File& Period(TW_File& f, int d1, int mo1, int y1, int h1, int mi1, int h2, int mi2) {
@@ -26,9 +29,12 @@ TEST(MakeFileName, PlainThenCountedNamesNeverTaken) {
     const std::string base = dir + "Report";
     TW_File f;
     Period(f, 7, 12, 2026, 0, 0, 23, 59);
+    // Each name taken by a file before the next is chosen.
     StatString<261> a, b, c;
     f.MakeFileName(a, base.c_str(), nullptr);
+    WriteText(a.c_str(), "a");
     f.MakeFileName(b, base.c_str(), nullptr);
+    WriteText(b.c_str(), "b");
     f.MakeFileName(c, base.c_str(), nullptr);
     EXPECT_EQ(std::string(a), base + " 07-12-2026 00_00-23_59.twr");
     EXPECT_EQ(std::string(b), base + " 07-12-2026 00_00-23_59 (1).twr");
@@ -37,6 +43,7 @@ TEST(MakeFileName, PlainThenCountedNamesNeverTaken) {
     StatString<261> t;
     f.MakeFileName(t, base.c_str(), "txt");
     EXPECT_EQ(std::string(t), base + " 07-12-2026 00_00-23_59.txt");
+    WriteText(t.c_str(), "t");
     f.MakeFileName(t, base.c_str(), "txt");
     EXPECT_EQ(std::string(t), base + " 07-12-2026 00_00-23_59 (1).txt");
 
@@ -69,34 +76,46 @@ TEST(MakeFileName, EmptyBaseIsAFileInTheCurrentFolder) {
     std::filesystem::current_path(cwd);
     EXPECT_EQ(std::string(out), " 01-02-2027 08_05-09_06.twr");
     EXPECT_EQ(std::string(null), " 01-02-2027 08_05-09_06.txt");
-    EXPECT_TRUE(std::filesystem::exists(dir + " 01-02-2027 08_05-09_06.twr"));
+    EXPECT_TRUE(std::filesystem::is_empty(dir));  // choosing a name creates nothing
 }
 
-TEST(MakeFileName, LongNamesKeepTheirCounterOnDisk) {
+TEST(MakeFileName, LongNamesKeepPeriodAndCounterOnDisk) {
     const std::string dir = ScratchDir("NameLimitDisk");
     const auto cwd = std::filesystem::current_path();
     std::filesystem::current_path(dir);
-    // 260 characters in all, 255 in the file's own name (the file system's limit).
-    const std::string folder = "abcd/";
-    std::filesystem::create_directories(dir + "abcd");
-    const std::string base = folder + std::string(300, 'n');
-    TW_File f;
-    Period(f, 7, 12, 2026, 0, 0, 23, 59);
-    std::set<std::string> names;
-    for (int i = 0; i < 12; ++i) {
-        StatString<261> out;
-        f.MakeFileName(out, base.c_str(), "t");
-        names.insert(out.c_str());
-        EXPECT_LE(out.Length, 260);
+    // 260 characters in all, 255 in the file's own name (the file system's limit);
+    // "ж" takes two of those bytes.
+    const std::string period = " 07-12-2026 00_00-23_59";
+    struct Row {
+        std::string folder, name, first, eleventh;
+    };
+    const Row rows[] = {
+        {"abcd/", std::string(300, 'n'), std::string(230, 'n'), std::string(225, 'n')},
+        {"ab/", std::string(300, 'n'), std::string(230, 'n'), std::string(225, 'n')},
+        {std::string(200, 'f') + "/", std::string(100, 'n'), std::string(34, 'n'),
+         std::string(29, 'n')},
+        {"cd/", std::string(200, "ж"_cp[0]), std::string(115, "ж"_cp[0]),
+         std::string(112, "ж"_cp[0])},
+    };
+    for (const Row& r : rows) {
+        std::filesystem::create_directories(host::OsPath(r.folder.c_str()));
+        TW_File f;
+        Period(f, 7, 12, 2026, 0, 0, 23, 59);
+        std::set<std::string> names;
+        for (int i = 0; i < 12; ++i) {
+            StatString<261> out;
+            f.MakeFileName(out, (r.folder + r.name).c_str(), "t");
+            ASSERT_TRUE(names.insert(out.c_str()).second) << out.c_str();
+            WriteText(host::OsPath(out), "x");  // the file system takes the name
+            EXPECT_LE(out.Length, 260);
+        }
+        EXPECT_TRUE(names.count(r.folder + r.first + period + ".t")) << r.folder;
+        EXPECT_TRUE(names.count(r.folder + r.eleventh + period + " (11).t")) << r.folder;
     }
     std::filesystem::current_path(cwd);
-    EXPECT_EQ(names.size(), 12u);  // every name is new, the search always ends
-    EXPECT_TRUE(names.count(folder + std::string(253, 'n') + ".t"));
-    EXPECT_TRUE(names.count(folder + std::string(249, 'n') + " (1).t"));
-    EXPECT_TRUE(names.count(folder + std::string(248, 'n') + " (11).t"));
 }
 
-TEST(MakeFileName, ConcurrentCallersGetDistinctNames) {
+TEST(MakeFileName, ConcurrentWritersTakeDistinctNames) {
     const std::string dir = ScratchDir("NameConcurrent");
     const std::string base = dir + "R";
     std::vector<std::string> names(8);
@@ -105,11 +124,18 @@ TEST(MakeFileName, ConcurrentCallersGetDistinctNames) {
         threads.emplace_back([&, t] {
             TW_File f;
             Period(f, 7, 12, 2026, 0, 0, 23, 59);
-            StatString<261> out;
-            f.MakeFileName(out, base.c_str(), nullptr);
-            names[std::size_t(t)] = out.c_str();
+            f.Add(FullLine());
+            f.MakeFileName(base.c_str(), nullptr);
+            if (f.Save()) names[std::size_t(t)] = f.FileName.c_str();
         });
     for (auto& th : threads)
         th.join();
     EXPECT_EQ(std::set<std::string>(names.begin(), names.end()).size(), 8u);
+    int files = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) {
+        ++files;
+        TW_File back;
+        EXPECT_TRUE(back.Load(e.path().c_str()) && back.Count() == 1) << e.path();
+    }
+    EXPECT_EQ(files, 8);  // no temporary file stays
 }

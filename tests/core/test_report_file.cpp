@@ -302,12 +302,11 @@ TEST(ReportFile, LoadHeaderReadsOnlyTheHeader) {
     EXPECT_EQ(f.LoadHeader((dir + "empty.twr").c_str()), 0);
 }
 
-TEST(ReportFile, EmptyReportWritesNoFileAndDropsItsReservedName) {
+TEST(ReportFile, EmptyReportWritesNoFile) {
     const std::string dir = ScratchDir("TwrEmpty");
     TW_File f;
     SetPeriod(f);
     f.MakeFileName((dir + "Report").c_str(), nullptr);
-    EXPECT_TRUE(std::filesystem::exists(f.FileName.c_str()));  // the name is reserved
     EXPECT_TRUE(f.Save());
     EXPECT_EQ(FilesIn(dir), 0u);
     EXPECT_TRUE(f.DOSave());
@@ -362,7 +361,7 @@ TEST(ReportFile, WriteFailureInTheItemsLeavesNoFileAndKeepsTheError) {
 
     EXPECT_FALSE(saved);
     EXPECT_EQ(error, unsigned(EFBIG));
-    EXPECT_EQ(FilesIn(dir), 0u);  // neither the partial file nor the reserved name
+    EXPECT_EQ(FilesIn(dir), 0u);  // neither the partial file nor a temporary one
 }
 
 TEST(ReportFile, ItemsAreOwnedCopies) {

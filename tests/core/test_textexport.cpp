@@ -70,6 +70,9 @@ void Report(TW_File& f) {
     second.Contour.Prot.Used = 0;
     std::memset(second.ObjectName, 'O', sizeof second.ObjectName);  // no terminating zero
     std::strcpy(second.Contour.Limit, "\"quoted\"");
+    // Line breaks inside texts become blanks: one line per item.
+    std::strcpy(second.Contour.Rele.ONName, "Реле\r\nсработало"_cp);
+    std::strcpy(second.Contour.Prot.OFFName, "Выключатель не\nотключен"_cp);
     second.Start.Set(2026, 12, 7, 23, 0, 1);
     second.End.Set(2026, 12, 8, 0, 30, 2);
     f.Add(second);
@@ -83,7 +86,7 @@ const char* const kItem1 =
 std::string Item2() {
     return "Item: \"2\", \"" + std::string(50, 'O') +
            "\", \"23:00:01\", \"00:30:02\", \"5.000\", \"Топка\", \"TT101.PV\", \"\"quoted\"\", "
-           "\"Превышение температуры\", \"N\", \"RL7.OUT\", 10, \"Реле сработало\", \"N\", "
+           "\"Превышение температуры\", \"N\", \"RL7.OUT\", 10, \"Реле  сработало\", \"N\", "
            "\"<не задан>\", \"Q5.POS\", 00, \"Выключатель не отключен\"";
 }
 

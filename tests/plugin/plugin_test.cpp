@@ -6,10 +6,15 @@
 #include <unistd.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <set>
+#include <thread>
 #include <nlohmann/json.hpp>
 
 #include "common/cp1251.h"
@@ -20,6 +25,7 @@
 #include "data/grabvalues.h"
 #include "runtime/runtime.h"
 #include "test_env.h"
+#include "tw_file.h"
 
 using namespace host::literals;
 namespace fs = std::filesystem;
@@ -303,6 +309,8 @@ TEST_F(RunTest, AJobFileWithAWrongValueIsRefusedBeforeAnythingRuns) {
         {"", "SaveBIN", "\"false\"", flag + "\"false\"", ""},
         {"", "Print", "1.0", flag + "1.0", ""},
         {"", "Name", "5", "ожидается текст в кавычках, записано 5"_cp, ""},
+        {"", "Name", "\"../../x\"", "ожидается имя без знаков / и \\, записано \"../../x\""_cp, ""},
+        {"", "Name", "\"a\\\\b\"", "ожидается имя без знаков / и \\, записано \"a\\b\""_cp, ""},
         {"", "CfgDate", "\"07.12.2026\"",
          "ожидается дата (число дней от 30.12.1899), записано \"07.12.2026\""_cp, ""},
         {"", "Count", std::to_string(count + 1),
@@ -389,6 +397,170 @@ TEST_F(RunTest, ABinarySaveIntoAReadOnlyFolderFailsAndTheOthersFollow) {
     }
     EXPECT_EQ(txt, 1);
     EXPECT_EQ(xls, 1);
+}
+
+// Every report under a final name in `folder` is complete: the binary report
+// loads with `items` items, the text report has `lines` whole lines, the
+// spreadsheet has `xlsSize` bytes. Temporary files are hidden and named apart;
+// the kept values are not checked.
+void ExpectCompleteReports(const std::string& folder, int items, std::size_t lines,
+                           uintmax_t xlsSize) {
+    if (!fs::exists(folder)) return;
+    for (const auto& e : fs::directory_iterator(folder)) {
+        const std::string name = e.path().filename();
+        const std::string ext = e.path().extension();
+        if (name.rfind(".tripwatch-", 0) == 0) continue;
+        if (ext == ".twr") {
+            TW_File back;
+            EXPECT_TRUE(back.Load(e.path().c_str()) && back.Count() == items) << name;
+        } else if (ext == ".txt") {
+            std::ifstream in(e.path(), std::ios::binary);
+            const std::string text((std::istreambuf_iterator<char>(in)), {});
+            std::size_t n = 0;
+            for (std::size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos; at += 2)
+                ++n;
+            EXPECT_TRUE(n == lines && text.ends_with("\r\n")) << name;
+        } else if (ext == ".xls") {
+            EXPECT_EQ(fs::file_size(e.path()), xlsSize) << name;
+        }
+    }
+}
+
+TEST_F(RunTest, ARunKilledAtAnyMomentLeavesNoIncompleteReport) {
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(Run(), nullptr);
+    const auto once = std::chrono::steady_clock::now() - start;
+    TW_File report;
+    std::size_t lines = 0;
+    uintmax_t xlsSize = 0;
+    for (const auto& e : fs::directory_iterator(*home_ + "Reports")) {
+        if (e.path().extension() == ".twr") {
+            ASSERT_TRUE(report.Load(e.path().c_str()));
+        }
+        if (e.path().extension() == ".xls") xlsSize = fs::file_size(e.path());
+    }
+    lines = std::size_t(report.Count()) + 6;  // the header without "Cfg", then the items
+    // Moments spread over the phases of a run (golden-ratio steps), up to 1.3 runs.
+    for (int k = 0; k < 80; ++k) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0)
+            for (;;)
+                Run();
+        std::this_thread::sleep_for(std::chrono::duration_cast<std::chrono::microseconds>(
+            once * std::fmod(k * 0.618, 1.3)));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        ExpectCompleteReports(*home_ + "Reports", report.Count(), lines, xlsSize);
+    }
+}
+
+// `rthost run` of the job Jobs/NAME.json, made of the demo job and `changes`,
+// for the day before 2026-12-07, behind `prefix` (e.g. a file-size limit): what
+// it prints, with HOME for the home folder; its exit code in `code`.
+std::string Rthost(const std::string& home, const std::string& name, const nlohmann::json& changes,
+                   const std::string& prefix, int& code) {
+    std::ifstream in(home + "Jobs/Daily.json");
+    nlohmann::ordered_json job = nlohmann::ordered_json::parse(in);
+    for (auto it = changes.begin(); it != changes.end(); ++it)
+        job[it.key()] = it.value();
+    std::ofstream(home + "Jobs/" + name + ".json") << job.dump(2);
+    const std::string out = home + name + ".out";
+    const std::string bin = std::string(std::getenv("TW_BIN_DIR")) + "/rthost";
+    // Through a pipe, which a file-size limit does not stop.
+    const int status = std::system(("bash -c '" + prefix + bin + " run " + home + " --job " + name +
+                                    " --end \"2026-12-07 00:00\" 2>/dev/null | cat >" + out +
+                                    "; exit ${PIPESTATUS[0]}'")
+                                       .c_str());
+    code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream printed(out);
+    std::string text((std::istreambuf_iterator<char>(printed)), {});
+    for (std::size_t at; (at = text.find(home)) != std::string::npos;)
+        text.replace(at, home.size(), "HOME/");
+    return text;
+}
+
+TEST_F(RunTest, AnOutputNotWrittenFailsTheRunAndIsNamed) {
+    int code = 0;
+    const std::string solo = Rthost(*home_, "Daily", {}, "", code);
+    ASSERT_EQ(code, 0) << solo;
+    const std::string counts = solo.substr(0, solo.find('\n') + 1);
+    const std::string day = "Daily 06-12-2026 00_00-00_00";
+    ReadOnlyFolder folder(*home_ + "ReadOnly");
+    if (!folder.ok()) GTEST_SKIP() << "cannot make a folder read-only here";
+    const std::string denied =
+        geteuid() == 0 ? "Operation not permitted (1)" : "Permission denied (13)";
+    struct Row {
+        nlohmann::json changes;
+        std::string prefix, printed;
+        std::vector<std::string> left;  // in Reports afterwards
+    };
+    const Row rows[] = {
+        {{{"TXTDir", "ReadOnly"}},
+         "",
+         counts + "  HOME/Reports/" + day + ".twr\n  HOME/Reports/" + day +
+             ".xls\n  not written: text report HOME/ReadOnly/" + day + ".txt: " + denied + "\n",
+         {day + ".twr", day + ".xls"}},
+        {{{"ReportDir", "ReadOnly"}},
+         "",
+         "2026-12-06 00:00:00 .. 2026-12-07 00:00:00: incomplete: not every output was written\n"
+         "  HOME/Reports/" +
+             day + ".txt\n  HOME/Reports/" + day +
+             ".xls\n  not written: binary report HOME/ReadOnly/" + day + ".twr: " + denied + "\n",
+         {day + ".txt", day + ".xls"}},
+        // Values are not kept: they would not fit either.
+        {{{"SaveVals", false}},
+         "prlimit --fsize=8000 ",
+         counts + "  HOME/Reports/" + day + ".twr\n  not written: text report HOME/Reports/" + day +
+             ".txt: File too large (27)\n  not written: spreadsheet HOME/Reports/" + day +
+             ".xls: cannot write 'HOME/Reports/" + day + ".xls': File too large\n",
+         {day + ".twr"}},
+    };
+    for (const Row& r : rows) {
+        fs::remove_all(*home_ + "Reports");
+        EXPECT_EQ(Rthost(*home_, "Out", r.changes, r.prefix, code), r.printed);
+        EXPECT_EQ(code, 1);
+        EXPECT_EQ(Files(*home_ + "Reports"), r.left);
+    }
+}
+
+TEST_F(RunTest, TwoRunsAtOnceEachCountOnlyTheirOwnFiles) {
+    // Both days of the demo plant, alone and then twice at once.
+    const std::string bin = std::string(std::getenv("TW_BIN_DIR")) + "/rthost";
+    const std::string run =
+        bin + " run " + *home_ + " --from 2026-12-06 --to 2026-12-07 2>/dev/null >" + *home_;
+    // A summary without its file lines; the file lines go to `files`.
+    auto split = [&](const char* out, std::set<std::string>& files) {
+        std::ifstream in(*home_ + out);
+        std::string summary;
+        for (std::string line; std::getline(in, line);)
+            if (line.rfind("  ", 0) != 0)
+                summary += line + "\n";
+            else
+                EXPECT_TRUE(files.insert(line).second) << out << ": " << line;
+        return summary;
+    };
+    ASSERT_EQ(std::system((run + "solo.out").c_str()), 0);
+    std::set<std::string> soloFiles;
+    const std::string solo = split("solo.out", soloFiles);
+    EXPECT_EQ(soloFiles.size(), 6u);
+    // Both wait on a pipe and start as one writer opens it; twice, as the two may
+    // still miss each other.
+    const std::string go = *home_ + "go";
+    const std::string wait = "cat " + go + " >/dev/null; ";
+    for (int round = 0; round < 2; ++round) {
+        fs::remove_all(*home_ + "Reports");
+        ::unlink(go.c_str());
+        ASSERT_EQ(::mkfifo(go.c_str(), 0600), 0);
+        ASSERT_EQ(std::system(("(" + wait + run + "a.out) & (" + wait + run +
+                               "b.out) & sleep 0.2; echo >" + go + "; wait")
+                                  .c_str()),
+                  0);
+        std::set<std::string> files;
+        EXPECT_EQ(split("a.out", files), solo);
+        EXPECT_EQ(split("b.out", files), solo);
+        EXPECT_EQ(files.size(), 12u);
+    }
 }
 
 }  // namespace

@@ -6,6 +6,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
 
 #include "common/basearray.h"
 #include "common/prtime.h"
@@ -37,25 +40,27 @@ class TW_File : public MyRefArray<TW_ContourLine> {
     // defines it, together with ExportToXLS, Preview and Print).
     void CreateData();
 
-    // MakeFileName(FileName, base, ext).
+    // MakeFileName(FileName, base, ext); base and ext are kept for Save, which
+    // moves on to the next free name when this one is taken meanwhile.
     void MakeFileName(const char* base, const char* ext);
-    // An unused name: base, " DD-MM-YYYY HH_MM-HH_MM" of Start (date, time) and
-    // End (time), "." and ext (null = "twr"); " (1)", " (2)", ... before the
-    // extension while the name is taken. The name is reserved by creating an
-    // empty file exclusively, so that no other writer takes it meanwhile; the
-    // caller writes that file or deletes it (Save and ExportToText do). Within
-    // 260 characters the base is shortened so that the counter and the extension
-    // always fit. When the folder cannot take a file, the plain name is given
-    // unreserved and the write that follows reports the reason.
+    // The first unused name: base, " DD-MM-YYYY HH_MM-HH_MM" of Start (date, time)
+    // and End (time), "." and ext (null = "twr"); " (1)", " (2)", ... before the
+    // extension while the name is taken. Nothing is created: the writers publish
+    // the finished file under the name without replacing any file. A long base
+    // gives way to the period, the counter and the extension: the name stays
+    // within 260 characters and the file's own name within the file system's 255
+    // bytes.
     void MakeFileName(StatString<261>& out, const char* base, const char* ext);
 
     // Writes the report to FileName (DOSave). On failure no file is left under
     // FileName that was not there before, and the error number of the failed
-    // step stays in the last-error slot. An empty report writes no file (and
-    // removes the name reserved by MakeFileName) and returns true.
+    // step stays in the last-error slot. An empty report writes no file and
+    // returns true.
     bool Save();
-    // The writing step of Save: a temporary file beside FileName, renamed over it
-    // when complete; the temporary file is removed on failure.
+    // The writing step of Save: a hidden temporary file beside FileName, which
+    // takes the name when complete. A FileName from MakeFileName replaces no file:
+    // when taken meanwhile, the next free name is used and FileName follows it.
+    // Any other FileName is replaced. The temporary file is removed on failure.
     bool DOSave();
 
     // Reads the header of a report file into Start, End and RunTime and returns
@@ -78,15 +83,17 @@ class TW_File : public MyRefArray<TW_ContourLine> {
 
     // Writes the report as a text file named by MakeFileName(base, "txt"); a null
     // base means the folder of FileName. False (last error set) when the file
-    // cannot be created, written or closed; an incomplete file is removed.
-    bool ExportToText(const char* base);
+    // cannot be created, written or closed; no file is left under its name then.
+    // `written`, when given, receives the name written or attempted.
+    bool ExportToText(const char* base, StatString<261>* written = nullptr);
 
     // The layout module (tw_datamodule.h, tw_fileexport.cpp) defines these.
     // Writes the report as an Excel 97-2003 workbook named by
     // MakeFileName(base, "xls") (a null base means the folder of FileName), with
     // the spreadsheet template above it. False (last error set) when the file
-    // cannot be written; no empty file is left behind then.
-    bool ExportToXLS(const char* base);
+    // cannot be written; no file is left under its name then. `written`, when
+    // given, receives the name written or attempted.
+    bool ExportToXLS(const char* base, StatString<261>* written = nullptr);
     // Shows the report in the print preview (without a display: writes a PDF file
     // and logs its path). False (last error set) when it cannot.
     bool Preview();
@@ -107,11 +114,22 @@ class TW_File : public MyRefArray<TW_ContourLine> {
     void (*DataModuleDeleter)(TTW_DataModule*) = nullptr;
 
   private:
-    // MakeFileName; true when the name was reserved.
-    bool ReserveName(StatString<261>& out, const char* base, const char* ext);
-    // Removes the empty file MakeFileName reserved as FileName, if still pending.
-    void DropReservation();
+    // Fills a temporary file (its file-system name) with the content of the file
+    // `name`; false (last error set) on failure.
+    using FileWriter = std::function<bool(const std::string& osTemp, const char* name)>;
+    // Writes a new file under the first free name of MakeFileName, into `out`:
+    // `write` fills a temporary file beside it, which then takes the name without
+    // replacing a file; a name taken meanwhile gives way to the next. False (last
+    // error set) on failure, with no file left.
+    bool WriteNewFile(StatString<261>& out, const char* base, const char* ext,
+                      const FileWriter& write);
+    // Sets `out` to the first name of MakeFileName that is free, from counter
+    // `from` on, and returns its counter; -1 when there is none.
+    int FreeName(StatString<261>& out, const char* base, const char* ext, int from) const;
 
-    // The name MakeFileName reserved as FileName (empty when none is pending).
+    // The name that MakeFileName(base, ext) gave FileName, with its base and
+    // extension; reserved_ is empty when FileName was set otherwise.
     StatString<261> reserved_;
+    std::string reservedBase_;
+    std::optional<std::string> reservedExt_;
 };

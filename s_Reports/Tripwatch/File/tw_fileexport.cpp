@@ -1,8 +1,7 @@
 // TW_File's spreadsheet export, preview and print through the report engine.
-#include <filesystem>
 #include <string>
-#include <system_error>
 
+#include "common/cp1251.h"
 #include "common/lasterror.h"
 #include "common/osfile.h"
 #include "common/paths.h"
@@ -15,23 +14,27 @@ void TW_File::CreateData() {
     DataModuleDeleter = [](TTW_DataModule* module) { delete module; };
 }
 
-bool TW_File::ExportToXLS(const char* base) {
+bool TW_File::ExportToXLS(const char* base, StatString<261>* written) {
     char folder[kMaxPath];
     if (!base) base = FPath(folder, FileName, '/');
-    StatString<261> name;
-    MakeFileName(name, base, "xls");
     CreateData();
     DataModule->Prepare(this);
     DataModule->report.SetTemplate(Template.c_str());
-    if (DataModule->report.Export(name)) return true;
-    // The empty file MakeFileName reserved is not left behind; the error stays.
-    const std::string error = GetIOErrorS_GUI(-2);
-    std::error_code ec;
-    const std::filesystem::path path = host::OsPath(name);
-    if (std::filesystem::is_regular_file(path, ec) && std::filesystem::file_size(path, ec) == 0)
-        std::filesystem::remove(path, ec);
-    SetError("%s", error.c_str());
-    return false;
+    StatString<261> name;
+    // The engine writes the workbook over the temporary file, by its cp1251 name.
+    const auto write = [this](const std::string& osTemp, const char* fileName) {
+        const std::string temp = host::Utf8ToCp1251Lossy(osTemp);
+        if (DataModule->report.Export(temp.c_str())) return true;
+        // The engine's message names the file it wrote; the user knows the report's name.
+        std::string error = GetIOErrorS_GUI(-2);
+        if (const std::size_t at = error.find(temp); at != std::string::npos)
+            error.replace(at, temp.size(), fileName);
+        SetError("%s", error.c_str());
+        return false;
+    };
+    const bool ok = WriteNewFile(name, base, "xls", write);
+    if (written) *written = name;
+    return ok;
 }
 
 bool TW_File::Preview() {

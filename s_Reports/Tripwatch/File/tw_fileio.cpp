@@ -22,33 +22,6 @@ static_assert(std::endian::native == std::endian::little, "the file is little-en
 
 namespace {
 
-// A temporary file that is removed unless it was renamed into place. Removing
-// it leaves the last-error slot alone: the caller reports the failed write.
-class TempFile {
-  public:
-    explicit TempFile(std::string osPath) : path_(std::move(osPath)) {}
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-    ~TempFile() {
-        if (!path_.empty()) ::unlink(path_.c_str());
-    }
-    // Flushes the written data to the disk, then renames over `target`.
-    bool CommitAs(const std::string& target) {
-        const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return host::SetErrnoError();
-        const bool synced = ::fsync(fd) == 0;
-        if (!synced) host::SetErrnoError();
-        ::close(fd);
-        if (!synced) return false;
-        if (::rename(path_.c_str(), target.c_str()) != 0) return host::SetErrnoError();
-        path_.clear();
-        return true;
-    }
-
-  private:
-    std::string path_;
-};
-
 // Reads exactly `size` bytes. A short read means the file ends early or its
 // compressed body is damaged: that is said, unless the system gave a reason of
 // its own (a failing disk, a file that is not one).
@@ -110,47 +83,49 @@ bool ReadHeader(HIStream& in, PRTime& start, PRTime& end, PRTime& runTime, uint3
 
 }  // namespace
 
-bool TW_File::DOSave() {
+namespace {
+
+// The stream of a report file into the file `osPath`; false (last error set) on failure.
+bool WriteReport(const TW_File& report, const std::string& osPath) {
     LZHFileOStream out(4);
-    if (Count() == 0) return true;
-
-    int fd = -1;
-    std::string tmpPath = host::MakeTempBeside(FileName, &fd);
-    if (tmpPath.empty()) return false;
-    TempFile tmp(tmpPath);
+    const int fd = ::open(osPath.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0) return host::SetErrnoError();
     if (!out.AssignFd(fd)) return false;
-
     const uint32_t magic = TW_FileMagic;
     const uint32_t recordSize = TW_RecordSize;
-    const uint32_t count = uint32_t(Count());
-    if (!out.Write(&magic, 4) || !out.Write(&recordSize, 4) || !out.Write(&Start, sizeof Start) ||
-        !out.Write(&End, sizeof End) || !out.Write(&RunTime, sizeof RunTime) ||
-        !out.Write(&count, 4))
+    const uint32_t count = uint32_t(report.Count());
+    if (!out.Write(&magic, 4) || !out.Write(&recordSize, 4) ||
+        !out.Write(&report.Start, sizeof report.Start) ||
+        !out.Write(&report.End, sizeof report.End) ||
+        !out.Write(&report.RunTime, sizeof report.RunTime) || !out.Write(&count, 4))
         return false;
-    for (int i = 0; i < Count(); ++i)
-        if (!out.Write(ItemINT(i), sizeof(TW_ContourLine))) return false;
-    if (!out.Close()) return false;
-    return tmp.CommitAs(host::OsPath(FileName));
+    for (int i = 0; i < report.Count(); ++i)
+        if (!out.Write(report.ItemINT(i), sizeof(TW_ContourLine))) return false;
+    return out.Close();
+}
+
+}  // namespace
+
+bool TW_File::DOSave() {
+    if (Count() == 0) return true;
+    const auto write = [this](const std::string& osTemp, const char*) {
+        return WriteReport(*this, osTemp);
+    };
+    if (!reserved_.Empty() && StrCmp(reserved_, FileName) == 0) {
+        StatString<261> name;
+        const char* ext = reservedExt_ ? reservedExt_->c_str() : nullptr;
+        if (!WriteNewFile(name, reservedBase_.c_str(), ext, write)) return false;
+        FileName = name;
+        reserved_ = name;
+        return true;
+    }
+    host::PendingFile temp(host::OsPath(FileName));
+    return temp.ok() && write(temp.path(), FileName) && temp.Replace(host::OsPath(FileName));
 }
 
 bool TW_File::Save() {
-    if (Count() == 0) {
-        DropReservation();  // an empty report leaves no file behind
-        return true;
-    }
-    if (DOSave()) {
-        reserved_.Clear();
-        return true;
-    }
-    // The error of the failed write stays for the caller, whatever the clean-up does.
-    const unsigned error = GetIOErrorN();
-    const std::string text = GetIOErrorS_GUI(-2);
-    DropReservation();
-    if (error == host::kErrorText)
-        SetError("%s", text.c_str());
-    else
-        SetErrorN(error);
-    return false;
+    // A failed write leaves nothing behind; its error stays for the caller.
+    return DOSave();
 }
 
 int32_t TW_File::LoadHeader(const char* path) {

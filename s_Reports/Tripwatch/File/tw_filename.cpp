@@ -1,68 +1,79 @@
-// Naming of report files: base, report period, counter, extension.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
+// Naming of report files: base, report period, counter, extension; and writing
+// a new file under such a name without ever replacing one.
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <string>
 
+#include "common/cp1251.h"
+#include "common/lasterror.h"
 #include "common/osfile.h"
 #include "common/strutil.h"
 #include "tw_file.h"
 
 namespace {
+
 constexpr std::size_t kMaxName = 260;
+// The longest name of a file inside its folder (bytes of its UTF-8 form).
+constexpr std::size_t kMaxOwnName = 255;
+
+std::size_t Utf8Size(const std::string& cp1251) {
+    return host::Cp1251ToUtf8(cp1251).size();
 }
 
+// `base` followed by `tail`: the base is shortened, from its end, until the
+// whole fits 260 characters and the file's own name 255 bytes.
+std::string Fitted(const std::string& base, const std::string& tail) {
+    std::string head = base.substr(0, kMaxName - std::min(kMaxName, tail.size()));
+    const std::size_t slash = head.find_last_of("/\\");
+    const std::size_t own = slash == std::string::npos ? 0 : slash + 1;
+    std::size_t size = Utf8Size(head.substr(own) + tail);
+    while (head.size() > own && size > kMaxOwnName) {
+        size -= Utf8Size(head.substr(head.size() - 1));
+        head.pop_back();
+    }
+    return head + tail;
+}
+
+}  // namespace
+
 void TW_File::MakeFileName(const char* base, const char* ext) {
-    DropReservation();
-    if (ReserveName(FileName, base, ext)) reserved_ = FileName;
+    reservedBase_ = base ? base : "";  // copied first: `base` may lie in FileName
+    reservedExt_ = ext ? std::optional<std::string>(ext) : std::nullopt;
+    FreeName(FileName, reservedBase_.c_str(), ext, 0);
+    reserved_ = FileName;
 }
 
 void TW_File::MakeFileName(StatString<261>& out, const char* base, const char* ext) {
-    if (&out == &FileName) {
+    if (&out == &FileName)
         MakeFileName(base, ext);
-        return;
-    }
-    ReserveName(out, base, ext);
+    else
+        FreeName(out, base, ext, 0);
 }
 
-bool TW_File::ReserveName(StatString<261>& out, const char* base, const char* ext) {
+int TW_File::FreeName(StatString<261>& out, const char* base, const char* ext, int from) const {
     if (!ext) ext = "twr";
-    std::string work = base ? base : "";
-    work += host::Format(" %02d-%02d-%04d %02d_%02d-%02d_%02d", Start.Day, Start.Month, Start.Year,
-                         Start.Hour, Start.Minute, End.Hour, End.Minute);
-    if (work.size() > kMaxName) work.resize(kMaxName);
-
-    for (int n = 0; n < INT_MAX; ++n) {
+    const std::string period =
+        host::Format(" %02d-%02d-%04d %02d_%02d-%02d_%02d", Start.Day, Start.Month, Start.Year,
+                     Start.Hour, Start.Minute, End.Hour, End.Minute);
+    const std::string work = base ? base : "";
+    for (int n = std::max(from, 0);; ++n) {
         const std::string suffix = n ? host::Format(" (%d).%s", n, ext) : host::Format(".%s", ext);
-        // The counter and the extension always fit: the base gives way to them.
-        std::string name = work.substr(0, kMaxName - std::min(kMaxName, suffix.size())) + suffix;
-        out.Set(name.c_str());
-        // Exclusive creation: a name taken by anyone, even at this very moment, is
-        // never handed out twice.
-        const int fd =
-            ::open(host::OsPath(out).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd >= 0) {
-            ::close(fd);
-            return true;
-        }
-        if (errno != EEXIST) return false;  // the write that follows reports why
+        out.Set(Fitted(work, period + suffix).c_str());
+        if (!host::FileExists(out)) return n;
+        if (n == INT_MAX) return -1;
     }
-    return false;
 }
 
-void TW_File::DropReservation() {
-    if (!reserved_.Empty() && StrCmp(reserved_, FileName) == 0) {
-        // Only the empty file made by the reservation is removed, never content.
-        const int saved = errno;
-        const std::string path = host::OsPath(reserved_);
-        struct stat st {};
-        if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0)
-            ::unlink(path.c_str());
-        errno = saved;
+bool TW_File::WriteNewFile(StatString<261>& out, const char* base, const char* ext,
+                           const FileWriter& write) {
+    for (int n = FreeName(out, base, ext, 0); n >= 0 && n < INT_MAX;
+         n = FreeName(out, base, ext, n + 1)) {
+        host::PendingFile temp(host::OsPath(out));
+        if (!temp.ok() || !write(temp.path(), out)) return false;
+        if (temp.Publish(host::OsPath(out))) return true;
+        if (GetIOErrorN() != unsigned(EEXIST)) return false;
     }
-    reserved_.Clear();
+    SetErrorN(EEXIST);
+    return false;
 }
