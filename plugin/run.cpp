@@ -6,6 +6,8 @@
 // exceptions included.
 #include <memory>
 #include <string>
+#include <vector>
+#include <string>
 
 #include "common/cp1251.h"
 #include "common/lasterror.h"
@@ -22,6 +24,7 @@
 #include "runtime/runnotes.h"
 #include "runtime/runtime.h"
 #include "tw_contourarray.h"
+#include "tw_fieldtext.h"
 #include "tw_file.h"
 
 using namespace host::literals;
@@ -88,6 +91,19 @@ void NoteOutput(host::RunOutput::Kind kind, bool ok, const char* path) {
     host::CurrentRunNotes().AddOutput(std::move(output));
 }
 
+// The sensor, relay and apparatus names of the used contours.
+std::vector<std::string> UsedVariables(TW_ContourArray& contours) {
+    std::vector<std::string> names;
+    for (int i = 0; i < contours.Count(); ++i) {
+        const TW_Contour& c = *contours.ItemINT(i);
+        if (!c.Used) continue;
+        names.push_back(TW_FieldText(c.Sensor));
+        if (c.Rele.Used) names.push_back(TW_FieldText(c.Rele.Sensor));
+        if (c.Prot.Used) names.push_back(TW_FieldText(c.Prot.Sensor));
+    }
+    return names;
+}
+
 }  // namespace
 
 const char* ReportTripwatch::Run(HConfigItem* settings) {
@@ -121,6 +137,8 @@ const char* ReportTripwatch::Run(HConfigItem* settings) {
     const PRTime moment = job.useCfg ? configMoment : end;
     RTLog("TW: Запрос данных. Конфигурация за %s..."_cp, moment.GetStr());
     const int flags = job.saveVals ? 3 : 1;
+    // Only the used contours' variables are read, unless all are kept on disk.
+    if (!job.saveVals) hourFile->Wanted = UsedVariables(contours);
     if (const char* error =
             GrabReportValues(valuesFolder, State().HostInfo, *hourFile, moment, flags))
         return error;
