@@ -114,7 +114,8 @@ int main(int argc, char** argv) {
         std::printf("usage: twdump FILE.twr\n");
         return 0;
     }
-    if (argc != 2) {
+    // An option it does not know is a wrong command line, not a file name.
+    if (argc != 2 || (argv[1][0] == '-' && argv[1][1] != '\0')) {
         std::fprintf(stderr, "usage: twdump FILE.twr\n");
         return 2;
     }

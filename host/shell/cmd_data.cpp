@@ -179,7 +179,7 @@ void AddDataCommands(CLI::App& app, int& exitCode) {
         if (!host::ParseTimeText(args->from.c_str(), from) ||
             !host::ParseTimeText(args->to.c_str(), to)) {
             std::fprintf(stderr, "rthost export: a time must be YYYY-MM-DD HH:MM:SS\n");
-            exitCode = 1;
+            exitCode = 2;
             return;
         }
         std::string out;

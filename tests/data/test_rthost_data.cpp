@@ -97,7 +97,7 @@ TEST(RthostData, RefusedImportExitsNonZeroNamingFileAndLine) {
     EXPECT_FALSE(std::filesystem::exists(home + "/Archive/2024-03-01.rta"));
 
     const Result e = Rthost("export " + home + " --from 2024-03-01 --to 2024-03-02", home);
-    EXPECT_EQ(e.code, 1);
+    EXPECT_EQ(e.code, 2);
     EXPECT_EQ(e.err, "rthost export: a time must be YYYY-MM-DD HH:MM:SS\n");
 }
 

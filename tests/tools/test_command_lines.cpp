@@ -34,6 +34,8 @@ TEST(CommandLines, WrongUseExits2AndHelpExits0) {
         {"Tripview --help", 0},
         {"twdump", 2},
         {"twdump a.twr b.twr", 2},
+        {"twdump --bogus", 2},
+        {"rthost export /nonexistent --from 2024-03-01 --to 2024-03-02", 2},  // not a time
         {"twdump --help", 0},
     };
     for (const auto& c : cases)
