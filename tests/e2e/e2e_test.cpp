@@ -13,33 +13,22 @@
 #include <sstream>
 #include <string>
 
+#include "shell_output.h"
 #include "test_env.h"
 
 namespace {
 
-std::string Bin(const char* name) {
-    const char* dir = std::getenv("TW_BIN_DIR");
-    return std::string(dir ? dir : ".") + "/" + name;
-}
-
-int Shell(const std::string& command) {
-    const int rc = std::system(command.c_str());
-    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-}
-
-std::string Read(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using twtest::Bin;
+using twtest::ExitCode;
+using twtest::ReadText;
 
 TEST(EndToEnd, TwoDaysOfTheDemoPlantReportEveryPlantedIncidentOnce) {
     const std::string home = twtest::FreshDir("demo");
-    ASSERT_EQ(Shell(Bin("rthost") + " demo " + home +
-                    " --days 3 --end 2026-10-27 --seed 5 --background 200 >" + home + "demo.out"),
-              0);
-    const auto planted = nlohmann::json::parse(Read(home + "demo-incidents.json"));
+    ASSERT_EQ(
+        ExitCode(Bin("rthost") + " demo " + home +
+                 " --days 3 --end 2026-10-27 --seed 5 --background 200 >" + home + "demo.out"),
+        0);
+    const auto planted = nlohmann::json::parse(ReadText(home + "demo-incidents.json"));
     const std::string lastDay = planted["lastDay"];  // YYYY-MM-DD
     // The last two archive days: the day before lastDay and lastDay itself.
     std::tm tm{};
@@ -49,11 +38,11 @@ TEST(EndToEnd, TwoDaysOfTheDemoPlantReportEveryPlantedIncidentOnce) {
     mktime(&tm);
     char firstDay[16];
     std::strftime(firstDay, sizeof firstDay, "%Y-%m-%d", &tm);
-    ASSERT_EQ(Shell(Bin("rthost") + " run " + home + " --job Daily --from " + firstDay + " --to " +
-                    lastDay + " >" + home + "run.out 2>" + home + "run.err"),
+    ASSERT_EQ(ExitCode(Bin("rthost") + " run " + home + " --job Daily --from " + firstDay +
+                       " --to " + lastDay + " >" + home + "run.out 2>" + home + "run.err"),
               0)
-        << Read(home + "run.out") << Read(home + "run.err");
-    const std::string out = Read(home + "run.out");
+        << ReadText(home + "run.out") << ReadText(home + "run.err");
+    const std::string out = ReadText(home + "run.out");
     EXPECT_NE(out.find("2 day(s), 0 failed"), std::string::npos) << out;
     EXPECT_NE(out.find("non-operation(s)"), std::string::npos) << out;
 
@@ -63,9 +52,9 @@ TEST(EndToEnd, TwoDaysOfTheDemoPlantReportEveryPlantedIncidentOnce) {
     for (const auto& entry : std::filesystem::directory_iterator(home + "Reports")) {
         if (entry.path().extension() != ".twr") continue;
         ++reports;
-        ASSERT_EQ(Shell(Bin("twdump") + " '" + entry.path().string() + "' >" + home + "dump.json"),
-                  0);
-        const auto dump = nlohmann::json::parse(Read(home + "dump.json"));
+        ASSERT_EQ(
+            ExitCode(Bin("twdump") + " '" + entry.path().string() + "' >" + home + "dump.json"), 0);
+        const auto dump = nlohmann::json::parse(ReadText(home + "dump.json"));
         // A calendar day, from midnight to midnight, 23 or 25 hours when the clocks change.
         EXPECT_EQ(dump["Start"].get<std::string>().substr(10), " 00:00:00") << entry.path();
         for (const auto& item : dump["Items"]) {
@@ -116,12 +105,12 @@ TEST(EndToEnd, TwoDaysOfTheDemoPlantReportEveryPlantedIncidentOnce) {
     mktime(&after);
     char to[16];
     std::strftime(to, sizeof to, "%Y-%m-%d", &after);
-    ASSERT_EQ(Shell(Bin("Tripview") + " --batch --path " + home + "Reports --from " + firstDay +
-                    " --to " + to + " --txt " + home + "Second >" + home + "batch.out 2>" + home +
-                    "batch.err"),
+    ASSERT_EQ(ExitCode(Bin("Tripview") + " --batch --path " + home + "Reports --from " + firstDay +
+                       " --to " + to + " --txt " + home + "Second >" + home + "batch.out 2>" +
+                       home + "batch.err"),
               0)
-        << Read(home + "batch.err");
-    const std::string batch = Read(home + "batch.out");
+        << ReadText(home + "batch.err");
+    const std::string batch = ReadText(home + "batch.out");
     EXPECT_NE(batch.find("2 report(s) of the period:"), std::string::npos) << batch;
     EXPECT_NE(batch.find("\n" + std::to_string(nonOperations) + " non-operation(s)\n"),
               std::string::npos)
@@ -141,14 +130,14 @@ namespace {
 TEST(EndToEnd, TheExamplesWork) {
     const std::string home = twtest::FreshDir("examples");
     const std::string examples = std::string(std::getenv("TW_SOURCE_DIR")) + "/examples/";
-    ASSERT_EQ(Shell(Bin("rthost") + " demo " + home + " --end 2026-12-08 >/dev/null 2>&1"), 0);
-    ASSERT_EQ(
-        Shell(Bin("rthost") + " import " + home + " " + examples + "late-breaker.csv >/dev/null"),
-        0);
-    ASSERT_EQ(Shell(Bin("rthost") + " run " + home + " --job Daily --end \"2026-12-09 00:00\" >" +
-                    home + "run.out 2>/dev/null"),
+    ASSERT_EQ(ExitCode(Bin("rthost") + " demo " + home + " --end 2026-12-08 >/dev/null 2>&1"), 0);
+    ASSERT_EQ(ExitCode(Bin("rthost") + " import " + home + " " + examples +
+                       "late-breaker.csv >/dev/null"),
               0);
-    const std::string out = Read(home + "run.out");
+    ASSERT_EQ(ExitCode(Bin("rthost") + " run " + home +
+                       " --job Daily --end \"2026-12-09 00:00\" >" + home + "run.out 2>/dev/null"),
+              0);
+    const std::string out = ReadText(home + "run.out");
     EXPECT_NE(out.find("1 incident(s), 1 non-operation(s)"), std::string::npos) << out;
     // The other lines of the plant have no samples on the example's day.
     EXPECT_NE(
@@ -156,15 +145,16 @@ TEST(EndToEnd, TheExamplesWork) {
         std::string::npos)
         << out;
     // A day the archive does not hold is a failed day, not a clean one.
-    EXPECT_EQ(Shell(Bin("rthost") + " run " + home + " --job Daily --end \"2026-12-20 00:00\" >" +
-                    home + "empty.out 2>/dev/null"),
-              1);
-    EXPECT_EQ(Read(home + "empty.out"),
+    EXPECT_EQ(
+        ExitCode(Bin("rthost") + " run " + home + " --job Daily --end \"2026-12-20 00:00\" >" +
+                 home + "empty.out 2>/dev/null"),
+        1);
+    EXPECT_EQ(ReadText(home + "empty.out"),
               "2026-12-19 00:00:00 .. 2026-12-20 00:00:00: failed: Нет данных для переменных\n");
-    ASSERT_EQ(Shell(Bin("twdump") + " '" + home + "Reports/Daily 08-12-2026 00_00-00_00.twr' >" +
-                    home + "dump.json"),
+    ASSERT_EQ(ExitCode(Bin("twdump") + " '" + home + "Reports/Daily 08-12-2026 00_00-00_00.twr' >" +
+                       home + "dump.json"),
               0);
-    const auto dump = nlohmann::json::parse(Read(home + "dump.json"));
+    const auto dump = nlohmann::json::parse(ReadText(home + "dump.json"));
     ASSERT_EQ(dump["Items"].size(), 1u);
     const auto& item = dump["Items"][0];
     EXPECT_EQ(item["Start"], "2026-12-08 10:00:00");

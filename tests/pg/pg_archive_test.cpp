@@ -14,27 +14,16 @@
 #include <string>
 
 #include "data/pg/pgconnection.h"
+#include "shell_output.h"
 #include "test_env.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string Bin(const char* name) {
-    return std::string(std::getenv("TW_BIN_DIR")) + "/" + name;
-}
-
-int Shell(const std::string& command) {
-    const int rc = std::system(command.c_str());
-    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-}
-
-std::string Read(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using twtest::Bin;
+using twtest::ExitCode;
+using twtest::ReadText;
 
 std::string ClusterConnInfo() {
     std::ifstream in(std::string(std::getenv("TW_PG_STATE")) + "/conninfo");
@@ -60,8 +49,8 @@ std::string Reports(const std::string& home) {
         if (e.path().extension() == ".twr") files.push_back(e.path());
     std::sort(files.begin(), files.end());
     for (const auto& f : files) {
-        EXPECT_EQ(Shell(Bin("twdump") + " '" + f.string() + "' >" + home + "dump.json"), 0);
-        auto dump = nlohmann::json::parse(Read(home + "dump.json"));
+        EXPECT_EQ(ExitCode(Bin("twdump") + " '" + f.string() + "' >" + home + "dump.json"), 0);
+        auto dump = nlohmann::json::parse(ReadText(home + "dump.json"));
         dump.erase("File");
         dump.erase("RunTime");
         all += f.filename().string() + " " + dump.dump() + "\n";
@@ -79,22 +68,22 @@ std::string FirstDifference(const std::string& a, const std::string& b) {
 
 std::string Rthost(const std::string& home, const std::string& args) {
     const int rc =
-        Shell(Bin("rthost") + " " + args + " >" + home + "out.txt 2>" + home + "err.txt");
-    return std::to_string(rc) + " " + Read(home + "out.txt");
+        ExitCode(Bin("rthost") + " " + args + " >" + home + "out.txt 2>" + home + "err.txt");
+    return std::to_string(rc) + " " + ReadText(home + "out.txt");
 }
 
 TEST(PgArchive, TheSamePlantInDayFilesAndInPostgreSqlGivesTheSameResults) {
     const std::string files = twtest::FreshDir("files"), pg = twtest::FreshDir("pg");
     const std::string conninfo = FreshDatabase("twsame");
     const std::string demo = " --days 3 --end 2026-11-21 --seed 7 --background 50";
-    ASSERT_EQ(Shell(Bin("rthost") + " demo " + files + demo + " >/dev/null"), 0);
+    ASSERT_EQ(ExitCode(Bin("rthost") + " demo " + files + demo + " >/dev/null"), 0);
     ASSERT_EQ(
-        Shell(Bin("rthost") + " demo " + pg + demo + " --archive '" + conninfo + "' >/dev/null"),
+        ExitCode(Bin("rthost") + " demo " + pg + demo + " --archive '" + conninfo + "' >/dev/null"),
         0);
     for (const std::string& home : {files, pg}) {
         const std::string out =
             Rthost(home, "run " + home + " --job Daily --from 2026-11-19 --to 2026-11-20");
-        EXPECT_EQ(out.substr(0, 2), "0 ") << out << Read(home + "err.txt");
+        EXPECT_EQ(out.substr(0, 2), "0 ") << out << ReadText(home + "err.txt");
         EXPECT_NE(out.find("2 day(s), 0 failed"), std::string::npos) << out;
     }
     const std::string reports = Reports(files);
@@ -109,9 +98,9 @@ TEST(PgArchive, TheSamePlantInDayFilesAndInPostgreSqlGivesTheSameResults) {
     EXPECT_GT(exported(files).size(), 10000u);
 
     auto batch = [&](const std::string& home) {
-        Shell(Bin("Tripview") + " --batch --path " + home +
-              "Reports --from 2026-11-19 --to 2026-11-21 >" + home + "batch.txt 2>&1");
-        return std::regex_replace(Read(home + "batch.txt"), std::regex(home), "HOME/");
+        ExitCode(Bin("Tripview") + " --batch --path " + home +
+                 "Reports --from 2026-11-19 --to 2026-11-21 >" + home + "batch.txt 2>&1");
+        return std::regex_replace(ReadText(home + "batch.txt"), std::regex(home), "HOME/");
     };
     EXPECT_EQ(batch(pg), batch(files));
 
@@ -123,7 +112,7 @@ TEST(PgArchive, TheSamePlantInDayFilesAndInPostgreSqlGivesTheSameResults) {
                           "U1.P02.Sensor,2026-11-20 01:00:00,0,49.25\n"
                           "U1.P01.Sensor,2026-11-19 12:05:00,0,56\n";
     for (const std::string& home : {files, pg})
-        EXPECT_EQ(Shell(Bin("rthost") + " import " + home + " " + csv + " 2>/dev/null"), 0);
+        EXPECT_EQ(ExitCode(Bin("rthost") + " import " + home + " " + csv + " 2>/dev/null"), 0);
     EXPECT_TRUE(exported(pg) == exported(files)) << FirstDifference(exported(pg), exported(files));
     EXPECT_NE(exported(pg).find("U1.P01.Sensor,2026-11-19 12:05:00,0,56\n"), std::string::npos);
 }
@@ -134,10 +123,10 @@ TEST(PgArchive, APlantsOwnTableIsReadThroughAViewAndFailuresAreClear) {
     const std::string files = twtest::FreshDir("own-files"), own = twtest::FreshDir("own");
     const std::string conninfo = FreshDatabase("twown");
     const std::string demo = " --days 2 --end 2026-11-21 --seed 3 --background 10";
-    ASSERT_EQ(Shell(Bin("rthost") + " demo " + files + demo + " >/dev/null"), 0);
-    ASSERT_EQ(
-        Shell(Bin("rthost") + " demo " + own + demo + " --archive '" + conninfo + "' >/dev/null"),
-        0);
+    ASSERT_EQ(ExitCode(Bin("rthost") + " demo " + files + demo + " >/dev/null"), 0);
+    ASSERT_EQ(ExitCode(Bin("rthost") + " demo " + own + demo + " --archive '" + conninfo +
+                       "' >/dev/null"),
+              0);
     host::pg::Connection c;
     ASSERT_TRUE(c.Open(conninfo)) << c.Error();
     // The plant's history under its own names and types, and the view.
@@ -159,13 +148,13 @@ TEST(PgArchive, APlantsOwnTableIsReadThroughAViewAndFailuresAreClear) {
         EXPECT_EQ(
             Rthost(home, "run " + home + " --job Daily --end \"2026-11-21 00:00\"").substr(0, 2),
             "0 ")
-            << Read(home + "err.txt");
+            << ReadText(home + "err.txt");
     EXPECT_TRUE(Reports(own) == Reports(files)) << FirstDifference(Reports(own), Reports(files));
     // Read only: an import is refused.
     std::ofstream(own + "one.csv") << "variable,time,state,value\nU1.P01.Sensor,2026-11-20 "
                                       "12:00:00,0,1\n";
     EXPECT_EQ(Rthost(own, "import " + own + " " + own + "one.csv").substr(0, 2), "1 ");
-    EXPECT_EQ(Read(own + "err.txt"),
+    EXPECT_EQ(ReadText(own + "err.txt"),
               "rthost import: Архив PostgreSQL \"plant.tw_samples\" только для чтения: значения "
               "установки читаются через представление\n");
 
