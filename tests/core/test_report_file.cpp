@@ -51,7 +51,7 @@ void WriteGzip(const std::string& path, const Bytes& b) {
 
 // How much the peak resident memory of a child process grows while it loads
 // the file, in bytes; -1 when the child fails.
-long LoadPeakGrowth(const std::string& path) {
+[[maybe_unused]] long LoadPeakGrowth(const std::string& path) {
     int fds[2];
     if (pipe(fds) != 0) return -1;
     const pid_t pid = fork();
