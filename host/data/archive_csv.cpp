@@ -13,7 +13,6 @@
 #include "common/osfile.h"
 #include "common/strutil.h"
 #include "data/archivefile.h"
-#include "data/archivefolder.h"
 #include "data/hourarchive.h"
 #include "data/configcatalog.h"
 #include "data/dbdatabase.h"

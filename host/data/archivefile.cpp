@@ -114,6 +114,20 @@ bool DayOfFileName(const char* name, Day& out) {
     return out.Year == y && out.Month == m && out.Day == d;
 }
 
+std::vector<Sample> TimeOrderedLatest(std::vector<Sample> samples) {
+    std::stable_sort(samples.begin(), samples.end(),
+                     [](const Sample& a, const Sample& b) { return a.Time < b.Time; });
+    std::vector<Sample> unique;
+    unique.reserve(samples.size());
+    for (const auto& s : samples) {
+        if (!unique.empty() && unique.back().Time == s.Time)
+            unique.back() = s;
+        else
+            unique.push_back(s);
+    }
+    return unique;
+}
+
 std::string EncodeDayFile(const Day& day, std::vector<VariableSamples> variables) {
     std::erase_if(variables, [](const VariableSamples& v) { return v.Samples.empty(); });
     std::sort(variables.begin(), variables.end(),

@@ -49,6 +49,10 @@ struct VariableSamples {
     std::vector<Sample> Samples;
 };
 
+// Puts samples in time order with one sample per second: of samples with the
+// same time the one that came later in `samples` is kept.
+std::vector<Sample> TimeOrderedLatest(std::vector<Sample> samples);
+
 // The bytes of a day file holding these variables (sorted by name here; empty
 // sample lists are left out). Samples must lie within the day.
 std::string EncodeDayFile(const Day& day, std::vector<VariableSamples> variables);

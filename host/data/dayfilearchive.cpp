@@ -159,20 +159,8 @@ bool MergeDay(const std::string& home, const archive::Day& day,
     for (const NamedSample* s : incoming)
         merged[s->Name].push_back(s->S);
     std::vector<archive::VariableSamples> vars;
-    for (auto& [name, v] : merged) {
-        std::stable_sort(
-            v.begin(), v.end(),
-            [](const archive::Sample& a, const archive::Sample& b) { return a.Time < b.Time; });
-        std::vector<archive::Sample> unique;
-        unique.reserve(v.size());
-        for (const auto& s : v) {
-            if (!unique.empty() && unique.back().Time == s.Time)
-                unique.back() = s;
-            else
-                unique.push_back(s);
-        }
-        vars.push_back({name, std::move(unique)});
-    }
+    for (auto& [name, v] : merged)
+        vars.push_back({name, archive::TimeOrderedLatest(std::move(v))});
     bytes = archive::EncodeDayFile(day, std::move(vars));
     return true;
 }

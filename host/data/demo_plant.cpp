@@ -305,17 +305,10 @@ bool MakeDemoPlant(const char* homeArg, const DemoOptions& options, DemoSummary&
     std::vector<archive::VariableSamples> series;
     long long total = 0;
     for (auto& [name, list] : g.series_) {
-        std::stable_sort(
-            list.begin(), list.end(),
-            [](const archive::Sample& a, const archive::Sample& b) { return a.Time < b.Time; });
-        std::vector<archive::Sample> unique;
-        for (const auto& s : list) {
-            if (s.Time < days.front().Begin || s.Time >= days.back().End) continue;
-            if (!unique.empty() && unique.back().Time == s.Time)
-                unique.back() = s;
-            else
-                unique.push_back(s);
-        }
+        std::vector<archive::Sample> inside;
+        for (const auto& s : list)
+            if (s.Time >= days.front().Begin && s.Time < days.back().End) inside.push_back(s);
+        std::vector<archive::Sample> unique = archive::TimeOrderedLatest(std::move(inside));
         total += (long long)unique.size();
         if (!unique.empty()) series.push_back({name, std::move(unique)});
     }

@@ -13,7 +13,6 @@
 #include "common/strutil.h"
 #include "data/archive_csv.h"
 #include "data/archivefile.h"
-#include "data/archivefolder.h"
 #include "data/hourarchive.h"
 #include "data/configcatalog.h"
 
