@@ -4,6 +4,7 @@
 
 #include "common/cp1251.h"
 #include "common/lasterror.h"
+#include "archive_backends.h"
 #include "data/grabvalues.h"
 #include "data_home.h"
 
@@ -44,11 +45,12 @@ std::vector<Sample> SamplesOf(const HHourFile& file, const char* name) {
 
 // A home with a configuration from 2024-03-01 (T1, R1, P1, Idle) and one from
 // 2024-03-03 10:00 (T1, New); samples on 1, 2 and 3 March.
-std::string MakeHome(const char* name) {
-    const std::string home = twtest::ScratchDir(name);
+std::string MakeHome(const char* name, const twtest::ArchiveBackend& backend) {
+    const std::string home = twtest::ScratchDir(backend.Name + "-" + name);
+    backend.Prepare(home, std::string("grab_") + name);
     twtest::WriteConfig(home, "a.rtdb", 0x11, PRTime().Set(2024, 3, 1), {"T1", "R1", "P1", "Idle"});
     twtest::WriteConfig(home, "b.rtdb", 0x22, PRTime().Set(2024, 3, 3, 10), {"T1", "New"});
-    twtest::WriteArchive(home,
+    twtest::StoreSamples(home,
                          {{"T1",
                            {{At(2024, 3, 1, 8), 0, 1.0},
                             {At(2024, 3, 1, 23, 59, 59), 1, 2.0},
@@ -64,9 +66,18 @@ std::string MakeHome(const char* name) {
     return home;
 }
 
+// The cases every archive must answer alike.
+class GrabReportValuesOn : public testing::TestWithParam<twtest::ArchiveBackend> {
+  protected:
+    std::string MakeHome(const char* name) { return ::MakeHome(name, GetParam()); }
+};
+
 }  // namespace
 
-TEST(GrabReportValues, LookBackAndPeriodSamplesInOrderAfterTheLastEarlierSample) {
+INSTANTIATE_TEST_SUITE_P(Archives, GrabReportValuesOn, testing::ValuesIn(twtest::ArchiveBackends()),
+                         [](const auto& info) { return info.param.Name; });
+
+TEST_P(GrabReportValuesOn, LookBackAndPeriodSamplesInOrderAfterTheLastEarlierSample) {
     const std::string home = MakeHome("period");
     ReportRun run(home, At(2024, 3, 2), At(2024, 3, 3));
     HHourFile file;
@@ -128,7 +139,7 @@ TEST(GrabReportValues, LookBackAndPeriodSamplesInOrderAfterTheLastEarlierSample)
     EXPECT_EQ(host::GrabbedConfig()->ConfigId, 0x11u);
 }
 
-TEST(GrabReportValues, WithoutLookBackAPeriodInsideADayTakesTheEarlierSampleOfThatDay) {
+TEST_P(GrabReportValuesOn, WithoutLookBackAPeriodInsideADayTakesTheEarlierSampleOfThatDay) {
     const std::string home = MakeHome("inside");
     ReportRun run(home, At(2024, 3, 2, 6, 30), At(2024, 3, 2, 12));
     run.ctx.LookBack = 0;
@@ -148,7 +159,7 @@ TEST(GrabReportValues, WithoutLookBackAPeriodInsideADayTakesTheEarlierSampleOfTh
               (std::vector<Sample>{{At(2024, 3, 2, 6), 2, 20.0}, {At(2024, 3, 2, 7), 3, 21.0}}));
 }
 
-TEST(GrabReportValues, ConfigurationIsTheNewestNotLaterThanTheMoment) {
+TEST_P(GrabReportValuesOn, ConfigurationIsTheNewestNotLaterThanTheMoment) {
     const std::string home = MakeHome("config");
     ReportRun run(home, At(2024, 3, 2), At(2024, 3, 3));
     HHourFile file;
@@ -201,7 +212,7 @@ TEST(GrabReportValues, MissingContextArchiveOrConfigurationGiveClearErrors) {
                  "Неверный период отчета: 03.03.2024 00:00:00 - 02.03.2024 00:00:00"_cp);
 }
 
-TEST(GrabReportValues, FlagTwoKeepsTheValuesAsCsv) {
+TEST_P(GrabReportValuesOn, FlagTwoKeepsTheValuesAsCsv) {
     const std::string home = MakeHome("keep");
     const std::string values = home + "/Values/";
     ReportRun run(home, At(2024, 3, 2, 6, 30), At(2024, 3, 2, 12));

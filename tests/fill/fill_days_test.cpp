@@ -12,6 +12,7 @@
 
 #include "common/cp1251.h"
 #include "contour_builder.h"
+#include "data/archive_backends.h"
 #include "data/data_home.h"
 #include "data/grabvalues.h"
 #include "literal_fill.h"
@@ -144,58 +145,69 @@ TEST(FillDays, ConsecutiveDailyReportsEqualTheRulesOverTheUninterruptedSamples) 
     unsigned seed = 2026;
     for (const Case& c : cases) {
         twtest::ScopedTimeZone tz(c.zone);
-        const std::string where = std::string(c.zone) + " " + c.firstDay.GetStr();
         std::vector<int64_t> midnights;
         for (int d = 0; d <= kDays; ++d)
             midnights.push_back(host::AddCalendarDays(c.firstDay, d).GetTT());
-        const std::string home = twtest::ScratchDir("days" + std::to_string(seed));
         TW_ContourArray contours;
         MakeContours(seed, contours);
         const Archive samples = MakeSamples(midnights, seed);
-        twtest::WriteConfig(home, "a.rtdb", 1, host::AddCalendarDays(c.firstDay, -1),
-                            Names(samples));
-        twtest::WriteArchive(home, samples.vars);
-        ++seed;
+        // Each day's report file as the first archive gives it.
+        std::vector<std::string> firstFiles;
+        for (const twtest::ArchiveBackend& backend : twtest::ArchiveBackends()) {
+            const std::string where = backend.Name + " " + c.zone + " " + c.firstDay.GetStr();
+            const std::string tag = "days" + std::to_string(seed);
+            const std::string home = twtest::ScratchDir(backend.Name + tag);
+            backend.Prepare(home, tag);
+            twtest::WriteConfig(home, "a.rtdb", 1, host::AddCalendarDays(c.firstDay, -1),
+                                Names(samples));
+            twtest::StoreSamples(home, samples.vars);
 
-        // The literal rules over every sample at once.
-        HHourFile whole;
-        ASSERT_EQ(Grab(home, c.firstDay, host::AddCalendarDays(c.firstDay, kDays), 0, whole),
-                  nullptr)
-            << where;
-        std::vector<TW_ContourLine> literal;
-        ASSERT_TRUE(twtest::LiteralFill(literal, whole, contours));
-        Rows expected;
-        for (const auto& r : literal)
-            Append(expected, r);
+            // The literal rules over every sample at once.
+            HHourFile whole;
+            ASSERT_EQ(Grab(home, c.firstDay, host::AddCalendarDays(c.firstDay, kDays), 0, whole),
+                      nullptr)
+                << where;
+            std::vector<TW_ContourLine> literal;
+            ASSERT_TRUE(twtest::LiteralFill(literal, whole, contours));
+            Rows expected;
+            for (const auto& r : literal)
+                Append(expected, r);
 
-        // One report a day, read back from its file.
-        Rows daily;
-        bool crossedWhole = false;
-        for (int d = 1; d <= kDays; ++d) {
-            const PRTime end = host::AddCalendarDays(c.firstDay, d);
-            TW_File report;
-            report.Start = host::AddCalendarDays(end, -1);
-            report.End = end;
-            HHourFile file;
-            ASSERT_EQ(Grab(home, report.Start, end, kDefaultLookBack, file), nullptr) << where;
-            ASSERT_TRUE(report.Fill(file, contours)) << where << " " << GetIOErrorS_GUI(-2);
-            report.MakeFileName((home + "/Day").c_str(), nullptr);
-            ASSERT_TRUE(report.Save()) << GetIOErrorS_GUI(-2);
-            TW_File back;
-            ASSERT_TRUE(back.Load(report.FileName.c_str())) << GetIOErrorS_GUI(-2);
-            for (int i = 0; i < back.Count(); ++i) {
-                const TW_ContourLine& r = *back.ItemINT(i);
-                EXPECT_TRUE(report.Start <= r.End && r.End < end) << where;
-                crossedWhole |= r.Start < report.Start && r.ReleResult == 0x12;
-                Append(daily, r);
+            // One report a day, read back from its file.
+            Rows daily;
+            bool crossedWhole = false;
+            for (int d = 1; d <= kDays; ++d) {
+                const PRTime end = host::AddCalendarDays(c.firstDay, d);
+                TW_File report;
+                report.Start = host::AddCalendarDays(end, -1);
+                report.End = end;
+                report.RunTime = end;
+                HHourFile file;
+                ASSERT_EQ(Grab(home, report.Start, end, kDefaultLookBack, file), nullptr) << where;
+                ASSERT_TRUE(report.Fill(file, contours)) << where << " " << GetIOErrorS_GUI(-2);
+                report.MakeFileName((home + "/Day").c_str(), nullptr);
+                ASSERT_TRUE(report.Save()) << GetIOErrorS_GUI(-2);
+                // Every archive gives the same file, byte for byte.
+                const std::string bytes = twtest::ReadFile(report.FileName.c_str());
+                if (firstFiles.size() < std::size_t(kDays)) firstFiles.push_back(bytes);
+                EXPECT_TRUE(bytes == firstFiles[std::size_t(d - 1)]) << where << " day " << d;
+                TW_File back;
+                ASSERT_TRUE(back.Load(report.FileName.c_str())) << GetIOErrorS_GUI(-2);
+                for (int i = 0; i < back.Count(); ++i) {
+                    const TW_ContourLine& r = *back.ItemINT(i);
+                    EXPECT_TRUE(report.Start <= r.End && r.End < end) << where;
+                    crossedWhole |= r.Start < report.Start && r.ReleResult == 0x12;
+                    Append(daily, r);
+                }
             }
+            EXPECT_TRUE(crossedWhole) << where;
+            EXPECT_GT(expected.size(), 40u) << where;
+            std::sort(expected.begin(), expected.end());
+            std::sort(daily.begin(), daily.end());
+            EXPECT_EQ(daily.size(), expected.size()) << where;
+            EXPECT_TRUE(daily == expected) << where;
         }
-        EXPECT_TRUE(crossedWhole) << where;
-        EXPECT_GT(expected.size(), 40u) << where;
-        std::sort(expected.begin(), expected.end());
-        std::sort(daily.begin(), daily.end());
-        EXPECT_EQ(daily.size(), expected.size()) << where;
-        EXPECT_TRUE(daily == expected) << where;
+        ++seed;
     }
 }
 

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "data/pg/pgconnection.h"
+#include "pg_test_db.h"
 #include "shell_output.h"
 #include "test_env.h"
 
@@ -25,21 +26,7 @@ using twtest::Bin;
 using twtest::ExitCode;
 using twtest::ReadText;
 
-std::string ClusterConnInfo() {
-    std::ifstream in(std::string(std::getenv("TW_PG_STATE")) + "/conninfo");
-    std::string line;
-    std::getline(in, line);
-    return line;
-}
-
-// A fresh database of the cluster; its connection string.
-std::string FreshDatabase(const std::string& name) {
-    host::pg::Connection c;
-    EXPECT_TRUE(c.Open(ClusterConnInfo())) << c.Error();
-    c.Exec("DROP DATABASE IF EXISTS " + name);
-    EXPECT_TRUE(c.Exec("CREATE DATABASE " + name)) << c.Error();
-    return std::regex_replace(ClusterConnInfo(), std::regex("dbname=\\w+"), "dbname=" + name);
-}
+using twtest::FreshDatabase;
 
 // Every report of a home as twdump shows it, less its file name and run time.
 std::string Reports(const std::string& home) {
