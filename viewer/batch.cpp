@@ -103,11 +103,6 @@ int RunBatch(const TW_BatchArgs& args) {
     if (!SystemName(args.path, folder, "folder") || !SystemName(args.txtDir, txtDir, "folder") ||
         !SystemName(args.xlsDir, xlsDir, "folder") || !SystemName(args.templ, templ, "template"))
         return 2;
-    if (!xlsDir.empty() && templ.empty()) {
-        std::fprintf(stderr, "Tripview: --xls needs --template\n");
-        return 2;
-    }
-
     // A folder that is not there would list nothing: a false all-clear.
     if (!host::IsDirectory(folder.c_str())) {
         std::fprintf(stderr, "Tripview: --path \"%s\" is not an existing folder\n",
@@ -129,6 +124,7 @@ int RunBatch(const TW_BatchArgs& args) {
         ok &=
             WriteOutput(txtDir, "text", [&](const char* dir) { return result.ExportToText(dir); });
     if (!xlsDir.empty()) {
+        // Without --template the report alone is written.
         result.Template.Set(templ.c_str());
         ok &= WriteOutput(xlsDir, "spreadsheet",
                           [&](const char* dir) { return result.ExportToXLS(dir); });

@@ -22,7 +22,8 @@ int main(int argc, char** argv) {
     app.add_option("--to", args.to, "Period end, YYYY-MM-DD[ HH:MM[:SS]]");
     app.add_option("--txt", args.txtDir, "Write the text report into this folder");
     app.add_option("--xls", args.xlsDir, "Write the spreadsheet into this folder");
-    app.add_option("--template", args.templ, "Spreadsheet template (.xls)");
+    app.add_option("--template", args.templ,
+                   "Spreadsheet template (.xls) placed above the report; none: the report alone");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -260,6 +260,7 @@ class SheetMaker {
                 r = 1;
             }
             PutItem(*sheet, *item, r++);
+            ++placed_;
         }
         FinishTable(*sheet, r - 1);
         for (host::xls::Sheet& s : book_.sheets)
@@ -333,8 +334,10 @@ class SheetMaker {
             uint32_t first = std::max(columns_.NearestEdge(c.Left), taken);
             uint32_t last = columns_.NearestEdge(c.Left + c.Width);
             if (last <= first) {
-                if (c.Text.empty() || first >= columns_.Count()) continue;
-                last = first + 1;  // a text too narrow for a column still gets one
+                // A text too narrow for a column of its own still gets one, if
+                // need be right of the table.
+                if (c.Text.empty() || first >= host::xls::kMaxColumns) continue;
+                last = first + 1;
             }
             const CellFormat f = FormatOf(c);
             if (c.Text.empty())
@@ -349,6 +352,9 @@ class SheetMaker {
     // The header row at `headerRow`, frozen and printed on every page with the
     // rows from `printedFrom`.
     void StartTable(host::xls::Sheet& sheet, uint32_t printedFrom, uint32_t headerRow) {
+        const std::size_t rows =
+            std::min<std::size_t>(items_.size() - placed_, kMaxRows - headerRow);
+        sheet.cells.reserve(sheet.cells.size() + (rows + 1) * columns_.Count());
         for (uint32_t c = 0; c < columns_.Count(); ++c)
             sheet.SetText(headerRow, c, captions_[c].first, captions_[c].second);
         sheet.rowHeights[headerRow] = headerTwips_;
@@ -420,6 +426,7 @@ class SheetMaker {
     std::vector<std::pair<std::u16string, CellFormat>> captions_;
     std::vector<uint16_t> widths_;
     uint16_t headerTwips_ = 0;
+    std::size_t placed_ = 0;  // items written so far
 };
 
 }  // namespace
