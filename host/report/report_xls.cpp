@@ -82,14 +82,14 @@ uint16_t RowTwips(double mm) {
     return uint16_t(std::clamp(mm * kTwipsPerMm, 1.0, 8192.0));
 }
 
-// Characters of the longest line of `text`.
-std::size_t LongestLine(std::u16string_view text) {
+// Characters of the longest line of a cp1251 text (one byte a character).
+std::size_t LongestLine(std::string_view text) {
     std::size_t longest = 0;
     for (std::size_t start = 0;;) {
-        const std::size_t nl = text.find(u'\n', start);
-        const std::size_t end = nl == std::u16string_view::npos ? text.size() : nl;
+        const std::size_t nl = text.find('\n', start);
+        const std::size_t end = nl == std::string_view::npos ? text.size() : nl;
         longest = std::max(longest, end - start);
-        if (nl == std::u16string_view::npos) return longest;
+        if (nl == std::string_view::npos) return longest;
         start = nl + 1;
     }
 }
@@ -275,7 +275,7 @@ class SheetMaker {
         for (const HReportRow* item : items_)
             for (uint32_t c = 0; c < columns_.Count() && c < item->Cells.size(); ++c)
                 chars[c] = std::max(chars[c], DisplayChars(item->Cells[c]));
-        double lines = 1;
+        double height = 0;
         for (uint32_t c = 0; c < columns_.Count(); ++c) {
             auto [text, from] = Caption(captionRows_, columns_, c);
             HReportFont font = from ? from->Font : HReportFont{};
@@ -292,8 +292,8 @@ class SheetMaker {
                 std::max(double(longestWord), std::ceil(double(text.size()) / 2.0)) * charScale;
             chars[c] = std::min(std::max(chars[c], wanted), double(kMaxColumnChars));
             widths_.push_back(uint16_t((chars[c] + kColumnPaddingChars) * 256.0));
-            lines =
-                std::max(lines, double(CountLines(text, font, chars[c] * defaultCharMm_, true)));
+            const int lines = std::max(1, CountLines(text, font, chars[c] * defaultCharMm_, true));
+            height = std::max(height, lines * LineHeightMm(font));
             CellFormat f;
             f.font = fonts_.Index(font);
             f.hAlign = host::xls::HAlign::Centre;
@@ -302,9 +302,7 @@ class SheetMaker {
             f.borders = host::xls::kBorderAll;
             captions_.emplace_back(host::Cp1251ToUtf16(text), f);
         }
-        HReportFont bold;
-        bold.Bold = true;
-        headerTwips_ = RowTwips(lines * LineHeightMm(bold) + 2 * kCellPaddingY);
+        headerTwips_ = RowTwips(height + 2 * kCellPaddingY);
     }
 
     // Characters of the default font that the cell's shown text needs.
@@ -313,7 +311,7 @@ class SheetMaker {
         if (cell.Value.kind == HReportValue::DateTime)
             n = std::max(cell.Value.format.size(), cell.Text.size());
         else
-            n = LongestLine(host::Cp1251ToUtf16(cell.Text));
+            n = LongestLine(cell.Text);
         return double(n) * CharWidthMm(cell.Font) / defaultCharMm_;
     }
 
