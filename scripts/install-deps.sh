@@ -10,6 +10,7 @@ packages=(
     zlib1g-dev libsqlite3-dev nlohmann-json3-dev libfreexl-dev libcli11-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     poppler-utils python3 xvfb xauth fonts-dejavu-core tzdata locales faketime
+    libreoffice-calc-nogui
     postgresql libpq-dev clang libclang-rt-14-dev
 )
 

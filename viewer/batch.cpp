@@ -125,10 +125,6 @@ int RunBatch(const TW_BatchArgs& args) {
         std::fprintf(stderr, "Tripview: --near-miss takes a share from 0 to 1\n");
         return 2;
     }
-    if (!xlsDir.empty() && templ.empty()) {
-        std::fprintf(stderr, "Tripview: --xls needs --template\n");
-        return 2;
-    }
 
     // A folder that is not there would list nothing: a false all-clear.
     if (!host::IsDirectory(folder.c_str())) {
@@ -161,6 +157,7 @@ int RunBatch(const TW_BatchArgs& args) {
         ok &=
             WriteOutput(txtDir, "text", [&](const char* dir) { return result.ExportToText(dir); });
     if (!xlsDir.empty()) {
+        // Without --template the report alone is written.
         result.Template.Set(templ.c_str());
         ok &= WriteOutput(xlsDir, "spreadsheet",
                           [&](const char* dir) { return result.ExportToXLS(dir); });

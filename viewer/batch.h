@@ -10,7 +10,7 @@ struct TW_BatchArgs {
     std::string from, to;        // the period, "YYYY-MM-DD[ HH:MM[:SS]]"
     std::string txtDir;          // where the text report goes (empty: none)
     std::string xlsDir;          // where the spreadsheet goes (empty: none)
-    std::string templ;           // the spreadsheet template
+    std::string templ;           // the spreadsheet template (empty: the report alone)
     std::string statsDir;        // where stats.csv goes (empty: none)
     double nearMissShare = 0.8;  // of a response window, for the statistics
 };

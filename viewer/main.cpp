@@ -22,7 +22,8 @@ int main(int argc, char** argv) {
     app.add_option("--to", args.to, "Period end, YYYY-MM-DD[ HH:MM[:SS]]");
     app.add_option("--txt", args.txtDir, "Write the text report into this folder");
     app.add_option("--xls", args.xlsDir, "Write the spreadsheet into this folder");
-    app.add_option("--template", args.templ, "Spreadsheet template (.xls)");
+    app.add_option("--template", args.templ,
+                   "Spreadsheet template (.xls) placed above the report; none: the report alone");
     app.add_option("--stats", args.statsDir, "Write the protection statistics (stats.csv) here");
     app.add_option("--near-miss", args.nearMissShare,
                    "Share of a response window beyond which a correct operation is a near miss "

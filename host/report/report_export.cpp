@@ -1,5 +1,5 @@
-// HCustomReport::Export: the laid-out report as an Excel 97-2003 workbook, with
-// the spreadsheet template's first sheet above it.
+// HCustomReport::Export: the report laid out continuously, as an Excel 97-2003
+// workbook (report_xls.h), with the spreadsheet template's first sheet above it.
 #include <string>
 
 #include "common/cp1251.h"
@@ -40,7 +40,7 @@ bool HCustomReport::Export(const char* fileName) {
         SetError("%s", "Не задано имя файла отчета"_cp);
         return false;
     }
-    const HReportDocument doc = Layout();
+    const HReportDocument doc = LayoutContinuous();
     host::xls::TemplateSheet sheet;
     const bool haveTemplate = LoadTemplate(template_, sheet);
     // Markers hold ASCII names; values come from the handler in cp1251.

@@ -41,9 +41,26 @@ class HCustomReportColumn {
     // handler, for item rows); the handler sets the text with SetText.
     std::function<void(HCustomReportColumn& column)> OnGetItemValue;
 
-    void SetText(const char* text) { text_ = text ? text : ""; }
-    void SetText(std::string text) { text_ = std::move(text); }
+    // Sets the text; the cell is a text again (SetText clears a value).
+    void SetText(const char* text) {
+        text_ = text ? text : "";
+        value_ = {};
+    }
+    void SetText(std::string text) {
+        text_ = std::move(text);
+        value_ = {};
+    }
     const std::string& GetText() const { return text_; }
+    // How a spreadsheet holds the cell, beside its text: call after SetText.
+    // `format` is the spreadsheet's display format (empty: general).
+    void SetNumber(double value, std::string format = {}) {
+        value_ = {HReportValue::Number, value, std::move(format)};
+    }
+    void SetDateTime(double platformDateTime, std::string format) {
+        value_ = {HReportValue::DateTime, platformDateTime, std::move(format)};
+    }
+    void SetValue(HReportValue value) { value_ = std::move(value); }
+    const HReportValue& GetValue() const { return value_; }
     // Position of the column within its row, from 0.
     int GetIndex() const { return index_; }
     HCustomReportBand* GetBand() const { return band_; }
@@ -52,6 +69,7 @@ class HCustomReportColumn {
     HCustomReportBand* band_;
     int index_;
     std::string text_;
+    HReportValue value_;
 };
 
 // The columns of one row, in order.
@@ -142,10 +160,15 @@ class HCustomReport {
 
     // Lays the report out into pages, pulling every text through the handlers.
     HReportDocument Layout();
+    // Lays the report out as one endless page per band, for a spreadsheet: the
+    // band's headers once at the top, every item row, then its footers once,
+    // pulled with the page number and count stand-ins of report_pages.h.
+    HReportDocument LayoutContinuous();
 
     // Writes the report as an Excel 97-2003 workbook (the template's first sheet
-    // above it, when there is one). False (last error set) when the file cannot
-    // be written.
+    // above it, when there is one; the sheet's form is described in
+    // report/report_xls.h). False (last error set) when the file cannot be
+    // written.
     bool Export(const char* fileName);
     // Shows the pages in the print preview (without a display: writes them to a
     // PDF file and logs its path). False (last error set) when it cannot.

@@ -9,6 +9,10 @@
 // layout begins; the texts pulled for each page (a page number, say) are fitted
 // into those heights. The footers are filled after all pages are known, so that
 // they can show the page count.
+//
+// The continuous layout (for a spreadsheet) never breaks a page: each band is
+// one page of its headers, all its items and its footers below them, and the
+// footers are pulled with the page number and count stand-ins.
 #include <algorithm>
 
 #include "report/report_layout.h"
@@ -83,9 +87,11 @@ double MakeCells(const HCustomReportColumns& cols, const std::vector<ColumnPlace
         cell.Alignment = c->Alignment;
         cell.WordWrap = c->WordWrap;
         cell.Bounds = c->Bounds;
+        cell.Value = c->GetValue();
+        cell.MinHeight = MinHeight(*c);
         const int lines =
             CountLines(cell.Text, cell.Font, p.width - 2 * kCellPaddingX, cell.WordWrap);
-        const double h = std::max(lines * LineHeightMm(cell.Font), MinHeight(*c));
+        const double h = std::max(lines * LineHeightMm(cell.Font), cell.MinHeight);
         height = std::max(height, h);
         cells.push_back(std::move(cell));
     }
@@ -114,7 +120,7 @@ struct HeaderPlan {
 
 class HReportPaginator {
   public:
-    explicit HReportPaginator(HCustomReport& r) : report_(r) {}
+    HReportPaginator(HCustomReport& r, bool continuous) : report_(r), continuous_(continuous) {}
 
     HReportDocument Run();
 
@@ -125,6 +131,7 @@ class HReportPaginator {
                      std::vector<HReportRow>& rows);
 
     HCustomReport& report_;
+    const bool continuous_;
     HReportDocument doc_;
     double contentLeft_ = 0, contentWidth_ = 0, contentTop_ = 0, contentBottom_ = 0;
     std::vector<HeaderPlan> top_, bottom_;
@@ -136,6 +143,7 @@ class HReportPaginator {
         int page;
         const std::vector<HeaderPlan>* plans;
         bool firstOfBand;
+        double top = 0;  // continuous layout: below the band's last row
     };
     std::vector<std::vector<HeaderPlan>> footerPlans_;
     std::vector<FooterJob> footerJobs_;
@@ -163,14 +171,14 @@ HReportDocument HReportPaginator::Run() {
     if (doc_.Pages.empty()) doc_.Pages.emplace_back();
 
     // Footers, now that the page count is known.
-    report_.pagesCount_ = int(doc_.Pages.size());
+    report_.pagesCount_ = continuous_ ? kPageCountStandIn : int(doc_.Pages.size());
     for (const FooterJob& job : footerJobs_) {
-        report_.currentPage_ = job.page;
+        report_.currentPage_ = continuous_ ? kPageNumberStandIn - 1 : job.page;
         std::vector<HReportRow>& rows = doc_.Pages[std::size_t(job.page)].Rows;
         double h = 0;
         for (const HeaderPlan& p : *job.plans)
             if (job.firstOfBand || p.header->AtRegularPage) h += p.height;
-        double top = contentBottom_ - h;
+        double top = continuous_ ? job.top : contentBottom_ - h;
         for (const HeaderPlan& p : *job.plans) {
             if (!job.firstOfBand && !p.header->AtRegularPage) continue;
             PullHeader(*p.header);
@@ -179,6 +187,7 @@ HReportDocument HReportPaginator::Run() {
         }
     }
     report_.currentPage_ = 0;
+    if (continuous_) report_.pagesCount_ = int(doc_.Pages.size());
     return std::move(doc_);
 }
 
@@ -189,6 +198,7 @@ void HReportPaginator::PlaceHeader(const HeaderPlan& plan, double top, HReportRo
     row.Height = plan.height;
     row.Kind = kind;
     row.Source = plan.header->GetIndex();
+    row.EveryPage = plan.header->AtRegularPage;
     MakeCells(plan.header->Columns, plan.places, row.Cells);
     rows.push_back(std::move(row));
 }
@@ -229,22 +239,27 @@ void HReportPaginator::LayBand(HCustomReportBand& band) {
     footerPlans_.push_back(bottom_);
 
     const std::vector<ColumnPlace> places = PlaceColumns(band.Columns, contentLeft_, contentWidth_);
-    // Each row starts from the texts the columns have now.
-    std::vector<std::string> initial;
+    if (band.GetIndex() == 0)
+        for (const ColumnPlace& p : places)
+            doc_.ItemColumns.push_back({p.left, p.width});
+    // Each row starts from the texts (and values) the columns have now.
+    std::vector<std::pair<std::string, HReportValue>> initial;
     for (int i = 0; i < band.Columns.Count(); ++i)
-        initial.push_back(band.Columns.GetItem(i)->GetText());
+        initial.emplace_back(band.Columns.GetItem(i)->GetText(),
+                             band.Columns.GetItem(i)->GetValue());
 
     StartPage(band, true);
     std::vector<HReportCell> cells;
     for (int item = 0; item < band.GetItemsCount(); ++item) {
         for (int i = 0; i < band.Columns.Count(); ++i) {
             HCustomReportColumn* c = band.Columns.GetItem(i);
-            c->SetText(initial[std::size_t(i)]);
+            c->SetText(initial[std::size_t(i)].first);
+            c->SetValue(initial[std::size_t(i)].second);
             if (band.OnGetItemValue) band.OnGetItemValue(item, *c);
             if (c->OnGetItemValue) c->OnGetItemValue(*c);
         }
         const double h = MakeCells(band.Columns, places, cells);
-        if (y_ + h > limit_ + 1e-9 && pageHasItems_) StartPage(band, false);
+        if (!continuous_ && y_ + h > limit_ + 1e-9 && pageHasItems_) StartPage(band, false);
         HReportRow row;
         row.Top = y_;
         row.Height = h;
@@ -256,11 +271,19 @@ void HReportPaginator::LayBand(HCustomReportBand& band) {
         y_ += h;
         pageHasItems_ = true;
     }
-    for (int i = 0; i < band.Columns.Count(); ++i)
-        band.Columns.GetItem(i)->SetText(initial[std::size_t(i)]);
+    if (continuous_) footerJobs_.back().top = y_;
+    for (int i = 0; i < band.Columns.Count(); ++i) {
+        band.Columns.GetItem(i)->SetText(initial[std::size_t(i)].first);
+        band.Columns.GetItem(i)->SetValue(initial[std::size_t(i)].second);
+    }
 }
 
 HReportDocument HCustomReport::Layout() {
-    HReportPaginator paginator(*this);
+    HReportPaginator paginator(*this, false);
+    return paginator.Run();
+}
+
+HReportDocument HCustomReport::LayoutContinuous() {
+    HReportPaginator paginator(*this, true);
     return paginator.Run();
 }

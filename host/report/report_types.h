@@ -47,6 +47,19 @@ enum HReportOption : unsigned {
     hrfPreviewFullscreen = 1,  // the preview window opens full screen
 };
 
+// What a cell holds for a spreadsheet, beside the text the pages show: a
+// number, or a moment as the platform date-time (days since 1899-12-30), each
+// with the spreadsheet's display format ("0.000", "dd.mm.yyyy hh:mm:ss"; empty:
+// the spreadsheet's general format). None: the text is the value.
+struct HReportValue {
+    enum Kind { None = 0, Number = 1, DateTime = 2 };
+    Kind kind = None;
+    double number = 0;
+    std::string format;
+
+    bool operator==(const HReportValue&) const = default;
+};
+
 // A cell font. Height is a Windows font height in pixels at 96 dpi: negative
 // values give the character height (-11 is 8.25 pt), positive ones are read alike.
 struct HReportFont {

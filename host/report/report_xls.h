@@ -1,8 +1,30 @@
-// The spreadsheet form of a laid-out report. The sheet's columns are the grid
-// made of every column boundary of every row; each cell is merged across the
-// grid columns it spans. Rows follow the pages: each page's header rows, items
-// and footers, with a page break after each page's footer. A template's first
-// sheet, with its named-value markers filled in, is placed above the report.
+// The spreadsheet form of a report: a table people can sort, filter and sum,
+// whose printed form keeps the report's headers and page numbers. It is made
+// from the continuous layout (HCustomReport::LayoutContinuous).
+//
+// Sheet "Отчет", from the top:
+//   - the template's first sheet, its markers filled in, row for row;
+//   - the report's title rows: its header rows that are not caption rows, each
+//     cell placed on the table columns nearest its edges and merged across them;
+//   - one header row: for each of the first band's item columns the texts of
+//     the caption rows above it, "Датчик: значение, начало" (the top caption,
+//     then the lower ones). A header row is a caption row when it has two or
+//     more cells and every cell's edges are edges of the item columns;
+//   - the items, one sheet row each and one sheet column per item column,
+//     without page headers, page footers or page breaks between them. A cell
+//     with a value (HReportValue) is a number cell with its display format
+//     (moments as date-time cells), any other cell holds its text.
+// The rows down to the header row stay in view (frozen) and are printed at the
+// top of every page (Print_Titles); the header row and the items below it carry
+// an autofilter; the footers that print on every page become the sheet's page
+// footer (a cell's alignment picks the left, centre or right part; the page
+// number and count stand-ins become the footer's page codes); the print is one
+// page wide. Column widths fit the header and item texts, up to
+// kMaxColumnChars characters (longer texts wrap).
+//
+// Past the sheet's 65536 rows the items go on in sheets "Отчет (2)",
+// "Отчет (3)", ..., each beginning with the header row, frozen, filtered and
+// printed alike.
 #pragma once
 
 #include "report/report_pages.h"
@@ -11,14 +33,14 @@
 
 namespace host::report {
 
-// The workbook of `doc`; `templ` (may be null) goes above the report, its
-// markers replaced through `resolve`. Does not fail; the workbook's own limits
-// (65536 rows) are checked when it is written.
+// The workbook of `doc` (a continuous layout); `templ` (may be null) goes above
+// the report, its markers replaced through `resolve`. Does not fail.
 host::xls::Workbook MakeWorkbook(const HReportDocument& doc, const host::xls::TemplateSheet* templ,
                                  const host::xls::NameResolver& resolve);
 
-// Width of one spreadsheet character unit (the "0" of the default font) in mm,
-// used to turn the grid's millimetres into column widths.
-inline constexpr double kXlsCharWidthMm = 1.9;
+// The widest column the texts may ask for, in characters of the engine's
+// default font (HReportFont{}, the workbook's first font, whose character is
+// the sheet's width unit).
+inline constexpr int kMaxColumnChars = 60;
 
 }  // namespace host::report

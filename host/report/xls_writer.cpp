@@ -52,6 +52,7 @@ enum : uint16_t {
     kFont = 0x0031,
     kContinue = 0x003C,
     kWindow1 = 0x003D,
+    kPane = 0x0041,
     kBackup = 0x0040,
     kCodepage = 0x0042,
     kDefColWidth = 0x0055,
@@ -67,6 +68,7 @@ enum : uint16_t {
     kCountry = 0x008C,
     kHideObj = 0x008D,
     kFnGroupCount = 0x009C,
+    kAutoFilterInfo = 0x009D,
     kSetup = 0x00A1,
     kMms = 0x00C1,
     kBookBool = 0x00DA,
@@ -605,6 +607,11 @@ std::vector<uint8_t> BuildSheet(const Sheet& sheet, bool active,
     PutU16Record(out, kCalcSaveRecalc, 1);
     PutPageSetup(out, sheet);
     PutColumns(out, sheet);
+    if (sheet.autoFilter) {
+        // The number of filter buttons: one per column of the range.
+        const Range& f = *sheet.autoFilter;
+        PutU16Record(out, kAutoFilterInfo, uint16_t(f.lastCol - f.firstCol + 1));
+    }
 
     Data dim;
     if (cells.empty()) {
@@ -677,9 +684,12 @@ std::vector<uint8_t> BuildSheet(const Sheet& sheet, bool active,
         row = blockEnd;
     }
 
+    // Frozen rows: WINDOW2's fFrozen (0x0008) and fFrozenNoSplit (0x0100), then
+    // a PANE whose split is counted in rows; the lower pane (2) is active.
+    const bool frozen = sheet.frozenRows > 0;
     PutRecord(out, kWindow2,
               Data()
-                  .U16(active ? 0x06B6 : 0x00B6)
+                  .U16(uint16_t((active ? 0x06B6 : 0x00B6) | (frozen ? 0x0108 : 0)))
                   .U16(0)   // top row
                   .U16(0)   // left column
                   .U16(64)  // automatic gridline colour
@@ -687,6 +697,15 @@ std::vector<uint8_t> BuildSheet(const Sheet& sheet, bool active,
                   .U16(0)
                   .U16(0)
                   .U32(0));
+    if (frozen)
+        PutRecord(out, kPane,
+                  Data()
+                      .U16(0)                           // no columns frozen
+                      .U16(uint16_t(sheet.frozenRows))  // rows in the upper pane
+                      .U16(uint16_t(sheet.frozenRows))  // first row of the lower pane
+                      .U16(0)                           // first column of the right pane
+                      .U8(2)                            // active pane: lower left
+                      .U8(0));
 
     for (std::size_t i = 0; i < sheet.merges.size(); i += kMaxMergesPerRecord) {
         const std::size_t n = std::min(kMaxMergesPerRecord, sheet.merges.size() - i);
@@ -705,11 +724,51 @@ std::vector<uint8_t> BuildSheet(const Sheet& sheet, bool active,
     return out;
 }
 
-// SUPBOOK, EXTERNSHEET and the built-in Print_Titles names of the sheets that
-// repeat rows on every page.
-void PutPrintTitles(std::vector<uint8_t>& out, const std::vector<Sheet>& sheets) {
-    const bool any = std::any_of(sheets.begin(), sheets.end(),
-                                 [](const Sheet& s) { return s.page.repeatRows.has_value(); });
+// Checks the sheet's frozen rows and filter range.
+void CheckViews(const Sheet& sheet) {
+    if (sheet.frozenRows >= kMaxRows)
+        Fault("sheet '" + Utf8(sheet.name) + "': frozen rows beyond row 65535");
+    if (const auto& f = sheet.autoFilter) {
+        CheckCellPosition(sheet, f->lastRow, f->lastCol);
+        if (f->firstRow > f->lastRow || f->firstCol > f->lastCol)
+            Fault(Where(sheet, f->firstRow, f->firstCol) + ": filter range ends before it begins");
+    }
+    if (const auto& rows = sheet.page.repeatRows)
+        if (rows->first > rows->second || rows->second >= kMaxRows)
+            Fault("rows to repeat on every page are out of range");
+}
+
+// A built-in name local to sheet `sheet` whose formula is one ptgArea3d over
+// the area (absolute rows and columns).
+void PutBuiltInName(std::vector<uint8_t>& out, uint8_t code, bool hidden, std::size_t sheet,
+                    const Range& area) {
+    constexpr uint16_t kFormulaSize = 11;  // one ptgArea3d
+    PutRecord(out, kName,
+              Data()
+                  .U16(uint16_t(0x0020 | (hidden ? 0x0001 : 0)))  // built-in, maybe hidden
+                  .U8(0)                                          // no shortcut key
+                  .U8(1)                                          // name length: the code
+                  .U16(kFormulaSize)
+                  .U16(0)
+                  .U16(uint16_t(sheet + 1))  // local to the sheet
+                  .U32(0)
+                  .U8(0)  // name characters: 8-bit
+                  .U8(code)
+                  .U8(0x3B)  // ptgArea3d
+                  .U16(uint16_t(sheet))
+                  .U16(uint16_t(area.firstRow))
+                  .U16(uint16_t(area.lastRow))
+                  .U16(uint16_t(area.firstCol))
+                  .U16(uint16_t(area.lastCol)));
+}
+
+// SUPBOOK, EXTERNSHEET and the built-in names of the sheets: Print_Titles
+// (0x07) for the rows repeated on every printed page, _FilterDatabase (0x0D,
+// hidden) for the autofilter's range.
+void PutNames(std::vector<uint8_t>& out, const std::vector<Sheet>& sheets) {
+    const bool any = std::any_of(sheets.begin(), sheets.end(), [](const Sheet& s) {
+        return s.page.repeatRows.has_value() || s.autoFilter.has_value();
+    });
     if (!any) return;
     // Internal references: one SUPBOOK for this workbook, one XTI per sheet.
     PutRecord(out, kSupBook, Data().U16(uint16_t(sheets.size())).U16(0x0401));
@@ -719,28 +778,9 @@ void PutPrintTitles(std::vector<uint8_t>& out, const std::vector<Sheet>& sheets)
         xti.U16(0).U16(uint16_t(i)).U16(uint16_t(i));
     PutRecord(out, kExternSheet, xti);
     for (std::size_t i = 0; i < sheets.size(); ++i) {
-        const auto& rows = sheets[i].page.repeatRows;
-        if (!rows) continue;
-        if (rows->first > rows->second || rows->second >= kMaxRows)
-            Fault("rows to repeat on every page are out of range");
-        constexpr uint16_t kFormulaSize = 11;  // one ptgArea3d
-        PutRecord(out, kName,
-                  Data()
-                      .U16(0x0020)  // built-in name
-                      .U8(0)        // no shortcut key
-                      .U8(1)        // name length: the built-in code
-                      .U16(kFormulaSize)
-                      .U16(0)
-                      .U16(uint16_t(i + 1))  // local to sheet i
-                      .U32(0)
-                      .U8(0)     // name characters: 8-bit
-                      .U8(0x07)  // Print_Titles
-                      .U8(0x3B)  // ptgArea3d
-                      .U16(uint16_t(i))
-                      .U16(uint16_t(rows->first))
-                      .U16(uint16_t(rows->second))
-                      .U16(0)      // first column, absolute
-                      .U16(255));  // last column, absolute
+        if (const auto& rows = sheets[i].page.repeatRows)
+            PutBuiltInName(out, 0x07, false, i, Range{rows->first, rows->second, 0, 255});
+        if (const auto& filter = sheets[i].autoFilter) PutBuiltInName(out, 0x0D, true, i, *filter);
     }
 }
 
@@ -750,6 +790,8 @@ std::vector<uint8_t> BuildWorkbook(const Workbook& book) {
     if (book.sheets.empty()) Fault("a workbook needs at least one sheet");
     if (book.sheets.size() > 1000) Fault("too many sheets");
     CheckSheetNames(book.sheets);
+    for (const Sheet& s : book.sheets)
+        CheckViews(s);
 
     Styles styles(book.fonts);
     StringTable sst;
@@ -811,7 +853,7 @@ std::vector<uint8_t> BuildWorkbook(const Workbook& book) {
         PutRecord(out, kBoundSheet, d);
     }
     PutRecord(out, kCountry, Data().U16(7).U16(7));
-    PutPrintTitles(out, book.sheets);
+    PutNames(out, book.sheets);
     sst.Write(out);
     PutRecord(out, kEof, Data());
 

@@ -17,7 +17,7 @@
 //
 // The model is validated while it is written: a fault (a cell beyond row 65535
 // or column 255, two values for one cell, overlapping merged ranges, a bad sheet
-// name, an unknown font, a text too long) throws std::invalid_argument from
+// name, an unknown font, a text too long, a range out of order) throws std::invalid_argument from
 // BuildWorkbook and makes SaveWorkbook return false with the message.
 #pragma once
 
@@ -111,8 +111,13 @@ struct Sheet {
     std::vector<Range> merges;        // must not overlap
     std::map<uint32_t, uint16_t> columnWidths;  // column -> width in 1/256 character
     std::map<uint32_t, uint16_t> rowHeights;    // row -> height in twips (<= 8192)
-    std::vector<uint32_t> pageBreaks;           // rows that begin a new printed page
+    std::vector<uint32_t> pageBreaks;           // rows that begin a new printed page (<= 1026)
     PageSetup page;
+    // Rows 0 .. frozenRows - 1 stay in view while the rest scrolls; 0 = none.
+    uint32_t frozenRows = 0;
+    // The table an autofilter works on: its first row holds the filter buttons
+    // (one per column of the range), the rows below it are filtered.
+    std::optional<Range> autoFilter;
 
     void SetText(uint32_t row, uint32_t col, std::u16string text, const CellFormat& format = {});
     void SetNumber(uint32_t row, uint32_t col, double value, const CellFormat& format = {});

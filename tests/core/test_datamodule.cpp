@@ -66,11 +66,8 @@ struct Report {
     void Add(const TW_ContourLine& l) { file.AddINT(&l); }
 };
 
-// The sheet's grid (percent of the printable width): the band's boundaries 15,
-// 20, 25, 30, 40, 48, 53, 58, 63, 70, 80, 85, 90, and the title row's fixed
-// cells at 50.8 and 75.4 (two 200-pt cells at the right of 287 mm). Band column
-// i begins at grid column kBandCol[i].
-constexpr unsigned kBandCol[14] = {0, 1, 2, 3, 4, 5, 6, 8, 9, 10, 11, 13, 14, 15};
+// The report's sheet: the title row, the header row, then one row per item.
+constexpr unsigned kHeaderRow = 1, kFirstItemRow = 2;
 
 using twtest::HavePoppler;
 using twtest::Shell;
@@ -89,7 +86,7 @@ std::string PreviewPdf(TW_File& file) {
 
 }  // namespace
 
-TEST(ReportSheet, EveryCellByTheColumnRules) {
+TEST(ReportSheet, EveryCellByTheColumnRulesWithItsType) {
     const std::string dir = tw_test::ScratchDir("sheet");
     Report r;
     r.Add(Line(1, 1, 0x10, 1, 0x10, 3.14159));  // both lines operated
@@ -100,63 +97,63 @@ TEST(ReportSheet, EveryCellByTheColumnRules) {
     const std::string path = dir + U8("Отчет 01-03-2026 00_00-00_00.xls"_cp);
     const twtest::XlsCells x = twtest::ReadXls(path);
     ASSERT_TRUE(x.ok) << path;
+    EXPECT_EQ(x.sheets, 1u);
+    EXPECT_EQ(x.name, U8("Отчет"_cp));
 
-    // Title row: the title, the creation and print dates, the period.
+    // Title row: the title, the creation and print dates, the period, each on
+    // the columns nearest its place on the page.
     EXPECT_EQ(x.At(0, 0), U8("Срабатывание автоматической защиты"_cp));
     EXPECT_TRUE(std::regex_match(
         x.At(0, 7),
         std::regex(U8("Дата создания: 02.03.2026 00:05:00\nДата печати: "
                       "[0-3][0-9]\\.[01][0-9]\\.20[0-9]{2} [0-2][0-9]:[0-5][0-9]:[0-5][0-9]"_cp))))
         << x.At(0, 7);
-    EXPECT_EQ(x.At(0, 12), U8("Начало: 01.03.2026 00:00:00\nКонец: 02.03.2026 00:00:00"_cp));
-    // Captions of headers 1 to 3.
-    EXPECT_EQ(x.At(1, 0), U8("Объект контроля"_cp));
-    EXPECT_EQ(x.At(1, 1), U8("Датчик"_cp));
-    EXPECT_EQ(x.At(1, 9), U8("Выходное реле"_cp));
-    EXPECT_EQ(x.At(1, 11), U8("Защищаемый аппарат"_cp));
-    EXPECT_EQ(x.At(1, 15), U8("Примечание"_cp));
-    const char* h2[14] = {"",
-                          "значение"_cp,
-                          "",
-                          "",
-                          "место (объект)"_cp,
-                          "наимен."_cp,
-                          "порог"_cp,
-                          "событие"_cp,
-                          "наимен."_cp,
-                          "cостоян."_cp,
-                          "место (объект)"_cp,
-                          "наимен."_cp,
-                          "состоян."_cp,
-                          ""};
-    for (int c = 0; c < 14; ++c)
-        if (*h2[c]) {
-            EXPECT_EQ(x.At(2, kBandCol[c]), U8(h2[c])) << "header 2, column " << c;
-        }
-    EXPECT_EQ(x.At(2, 0), "");
-    EXPECT_EQ(x.At(2, 15), "");
-    EXPECT_EQ(x.At(3, 1), U8("начало"_cp));
-    EXPECT_EQ(x.At(3, 2), U8("оконч."_cp));
-    EXPECT_EQ(x.At(3, 3), U8("макс."_cp));
-    EXPECT_EQ(x.At(3, 0), "");
+    EXPECT_EQ(x.At(0, 11), U8("Начало: 01.03.2026 00:00:00\nКонец: 02.03.2026 00:00:00"_cp));
+    // One header row: each column's captions from headers 1 to 3.
+    const char* captions[14] = {"Объект контроля"_cp,
+                                "Датчик: значение, начало"_cp,
+                                "Датчик: значение, оконч."_cp,
+                                "Датчик: значение, макс."_cp,
+                                "Датчик: место (объект)"_cp,
+                                "Датчик: наимен."_cp,
+                                "Датчик: порог"_cp,
+                                "Датчик: событие"_cp,
+                                "Выходное реле: наимен."_cp,
+                                "Выходное реле: cостоян."_cp,
+                                "Защищаемый аппарат: место (объект)"_cp,
+                                "Защищаемый аппарат: наимен."_cp,
+                                "Защищаемый аппарат: состоян."_cp,
+                                "Примечание"_cp};
+    for (unsigned c = 0; c < 14; ++c)
+        EXPECT_EQ(x.At(kHeaderRow, c), U8(captions[c])) << "column " << c;
 
-    // Item rows.
+    // Item rows, cell by cell with the type FreeXL reads: texts, the moments
+    // as date-times with their day, the value as a number.
+    constexpr int T = FREEXL_CELL_TEXT, D = FREEXL_CELL_DATETIME, N = FREEXL_CELL_DOUBLE,
+                  E = FREEXL_CELL_NULL;
+    const int types[4][14] = {{T, D, D, N, T, T, T, T, T, T, T, T, T, E},
+                              {T, D, D, N, T, T, T, T, T, T, T, T, T, E},
+                              {T, D, D, N, T, T, T, T, E, E, E, E, E, E},
+                              {T, D, D, N, T, T, T, T, T, T, T, T, T, E}};
     const char* rows[4][14] = {
-        {"Объект 1"_cp, "10:01:05", "11:01:07", "3.142", "Место 1"_cp, "S1", "> 10", "Авария"_cp,
-         "R1", "Сработало"_cp, "Ячейка 1"_cp, "P1", "Отключен"_cp, ""},
-        {"Объект 2"_cp, "10:02:05", "11:02:07", "12345.600", "Место 2"_cp, "S2", "> 10",
-         "Авария"_cp, "R2", "Не сработало"_cp, "Ячейка 2"_cp, "P2", "Не отключен"_cp, ""},
-        {"Объект 3"_cp, "10:03:05", "11:03:07", "-0.500", "Место 3"_cp, "S3", "> 10", "Авария"_cp,
-         "", "", "", "", "", ""},
-        {"Объект 4"_cp, "10:04:05", "11:04:07", "7.000", "Место 4"_cp, "S4", "> 10", "Авария"_cp,
-         "R4", "Не сработало"_cp, "Ячейка 4"_cp, "P4", "Не отключен"_cp, ""},
+        {"Объект 1"_cp, "2026-03-01 10:01:05", "2026-03-01 11:01:07", "3.14159", "Место 1"_cp, "S1",
+         "> 10", "Авария"_cp, "R1", "Сработало"_cp, "Ячейка 1"_cp, "P1", "Отключен"_cp, ""},
+        {"Объект 2"_cp, "2026-03-01 10:02:05", "2026-03-01 11:02:07", "12345.6", "Место 2"_cp, "S2",
+         "> 10", "Авария"_cp, "R2", "Не сработало"_cp, "Ячейка 2"_cp, "P2", "Не отключен"_cp, ""},
+        {"Объект 3"_cp, "2026-03-01 10:03:05", "2026-03-01 11:03:07", "-0.5", "Место 3"_cp, "S3",
+         "> 10", "Авария"_cp, "", "", "", "", "", ""},
+        {"Объект 4"_cp, "2026-03-01 10:04:05", "2026-03-01 11:04:07", "7", "Место 4"_cp, "S4",
+         "> 10", "Авария"_cp, "R4", "Не сработало"_cp, "Ячейка 4"_cp, "P4", "Не отключен"_cp, ""},
     };
     for (unsigned i = 0; i < 4; ++i)
-        for (unsigned c = 0; c < 14; ++c)
-            EXPECT_EQ(x.At(4 + i, kBandCol[c]), U8(rows[i][c])) << "item " << i << " column " << c;
-    // The footer, and nothing below it.
-    EXPECT_EQ(x.At(8, 15), U8("Страница: 1/1"_cp));
-    EXPECT_EQ(x.rows, 9u);
+        for (unsigned c = 0; c < 14; ++c) {
+            EXPECT_EQ(x.At(kFirstItemRow + i, c), U8(rows[i][c]))
+                << "item " << i << " column " << c;
+            EXPECT_EQ(x.TypeAt(kFirstItemRow + i, c), types[i][c])
+                << "item " << i << " column " << c;
+        }
+    // Nothing below the items: the page number is in the printed footer.
+    EXPECT_EQ(x.rows, kFirstItemRow + 4);
 }
 
 TEST(ReportSheet, TemplateNamedValues) {
@@ -209,11 +206,11 @@ TEST(ReportSheet, SameBaseTwiceAndMissingTemplate) {
     EXPECT_TRUE(std::filesystem::exists(dir + " 01-03-2026 00_00-00_00 (1).xls"));
     ASSERT_EQ(log.lines.size(), 2u);
     EXPECT_EQ(log.lines[0], "Шаблон не найден: "_cp + dir + "Templates/Tripwatch.xls");
-    // No items: the headers and the footer alone.
+    // No items: the title and the header row alone.
     const twtest::XlsCells x = twtest::ReadXls(dir + " 01-03-2026 00_00-00_00 (1).xls");
-    EXPECT_EQ(x.At(1, 0), U8("Объект контроля"_cp));
-    EXPECT_EQ(x.At(4, 15), U8("Страница: 1/1"_cp));
-    EXPECT_EQ(x.rows, 5u);
+    EXPECT_EQ(x.At(kHeaderRow, 0), U8("Объект контроля"_cp));
+    EXPECT_EQ(x.At(kHeaderRow, 13), U8("Примечание"_cp));
+    EXPECT_EQ(x.rows, 2u);
 }
 
 TEST(ReportSheet, ExportFailureIsReported) {
@@ -222,16 +219,42 @@ TEST(ReportSheet, ExportFailureIsReported) {
     host::ClearError();
     EXPECT_FALSE(r.file.ExportToXLS((dir + "missing/folder/x").c_str()));
     EXPECT_NE(GetIOErrorN(), 0u);
-    // A workbook too long for the format (more than 65536 rows): the reserved
-    // name is removed and the writer's reason stays.
-    const TW_ContourLine l = Line(1, 1, 0x10, 1, 0x10, 1);
-    for (int i = 0; i < 60000; ++i)
-        r.Add(l);
-    host::ClearError();
-    EXPECT_FALSE(r.file.ExportToXLS((dir + "big").c_str()));
-    EXPECT_NE(GetIOErrorN(), 0u);
-    EXPECT_FALSE(std::filesystem::exists(dir + "big 01-03-2026 00_00-00_00.xls"));
     EXPECT_TRUE(std::filesystem::is_empty(dir));
+}
+
+// A second-level report longer than a sheet (65,536 rows): the items go on in
+// a second sheet that begins with the header row; every item is there once.
+TEST(ReportSheet, ReportLongerThanASheetGoesOnInTheNext) {
+    const std::string dir = tw_test::ScratchDir("long");
+    Report r;
+    constexpr int kItems = 65600;
+    for (int i = 0; i < kItems; ++i) {
+        TW_ContourLine l = Line(i % 60, 1, 0x00, 0, 0, i);  // the value tells the items apart
+        // FreeXL turns each date-time cell into text slowly (some 50 us), so
+        // these items have no moments.
+        l.Start = l.End = PRTime{};
+        r.Add(l);
+    }
+    ASSERT_TRUE(r.file.ExportToXLS(dir.c_str()));
+    const std::string path = dir + " 01-03-2026 00_00-00_00.xls";
+    const twtest::XlsCells first = twtest::ReadXls(path, 0), second = twtest::ReadXls(path, 1);
+    ASSERT_TRUE(first.ok && second.ok);
+    EXPECT_EQ(first.sheets, 2u);
+    EXPECT_EQ(second.name, U8("Отчет (2)"_cp));
+    EXPECT_EQ(first.rows, 65536u);
+    const unsigned onFirst = 65536 - kFirstItemRow;
+    EXPECT_EQ(second.rows, 1 + kItems - onFirst);
+    EXPECT_EQ(second.At(0, 0), U8("Объект контроля"_cp));
+    EXPECT_EQ(second.At(0, 13), U8("Примечание"_cp));
+    int missing = 0;
+    for (int i = 0; i < kItems; ++i) {
+        const bool one = unsigned(i) < onFirst;
+        const unsigned row = one ? kFirstItemRow + unsigned(i) : 1 + unsigned(i) - onFirst;
+        const twtest::XlsCells& s = one ? first : second;
+        missing +=
+            s.At(row, 3) != std::to_string(i) || s.At(row, 5) != "S" + std::to_string(i % 60);
+    }
+    EXPECT_EQ(missing, 0);
 }
 
 TEST(ReportHandlers, UnknownNamesAndIndexesSetNothing) {

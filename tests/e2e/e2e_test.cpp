@@ -11,8 +11,10 @@
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "shell_output.h"
 #include "test_env.h"
@@ -182,6 +184,144 @@ TEST(EndToEnd, TheExamplesWork) {
     EXPECT_EQ(item["Value"].get<double>(), 104.8);
     EXPECT_EQ(item["ReleResult"], 0x10);
     EXPECT_EQ(item["ProtResult"], 0);
+}
+
+}  // namespace
+
+namespace {
+
+// One CSV field as LibreOffice wrote it: its text, and whether it was quoted.
+struct CsvField {
+    std::string text;
+    bool quoted = false;
+};
+
+// The records of a CSV text (quoted fields may hold commas, "" and line breaks).
+std::vector<std::vector<CsvField>> ParseCsv(const std::string& s) {
+    std::vector<std::vector<CsvField>> rows;
+    std::vector<CsvField> row(1);
+    bool inQuotes = false;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        CsvField& f = row.back();
+        const char ch = s[i];
+        if (inQuotes) {
+            if (ch != '"')
+                f.text += ch;
+            else if (i + 1 < s.size() && s[i + 1] == '"')
+                f.text += s[++i];
+            else
+                inQuotes = false;
+        } else if (ch == '"' && f.text.empty()) {
+            inQuotes = f.quoted = true;
+        } else if (ch == ',') {
+            row.emplace_back();
+        } else if (ch == '\n') {
+            rows.push_back(std::move(row));
+            row.assign(1, CsvField{});
+        } else {
+            f.text += ch;
+        }
+    }
+    if (row.size() > 1 || !row[0].text.empty() || row[0].quoted) rows.push_back(std::move(row));
+    return rows;
+}
+
+// The first number before `what` in `text` ("64 incident(s)"), or -1.
+int CountBefore(const std::string& text, const std::string& what) {
+    std::smatch m;
+    return std::regex_search(text, m, std::regex("([0-9]+) " + what)) ? std::stoi(m[1]) : -1;
+}
+
+// LibreOffice Calc opens the daily report's spreadsheet (with the demo's
+// template) and the second-level one (without a template) as tables: above the
+// items exactly one header row, then every item in a row of its own, the
+// moments and values as numbers (unquoted, with a decimal point), no page
+// headers or page numbers among them.
+TEST(EndToEnd, SpreadsheetsOpenInCalcAsTables) {
+    const std::string home = twtest::FreshDir("calc");
+    ASSERT_EQ(ExitCode(Bin("rthost") + " demo " + home +
+                       " --days 2 --end 2026-10-27 --seed 5 --background 200 >/dev/null"),
+              0);
+    ASSERT_EQ(ExitCode(Bin("rthost") + " run " + home + " --job Daily --end '2026-10-27 00:00' >" +
+                       home + "run.out 2>/dev/null"),
+              0);
+    ASSERT_EQ(ExitCode(Bin("Tripview") + " --batch --path " + home +
+                       "Reports --from 2026-10-26 --to 2026-10-27 --xls " + home + "Second >" +
+                       home + "batch.out 2>/dev/null"),
+              0)
+        << ReadText(home + "batch.out");
+    const int incidents = CountBefore(ReadText(home + "run.out"), "incident\\(s\\)");
+    const int nonOperations = CountBefore(ReadText(home + "batch.out"), "non-operation\\(s\\)");
+    ASSERT_GT(nonOperations, 0);
+    ASSERT_GT(incidents, nonOperations);
+
+    const std::string daily = home + "Reports/Daily 26-10-2026 00_00-00_00.xls";
+    const std::string second = home + "Second/ 26-10-2026 00_00-00_00.xls";
+    ASSERT_TRUE(std::filesystem::exists(daily));
+    ASSERT_TRUE(std::filesystem::exists(second));
+    // Its own profile, so that tests running at once do not share one.
+    const std::string convert = "soffice -env:UserInstallation=file://" + home +
+                                "lo-profile --headless --norestore --convert-to "
+                                "'csv:Text - txt - csv (StarCalc):44,34,76,1' --outdir " +
+                                home + "csv '" + daily + "' '" + second + "' >" + home +
+                                "soffice.out 2>&1";
+    ASSERT_EQ(ExitCode(convert), 0) << "LibreOffice (libreoffice-calc-nogui) must be installed\n"
+                                    << ReadText(home + "soffice.out");
+
+    const std::vector<std::string> captions = {"Объект контроля",
+                                               "Датчик: значение, начало",
+                                               "Датчик: значение, оконч.",
+                                               "Датчик: значение, макс.",
+                                               "Датчик: место (объект)",
+                                               "Датчик: наимен.",
+                                               "Датчик: порог",
+                                               "Датчик: событие",
+                                               "Выходное реле: наимен.",
+                                               "Выходное реле: cостоян.",
+                                               "Защищаемый аппарат: место (объект)",
+                                               "Защищаемый аппарат: наимен.",
+                                               "Защищаемый аппарат: состоян.",
+                                               "Примечание"};
+    const std::regex moment("[0-3][0-9]\\.[01][0-9]\\.2026 [0-2][0-9]:[0-5][0-9]:[0-5][0-9]");
+    const std::regex value("-?[0-9]+\\.[0-9]{3}");
+    const struct {
+        std::string csv;
+        int items;
+        std::string firstRow;  // the template's first text, or the report's title
+    } sheets[] = {
+        {home + "csv/Daily 26-10-2026 00_00-00_00.csv", incidents,
+         "Отчет контроля отключения оборудования (демонстрационная установка)"},
+        {home + "csv/ 26-10-2026 00_00-00_00.csv", nonOperations,
+         "Срабатывание автоматической защиты"},
+    };
+    for (const auto& sheet : sheets) {
+        SCOPED_TRACE(sheet.csv);
+        const std::string text = ReadText(sheet.csv);
+        ASSERT_FALSE(text.empty()) << "LibreOffice could not load the file";
+        EXPECT_EQ(text.find("Страница"), std::string::npos) << "a page number among the rows";
+        const auto rows = ParseCsv(text);
+        ASSERT_FALSE(rows.empty());
+        EXPECT_EQ(rows[0][0].text, sheet.firstRow);
+        int headers = 0;
+        std::size_t header = 0;
+        for (std::size_t r = 0; r < rows.size(); ++r)
+            if (rows[r][0].text == captions[0]) ++headers, header = r;
+        ASSERT_EQ(headers, 1) << "exactly one header row";
+        ASSERT_GE(rows[header].size(), captions.size());
+        for (std::size_t c = 0; c < captions.size(); ++c)
+            EXPECT_EQ(rows[header][c].text, captions[c]) << "column " << c;
+        EXPECT_EQ(rows[header - 1][0].text, "Срабатывание автоматической защиты");
+        ASSERT_EQ(int(rows.size() - header - 1), sheet.items) << "one row per item, no others";
+        for (std::size_t r = header + 1; r < rows.size(); ++r) {
+            ASSERT_GE(rows[r].size(), 4u) << "row " << r;
+            for (int c : {1, 2})
+                EXPECT_TRUE(!rows[r][c].quoted && std::regex_match(rows[r][c].text, moment))
+                    << "row " << r << ": " << rows[r][c].text;
+            EXPECT_TRUE(!rows[r][3].quoted && std::regex_match(rows[r][3].text, value))
+                << "row " << r << ": " << rows[r][3].text;
+            EXPECT_TRUE(rows[r][0].quoted && !rows[r][0].text.empty()) << "row " << r;
+        }
+    }
 }
 
 }  // namespace

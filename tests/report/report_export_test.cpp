@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <string>
 
 #include "common/cp1251.h"
@@ -62,6 +63,7 @@ struct SmallReport {
         }
         band->OnGetItemValue = [](int item, HCustomReportColumn& c) {
             c.SetText("r" + std::to_string(item) + "c" + std::to_string(c.GetIndex()));
+            if (c.GetIndex() == 1) c.SetNumber(item + 0.25, "0.00");
         };
         HCustomReportBand* footer = band->Headers.Add();
         footer->AtBottom = true;
@@ -85,41 +87,77 @@ std::string U8(const char* cp) {
 
 }  // namespace
 
-TEST(ReportExport, GridMergesAndPageBreaks) {
+TEST(ReportExport, OneTableWithItsHeaderAndTheFooterOfThePrint) {
     SmallReport r;
     r.band->SetItemsCount(60);
-    const HReportDocument doc = r.report.Layout();
-    ASSERT_GE(doc.Pages.size(), 2u);
+    ASSERT_GE(r.report.Layout().Pages.size(), 2u);  // the pages need two
+    const HReportDocument doc = r.report.LayoutContinuous();
     const host::xls::Workbook book = host::report::MakeWorkbook(doc, nullptr, {});
-    const host::xls::Sheet& s = book.sheets.at(0);
-    // Boundaries (mm from the left edge): 5, 5+287*0.2, 5+287*0.6, 5+287*0.9, 292 from the
-    // rows; 292-2*70.56 and 292-70.56 from the title: 7 boundaries, 6 columns.
-    EXPECT_EQ(s.columnWidths.size(), 6u);
-    // Page breaks follow each page's footer.
-    ASSERT_EQ(s.pageBreaks.size(), doc.Pages.size() - 1);
-    uint32_t rows = 0;
-    for (std::size_t p = 0; p + 1 < doc.Pages.size(); ++p) {
-        rows += uint32_t(doc.Pages[p].Rows.size());
-        EXPECT_EQ(s.pageBreaks[p], rows);
-    }
+    ASSERT_EQ(book.sheets.size(), 1u);
+    const host::xls::Sheet& s = book.sheets[0];
+    EXPECT_EQ(s.name, u"Отчет");
+    // One sheet column per item column; the title's cells on the nearest of
+    // their edges: the title (0 to 0.51 of the width) ends at 0.6, the dates
+    // (to 0.75) still at 0.6, so they take the next column, and the period the
+    // one right of the table.
+    ASSERT_EQ(s.columnWidths.size(), 3u);
+    ASSERT_EQ(s.merges.size(), 1u);
+    EXPECT_EQ(s.merges[0].firstRow, 0u);
+    EXPECT_EQ(s.merges[0].firstCol, 0u);
+    EXPECT_EQ(s.merges[0].lastCol, 1u);
+    EXPECT_TRUE(s.pageBreaks.empty());
+    // Rows: the title, the one header row (the caption row above each column),
+    // then the 60 items; frozen down to the header, which carries the filter.
+    std::map<std::pair<uint32_t, uint32_t>, const host::xls::Cell*> at;
+    for (const host::xls::Cell& c : s.cells)
+        at[{c.row, c.col}] = &c;
+    auto text = [&](uint32_t row, uint32_t col) {
+        const auto it = at.find({row, col});
+        const auto* t = it == at.end() ? nullptr : std::get_if<std::u16string>(&it->second->value);
+        return t ? *t : std::u16string();
+    };
+    EXPECT_EQ(text(0, 0), u"Заголовок");
+    EXPECT_EQ(text(0, 2), u"Дата: 1\nПечать: 2");
+    EXPECT_EQ(text(0, 3), u"Период");
+    EXPECT_EQ(text(1, 0), u"Объект");
+    EXPECT_EQ(text(1, 1), u"Значение");
+    EXPECT_EQ(text(1, 2), u"Значение");
+    EXPECT_TRUE(at.at({1, 0})->format.wrap);
+    EXPECT_EQ(text(61, 2), u"r59c2");
+    const auto* number = std::get_if<double>(&at.at({61, 1})->value);
+    ASSERT_NE(number, nullptr);
+    EXPECT_EQ(*number, 59.25);
+    EXPECT_EQ(at.at({61, 1})->format.numberFormat, u"0.00");
+    EXPECT_EQ(at.count({62, 0}), 0u) << "nothing below the items";
+    EXPECT_EQ(s.frozenRows, 2u);
+    ASSERT_TRUE(s.autoFilter.has_value());
+    EXPECT_EQ(s.autoFilter->firstRow, 1u);
+    EXPECT_EQ(s.autoFilter->lastRow, 61u);
+    EXPECT_EQ(s.autoFilter->lastCol, 2u);
+    // Printed: the title and the header on every page, the page number in the
+    // footer, one page across, the margins of the layout.
+    ASSERT_TRUE(s.page.repeatRows.has_value());
+    EXPECT_EQ(*s.page.repeatRows, (std::pair<uint32_t, uint32_t>(0, 1)));
+    EXPECT_EQ(s.page.footer, u"&Lp&P/&N");
+    EXPECT_EQ(s.page.fitToWidth, 1);
     EXPECT_TRUE(s.page.landscape);
     EXPECT_EQ(s.page.paperSize, 9);
     EXPECT_NEAR(s.page.topMargin, 20 / 25.4, 1e-12);
     EXPECT_NEAR(s.page.leftMargin, 5 / 25.4, 1e-12);
-    // The title spans the columns up to the first fixed cell; the caption
-    // "Значение" (20..100 %) spans five grid columns.
-    bool titleMerged = false, captionMerged = false;
-    for (const host::xls::Range& m : s.merges) {
-        if (m.firstRow == 0 && m.firstCol == 0) titleMerged = m.lastCol == 1;
-        if (m.firstRow == 1 && m.firstCol == 1) captionMerged = m.lastCol == 5;
-    }
-    EXPECT_TRUE(titleMerged);
-    EXPECT_TRUE(captionMerged);
-    // Fonts: the default, the bold title font (16 px = 240 twips).
-    ASSERT_GE(book.fonts.size(), 2u);
-    EXPECT_EQ(book.fonts[0].heightTwips, 165);
-    EXPECT_EQ(book.fonts[1].heightTwips, 240);
-    EXPECT_TRUE(book.fonts[1].bold);
+    EXPECT_NEAR(s.page.footerMargin, 5 / 25.4, 1e-12);
+    EXPECT_GT(s.page.bottomMargin, s.page.footerMargin);
+    // Widths fit the widest text of each column (the bold caption "Объект",
+    // 6 characters; "Значение", 8), with a little room, not the pages' widths.
+    EXPECT_GE(s.columnWidths.at(0), 6 * 256);
+    EXPECT_LT(s.columnWidths.at(0), 10 * 256);
+    EXPECT_GE(s.columnWidths.at(2), 8 * 256);
+    EXPECT_LT(s.columnWidths.at(2), 12 * 256);
+    // Fonts: the default first (the width unit), the bold captions, the bold
+    // title (16 px = 240 twips).
+    ASSERT_EQ(book.fonts.size(), 3u);
+    EXPECT_EQ(book.fonts[0], (host::xls::Font{u"MS Sans Serif", 165, false}));
+    EXPECT_EQ(book.fonts[1], (host::xls::Font{u"MS Sans Serif", 165, true}));
+    EXPECT_EQ(book.fonts[2], (host::xls::Font{u"MS Sans Serif", 240, true}));
 }
 
 TEST(ReportExport, WorkbookReadsBackWithTemplate) {
@@ -147,20 +185,21 @@ TEST(ReportExport, WorkbookReadsBackWithTemplate) {
     EXPECT_EQ(x.At(0, 0), U8("Отчет с 01.02.2026 00:00:00 (Дежурный)"_cp));
     EXPECT_EQ(x.At(1, 2), "#{Unknown} stays");
     EXPECT_EQ(x.At(2, 0), "42");
-    // The report starts below the template's three rows.
+    // The report starts below the template's three rows: its title, the header
+    // row, the items; the footer went into the page footer.
     EXPECT_EQ(x.At(3, 0), U8("Заголовок"_cp));
     EXPECT_EQ(x.At(3, 2), U8("Дата: 1\nПечать: 2"_cp));
-    EXPECT_EQ(x.At(3, 4), U8("Период"_cp));
+    EXPECT_EQ(x.At(3, 3), U8("Период"_cp));
     EXPECT_EQ(x.At(4, 0), U8("Объект"_cp));
     EXPECT_EQ(x.At(4, 1), U8("Значение"_cp));
-    for (int i = 0; i < 3; ++i) {
+    for (unsigned i = 0; i < 3; ++i) {
         const std::string p = "r" + std::to_string(i) + "c";
-        EXPECT_EQ(x.At(5 + unsigned(i), 0), p + "0");
-        EXPECT_EQ(x.At(5 + unsigned(i), 1), p + "1");
-        EXPECT_EQ(x.At(5 + unsigned(i), 3), p + "2");
+        EXPECT_EQ(x.At(5 + i, 0), p + "0");
+        EXPECT_EQ(x.TypeAt(5 + i, 1), FREEXL_CELL_DOUBLE);
+        EXPECT_EQ(x.At(5 + i, 1), std::to_string(i) + ".25");
+        EXPECT_EQ(x.At(5 + i, 2), p + "2");
     }
-    EXPECT_EQ(x.At(8, 5), "p1/1");
-    EXPECT_EQ(x.rows, 9u);
+    EXPECT_EQ(x.rows, 8u);
 }
 
 TEST(ReportExport, MissingTemplateLogsAndExportsTheLayoutAlone) {

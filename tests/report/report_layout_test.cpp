@@ -203,3 +203,31 @@ TEST(ReportText, LinesBreakAtNewlinesAndSpaces) {
     EXPECT_EQ(BreakLines("aaaa bbbb c", bold, w, true), (V{"aaaa bbbb", "c"}));
     EXPECT_EQ(BreakLines("aaaaa bbbb", bold, w, true), (V{"aaaaa", "bbbb"}));
 }
+
+// The continuous layout of a spreadsheet: one page of the headers, every item
+// and the footer, whose page number and count are the stand-ins; a value set
+// for one item does not carry over to the next.
+TEST(ReportPagination, ContinuousLayoutHasOnePage) {
+    PagedReport r;
+    r.band->SetItemsCount(125);
+    r.band->OnGetItemValue = [](int item, HCustomReportColumn& c) {
+        c.SetText("v" + std::to_string(item));
+        if (item % 2 == 0 && c.GetIndex() == 1) c.SetNumber(item, "0");
+    };
+    const HReportDocument doc = r.report.LayoutContinuous();
+    ASSERT_EQ(doc.Pages.size(), 1u);
+    const HReportPage& page = doc.Pages[0];
+    EXPECT_EQ(Count(page, HReportRowKind::Header), 2);
+    EXPECT_EQ(Count(page, HReportRowKind::Item), 125);
+    ASSERT_NE(Footer(page), nullptr);
+    EXPECT_EQ(Footer(page)->Cells[1].Text, "Страница: "_cp + std::to_string(kPageNumberStandIn) +
+                                               "/" + std::to_string(kPageCountStandIn));
+    EXPECT_GT(Footer(page)->Top, page.Rows[126].Top);
+    EXPECT_EQ(r.report.GetPagesCount(), 1);
+    EXPECT_EQ(page.Rows[2].Cells[1].Value, (HReportValue{HReportValue::Number, 0, "0"}));
+    EXPECT_EQ(page.Rows[3].Cells[1].Value, HReportValue{});
+    EXPECT_TRUE(page.Rows[1].EveryPage);
+    EXPECT_FALSE(page.Rows[0].EveryPage) << "the title is on the first page only";
+    ASSERT_EQ(doc.ItemColumns.size(), 2u);
+    EXPECT_NEAR(doc.ItemColumns[1].Left, 10 + 190 * 0.3, 1e-9);  // 30 % of 190 mm
+}

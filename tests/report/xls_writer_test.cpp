@@ -21,7 +21,8 @@ constexpr uint16_t kBof = 0x0809, kFont = 0x0031, kXf = 0x00E0, kBoundSheet = 0x
                    kBlank = 0x0201, kMerged = 0x00E5, kDimensions = 0x0200, kSetup = 0x00A1,
                    kRow = 0x0208, kColInfo = 0x007D, kBreaks = 0x001B, kWindow2 = 0x023E,
                    kFooter = 0x0015, kStyle = 0x0293, kCodepage = 0x0042, kFormat = 0x041E,
-                   kName = 0x0018;
+                   kName = 0x0018, kPane = 0x0041, kAutoFilterInfo = 0x009D, kSupBook = 0x01AE,
+                   kExternSheet = 0x0017, kWsBool = 0x0081, kBottomMargin = 0x0029;
 
 std::string Utf8(std::u16string_view s) {
     std::string r;
@@ -182,6 +183,96 @@ TEST(XlsRecords, WorksheetFollowsTheByteTables) {
     EXPECT_LT(pos(kDimensions), pos(kRow));
     EXPECT_LT(pos(kNumber), pos(kWindow2));
     EXPECT_LT(pos(kWindow2), pos(kMerged));
+}
+
+// A table of two sheets as a report writes it: frozen header rows, an
+// autofilter, rows repeated on printed pages, fitted one page across; the bytes
+// from the tables of host/report/XLS.md.
+TEST(XlsRecords, FrozenFilteredPrintedTablesFollowTheByteTables) {
+    Workbook book;
+    for (int i = 0; i < 2; ++i) {
+        Sheet& s = book.sheets.emplace_back();
+        s.name = i == 0 ? u"Отчет" : u"Отчет (2)";
+        const uint32_t header = i == 0 ? 2 : 0;
+        for (uint32_t c = 0; c < 5; ++c)
+            s.SetText(header, c, u"h");
+        s.SetNumber(header + 1, 0, 46082.5, {-1, {}, {}, {}, {}, u"dd.mm.yyyy hh:mm:ss"});
+        s.columnWidths = {{0, 5000}, {4, 3000}};
+        s.frozenRows = header + 1;
+        s.autoFilter = Range{header, i == 0 ? 10u : 5u, 0, 4};
+        s.page.repeatRows = std::pair<uint32_t, uint32_t>(0, header);
+        s.page.fitToWidth = 1;
+    }
+    const auto all = Records(BuildWorkbook(book));
+
+    // Globals: the moment's format, one SUPBOOK and one reference per sheet,
+    // then per sheet Print_Titles (0x07) and the hidden _FilterDatabase (0x0D).
+    EXPECT_TRUE(SameBytes(Le().u16(164).u16(19).u8(0).ascii("dd.mm.yyyy hh:mm:ss").b,
+                          Only(all, kFormat).data));
+    EXPECT_TRUE(SameBytes(Le().u16(2).u16(0x0401).b, Only(all, kSupBook).data));
+    EXPECT_TRUE(SameBytes(Le().u16(2).u16(0).u16(0).u16(0).u16(0).u16(1).u16(1).b,
+                          Only(all, kExternSheet).data));
+    auto name = [](uint16_t flags, uint8_t code, uint16_t sheet, uint16_t firstRow,
+                   uint16_t lastRow, uint16_t firstCol, uint16_t lastCol) {
+        return Le()
+            .u16(flags)
+            .u8(0)
+            .u8(1)
+            .u16(11)
+            .u16(0)
+            .u16(uint16_t(sheet + 1))
+            .u32(0)
+            .u8(0)
+            .u8(code)
+            .u8(0x3B)
+            .u16(sheet)
+            .u16(firstRow)
+            .u16(lastRow)
+            .u16(firstCol)
+            .u16(lastCol)
+            .b;
+    };
+    const auto names = RecordsOf(all, kName);
+    ASSERT_EQ(names.size(), 4u);
+    EXPECT_TRUE(SameBytes(name(0x0020, 0x07, 0, 0, 2, 0, 255), names[0].data));
+    EXPECT_TRUE(SameBytes(name(0x0021, 0x0D, 0, 2, 10, 0, 4), names[1].data));
+    EXPECT_TRUE(SameBytes(name(0x0020, 0x07, 1, 0, 0, 0, 255), names[2].data));
+    EXPECT_TRUE(SameBytes(name(0x0021, 0x0D, 1, 0, 5, 0, 4), names[3].data));
+
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE("sheet " + std::to_string(i));
+        const auto sheet = SheetRecords(all, i);
+        const uint16_t frozen = i == 0 ? 3 : 1;
+        // Fitted one page across: WSBOOL 0x0100, SETUP pages across 1, down 0.
+        EXPECT_TRUE(SameBytes(Le().u16(0x05C1).b, Only(sheet, kWsBool).data));
+        const Record setup = Only(sheet, kSetup);
+        EXPECT_EQ(U16(setup.data, 6), 1);
+        EXPECT_EQ(U16(setup.data, 8), 0);
+        // Five filter buttons, between the last COLINFO and DIMENSIONS.
+        EXPECT_TRUE(SameBytes(Le().u16(5).b, Only(sheet, kAutoFilterInfo).data));
+        // Frozen: 0x0008 and 0x0100 beside the displayed/selected flags, then
+        // PANE right after WINDOW2 with the rows of the upper pane.
+        EXPECT_TRUE(SameBytes(
+            Le().u16(i == 0 ? 0x07BE : 0x01BE).u16(0).u16(0).u16(64).u16(0).u16(0).u16(0).u32(0).b,
+            Only(sheet, kWindow2).data));
+        EXPECT_TRUE(SameBytes(Le().u16(0).u16(frozen).u16(frozen).u16(0).u8(2).u8(0).b,
+                              Only(sheet, kPane).data));
+        // The moment is a NUMBER in the XF of its format.
+        const Record number = Only(sheet, kNumber);
+        EXPECT_EQ(U16(number.data, 0), frozen);
+        const auto xfs = RecordsOf(all, kXf);
+        const uint16_t xf = U16(number.data, 4);
+        ASSERT_LT(xf, xfs.size());
+        EXPECT_EQ(U16(xfs[xf].data, 2), 164);
+        EXPECT_EQ(RecordsOf(sheet, kBreaks).size(), 0u);
+        std::vector<uint16_t> order;
+        for (const Record& r : sheet)
+            if (r.type == kColInfo || r.type == kAutoFilterInfo || r.type == kDimensions ||
+                r.type == kWindow2 || r.type == kPane)
+                order.push_back(r.type);
+        EXPECT_EQ(order, (std::vector<uint16_t>{kColInfo, kColInfo, kAutoFilterInfo, kDimensions,
+                                                kWindow2, kPane}));
+    }
 }
 
 TEST(XlsRecords, FormatsAndFontsAreSharedAndNumbered) {
@@ -537,6 +628,9 @@ TEST_F(XlsFile, FaultyModelsAreRejectedWithoutAFile) {
     rejects(one([](Workbook&, Sheet& s) { s.SetNumber(1, 0, std::nan("")); }), "finite");
     rejects(one([](Workbook&, Sheet& s) { s.page.header = std::u16string(256, u'h'); }), "255");
     rejects(one([](Workbook&, Sheet& s) { s.name = u"a/b"; }), "[]:");
+    rejects(one([](Workbook&, Sheet& s) { s.autoFilter = Range{5, 4, 0, 1}; }), "ends before");
+    rejects(one([](Workbook&, Sheet& s) { s.autoFilter = Range{0, 4, 0, 256}; }), "beyond");
+    rejects(one([](Workbook&, Sheet& s) { s.frozenRows = 65536; }), "frozen rows");
     rejects(one([](Workbook&, Sheet& s) { s.name = std::u16string(32, u'n'); }), "1 to 31");
     rejects(one([](Workbook& b, Sheet& s) {
                 s.name = u"Лист";

@@ -30,6 +30,16 @@ struct ColumnDef {
 
 constexpr unsigned L = hrbLeft, T = hrbTop, R = hrbRight, B = hrbBottom;
 
+// How a spreadsheet shows the incident's moments (with their date, so that a
+// report of many days sorts and filters by them) and its value ("%3.3lf").
+constexpr const char* kMomentFormat = "dd.mm.yyyy hh:mm:ss";
+constexpr const char* kValueFormat = "0.000";
+
+// A moment as a spreadsheet's date-time; a moment that was never set stays text.
+void SetMoment(HCustomReportColumn& column, const PRTime& moment) {
+    if (!moment.IsZero()) column.SetDateTime(moment.GetDateTime(), kMomentFormat);
+}
+
 // Band 0: one row per incident.
 const ColumnDef kBand0Columns[] = {
     {.Width = 15, .WordWrap = true, .Bounds = L | R | B},   // 0 ObjectName
@@ -223,12 +233,15 @@ void TTW_DataModule::reportBands0GetItemValue(int item, HCustomReportColumn& col
             break;
         case 1:
             column.SetText(line->Start.GetStr(nullptr, 0, "%H:%M:%S"));
+            SetMoment(column, line->Start);
             break;
         case 2:
             column.SetText(line->End.GetStr(nullptr, 0, "%H:%M:%S"));
+            SetMoment(column, line->End);
             break;
         case 3:
             column.SetText(host::Format("%3.3lf", line->Value));
+            column.SetNumber(line->Value, kValueFormat);
             break;
         case 4:
             column.SetText(TW_FieldText(line->SensorPlace));

@@ -27,7 +27,9 @@ class TTW_DataModule {
     // Named values of the spreadsheet template: RunDateTime, Start, End, CFGId,
     // CFGTime; any other name leaves `value` unchanged.
     void reportGetNamedValue(const char* name, std::string& value);
-    // The cells of incident row `item`; an index outside the report sets nothing.
+    // The cells of incident row `item`; the start, end and value are also given
+    // as a date-time and a number for the spreadsheet. An index outside the
+    // report sets nothing.
     void reportBands0GetItemValue(int item, HCustomReportColumn& column);
     // The page footer: "Страница: n/N".
     void reportBands0Headers4Columns1GetItemValue(HCustomReportColumn& column);
