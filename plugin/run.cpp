@@ -7,7 +7,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-#include <string>
 
 #include "common/cp1251.h"
 #include "common/lasterror.h"
@@ -164,6 +163,12 @@ const char* ReportTripwatch::Run(HConfigItem* settings) {
         RTLog("TW: Сохранение бинарного отчета [%s]..."_cp, base);
         const bool saved = report->Save();
         NoteOutput(host::RunOutput::Binary, saved, report->Count() ? report->FileName.c_str() : "");
+        // The response times go beside the report, under its final name.
+        if (saved && report->Count()) {
+            StatString<261> times;
+            const bool ok = report->SaveTimes(&times);
+            NoteOutput(host::RunOutput::Times, ok, times.c_str());
+        }
     }
     StatString<261> written;
     if (job.saveTxt) {

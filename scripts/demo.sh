@@ -2,7 +2,8 @@
 # Builds a demo home and shows what the system makes of it: a demo plant with
 # its configuration, hour archive and report job, then the daily report of each
 # archive day through rthost, as cron would run it, and the second-level report
-# of the protection non-operations of those days through Tripview --batch.
+# of the protection non-operations of those days, with their protection
+# statistics, through Tripview --batch.
 set -euo pipefail
 build=${1:-build}
 home=${2:-demo-home}
@@ -23,8 +24,10 @@ echo
 to=$(date -d "$last + 1 day" +%F)
 echo "== The protection non-operations of $first .. $last (Tripview --batch)"
 "$bin/Tripview" --batch --path "$home/Reports" --from "$first" --to "$to" \
-    --txt "$home/Second" --xls "$home/Second" --template "$home/Templates/Tripwatch.xls" 2>/dev/null
+    --txt "$home/Second" --xls "$home/Second" --template "$home/Templates/Tripwatch.xls" \
+    --stats "$home/Second" 2>/dev/null
 echo
 echo "Reports are in $home/Reports (look into a .twr with: $bin/twdump FILE.twr)."
-echo "The second-level report is in $home/Second; the window: $bin/Tripview"
+echo "The second-level report and the statistics (stats.csv) are in $home/Second;"
+echo "the window: $bin/Tripview"
 echo "The host log is $home/Log/rthost.log."

@@ -43,6 +43,7 @@ describe() {
     find "$dir" -maxdepth 1 -type f ! -name '.*' | sort | while read -r f; do
         case "$f" in
             *.twr) printf 'twr %s\n' "$("$bin/twdump" "$f" 2>/dev/null | grep -c '"Sensor"')" ;;
+            *.twt) printf 'twt %s\n' "$(stat -c %s "$f")" ;;
             *.txt) printf 'txt %s\n' "$(wc -l <"$f")" ;;
             *.xls) printf 'xls %s\n' "$(head -c 8 "$f" | od -An -tx1 | tr -d ' \n')" ;;
             *.csv) printf 'csv %s\n' "$(md5sum <"$f" | cut -c1-12)" ;;
@@ -90,7 +91,8 @@ import_judge() {
 batch_prepare() { rm -rf "$work/h"; cp -a "$work/reports" "$work/h"; h="$work/h"; }
 batch_act() {
     "$bin/Tripview" --batch --path "$h/Reports" --from 2026-11-18 --to 2026-11-20 \
-        --txt "$h/Second" --xls "$h/Second" --template "$h/Templates/Tripwatch.xls"
+        --txt "$h/Second" --xls "$h/Second" --template "$h/Templates/Tripwatch.xls" \
+        --stats "$h/Second"
 }
 batch_watched() { echo "$h/Second"; }
 batch_judge() { judge_outputs "$h/Second" "$batch_complete" "$1" "$2"; }
@@ -132,9 +134,9 @@ table="$work/faults.md"
     echo
     echo "| Output | failing open | full disk | short write | failing rename | SIGKILL |"
     echo "|---|---|---|---|---|---|"
-    for s in "run:\`rthost run\`: .twr, .txt, .xls, kept values" \
+    for s in "run:\`rthost run\`: .twr, .twt, .txt, .xls, kept values" \
              "import:\`rthost import\`: the archive" \
-             "batch:\`Tripview --batch\`: .txt, .xls"; do
+             "batch:\`Tripview --batch\`: .txt, .xls, stats.csv"; do
         name="${s%%:*}"
         cells=""
         for kind in open write short rename kill; do

@@ -1,7 +1,10 @@
 // twdump: prints a report file (".twr") as JSON in UTF-8: the header, the record
-// size, the item count and every member of every item. On a file that cannot be
-// read it prints the reason on standard error and exits with 1; a wrong command
-// line exits with 2.
+// size, the item count and every member of every item. When the report has a
+// times file beside it, the header also names it ("TimesFile") and every item
+// ends with its "Times"; a report without one prints exactly as before, and a
+// times file that cannot be used is named with the reason on standard error. On
+// a report that cannot be read it prints the reason on standard error and exits
+// with 1; a wrong command line exits with 2.
 //
 //   twdump FILE.twr
 #include <cstdint>
@@ -10,6 +13,7 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <utility>
 
 #include "common/cp1251.h"
 #include "common/lasterror.h"
@@ -71,6 +75,20 @@ ordered_json Item(const TW_ContourLine& l) {
     return j;
 }
 
+// A time in seconds, or null for none.
+ordered_json Seconds(uint32_t t) {
+    return t == TW_NoTime ? ordered_json(nullptr) : ordered_json(t);
+}
+
+ordered_json Times(const TW_IncidentTimes& t) {
+    ordered_json j;
+    for (const auto& [name, line] : {std::pair{"Rele", &t.Rele}, std::pair{"Prot", &t.Prot}}) {
+        j[name]["Response"] = Seconds(line->Response);
+        j[name]["Held"] = Seconds(line->Held);
+    }
+    return j;
+}
+
 int Fail(const std::string& utf8) {
     std::fprintf(stderr, "twdump: %s\n", utf8.c_str());
     return 1;
@@ -99,7 +117,9 @@ void PrintReport(const ordered_json& header, const TW_File& report) {
     head.resize(head.size() - std::strlen("]\n}"));
     std::fputs(head.c_str(), stdout);
     for (int i = 0; i < report.Count(); ++i) {
-        std::string item = "    " + Dump(Item(*report.ItemINT(i)));
+        ordered_json j = Item(*report.ItemINT(i));
+        if (const TW_IncidentTimes* t = report.TimesOf(i)) j["Times"] = Times(*t);
+        std::string item = "    " + Dump(j);
         for (std::size_t at = item.find('\n'); at != std::string::npos; at = item.find('\n', at))
             item.insert(at += 1, "    ");
         std::printf("%s\n%s", i ? "," : "", item.c_str());
@@ -132,6 +152,12 @@ int main(int argc, char** argv) {
     j["RunTime"] = TimeText(report.RunTime);
     j["RecordSize"] = StoredRecordSize(path.c_str());
     j["Count"] = report.Count();
+    const std::string timesFile = TW_TimesFileName(path.c_str());
+    if (report.TimesOf(0)) j["TimesFile"] = host::Cp1251ToUtf8(timesFile);
+    if (!report.TimesProblem.empty())
+        std::fprintf(stderr, "twdump: times file not used: %s: %s\n",
+                     host::Cp1251ToUtf8(timesFile).c_str(),
+                     host::Cp1251ToUtf8(report.TimesProblem).c_str());
     j["Items"] = ordered_json::array();
     PrintReport(j, report);
     return std::fflush(stdout) == 0 ? 0 : 1;

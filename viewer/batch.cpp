@@ -10,7 +10,9 @@
 #include "nonoperation.h"
 #include "report_search.h"
 #include "runtime/runtime.h"
+#include "stats_csv.h"
 #include "tw_file.h"
+#include "tw_stats.h"
 #include "ws_model.h"
 
 using namespace host::literals;
@@ -79,11 +81,26 @@ void PrintNonOperations(const TW_File& result, int count) {
     }
 }
 
-void PrintUnreadable(const TW_UnreadableList& unreadable) {
+// "incomplete: N <what>:", then each file with its reason.
+void PrintUnreadable(const TW_UnreadableList& unreadable, const char* what) {
     if (unreadable.empty()) return;
-    std::printf("incomplete: %zu report(s) could not be read:\n", unreadable.size());
+    std::printf("incomplete: %zu %s:\n", unreadable.size(), what);
     for (const TW_Unreadable& u : unreadable)
         std::printf("  %s: %s\n", Utf8(u.path).c_str(), Utf8(u.reason).c_str());
+}
+
+// Writes the statistics as `folder`/stats.csv and names it; false on failure.
+bool WriteStatistics(const std::string& folder, const TW_Statistics& stats) {
+    std::string dir = folder;
+    if (dir.back() != '/') dir += '/';
+    host::MakeDirectories(dir.c_str());
+    const std::string path = dir + "stats.csv";
+    if (!host::WriteFileAtomically(path.c_str(), TW_StatsCsv(stats))) {
+        std::printf("statistics: failed: %s\n", Utf8(GetIOErrorS_GUI(-2)).c_str());
+        return false;
+    }
+    std::printf("statistics: %s\n", Utf8(path).c_str());
+    return true;
 }
 
 }  // namespace
@@ -99,10 +116,15 @@ int RunBatch(const TW_BatchArgs& args) {
         std::fprintf(stderr, "Tripview: %s\n", host::Cp1251ToUtf8(check.text).c_str());
         return 2;
     }
-    std::string folder, txtDir, xlsDir, templ;
+    std::string folder, txtDir, xlsDir, templ, statsDir;
     if (!SystemName(args.path, folder, "folder") || !SystemName(args.txtDir, txtDir, "folder") ||
-        !SystemName(args.xlsDir, xlsDir, "folder") || !SystemName(args.templ, templ, "template"))
+        !SystemName(args.xlsDir, xlsDir, "folder") || !SystemName(args.templ, templ, "template") ||
+        !SystemName(args.statsDir, statsDir, "folder"))
         return 2;
+    if (!(args.nearMissShare >= 0 && args.nearMissShare <= 1)) {
+        std::fprintf(stderr, "Tripview: --near-miss takes a share from 0 to 1\n");
+        return 2;
+    }
     if (!xlsDir.empty() && templ.empty()) {
         std::fprintf(stderr, "Tripview: --xls needs --template\n");
         return 2;
@@ -120,11 +142,21 @@ int RunBatch(const TW_BatchArgs& args) {
     const int found = SearchReports(reports, folder.c_str(), start, end, &unreadable);
     PrintReports(reports, found);
     TW_File result;
-    const int count = GatherNonOperations(reports, start, end, result, &unreadable);
+    TW_StatsBuilder stats({.NearMissShare = args.nearMissShare, .Step = TW_StatsStep::None});
+    TW_UnreadableList unusedTimes;
+    const auto observe = [&](const TW_File& report) {
+        stats.Add(report);
+        if (!report.TimesProblem.empty())
+            unusedTimes.push_back({TW_TimesFileName(report.FileName), report.TimesProblem});
+    };
+    const int count =
+        GatherNonOperations(reports, start, end, result, &unreadable,
+                            statsDir.empty() ? std::function<void(const TW_File&)>() : observe);
     PrintNonOperations(result, count);
-    PrintUnreadable(unreadable);
+    PrintUnreadable(unreadable, "report(s) could not be read");
+    PrintUnreadable(unusedTimes, "times file(s) could not be used");
 
-    bool ok = unreadable.empty();
+    bool ok = unreadable.empty() && unusedTimes.empty();
     if (!txtDir.empty())
         ok &=
             WriteOutput(txtDir, "text", [&](const char* dir) { return result.ExportToText(dir); });
@@ -133,5 +165,6 @@ int RunBatch(const TW_BatchArgs& args) {
         ok &= WriteOutput(xlsDir, "spreadsheet",
                           [&](const char* dir) { return result.ExportToXLS(dir); });
     }
+    if (!statsDir.empty()) ok &= WriteStatistics(statsDir, stats.Finish(start, end));
     return ok ? 0 : 1;
 }

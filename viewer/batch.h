@@ -1,21 +1,27 @@
 // Tripview without its window: the second-level report of a period from the
-// command line (for cron and scripts), written as text and/or spreadsheet.
+// command line (for cron and scripts), written as text and/or spreadsheet, and
+// the protection statistics of the period as a CSV table.
 #pragma once
 
 #include <string>
 
 struct TW_BatchArgs {
-    std::string path;      // folder of the saved first-level reports
-    std::string from, to;  // the period, "YYYY-MM-DD[ HH:MM[:SS]]"
-    std::string txtDir;    // where the text report goes (empty: none)
-    std::string xlsDir;    // where the spreadsheet goes (empty: none)
-    std::string templ;     // the spreadsheet template
+    std::string path;            // folder of the saved first-level reports
+    std::string from, to;        // the period, "YYYY-MM-DD[ HH:MM[:SS]]"
+    std::string txtDir;          // where the text report goes (empty: none)
+    std::string xlsDir;          // where the spreadsheet goes (empty: none)
+    std::string templ;           // the spreadsheet template
+    std::string statsDir;        // where stats.csv goes (empty: none)
+    double nearMissShare = 0.8;  // of a response window, for the statistics
 };
 
 // Runs the search and the gathering for the period, writes the requested
 // files and prints a summary (UTF-8) to standard output: the reports used, each
-// non-operation, the reports that could not be read, the files written. Returns
-// the exit code: 0 done, 1 an output failed or a report could not be read (what
-// could be read is still gathered and written), 2 the arguments are wrong or
-// the folder does not exist. Paths are file-system names.
+// non-operation, the reports that could not be read, the files written. With a
+// statistics folder, the same pass gathers the statistics (tw_stats.h), writes
+// them as stats.csv there (stats_csv.h; replacing an older one) and names every
+// times file that could not be used. Returns the exit code: 0 done, 1 an output
+// failed or a report (or, for the statistics, a times file) could not be read
+// (what could be read is still gathered and written), 2 the arguments are
+// wrong or the folder does not exist. Paths are file-system names.
 int RunBatch(const TW_BatchArgs& args);

@@ -23,6 +23,10 @@ int main(int argc, char** argv) {
     app.add_option("--txt", args.txtDir, "Write the text report into this folder");
     app.add_option("--xls", args.xlsDir, "Write the spreadsheet into this folder");
     app.add_option("--template", args.templ, "Spreadsheet template (.xls)");
+    app.add_option("--stats", args.statsDir, "Write the protection statistics (stats.csv) here");
+    app.add_option("--near-miss", args.nearMissShare,
+                   "Share of a response window beyond which a correct operation is a near miss "
+                   "(default 0.8)");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -13,7 +13,8 @@
 using namespace host::literals;
 
 int GatherNonOperations(const InfoArray& reports, const PRTime& periodStart,
-                        const PRTime& periodEnd, TW_File& result, TW_UnreadableList* unreadable) {
+                        const PRTime& periodEnd, TW_File& result, TW_UnreadableList* unreadable,
+                        const std::function<void(const TW_File&)>& observe) {
     HOperation* op = RTGetOperation();
     op->IncShow();
     HOperationTextScope clearText(op);
@@ -44,6 +45,7 @@ int GatherNonOperations(const InfoArray& reports, const PRTime& periodStart,
             const TW_ContourLine* line = scratch.ItemINT(k);
             if (TW_IsNonOperation(*line)) result.AddINT(line);
         }
+        if (observe) observe(scratch);
     }
     RTLog("Найдено %d интервалов несработки защиты"_cp, result.Count());
     return result.Count();

@@ -50,12 +50,19 @@ struct Contour {
     const char* Limit = "";
 };
 
+// When a planted line came into its state and how long it held it inside the
+// excursion, in seconds; -1 for none.
+struct LineTimes {
+    int64_t Response = -1, Held = -1;
+};
+
 struct Planted {
     int Contour;
     int64_t Start, End;
     int Relay, Breaker;
     double Value;
     bool CrossesMidnight;
+    LineTimes RelayTimes, BreakerTimes;
 };
 
 using Series = std::map<std::string, std::vector<archive::Sample>>;
@@ -74,21 +81,25 @@ class Generator {
         series_[name].push_back({t, state, value});
     }
 
-    // One protection line's samples for an excursion [s, e); returns its outcome.
+    // One protection line's samples for an excursion [s, e); returns its outcome
+    // and gives its times.
     int PlantLine(const std::string& name, int64_t s, int64_t e, int maxTime, uint16_t on,
-                  uint16_t off, Behaviour b, int64_t earliest, int64_t reset) {
+                  uint16_t off, Behaviour b, int64_t earliest, int64_t reset, LineTimes& times) {
+        times = LineTimes{};
         const auto rise = [&](int64_t lo, int64_t hi) { return lo + Uniform(0, int(hi - lo)); };
         switch (b) {
             case Behaviour::Never:
                 return 0;
             case Behaviour::Late: {
                 const int64_t t = s + maxTime + Uniform(1, 5);
+                if (t < e) times.Response = t - s;
                 Add(name, t, on, 1);
                 Add(name, std::max(t, e) + reset, off, 0);
                 return 0;
             }
             case Behaviour::InTime: {
                 const int64_t t = rise(std::max(s + 1, earliest), s + maxTime - 1);
+                times.Response = t - s;
                 Add(name, t, on, 1);
                 Add(name, e + reset, off, 0);
                 return kOperated;
@@ -98,6 +109,8 @@ class Generator {
                 const int64_t t = rise(std::max(s + 1, earliest), s + maxTime - 1);
                 Add(name, t, on, 1);
                 const int64_t drop = t + 1 + Uniform(0, int(std::max<int64_t>(0, e - t - 2)));
+                times.Response = t - s;
+                times.Held = drop - t;
                 const bool error = b == Behaviour::ThenError;
                 Add(name, drop, error ? kError : off, error ? -1 : 0);
                 Add(name, e + reset, off, 0);
@@ -272,15 +285,18 @@ bool MakeDemoPlant(const char* homeArg, const DemoOptions& options, DemoSummary&
                 const Behaviour bb = kCycle[(turn / kCycleLength + turn + 5) % kCycleLength];
                 ++turn;
                 int relay = 0, breaker = 0;
+                LineTimes relayTimes, breakerTimes;
                 if (c.RelayUsed || !c.Used)
                     relay = g.PlantLine(c.Relay, s, e, c.RelayMax, kRelayOn, kRelayOff, rb,
-                                        earliest, 5);
+                                        earliest, 5, relayTimes);
                 if (c.BreakerUsed || !c.Used)
                     breaker = g.PlantLine(c.Breaker, s, e, c.BreakerMax, kBreakerOff, kBreakerOn,
-                                          bb, earliest, 30);
+                                          bb, earliest, 30, breakerTimes);
                 if (c.Used)
                     planted.push_back({int(ci), s, e, c.RelayUsed ? relay : 0,
-                                       c.BreakerUsed ? breaker : 0, value, crossing});
+                                       c.BreakerUsed ? breaker : 0, value, crossing,
+                                       c.RelayUsed ? relayTimes : LineTimes{},
+                                       c.BreakerUsed ? breakerTimes : LineTimes{}});
             }
             // A short blip that is too brief to count as an incident.
             const int64_t blip = day.Begin + 600 + g.Uniform(0, 600);
@@ -378,6 +394,13 @@ bool MakeDemoPlant(const char* homeArg, const DemoOptions& options, DemoSummary&
         j["apparatus"] = p.Breaker;
         j["value"] = p.Value;
         j["crossesMidnight"] = p.CrossesMidnight;
+        const auto seconds = [](int64_t t) {
+            return t < 0 ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(t);
+        };
+        j["relayResponse"] = seconds(p.RelayTimes.Response);
+        j["relayHeld"] = seconds(p.RelayTimes.Held);
+        j["apparatusResponse"] = seconds(p.BreakerTimes.Response);
+        j["apparatusHeld"] = seconds(p.BreakerTimes.Held);
         list.push_back(j);
     }
     nlohmann::ordered_json doc;

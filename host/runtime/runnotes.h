@@ -11,7 +11,7 @@ namespace host {
 
 // One output that a run attempted.
 struct RunOutput {
-    enum Kind { Binary, Text, Spreadsheet };
+    enum Kind { Binary, Times, Text, Spreadsheet };  // Times: the response times beside Binary
     Kind kind = Binary;
     std::string path;   // the file written or attempted (cp1251); empty when none was due
     bool ok = true;     // written, or (an empty binary report) rightly not written

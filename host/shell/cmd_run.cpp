@@ -40,6 +40,8 @@ const char* OutputName(host::RunOutput::Kind kind) {
     switch (kind) {
         case host::RunOutput::Binary:
             return "binary report";
+        case host::RunOutput::Times:
+            return "response times";
         case host::RunOutput::Text:
             return "text report";
         case host::RunOutput::Spreadsheet:

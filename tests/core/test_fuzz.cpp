@@ -136,3 +136,51 @@ TEST(Fuzz, RandomAndMutatedSettingsFiles) {
         }
     }
 }
+
+// Times beside a sound report: whatever their bytes, the report loads, and it
+// has times only when they are exactly one per item.
+TEST(Fuzz, MutatedTimesFiles) {
+    const std::string dir = ScratchDir("FuzzTimes");
+    TW_File report;
+    report.Start.Set(2026, 12, 7);
+    report.End.Set(2026, 12, 8);
+    for (int i = 0; i < 3; ++i)
+        report.Add(FullLine());
+    report.Times.assign(3, TW_IncidentTimes{{1, 2}, {3, 4}});
+    report.FileName.Set((dir + "f.twr").c_str());
+    ASSERT_TRUE(report.Save() && report.SaveTimes());
+    const Bytes valid = ReadBytes(dir + "f.twt");
+    std::mt19937 rng(20261208);
+    const uint32_t interesting[] = {0, 1, 2, 3, 15, 16, 17, 0x7FFFFFFF, 0xFFFFFFFF};
+    for (int round = 0; round < 500; ++round) {
+        Bytes b = valid;
+        switch (round % 4) {
+            case 0:  // random bytes of a random length
+                b.resize(rng() % 200);
+                for (auto& x : b)
+                    x = uint8_t(rng());
+                break;
+            case 1:  // a few flipped bytes anywhere
+                for (int k = 0; k < 3; ++k)
+                    b[rng() % b.size()] = uint8_t(rng());
+                break;
+            case 2:  // odd versions, entry sizes and counts
+                Put32(b, 4 + 4 * (rng() % 2), interesting[rng() % 9]);
+                Put32(b, 48, interesting[rng() % 9]);
+                break;
+            case 3:  // cut or grown anywhere
+                b.resize(rng() % (b.size() * 2));
+                break;
+        }
+        WriteBytes(dir + "f.twt", b);
+        TW_File back;
+        ASSERT_TRUE(back.Load((dir + "f.twr").c_str())) << round;
+        EXPECT_EQ(back.Count(), 3);
+        EXPECT_TRUE(back.Times.empty() || back.Times.size() == 3u) << round;
+        // Either the times, or the reason there are none.
+        EXPECT_NE(back.Times.empty(), back.TimesProblem.empty()) << round;
+        if (b == valid) {
+            EXPECT_FALSE(back.Times.empty()) << round;
+        }
+    }
+}

@@ -1,7 +1,8 @@
 // The whole chain as a user runs it: rthost makes a demo plant, runs the daily
 // report for two consecutive days, and twdump shows that every planted incident
-// is in exactly one report, with its outcome bytes; then Tripview --batch gathers
-// the protection non-operations of both days.
+// is in exactly one report, with its outcome bytes and its lines' response times;
+// then Tripview --batch gathers the protection non-operations and the statistics
+// of both days.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -48,6 +49,7 @@ TEST(EndToEnd, TwoDaysOfTheDemoPlantReportEveryPlantedIncidentOnce) {
 
     // Every incident of both reports, by sensor and times.
     std::map<std::string, std::pair<int, int>> reported;
+    std::map<std::string, nlohmann::json> times;
     int reports = 0, nonOperations = 0;
     for (const auto& entry : std::filesystem::directory_iterator(home + "Reports")) {
         if (entry.path().extension() != ".twr") continue;
@@ -63,6 +65,7 @@ TEST(EndToEnd, TwoDaysOfTheDemoPlantReportEveryPlantedIncidentOnce) {
                                     item["End"].get<std::string>();
             EXPECT_EQ(reported.count(key), 0u) << "reported twice: " << key;
             reported[key] = {item["ReleResult"].get<int>(), item["ProtResult"].get<int>()};
+            times[key] = item["Times"];
             const auto& c = item["Contour"];
             if ((c["Rele"]["Used"].get<int>() && item["ReleResult"].get<int>() != 0x10) ||
                 (c["Prot"]["Used"].get<int>() && item["ProtResult"].get<int>() != 0x10))
@@ -83,6 +86,11 @@ TEST(EndToEnd, TwoDaysOfTheDemoPlantReportEveryPlantedIncidentOnce) {
         ASSERT_NE(it, reported.end()) << "not reported: " << key;
         EXPECT_EQ(it->second.first, inc["relay"].get<int>()) << key;
         EXPECT_EQ(it->second.second, inc["apparatus"].get<int>()) << key;
+        const nlohmann::json& t = times[key];
+        EXPECT_EQ(t["Rele"]["Response"], inc["relayResponse"]) << key;
+        EXPECT_EQ(t["Rele"]["Held"], inc["relayHeld"]) << key;
+        EXPECT_EQ(t["Prot"]["Response"], inc["apparatusResponse"]) << key;
+        EXPECT_EQ(t["Prot"]["Held"], inc["apparatusHeld"]) << key;
         if (inc["crossesMidnight"].get<bool>()) ++acrossMidnight;
     }
     EXPECT_EQ(int(reported.size()), expected);
@@ -106,8 +114,8 @@ TEST(EndToEnd, TwoDaysOfTheDemoPlantReportEveryPlantedIncidentOnce) {
     char to[16];
     std::strftime(to, sizeof to, "%Y-%m-%d", &after);
     ASSERT_EQ(ExitCode(Bin("Tripview") + " --batch --path " + home + "Reports --from " + firstDay +
-                       " --to " + to + " --txt " + home + "Second >" + home + "batch.out 2>" +
-                       home + "batch.err"),
+                       " --to " + to + " --txt " + home + "Second --stats " + home + "Second >" +
+                       home + "batch.out 2>" + home + "batch.err"),
               0)
         << ReadText(home + "batch.err");
     const std::string batch = ReadText(home + "batch.out");
@@ -120,6 +128,18 @@ TEST(EndToEnd, TwoDaysOfTheDemoPlantReportEveryPlantedIncidentOnce) {
     for (const auto& entry : std::filesystem::directory_iterator(home + "Second"))
         texts += entry.path().extension() == ".txt";
     EXPECT_EQ(texts, 1);
+    // The statistics: a row per contour, then the plant's with every incident.
+    std::istringstream stats(ReadText(home + "Second/stats.csv"));
+    std::string row, last;
+    int rows = 0;
+    while (std::getline(stats, row)) {
+        ++rows;
+        last = row;
+    }
+    EXPECT_GT(rows, 2);
+    EXPECT_EQ(last.substr(0, last.find(',', last.find(',', 2) + 1)),
+              "*," + std::to_string(reported.size()) + "," +
+                  std::to_string(int(reported.size()) - nonOperations));
 }
 
 }  // namespace

@@ -120,6 +120,48 @@ TEST_F(Fill, RelayAndApparatusOutcomes) {
     EXPECT_STREQ(Row(6).ProtObjectName, "<не задан>"_cp);
 }
 
+// Response and held times of each line, beside its outcome byte: measured over
+// the whole excursion (1000 to 2000), whatever the window says.
+TEST_F(Fill, ResponseTimesOfEveryLine) {
+    constexpr uint32_t none = TW_NoTime;
+    hb.Var("T1", {{0, 0}, {1000, 5}, {2000, 0}});
+    hb.Var("A", {{0, 0}, {1020, 2}});
+    const struct {
+        const char* name;
+        std::vector<S> samples;
+        uint8_t outcome;
+        uint32_t response, held;
+    } cases[] = {
+        {"carried", {{500, 1}}, 0x10, 0, none},
+        {"carried_then_off", {{500, 1}, {1200, 0}}, 0x12, 0, 200},
+        {"late", {{0, 0}, {1500, 1}}, 0x00, 500, none},
+        {"late_then_off", {{0, 0}, {1500, 1}, {1600, 0}}, 0x00, 500, 100},
+        {"error", {{0, 0}, {1010, 1}, {1500, 13}}, 0x11, 10, 490},
+        {"back_at_the_end", {{0, 0}, {1010, 1}, {1500, 1}, {2000, 0}}, 0x10, 10, none},
+        {"at_the_start", {{0, 0}, {1000, 1}, {1000, 0}}, 0x12, 0, 0},
+        {"never", {{0, 0}, {1500, 0}, {2000, 1}}, 0x00, none, none},
+        {"no_samples", {}, 0x00, none, none},
+    };
+    for (const auto& c : cases) {
+        hb.Var(c.name, c.samples);
+        contours.Add(MakeContour("T1", 5, 10, c.name, 1, 100));
+    }
+    contours.Add(MakeContour("T1", 5, 10, nullptr, 1, 0, "A", 2, 0));
+    ASSERT_TRUE(Run());
+    ASSERT_EQ(report.Count(), int(std::size(cases)) + 1);
+    ASSERT_EQ(report.Times.size(), std::size(cases) + 1);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const TW_IncidentTimes& t = *report.TimesOf(int(i));
+        EXPECT_EQ(Row(int(i)).ReleResult, cases[i].outcome) << cases[i].name;
+        EXPECT_EQ(t.Rele.Response, cases[i].response) << cases[i].name;
+        EXPECT_EQ(t.Rele.Held, cases[i].held) << cases[i].name;
+        EXPECT_EQ(t.Prot.Response, none) << cases[i].name;  // not in use
+    }
+    const TW_IncidentTimes& apparatus = report.Times.back();
+    EXPECT_EQ(apparatus.Prot.Response, 20u);
+    EXPECT_EQ(apparatus.Rele.Response, none);
+}
+
 TEST_F(Fill, MissingVariablesFailTheWholeCallWithTheirNames) {
     hb.Var("T1", {{0, 5}, {100, 0}});
     struct Case {

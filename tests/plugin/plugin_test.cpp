@@ -199,9 +199,10 @@ TEST_F(RunTest, WithoutJobKeysAllThreeReportsGoToReports) {
     std::vector<std::string> reports;
     for (const std::string& f : Files(*home_ + "Reports"))
         if (f.rfind("values_", 0) != 0) reports.push_back(f);
-    EXPECT_EQ(reports, (std::vector<std::string>{"Report 06-12-2026 00_00-00_00.twr",
-                                                 "Report 06-12-2026 00_00-00_00.txt",
-                                                 "Report 06-12-2026 00_00-00_00.xls"}));
+    EXPECT_EQ(reports,
+              (std::vector<std::string>{
+                  "Report 06-12-2026 00_00-00_00.twr", "Report 06-12-2026 00_00-00_00.twt",
+                  "Report 06-12-2026 00_00-00_00.txt", "Report 06-12-2026 00_00-00_00.xls"}));
     const std::string base = *home_ + "Reports/Report";
     const std::string expected[] = {
         "TW: Анализ контуров..."_cp,
@@ -243,7 +244,7 @@ TEST_F(RunTest, SettingsChooseMomentValuesAndFolders) {
     EXPECT_EQ(log.lines[6], std::string("TW: Сохранение бинарного отчета ["_cp) + base + "]...");
     EXPECT_EQ(log.lines[7], std::string("TW: Сохранение текстового отчета ["_cp) + base + "]...");
     EXPECT_TRUE(Files(*home_ + "Values").empty());  // flags 1: nothing kept
-    EXPECT_EQ(Files(*home_ + "Out").size(), 2u);
+    EXPECT_EQ(Files(*home_ + "Out").size(), 3u);    // the report, its times, the text
 
     job_.Root()->SetBool("UseCfg", false);
     job_.Root()->SetBool("SaveVals", true);
@@ -273,7 +274,7 @@ TEST_F(RunTest, AFailedBinarySaveIsLoggedAndTheOthersFollow) {
     fs::remove(*home_ + "Blocked");
 }
 
-// The extensions of the reports in a folder, in order ("twr txt xls").
+// The extensions of the reports in a folder, in order ("twr twt txt xls").
 std::string ReportKinds(const std::vector<std::string>& files) {
     std::string kinds;
     for (const std::string& f : files)
@@ -296,7 +297,7 @@ TEST_F(RunTest, AJobFileWithAWrongValueIsRefusedBeforeAnythingRuns) {
         std::string item, key, json, refusal, reports;
     };
     const Row rows[] = {
-        {"Item0", "Prot/Used", "true", "", "twr txt xls"},
+        {"Item0", "Prot/Used", "true", "", "twr twt txt xls"},
         {"", "SaveBIN", "0", "", "txt xls"},
         {"Item0", "Interval", "\"20\"", dword + "\"20\"", ""},
         {"Item0", "Prot/MaxTime", "-1", dword + "-1", ""},
@@ -400,7 +401,7 @@ TEST_F(RunTest, ABinarySaveIntoAReadOnlyFolderFailsAndTheOthersFollow) {
 }
 
 // Every report under a final name in `folder` is complete: the binary report
-// loads with `items` items, the text report has `lines` whole lines, the
+// and its times file load with `items` items, the text report has `lines` whole lines, the
 // spreadsheet has `xlsSize` bytes. Temporary files are hidden and named apart;
 // the kept values are not checked.
 void ExpectCompleteReports(const std::string& folder, int items, std::size_t lines,
@@ -413,6 +414,12 @@ void ExpectCompleteReports(const std::string& folder, int items, std::size_t lin
         if (ext == ".twr") {
             TW_File back;
             EXPECT_TRUE(back.Load(e.path().c_str()) && back.Count() == items) << name;
+        } else if (ext == ".twt") {
+            TW_TimesHeader header;
+            std::vector<TW_IncidentTimes> times;
+            EXPECT_TRUE(TW_ReadTimesFile(e.path().c_str(), header, times) &&
+                        int(header.Count) == items)
+                << name;
         } else if (ext == ".txt") {
             std::ifstream in(e.path(), std::ios::binary);
             const std::string text((std::istreambuf_iterator<char>(in)), {});
@@ -499,8 +506,9 @@ TEST_F(RunTest, AnOutputNotWrittenFailsTheRunAndIsNamed) {
         {{{"TXTDir", "ReadOnly"}},
          "",
          counts + "  HOME/Reports/" + day + ".twr\n  HOME/Reports/" + day +
-             ".xls\n  not written: text report HOME/ReadOnly/" + day + ".txt: " + denied + "\n",
-         {day + ".twr", day + ".xls"}},
+             ".twt\n  HOME/Reports/" + day + ".xls\n  not written: text report HOME/ReadOnly/" +
+             day + ".txt: " + denied + "\n",
+         {day + ".twr", day + ".twt", day + ".xls"}},
         {{{"ReportDir", "ReadOnly"}},
          "",
          "2026-12-06 00:00:00 .. 2026-12-07 00:00:00: incomplete: not every output was written\n"
@@ -511,10 +519,11 @@ TEST_F(RunTest, AnOutputNotWrittenFailsTheRunAndIsNamed) {
         // Values are not kept: they would not fit either.
         {{{"SaveVals", false}},
          "prlimit --fsize=8000 ",
-         counts + "  HOME/Reports/" + day + ".twr\n  not written: text report HOME/Reports/" + day +
+         counts + "  HOME/Reports/" + day + ".twr\n  HOME/Reports/" + day +
+             ".twt\n  not written: text report HOME/Reports/" + day +
              ".txt: File too large (27)\n  not written: spreadsheet HOME/Reports/" + day +
              ".xls: cannot write 'HOME/Reports/" + day + ".xls': File too large\n",
-         {day + ".twr"}},
+         {day + ".twr", day + ".twt"}},
     };
     for (const Row& r : rows) {
         fs::remove_all(*home_ + "Reports");
@@ -543,7 +552,7 @@ TEST_F(RunTest, TwoRunsAtOnceEachCountOnlyTheirOwnFiles) {
     ASSERT_EQ(std::system((run + "solo.out").c_str()), 0);
     std::set<std::string> soloFiles;
     const std::string solo = split("solo.out", soloFiles);
-    EXPECT_EQ(soloFiles.size(), 6u);
+    EXPECT_EQ(soloFiles.size(), 8u);
     // Both wait on a pipe and start as one writer opens it; twice, as the two may
     // still miss each other.
     const std::string go = *home_ + "go";
@@ -559,7 +568,7 @@ TEST_F(RunTest, TwoRunsAtOnceEachCountOnlyTheirOwnFiles) {
         std::set<std::string> files;
         EXPECT_EQ(split("a.out", files), solo);
         EXPECT_EQ(split("b.out", files), solo);
-        EXPECT_EQ(files.size(), 12u);
+        EXPECT_EQ(files.size(), 16u);
     }
 }
 

@@ -122,3 +122,51 @@ TEST(Twdump, BadFilesGiveTheMessageAndExitCode1) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("No such file or directory"), std::string::npos) << r.err;
 }
+
+// Times beside a report: every item ends with them and the header names the
+// file; without them, or with a times file that cannot be used, the output is
+// byte for byte that of a report without times, and the reason goes to stderr.
+TEST(Twdump, ShowsTheTimesAndOtherwisePrintsAsBefore) {
+    const std::string dir = ScratchDir("TwdumpTimes");
+    TW_File f;
+    f.Start.Set(2026, 12, 7, 0, 0, 0);
+    f.End.Set(2026, 12, 8, 0, 0, 0);
+    f.Add(FullLine());
+    f.Add(FullLine());
+    f.FileName.Set((dir + "day.twr").c_str());
+    ASSERT_TRUE(f.Save());
+    const DumpResult plain = Twdump(dir + "day.twr", dir);
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    EXPECT_EQ(plain.out.find("Times\""), std::string::npos);
+
+    f.Times = {{{7, TW_NoTime}, {TW_NoTime, TW_NoTime}}, {{0, 12}, {25, TW_NoTime}}};
+    ASSERT_TRUE(f.SaveTimes());
+    const DumpResult timed = Twdump(dir + "day.twr", dir);
+    ASSERT_EQ(timed.status, 0) << timed.err;
+    EXPECT_EQ(timed.err, "");
+    auto j = nlohmann::ordered_json::parse(timed.out);
+    EXPECT_EQ(j["TimesFile"], dir + "day.twt");
+    EXPECT_EQ(j["Items"][0]["Times"].dump(),
+              R"({"Rele":{"Response":7,"Held":null},"Prot":{"Response":null,"Held":null}})");
+    EXPECT_EQ(j["Items"][1]["Times"].dump(),
+              R"({"Rele":{"Response":0,"Held":12},"Prot":{"Response":25,"Held":null}})");
+    // Everything else as it was.
+    j.erase("TimesFile");
+    for (auto& item : j["Items"])
+        item.erase("Times");
+    EXPECT_EQ(j, nlohmann::ordered_json::parse(plain.out));
+
+    f.Times.pop_back();
+    f.Times.push_back({});
+    f.Times.push_back({});  // three entries for two items
+    ASSERT_TRUE(TW_WriteTimesFile((dir + "day.twt").c_str(), f, f.Times));
+    const DumpResult refused = Twdump(dir + "day.twr", dir);
+    EXPECT_EQ(refused.status, 0);
+    EXPECT_EQ(refused.out, plain.out);
+    EXPECT_EQ(refused.err,
+              "twdump: times file not used: " + dir +
+                  "day.twt: Файл времен срабатывания не относится к отчету: в нем 3 инцидентов "
+                  "за 07.12.2026 00:00:00 - 08.12.2026 00:00:00 (расчет 00.00.0000 00:00:00), в "
+                  "отчете 2 за 07.12.2026 00:00:00 - 08.12.2026 00:00:00 (расчет 00.00.0000 "
+                  "00:00:00)\n");
+}

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -324,6 +325,90 @@ TEST(Batch, NamesUnreadableAndRepeatedReports) {
                                  "text: " + dir + "out/ 05-12-2026 00_00-00_00.txt\n"};
     for (const std::string& line : lines)
         EXPECT_NE(r.out.find(line), std::string::npos) << line << r.out;
+}
+
+// The statistics of the period as stats.csv: a report with times, one without
+// and one whose times belong to another report (named, and the run exits 1;
+// its incidents count without times).
+TEST(Batch, WritesTheStatisticsAsCsv) {
+    host::SetLogConsole(false);
+    const std::string dir = twtest::FreshDir("batch-stats");
+    const auto line = [](const char* sensor, uint8_t relay, uint8_t apparatus, int day) {
+        TW_ContourLine l = Incident(true, relay, apparatus != 0xFF, apparatus, day);
+        std::strcpy(l.Contour.Sensor, sensor);
+        l.Contour.Rele.MaxTime = 10;
+        l.Contour.Prot.MaxTime = 30;
+        l.Start.Set(2026, 12, day, 10, 0, 0);
+        l.End.Set(2026, 12, day, 10, 5, 0);
+        return l;
+    };
+    const auto save = [&](const char* name, int day, std::vector<TW_ContourLine> items,
+                          std::vector<TW_IncidentTimes> times) {
+        TW_File report;
+        report.Start.Set(2026, 12, day);
+        report.End.Set(2026, 12, day + 1);
+        for (const TW_ContourLine& l : items)
+            report.Add(l);
+        report.Times = std::move(times);
+        report.FileName.Set((dir + name).c_str());
+        return report.Save() && report.SaveTimes();
+    };
+    const char* comma = "Т,2"_cp;
+    constexpr uint32_t none = TW_NoTime;
+    ASSERT_TRUE(
+        save("a.twr", 5,
+             {line("TS1", 0x10, 0x10, 5), line("TS1", 0x00, 0x10, 5), line(comma, 0x12, 0xFF, 5)},
+             {{{3, none}, {12, none}}, {{14, none}, {20, none}}, {{5, 40}, {none, none}}}));
+    ASSERT_TRUE(save("b.twr", 6, {line("TS1", 0x10, 0x10, 6)}, {}));
+    // Every report names TS1 first, whatever order the folder lists them in.
+    ASSERT_TRUE(save("c.twr", 6, {line("TS1", 0x10, 0x12, 6), line(comma, 0x00, 0xFF, 6)}, {}));
+    TW_File other;
+    other.Start.Set(2026, 12, 6);
+    other.Add(TW_ContourLine{});
+    other.Times.resize(1);
+    ASSERT_TRUE(TW_WriteTimesFile((dir + "c.twt").c_str(), other, other.Times));
+
+    TW_BatchArgs args;
+    args.path = dir;
+    args.from = "2026-12-05";
+    args.to = "2026-12-07";
+    args.statsDir = dir + "out";
+    const std::string csv =
+        "sensor,demands,correct,misoperations,failed,not_held,slow,near_miss,misoperation_rate,"
+        "relay_median_s,relay_max_s,apparatus_median_s,apparatus_max_s\n"
+        "TS1,4,2,2,1,1,1,,0.5000,8.5,14,16,20\n"
+        "\"Т,2\",2,0,2,1,1,,0,1.0000,5,5,,\n"
+        "*,6,2,4,2,2,,,0.6667,5,14,16,20\n";
+    BatchRun r = RunBatchCaptured(args);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(twview_test::ReadText(dir + "out/stats.csv"), csv);
+    EXPECT_NE(r.out.find("incomplete: 1 times file(s) could not be used:\n  " + dir +
+                         "c.twt: Файл времен срабатывания не относится к отчету: в нем 1 "
+                         "инцидентов за 06.12.2026 00:00:00 - 00.00.0000 00:00:00 (расчет "
+                         "00.00.0000 00:00:00), в отчете 2 за 06.12.2026 00:00:00 - 07.12.2026 "
+                         "00:00:00 (расчет 00.00.0000 00:00:00)\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("statistics: " + dir + "out/stats.csv\n"), std::string::npos);
+
+    // Without the foreign times file the same table, and all is well; a period
+    // without reports has the plant's row alone; a file where the folder
+    // should be fails the output.
+    std::filesystem::remove(dir + "c.twt");
+    r = RunBatchCaptured(args);
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(twview_test::ReadText(dir + "out/stats.csv"), csv);
+    args.from = "2026-12-10";
+    args.to = "2026-12-11";
+    EXPECT_EQ(RunBatchCaptured(args).code, 0);
+    EXPECT_EQ(twview_test::ReadText(dir + "out/stats.csv"),
+              csv.substr(0, csv.find('\n') + 1) + "*,0,0,0,0,0,0,0,,,,,\n");
+    args.statsDir = dir + "a.twr";
+    r = RunBatchCaptured(args);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.out.find("statistics: failed: "), std::string::npos) << r.out;
+    args.nearMissShare = 1.5;
+    EXPECT_EQ(RunBatchCaptured(args).code, 2);
 }
 
 }  // namespace

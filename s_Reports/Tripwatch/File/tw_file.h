@@ -1,19 +1,23 @@
 // TW_File: one report, a header (period, moment of computation, configuration,
 // file name, spreadsheet template) and the ordered incident rows it owns by value
 // (TW_ContourLine, 1880 bytes each). It is saved as a compressed ".twr" file and
-// read back whole or by its header only. Operations return false (or 0) on
-// failure and leave the reason in the host's last-error slot.
+// read back whole or by its header only. The response times of its incidents,
+// when it has them, travel beside it in a file of their own (tw_times.h).
+// Operations return false (or 0) on failure and leave the reason in the host's
+// last-error slot.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/basearray.h"
 #include "common/prtime.h"
 #include "common/statstring.h"
 #include "tw_contourline.h"
+#include "tw_times.h"
 
 class HDBDatabase;
 class HHourFile;
@@ -35,6 +39,10 @@ class TW_File : public MyRefArray<TW_ContourLine> {
     ~TW_File() override;
     TW_File(const TW_File&) = delete;
     TW_File& operator=(const TW_File&) = delete;
+
+    // Remove every item (or one), and with it the response times.
+    void DeleteAll() override;
+    void DeleteNum(int index) override;
 
     // Creates the layout data module when there is none (the layout module
     // defines it, together with ExportToXLS, Preview and Print).
@@ -72,8 +80,24 @@ class TW_File : public MyRefArray<TW_ContourLine> {
     // False on failure (last error set); a failure after the header leaves no
     // items. A count whose items would take more than four times the bytes of
     // the stream is refused before any item is read; memory grows only with the
-    // items actually read.
+    // items actually read. The times file beside it (TW_TimesFileName) fills
+    // Times; without one Times stays empty, and one that cannot be read or was
+    // measured for another report leaves Times empty with the reason in
+    // TimesProblem; the load itself still succeeds.
     bool Load(const char* path);
+
+    // Writes Times into the times file beside FileName (TW_TimesFileName),
+    // replacing a file of that name; `written`, when given, receives its name.
+    // Nothing is written, and the result is true with an empty name, when the
+    // report has no items or its Times are not one per item. False (last error
+    // set) when the file cannot be written; no partial file is left.
+    bool SaveTimes(StatString<261>* written = nullptr) const;
+
+    // The response times of item `index`, or null when the report has none.
+    const TW_IncidentTimes* TimesOf(int index) const {
+        if (Times.size() != std::size_t(Count()) || index < 0 || index >= Count()) return nullptr;
+        return &Times[std::size_t(index)];
+    }
 
     // Replaces the items by the incidents of the hour data for the used contours.
     // True when every used contour was processed; false (last error set: a
@@ -108,12 +132,22 @@ class TW_File : public MyRefArray<TW_ContourLine> {
     StatString<261> FileName;              // full path of the report file
     StatString<261> Template;              // spreadsheet template path
     HDBDatabase* Config = nullptr;         // configuration of the report; not owned, may be null
+    // Response times, one per item in item order (Fill and Load keep them so);
+    // empty when the report has none. Items appended otherwise are without
+    // times: TimesOf then gives null for every item.
+    std::vector<TW_IncidentTimes> Times;
+    // Why the last Load took no times from a times file that was there (cp1251,
+    // without the path); empty otherwise.
+    std::string TimesProblem;
 
   protected:
     // Set by CreateData together with DataModule: destroys the data module.
     void (*DataModuleDeleter)(TTW_DataModule*) = nullptr;
 
   private:
+    // Reads the times file beside FileName into Times (see Load).
+    void LoadTimes();
+
     // Fills a temporary file (its file-system name) with the content of the file
     // `name`; false (last error set) on failure.
     using FileWriter = std::function<bool(const std::string& osTemp, const char* name)>;

@@ -137,6 +137,7 @@ int32_t TW_File::LoadHeader(const char* path) {
 }
 
 bool TW_File::Load(const char* path) {
+    TimesProblem.clear();
     std::unique_ptr<HIStream> in = OpenStreamFile(path);
     if (!in) return false;
     uint32_t recordSize = 0, count = 0;
@@ -153,5 +154,26 @@ bool TW_File::Load(const char* path) {
             return false;
         }
     }
+    LoadTimes();
     return true;
+}
+
+void TW_File::LoadTimes() {
+    const std::string name = TW_TimesFileName(FileName);
+    // No times file is the usual case of a report made without times.
+    if (!host::FileExists(name.c_str())) return;
+    TW_TimesHeader header;
+    if (!TW_ReadTimesFile(name.c_str(), header, Times) || !TW_TimesMatch(header, *this)) {
+        Times.clear();
+        TimesProblem = GetIOErrorS_GUI(-2);
+    }
+    host::ClearError();
+}
+
+bool TW_File::SaveTimes(StatString<261>* written) const {
+    if (written) written->Clear();
+    if (Count() == 0 || Times.size() != std::size_t(Count())) return true;
+    const std::string name = TW_TimesFileName(FileName);
+    if (written) written->Set(name.c_str());
+    return TW_WriteTimesFile(name.c_str(), *this, Times);
 }

@@ -150,11 +150,43 @@ class SamplePrefetch {
     int current_ = 0;
 };
 
+// Seconds from `from` to `to`, kept within what a time can hold: a clock
+// change inside an excursion cannot make them negative.
+uint32_t SecondsBetween(time_t from, time_t to) {
+    const int64_t d = int64_t(to) - int64_t(from);
+    return d <= 0 ? 0 : d >= int64_t(TW_NoTime) ? TW_NoTime - 1 : uint32_t(d);
+}
+
+// The response times of a line whose first sample at or after the excursion's
+// start is k: when it first is in its state inside the excursion, and when it
+// then first is in another.
+TW_LineTimes MeasureSection(const TW_ContourSignal& section, const HHourFile& hourFile, int first,
+                            int last, int k, const TW_ContourLine& row, time_t start) {
+    TW_LineTimes times;
+    bool in = k > first && hourFile.Sample(k - 1)->State == section.State;
+    time_t reached = start;
+    if (in) times.Response = 0;
+    for (; k <= last; ++k) {
+        const HHourSample& s = *hourFile.Sample(k);
+        if (s.Time >= row.End) break;
+        if (!in && s.State == section.State) {
+            in = true;
+            reached = s.Time.GetTT();
+            times.Response = SecondsBetween(start, reached);
+        } else if (in && s.State != section.State) {
+            times.Held = SecondsBetween(reached, s.Time.GetTT());
+            break;
+        }
+    }
+    return times;
+}
+
 }  // namespace
 
 uint8_t EvaluateSection(const TW_ContourSignal& section, const HHourVar& variable,
                         const HHourFile& hourFile, const TW_ContourLine& row, time_t start,
-                        int* from) {
+                        int* from, TW_LineTimes* times) {
+    if (times) *times = TW_LineTimes{};
     const int first = variable.first;
     const int last = LastPresent(variable, hourFile);
     if (first > last) return 0;
@@ -163,6 +195,7 @@ uint8_t EvaluateSection(const TW_ContourSignal& section, const HHourVar& variabl
     // them decides the state at its start.
     int k = FirstNotBefore(hourFile, first, last, row.Start, from ? *from : first);
     if (from) *from = k;
+    if (times) *times = MeasureSection(section, hourFile, first, last, k, row, start);
     if (k > first && hourFile.Sample(k - 1)->State == section.State) flags = TW_Operated;
     // Response search inside the window.
     for (; k <= last; ++k) {
@@ -204,17 +237,21 @@ void CheckVerdictData(const TW_ContourLine& row, const HHourVar& variable, const
 void AddIncident(TW_ContourLine& row, time_t start, time_t end, TW_FillContext& ctx) {
     row.Start.Set(start);
     row.End.Set(end);
+    TW_IncidentTimes times;
     if (ctx.relay) {
         row.ReleResult = EvaluateSection(ctx.contour->Rele, *ctx.relay, *ctx.hourFile, row, start,
-                                         &ctx.relayFrom);
+                                         &ctx.relayFrom, &times.Rele);
         CheckVerdictData(row, *ctx.relay, *ctx.hourFile);
     }
     if (ctx.apparatus) {
         row.ProtResult = EvaluateSection(ctx.contour->Prot, *ctx.apparatus, *ctx.hourFile, row,
-                                         start, &ctx.apparatusFrom);
+                                         start, &ctx.apparatusFrom, &times.Prot);
         CheckVerdictData(row, *ctx.apparatus, *ctx.hourFile);
     }
+    // The times stay one per item: a report that had none before gets none.
+    const bool timed = ctx.report->Times.size() == std::size_t(ctx.report->Count());
     ctx.report->Add(row);
+    if (timed) ctx.report->Times.push_back(times);
 }
 
 bool ScanContour(TW_FillContext& ctx) {

@@ -9,6 +9,7 @@
 #include <ctime>
 
 #include "tw_contourline.h"
+#include "tw_times.h"
 
 class TW_File;
 class HHourFile;
@@ -42,7 +43,8 @@ struct TW_FillContext {
 bool ScanContour(TW_FillContext& ctx);
 
 // Completes the working row for the excursion [start, end] (whole seconds): its
-// times and the two outcome bytes, then appends a copy to the report.
+// times and the two outcome bytes, then appends a copy to the report, with the
+// response times of its lines to the report's Times.
 void AddIncident(TW_ContourLine& row, time_t start, time_t end, TW_FillContext& ctx);
 
 // The outcome byte of one relay or apparatus section for an incident whose
@@ -52,6 +54,8 @@ void AddIncident(TW_ContourLine& row, time_t start, time_t end, TW_FillContext& 
 // state for an error or another state before the excursion ended. `from`, when
 // given, holds where an earlier, not later, excursion's search ended (0 at first)
 // and receives where this one's ended; the outcome is the same with or without it.
+// `times`, when given, receives the line's response times (tw_times.h): they
+// look at the whole excursion, the response window plays no part in them.
 uint8_t EvaluateSection(const TW_ContourSignal& section, const HHourVar& variable,
                         const HHourFile& hourFile, const TW_ContourLine& row, time_t start,
-                        int* from = nullptr);
+                        int* from = nullptr, TW_LineTimes* times = nullptr);
