@@ -1,10 +1,10 @@
 // twdump: prints a report file (".twr") as JSON in UTF-8: the header, the record
 // size, the item count and every member of every item. When the report has a
-// times file beside it, the header also names it ("TimesFile") and every item
-// ends with its "Times"; a report without one prints exactly as before, and a
-// times file that cannot be used is named with the reason on standard error. On
-// a report that cannot be read it prints the reason on standard error and exits
-// with 1; a wrong command line exits with 2.
+// times file beside it, the header also names it ("TimesFile", the name without
+// its folder) and every item ends with its "Times"; a report without one prints
+// exactly as before, and a times file that cannot be used is named with the
+// reason on standard error. On a report that cannot be read it prints the
+// reason on standard error and exits with 1; a wrong command line exits with 2.
 //
 //   twdump FILE.twr
 #include <cstdint>
@@ -153,7 +153,9 @@ int main(int argc, char** argv) {
     j["RecordSize"] = StoredRecordSize(path.c_str());
     j["Count"] = report.Count();
     const std::string timesFile = TW_TimesFileName(path.c_str());
-    if (report.TimesOf(0)) j["TimesFile"] = host::Cp1251ToUtf8(timesFile);
+    // Its own name: it lies beside the report, and a dump does not depend on the folder.
+    if (report.TimesOf(0))
+        j["TimesFile"] = host::Cp1251ToUtf8(timesFile.substr(timesFile.find_last_of('/') + 1));
     if (!report.TimesProblem.empty())
         std::fprintf(stderr, "twdump: times file not used: %s: %s\n",
                      host::Cp1251ToUtf8(timesFile).c_str(),

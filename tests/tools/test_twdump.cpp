@@ -145,7 +145,7 @@ TEST(Twdump, ShowsTheTimesAndOtherwisePrintsAsBefore) {
     ASSERT_EQ(timed.status, 0) << timed.err;
     EXPECT_EQ(timed.err, "");
     auto j = nlohmann::ordered_json::parse(timed.out);
-    EXPECT_EQ(j["TimesFile"], dir + "day.twt");
+    EXPECT_EQ(j["TimesFile"], "day.twt");
     EXPECT_EQ(j["Items"][0]["Times"].dump(),
               R"({"Rele":{"Response":7,"Held":null},"Prot":{"Response":null,"Held":null}})");
     EXPECT_EQ(j["Items"][1]["Times"].dump(),
