@@ -1,15 +1,23 @@
 #include "ws_Main.h"
 
+#include <QChart>
+#include <QChartView>
 #include <QCloseEvent>
 #include <QDate>
 #include <QHeaderView>
 #include <QMenu>
 #include <QPalette>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QSplitter>
 
 #include "common/cp1251.h"
 #include "common/paths.h"
 #include "runtime/interaction.h"
 #include "runtime/operation.h"
+#include "stats_charts.h"
+#include "stats_print.h"
+#include "stats_table.h"
 #include "ui/qt_datetime.h"
 #include "ui/qt_text.h"
 #include "ui_ws_Main.h"
@@ -45,11 +53,32 @@ TWSMainForm::TWSMainForm(const std::string& settingsFile, const std::string& log
         return listRepDrawItemSection(row, column, text);
     });
 
+    std::vector<std::pair<std::string, int>> statsSections;
+    for (const std::string& title : TW_StatsColumns())
+        statsSections.emplace_back(title, statsSections.empty() ? 200 : 70);
+    ui_->listStats->SetSections(statsSections);
+    ui_->listStats->SetCellText([this](int row, int column, std::string& text) {
+        return TW_StatsCellText(model_->Stats, row, column, text);
+    });
+    rateChart_ = new QChartView(ui_->chartsSplitter);
+    rateChart_->setObjectName(QStringLiteral("rateChart"));
+    timeChart_ = new QChartView(ui_->chartsSplitter);
+    timeChart_->setObjectName(QStringLiteral("timeChart"));
+    for (QChartView* view : {rateChart_, timeChart_}) {
+        view->setRenderHint(QPainter::Antialiasing);
+        view->setMinimumSize(320, 240);
+    }
+
     popupExport_ = new QMenu(this);
     popupExport_->setObjectName(QStringLiteral("popupExport"));
     mnuExportTXT_ = popupExport_->addAction(FromCp1251("Экспорт в текстовый файл..."_cp));
     mnuExportXLS_ = popupExport_->addAction(FromCp1251("Экспорт в файл MS Excel (XLS)..."_cp));
     mnuPrint_ = popupExport_->addAction(FromCp1251("Печать..."_cp));
+    popupExport_->addSeparator();
+    mnuStatsPdf_ = popupExport_->addAction(FromCp1251("Показатели в PDF..."_cp));
+    mnuStatsPrint_ = popupExport_->addAction(FromCp1251("Печать показателей..."_cp));
+    mnuStatsPdf_->setObjectName(QStringLiteral("mnuStatsPdf"));
+    mnuStatsPrint_->setObjectName(QStringLiteral("mnuStatsPrint"));
     mnuExportTXT_->setObjectName(QStringLiteral("mnuExportTXT"));
     mnuExportXLS_->setObjectName(QStringLiteral("mnuExportXLS"));
     mnuPrint_->setObjectName(QStringLiteral("mnuPrint"));
@@ -72,6 +101,9 @@ TWSMainForm::TWSMainForm(const std::string& settingsFile, const std::string& log
     connect(mnuExportTXT_, &QAction::triggered, this, [this] { mnuExportTXTClick(); });
     connect(mnuExportXLS_, &QAction::triggered, this, [this] { mnuExportXLSClick(); });
     connect(mnuPrint_, &QAction::triggered, this, [this] { mnuPrintClick(); });
+    connect(mnuStatsPdf_, &QAction::triggered, this, [this] { mnuStatsPdfClick(); });
+    connect(mnuStatsPrint_, &QAction::triggered, this, [this] { mnuStatsPrintClick(); });
+    connect(ui_->listStats, &QAbstractItemView::clicked, this, [this] { listStatsRowChanged(); });
     connect(ui_->pages, &QStackedWidget::currentChanged, this, [this](int i) { PageChanged(i); });
 }
 
@@ -203,6 +235,42 @@ void TWSMainForm::tb3Show() {
         ui_->listRep->SetSectionWidth(i, model_->ColumnWidth(3, i, ui_->listRep->SectionWidth(i)));
     ui_->edtTemplate->setText(FromCp1251(model_->StoredTemplate()));
     ui_->listRep->SetRowCount(model_->ComputeResult());
+    ShowStatistics();
+}
+
+void TWSMainForm::ShowStatistics() {
+    ui_->listStats->SetRowCount(TW_StatsRowCount(model_->Stats));
+    rateChart_->setChart(TW_MisoperationRateChart(model_->Stats).release());
+    listStatsRowChanged();
+}
+
+void TWSMainForm::listStatsRowChanged() {
+    const int row = ui_->listStats->SelectedRow();
+    const int contour = row >= 0 && row < int(model_->Stats.Contours.size()) ? row : -1;
+    // The view owns the chart it shows and deletes the one it showed before.
+    timeChart_->setChart(TW_ResponseTimeChart(model_->Stats, contour).release());
+}
+
+void TWSMainForm::mnuStatsPdfClick() {
+    host::FileChoice choice;
+    choice.caption = "Показатели в PDF"_cp;
+    choice.filter = "Файлы PDF|*.pdf|Все файлы|*.*"_cp;
+    choice.defaultExt = "pdf";
+    std::string path;
+    if (!host::GetInteraction().SaveFileName(this, choice, path)) return;
+    QString error;
+    if (!TW_WriteStatisticsPdf(model_->Stats, FromCp1251(path), error))
+        host::GetInteraction().ErrorMessage(this, ToCp1251(error).c_str());
+}
+
+void TWSMainForm::mnuStatsPrintClick() {
+    QPrinter printer;
+    printer.setPageOrientation(QPageLayout::Landscape);
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    QString error;
+    if (!TW_PaintStatistics(printer, model_->Stats, error))
+        host::GetInteraction().ErrorMessage(this, ToCp1251(error).c_str());
 }
 
 void TWSMainForm::idCloseReport() {
@@ -215,6 +283,8 @@ void TWSMainForm::popupExportMenuItemCheck() {
     const std::string templ = ToCp1251(ui_->edtTemplate->text());
     for (int tag : {100, 101, 102})
         ExportAction(tag)->setEnabled(model_->MenuItemEnabled(tag, templ.c_str()));
+    for (QAction* stats : {mnuStatsPdf_, mnuStatsPrint_})
+        stats->setEnabled(model_->Stats.Plant.Demands > 0);
 }
 
 void TWSMainForm::SpeedButton2Click() {

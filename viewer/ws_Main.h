@@ -14,6 +14,7 @@
 
 class QMenu;
 class QAction;
+class QChartView;
 namespace Ui {
 class TWSMainForm;
 }
@@ -53,6 +54,12 @@ class TWSMainForm : public QWidget {
     void mnuExportTXTClick();
     void mnuExportXLSClick();
     void mnuPrintClick();
+    // The statistics of page 3: the table, the charts of the row chosen (the
+    // plant's for its last row), and their print and PDF.
+    void ShowStatistics();
+    void listStatsRowChanged();
+    void mnuStatsPdfClick();
+    void mnuStatsPrintClick();
     void btnFinishClick();
 
   protected:
@@ -73,6 +80,10 @@ class TWSMainForm : public QWidget {
     QAction* mnuExportTXT_ = nullptr;
     QAction* mnuExportXLS_ = nullptr;
     QAction* mnuPrint_ = nullptr;
+    QAction* mnuStatsPdf_ = nullptr;
+    QAction* mnuStatsPrint_ = nullptr;
+    QChartView* rateChart_ = nullptr;
+    QChartView* timeChart_ = nullptr;
     int page_ = 0;
     bool shown_ = false;
     bool closed_ = false;

@@ -197,7 +197,31 @@ std::string TWSMainModel::ReportNotes() const {
 }
 
 int TWSMainModel::ComputeResult() {
-    return GatherNonOperations(Reports, PeriodStart, PeriodEnd, ResultFile);
+    const TW_StatsSettings settings = StoredStatsSettings();
+    // Written back, so that the keys are there to be found and changed.
+    SettingsLink->Write("Stats/NearMissShare", settings.NearMissShare);
+    SettingsLink->Write("Stats/Step", int32_t(settings.Step));
+    TW_StatsBuilder stats(settings);
+    const int found = GatherNonOperations(Reports, PeriodStart, PeriodEnd, ResultFile, nullptr,
+                                          [&](const TW_File& report) { stats.Add(report); });
+    Stats = stats.Finish(PeriodStart, PeriodEnd);
+    return found;
+}
+
+TW_StatsSettings TWSMainModel::StoredStatsSettings() const {
+    TW_StatsSettings settings;
+    const double share = SettingsLink->Read("Stats/NearMissShare", settings.NearMissShare);
+    if (share >= 0 && share <= 1)
+        settings.NearMissShare = share;
+    else
+        RTLog("Неверная доля окна для \"на грани\": %g, взято %g"_cp, share,
+              settings.NearMissShare);
+    const int32_t step = SettingsLink->Read("Stats/Step", int32_t(settings.Step));
+    if (step >= 0 && step <= 2)
+        settings.Step = TW_StatsStep(step);
+    else
+        RTLog("Неверный шаг тренда: %d, взят 0 (без шага)"_cp, int(step));
+    return settings;
 }
 
 bool TWSMainModel::ResultCell(int row, int column, std::string& text) const {

@@ -11,6 +11,7 @@
 #include "repinfo.h"
 #include "report_search.h"
 #include "tw_file.h"
+#include "tw_stats.h"
 
 // Where the program keeps its settings store and its log: the XDG folders
 // ($XDG_CONFIG_HOME/Tripview/Tripview.hcfg, $XDG_STATE_HOME/Tripview/Tripview.log,
@@ -66,7 +67,8 @@ class TWSMainModel {
     // reason, and every pair of listed reports of one job and period.
     std::string ReportNotes() const;
 
-    // Page 3: the computation (logged), a cell of the result list, whether an
+    // Page 3: the computation (logged; the statistics of the same reports are
+    // made with it into Stats), a cell of the result list, whether an
     // item of the export menu (tags 100, 101, 102) is enabled, and the outputs.
     int ComputeResult();
     bool ResultCell(int row, int column, std::string& text) const;
@@ -85,6 +87,10 @@ class TWSMainModel {
     int ColumnWidth(int page, int column, int currentWidth) const;
     void StoreColumnWidth(int page, int column, int width);
     std::string StoredTemplate() const;
+    // The statistics' settings of the store ("Stats/NearMissShare", a share
+    // from 0 to 1, default 0.8; "Stats/Step": 0 none, 1 week, 2 month); a value
+    // out of range is logged and the default taken.
+    TW_StatsSettings StoredStatsSettings() const;
     void StoreTemplate(const char* templateText);
 
     InfoArray Reports;             // the reports found for the period
@@ -92,6 +98,7 @@ class TWSMainModel {
     PRTime PeriodStart;            // the period taken when page 1 was left
     PRTime PeriodEnd;
     TW_File ResultFile;  // the second-level report of page 3
+    TW_Statistics Stats;  // the protection statistics of page 3
 
   private:
     std::unique_ptr<HCfgStorage> cfg_;

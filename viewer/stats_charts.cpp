@@ -1,0 +1,238 @@
+#include "stats_charts.h"
+
+#include <QBarCategoryAxis>
+#include <QBarSet>
+#include <QChart>
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QDir>
+#include <QFileInfo>
+#include <QGraphicsScene>
+#include <QHorizontalBarSeries>
+#include <QImage>
+#include <QLineSeries>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <QScatterSeries>
+#include <QValueAxis>
+
+#include <algorithm>
+
+#include "stats_table.h"
+#include "tw_stats.h"
+#include "ui/qt_text.h"
+
+using host::ui::FromCp1251;
+
+namespace {
+
+// The chart texts of this file are written in UTF-8.
+QString Text(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+QDateTime Moment(int64_t t) {
+    return QDateTime::fromSecsSinceEpoch(t);
+}
+
+QString PeriodText(const TW_Statistics& stats) {
+    return FromCp1251(std::string(stats.Start.GetStr()) + " - " + stats.End.GetStr());
+}
+
+// A horizontal line across the period.
+QLineSeries* Level(const QString& name, double value, const TW_Statistics& stats, Qt::PenStyle style,
+                   const QColor& color) {
+    auto* line = new QLineSeries;
+    line->setName(name);
+    line->append(double(Moment(stats.Start.GetTT()).toMSecsSinceEpoch()), value);
+    line->append(double(Moment(stats.End.GetTT()).toMSecsSinceEpoch()), value);
+    line->setPen(QPen(color, 1.5, style));
+    return line;
+}
+
+// A window that steps where its setting changed, to the period's end.
+QLineSeries* Steps(const QString& name, const std::vector<TW_WindowStep>& steps, bool apparatus,
+                   double share, const TW_Statistics& stats, Qt::PenStyle style,
+                   const QColor& color) {
+    auto* line = new QLineSeries;
+    line->setName(name);
+    double previous = -1;
+    for (const TW_WindowStep& s : steps) {
+        if (s.Apparatus != apparatus) continue;
+        const double x = double(Moment(s.Time).toMSecsSinceEpoch());
+        if (previous > 0) line->append(x, previous * share);
+        previous = s.Seconds;
+        if (s.Seconds > 0) line->append(x, s.Seconds * share);
+    }
+    if (previous > 0)
+        line->append(double(Moment(stats.End.GetTT()).toMSecsSinceEpoch()), previous * share);
+    line->setPen(QPen(color, 1.5, style));
+    return line;
+}
+
+bool Render(QChart& chart, QPaintDevice& device, const QRectF& target) {
+    QGraphicsScene scene;
+    scene.addItem(&chart);
+    chart.resize(target.size());
+    QPainter painter;
+    if (!painter.begin(&device)) {
+        scene.removeItem(&chart);
+        return false;
+    }
+    painter.setRenderHint(QPainter::Antialiasing);
+    scene.render(&painter, target, chart.rect());
+    painter.end();
+    scene.removeItem(&chart);
+    return true;
+}
+
+QString CannotWrite(const QString& path, const QString& reason) {
+    return Text("Файл не записан: ") + path + QStringLiteral(": ") + reason;
+}
+
+}  // namespace
+
+std::unique_ptr<QChart> TW_MisoperationRateChart(const TW_Statistics& stats, int limit) {
+    auto chart = std::make_unique<QChart>();
+    const std::vector<TW_RateBar> bars = TW_RateBars(stats, std::size_t(std::max(limit, 1)));
+    chart->setTitle(Text("Доля несработок по контурам, ") + PeriodText(stats));
+    auto* set = new QBarSet(Text("Несработки от вызовов, %"));
+    QStringList labels;
+    // The worst at the top: a horizontal bar chart draws its first category lowest.
+    for (auto it = bars.rbegin(); it != bars.rend(); ++it) {
+        *set << 100.0 * it->Rate;
+        labels << FromCp1251(stats.Contours[std::size_t(it->Contour)].Label);
+    }
+    auto* series = new QHorizontalBarSeries;
+    series->append(set);
+    chart->addSeries(series);
+    auto* names = new QBarCategoryAxis;
+    names->append(labels);
+    chart->addAxis(names, Qt::AlignLeft);
+    series->attachAxis(names);
+    auto* rate = new QValueAxis;
+    rate->setRange(0, 100);
+    rate->setLabelFormat(QStringLiteral("%d %"));
+    chart->addAxis(rate, Qt::AlignBottom);
+    series->attachAxis(rate);
+    if (bars.empty()) chart->setTitle(chart->title() + Text(": несработок нет"));
+    chart->legend()->setVisible(false);
+    return chart;
+}
+
+std::unique_ptr<QChart> TW_ResponseTimeChart(const TW_Statistics& stats, int contour) {
+    auto chart = std::make_unique<QChart>();
+    const TW_ResponseChartData data = TW_ResponseChart(stats, contour);
+    const bool one = contour >= 0 && std::size_t(contour) < stats.Contours.size();
+    chart->setTitle((one ? Text("Время срабатывания: ") +
+                               FromCp1251(stats.Contours[std::size_t(contour)].Label)
+                         : Text("Время срабатывания всех контуров, % окна")) +
+                    QStringLiteral(", ") + PeriodText(stats));
+    auto* relay = new QScatterSeries;
+    relay->setName(Text("Реле"));
+    relay->setMarkerSize(7);
+    auto* apparatus = new QScatterSeries;
+    apparatus->setName(Text("Агрегат"));
+    apparatus->setMarkerSize(7);
+    apparatus->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
+    double top = 0;
+    for (const TW_ResponsePoint& p : data.Points) {
+        (p.Apparatus ? apparatus : relay)
+            ->append(double(Moment(p.Time).toMSecsSinceEpoch()), p.Value);
+        top = std::max(top, p.Value);
+    }
+    std::vector<QAbstractSeries*> series{relay, apparatus};
+    const double share = stats.Settings.NearMissShare;
+    if (data.Percent) {
+        series.push_back(Level(Text("Окно"), 100, stats, Qt::SolidLine, Qt::red));
+        series.push_back(Level(Text("На грани"), 100 * share, stats, Qt::DashLine, Qt::darkYellow));
+        top = std::max(top, 100.0);
+    } else {
+        for (const bool app : {false, true}) {
+            const QString name = app ? Text("Окно агрегата") : Text("Окно реле");
+            series.push_back(
+                Steps(name, data.Windows, app, 1, stats, Qt::SolidLine, app ? Qt::darkRed : Qt::red));
+        }
+        for (const TW_WindowStep& w : data.Windows)
+            top = std::max(top, w.Seconds);
+    }
+    auto* when = new QDateTimeAxis;
+    when->setFormat(QStringLiteral("dd.MM.yyyy"));
+    when->setRange(Moment(stats.Start.GetTT()), Moment(stats.End.GetTT()));
+    auto* value = new QValueAxis;
+    value->setRange(0, top > 0 ? top * 1.1 : 1);
+    value->setTitleText(data.Percent ? Text("% окна") : Text("с"));
+    chart->addAxis(when, Qt::AlignBottom);
+    chart->addAxis(value, Qt::AlignLeft);
+    for (QAbstractSeries* s : series) {
+        chart->addSeries(s);
+        s->attachAxis(when);
+        s->attachAxis(value);
+    }
+    return chart;
+}
+
+bool TW_WriteChartPng(QChart& chart, const QString& path, QSize size, QString& error) {
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    QSaveFile file(path);
+    if (!Render(chart, image, QRectF(QPointF(0, 0), QSizeF(size))) ||
+        !file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit()) {
+        error = CannotWrite(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool TW_WriteChartPdf(QChart& chart, const QString& path, QString& error) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        error = CannotWrite(path, file.errorString());
+        return false;
+    }
+    {
+        QPdfWriter pdf(&file);
+        pdf.setPageSize(QPageSize(QPageSize::A4));
+        pdf.setPageOrientation(QPageLayout::Landscape);
+        pdf.setResolution(96);
+        pdf.setTitle(chart.title());
+        const QRect page = pdf.pageLayout().paintRectPixels(pdf.resolution());
+        if (!Render(chart, pdf, QRectF(QPointF(0, 0), QSizeF(page.size())))) {
+            file.cancelWriting();
+            error = CannotWrite(path, Text("PDF не создан"));
+            return false;
+        }
+    }
+    if (!file.commit()) {
+        error = CannotWrite(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool TW_WriteStatsCharts(const TW_Statistics& stats, const QString& folder, QStringList& written,
+                         QString& error) {
+    bool ok = true;
+    const QDir dir(folder);
+    auto keep = [&](bool done, const QString& path, const QString& failure) {
+        if (done)
+            written << path;
+        else if (ok)
+            error = failure, ok = false;
+        else
+            ok = false;
+    };
+    const std::pair<QString, std::unique_ptr<QChart>> charts[] = {
+        {QStringLiteral("misoperation_rate"), TW_MisoperationRateChart(stats)},
+        {QStringLiteral("response_times"), TW_ResponseTimeChart(stats, -1)}};
+    for (const auto& [name, chart] : charts) {
+        QString failure;
+        const QString pdf = dir.filePath(name + QStringLiteral(".pdf"));
+        keep(TW_WriteChartPdf(*chart, pdf, failure), pdf, failure);
+        const QString png = dir.filePath(name + QStringLiteral(".png"));
+        keep(TW_WriteChartPng(*chart, png, QSize(1200, 700), failure), png, failure);
+    }
+    return ok;
+}
