@@ -138,7 +138,7 @@ int RunBatch(const TW_BatchArgs& args) {
     const int found = SearchReports(reports, folder.c_str(), start, end, &unreadable);
     PrintReports(reports, found);
     TW_File result;
-    TW_StatsBuilder stats({.NearMissShare = args.nearMissShare, .Step = TW_StatsStep::None});
+    TW_StatsBuilder stats({.NearMissShare = args.nearMissShare, .Step = args.step});
     TW_UnreadableList unusedTimes;
     const auto observe = [&](const TW_File& report) {
         stats.Add(report);
@@ -162,6 +162,10 @@ int RunBatch(const TW_BatchArgs& args) {
         ok &= WriteOutput(xlsDir, "spreadsheet",
                           [&](const char* dir) { return result.ExportToXLS(dir); });
     }
-    if (!statsDir.empty()) ok &= WriteStatistics(statsDir, stats.Finish(start, end));
+    if (!statsDir.empty()) {
+        const TW_Statistics figures = stats.Finish(start, end);
+        ok &= WriteStatistics(statsDir, figures);
+        if (args.writeCharts) ok &= args.writeCharts(figures, args.statsDir);
+    }
     return ok ? 0 : 1;
 }

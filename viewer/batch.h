@@ -3,16 +3,24 @@
 // the protection statistics of the period as a CSV table.
 #pragma once
 
+#include <functional>
 #include <string>
 
+#include "tw_stats.h"
+
 struct TW_BatchArgs {
-    std::string path;            // folder of the saved first-level reports
-    std::string from, to;        // the period, "YYYY-MM-DD[ HH:MM[:SS]]"
-    std::string txtDir;          // where the text report goes (empty: none)
-    std::string xlsDir;          // where the spreadsheet goes (empty: none)
-    std::string templ;           // the spreadsheet template (empty: the report alone)
-    std::string statsDir;        // where stats.csv goes (empty: none)
-    double nearMissShare = 0.8;  // of a response window, for the statistics
+    std::string path;                        // folder of the saved first-level reports
+    std::string from, to;                    // the period, "YYYY-MM-DD[ HH:MM[:SS]]"
+    std::string txtDir;                      // where the text report goes (empty: none)
+    std::string xlsDir;                      // where the spreadsheet goes (empty: none)
+    std::string templ;                       // the spreadsheet template (empty: the report alone)
+    std::string statsDir;                    // where stats.csv goes (empty: none)
+    double nearMissShare = 0.8;              // of a response window, for the statistics
+    TW_StatsStep step = TW_StatsStep::None;  // of the trend chart
+    // Writes the charts of the statistics into the folder (a file-system name)
+    // and prints each file made; false when one could not be written. Empty:
+    // stats.csv alone.
+    std::function<bool(const TW_Statistics& stats, const std::string& folder)> writeCharts;
 };
 
 // Runs the search and the gathering for the period, writes the requested

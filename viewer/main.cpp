@@ -9,8 +9,30 @@
 #include <exception>
 
 #include "batch.h"
+#include "common/cp1251.h"
+#include "common/lasterror.h"
+#include "stats_charts.h"
 #include "ui/qt_app.h"
 #include "ws_Main.h"
+
+namespace {
+
+// The charts beside stats.csv, drawn without a display when there is none.
+bool WriteCharts(const TW_Statistics& stats, const std::string& folder) {
+    if (!host::ui::EnsureGuiApplication()) {
+        std::printf("charts: failed: %s\n", host::Cp1251ToUtf8(GetIOErrorS_GUI(-2)).c_str());
+        return false;
+    }
+    QStringList written;
+    QString error;
+    const bool ok = TW_WriteStatsCharts(stats, QString::fromUtf8(folder.c_str()), written, error);
+    for (const QString& file : written)
+        std::printf("chart: %s\n", file.toUtf8().constData());
+    if (!ok) std::printf("charts: failed: %s\n", error.toUtf8().constData());
+    return ok;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     bool batch = false;
@@ -28,6 +50,9 @@ int main(int argc, char** argv) {
     app.add_option("--near-miss", args.nearMissShare,
                    "Share of a response window beyond which a correct operation is a near miss "
                    "(default 0.8)");
+    std::string step;
+    app.add_option("--step", step, "Trend step of the statistics' charts: week or month")
+        ->check(CLI::IsMember({"week", "month"}));
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -40,6 +65,10 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "Tripview: --batch needs --path, --from and --to\n");
             return 2;
         }
+        args.step = step == "week"    ? TW_StatsStep::Week
+                    : step == "month" ? TW_StatsStep::Month
+                                      : TW_StatsStep::None;
+        args.writeCharts = WriteCharts;
         try {
             return RunBatch(args);
         } catch (const std::exception& e) {

@@ -42,8 +42,8 @@ QString PeriodText(const TW_Statistics& stats) {
 }
 
 // A horizontal line across the period.
-QLineSeries* Level(const QString& name, double value, const TW_Statistics& stats, Qt::PenStyle style,
-                   const QColor& color) {
+QLineSeries* Level(const QString& name, double value, const TW_Statistics& stats,
+                   Qt::PenStyle style, const QColor& color) {
     auto* line = new QLineSeries;
     line->setName(name);
     line->append(double(Moment(stats.Start.GetTT()).toMSecsSinceEpoch()), value);
@@ -126,10 +126,10 @@ std::unique_ptr<QChart> TW_ResponseTimeChart(const TW_Statistics& stats, int con
     auto chart = std::make_unique<QChart>();
     const TW_ResponseChartData data = TW_ResponseChart(stats, contour);
     const bool one = contour >= 0 && std::size_t(contour) < stats.Contours.size();
-    chart->setTitle((one ? Text("Время срабатывания: ") +
-                               FromCp1251(stats.Contours[std::size_t(contour)].Label)
-                         : Text("Время срабатывания всех контуров, % окна")) +
-                    QStringLiteral(", ") + PeriodText(stats));
+    chart->setTitle(
+        (one ? Text("Время срабатывания: ") + FromCp1251(stats.Contours[std::size_t(contour)].Label)
+             : Text("Время срабатывания всех контуров, % окна")) +
+        QStringLiteral(", ") + PeriodText(stats));
     auto* relay = new QScatterSeries;
     relay->setName(Text("Реле"));
     relay->setMarkerSize(7);
@@ -152,8 +152,8 @@ std::unique_ptr<QChart> TW_ResponseTimeChart(const TW_Statistics& stats, int con
     } else {
         for (const bool app : {false, true}) {
             const QString name = app ? Text("Окно агрегата") : Text("Окно реле");
-            series.push_back(
-                Steps(name, data.Windows, app, 1, stats, Qt::SolidLine, app ? Qt::darkRed : Qt::red));
+            series.push_back(Steps(name, data.Windows, app, 1, stats, Qt::SolidLine,
+                                   app ? Qt::darkRed : Qt::red));
         }
         for (const TW_WindowStep& w : data.Windows)
             top = std::max(top, w.Seconds);
@@ -171,6 +171,48 @@ std::unique_ptr<QChart> TW_ResponseTimeChart(const TW_Statistics& stats, int con
         s->attachAxis(when);
         s->attachAxis(value);
     }
+    return chart;
+}
+
+std::unique_ptr<QChart> TW_TrendChart(const TW_Statistics& stats) {
+    if (stats.StepStarts.empty()) return nullptr;
+    auto chart = std::make_unique<QChart>();
+    const bool weeks = stats.Settings.Step == TW_StatsStep::Week;
+    chart->setTitle((weeks ? Text("Несработки по неделям, ") : Text("Несработки по месяцам, ")) +
+                    PeriodText(stats));
+    auto* rate = new QLineSeries;
+    rate->setName(Text("Доля несработок, %"));
+    rate->setPointsVisible(true);
+    auto* demands = new QLineSeries;
+    demands->setName(Text("Вызовы"));
+    demands->setPointsVisible(true);
+    double most = 1;
+    for (std::size_t i = 0; i < stats.StepStarts.size() && i < stats.PlantSteps.size(); ++i) {
+        const double x = double(Moment(stats.StepStarts[i].GetTT()).toMSecsSinceEpoch());
+        rate->append(x, 100.0 * stats.PlantSteps[i].MisoperationRate());
+        demands->append(x, stats.PlantSteps[i].Demands);
+        most = std::max(most, double(stats.PlantSteps[i].Demands));
+    }
+    auto* when = new QDateTimeAxis;
+    when->setFormat(QStringLiteral("dd.MM.yyyy"));
+    when->setRange(Moment(stats.StepStarts.front().GetTT()),
+                   Moment(std::max(stats.StepStarts.back().GetTT(), stats.End.GetTT())));
+    auto* percent = new QValueAxis;
+    percent->setRange(0, 100);
+    percent->setTitleText(Text("% вызовов"));
+    auto* count = new QValueAxis;
+    count->setRange(0, most * 1.1);
+    count->setLabelFormat(QStringLiteral("%d"));
+    count->setTitleText(Text("вызовов"));
+    chart->addAxis(when, Qt::AlignBottom);
+    chart->addAxis(percent, Qt::AlignLeft);
+    chart->addAxis(count, Qt::AlignRight);
+    chart->addSeries(rate);
+    rate->attachAxis(when);
+    rate->attachAxis(percent);
+    chart->addSeries(demands);
+    demands->attachAxis(when);
+    demands->attachAxis(count);
     return chart;
 }
 
@@ -226,8 +268,10 @@ bool TW_WriteStatsCharts(const TW_Statistics& stats, const QString& folder, QStr
     };
     const std::pair<QString, std::unique_ptr<QChart>> charts[] = {
         {QStringLiteral("misoperation_rate"), TW_MisoperationRateChart(stats)},
-        {QStringLiteral("response_times"), TW_ResponseTimeChart(stats, -1)}};
+        {QStringLiteral("response_times"), TW_ResponseTimeChart(stats, -1)},
+        {QStringLiteral("trend"), TW_TrendChart(stats)}};
     for (const auto& [name, chart] : charts) {
+        if (!chart) continue;
         QString failure;
         const QString pdf = dir.filePath(name + QStringLiteral(".pdf"));
         keep(TW_WriteChartPdf(*chart, pdf, failure), pdf, failure);

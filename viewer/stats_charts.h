@@ -20,14 +20,18 @@ std::unique_ptr<QChart> TW_MisoperationRateChart(const TW_Statistics& stats, int
 // the near-miss share drawn as lines.
 std::unique_ptr<QChart> TW_ResponseTimeChart(const TW_Statistics& stats, int contour);
 
+// The plant's misoperation rate and demands per week or month; null when the
+// statistics have no trend step.
+std::unique_ptr<QChart> TW_TrendChart(const TW_Statistics& stats);
+
 // Writes the chart as a PNG image of `size` pixels, or as a one-page PDF (A4,
 // landscape). False with a message naming the file when it cannot be written;
 // no partial file is left under the name.
 bool TW_WriteChartPng(QChart& chart, const QString& path, QSize size, QString& error);
 bool TW_WriteChartPdf(QChart& chart, const QString& path, QString& error);
 
-// The charts of a period into `folder`: misoperation_rate and response_times,
-// each as .pdf and .png. `written` gets the files made; false with the first
-// failure's message (the others are still tried).
+// The charts of a period into `folder`: misoperation_rate, response_times and,
+// with a trend step, trend, each as .pdf and .png. `written` gets the files made; false with the
+// first failure's message (the others are still tried).
 bool TW_WriteStatsCharts(const TW_Statistics& stats, const QString& folder, QStringList& written,
                          QString& error);

@@ -84,10 +84,10 @@ bool TW_PaintStatistics(QPagedPaintDevice& device, const TW_Statistics& stats, Q
     title.setBold(true);
     painter.setFont(title);
     const double titleHeight = QFontMetrics(title, &device).height() * 2.2;
-    painter.drawText(QRectF(page.left(), page.top(), page.width(), titleHeight),
-                     Qt::AlignLeft | Qt::AlignTop,
-                     QString::fromUtf8("Показатели работы защиты: ") +
-                         FromCp1251(std::string(stats.Start.GetStr()) + " - " + stats.End.GetStr()));
+    painter.drawText(
+        QRectF(page.left(), page.top(), page.width(), titleHeight), Qt::AlignLeft | Qt::AlignTop,
+        QString::fromUtf8("Показатели работы защиты: ") +
+            FromCp1251(std::string(stats.Start.GetStr()) + " - " + stats.End.GetStr()));
     painter.setFont(font);
 
     const double headerHeight = line * 3.2;  // two lines of a wrapped title
@@ -106,9 +106,10 @@ bool TW_PaintStatistics(QPagedPaintDevice& device, const TW_Statistics& stats, Q
         for (int r = pages[k].first; r < pages[k].second; ++r, y += table.rowHeight)
             table.Row(painter, y, r, false);
     }
-    const std::unique_ptr<QChart> charts[] = {TW_MisoperationRateChart(stats),
-                                              TW_ResponseTimeChart(stats, -1)};
+    const std::unique_ptr<QChart> charts[] = {
+        TW_MisoperationRateChart(stats), TW_ResponseTimeChart(stats, -1), TW_TrendChart(stats)};
     for (const auto& chart : charts) {
+        if (!chart) continue;
         device.newPage();
         PaintChart(painter, *chart, page);
     }

@@ -51,13 +51,20 @@ std::string TimeText(const TW_TimeSummary& t, bool median) {
 
 std::string FigureText(const TW_StatsFigures& f, int column) {
     switch (column) {
-        case kDemands: return CountText(f.Demands);
-        case kCorrect: return CountText(f.Correct);
-        case kMisoperations: return CountText(f.Misoperations);
-        case kFailed: return CountText(f.Failed);
-        case kNotHeld: return CountText(f.NotHeld);
-        case kSlow: return CountText(f.Slow, f.SlowUnknown > 0);
-        case kNearMiss: return CountText(f.NearMiss, f.NearMissUnknown > 0);
+        case kDemands:
+            return CountText(f.Demands);
+        case kCorrect:
+            return CountText(f.Correct);
+        case kMisoperations:
+            return CountText(f.Misoperations);
+        case kFailed:
+            return CountText(f.Failed);
+        case kNotHeld:
+            return CountText(f.NotHeld);
+        case kSlow:
+            return CountText(f.Slow, f.SlowUnknown > 0);
+        case kNearMiss:
+            return CountText(f.NearMiss, f.NearMissUnknown > 0);
         case kRate: {
             if (!f.Demands) return {};
             char b[32];
@@ -66,11 +73,16 @@ std::string FigureText(const TW_StatsFigures& f, int column) {
             std::replace(text.begin(), text.end(), '.', ',');
             return text;
         }
-        case kRelayMedian: return TimeText(f.Relay, true);
-        case kRelayMax: return TimeText(f.Relay, false);
-        case kApparatusMedian: return TimeText(f.Apparatus, true);
-        case kApparatusMax: return TimeText(f.Apparatus, false);
-        default: return {};
+        case kRelayMedian:
+            return TimeText(f.Relay, true);
+        case kRelayMax:
+            return TimeText(f.Relay, false);
+        case kApparatusMedian:
+            return TimeText(f.Apparatus, true);
+        case kApparatusMax:
+            return TimeText(f.Apparatus, false);
+        default:
+            return {};
     }
 }
 
@@ -86,10 +98,9 @@ double WindowOf(const TW_IncidentPoint& p, bool apparatus) {
 
 const std::vector<std::string>& TW_StatsColumns() {
     static const std::vector<std::string> columns{
-        "Контур"_cp,          "Вызовы"_cp,          "Верно"_cp,
-        "Несработки"_cp,      "Не сработала"_cp,    "Не удержала"_cp,
-        "С опозданием"_cp,    "На грани"_cp,        "Доля несработок"_cp,
-        "Реле: медиана, с"_cp, "Реле: макс., с"_cp, "Агрегат: медиана, с"_cp,
+        "Контур"_cp,           "Вызовы"_cp,           "Верно"_cp,          "Несработки"_cp,
+        "Не сработала"_cp,     "Не удержала"_cp,      "С опозданием"_cp,   "На грани"_cp,
+        "Доля несработок"_cp,  "Реле: медиана, с"_cp, "Реле: макс., с"_cp, "Агрегат: медиана, с"_cp,
         "Агрегат: макс., с"_cp};
     return columns;
 }

@@ -64,7 +64,9 @@ TWSMainForm::TWSMainForm(const std::string& settingsFile, const std::string& log
     rateChart_->setObjectName(QStringLiteral("rateChart"));
     timeChart_ = new QChartView(ui_->chartsSplitter);
     timeChart_->setObjectName(QStringLiteral("timeChart"));
-    for (QChartView* view : {rateChart_, timeChart_}) {
+    trendChart_ = new QChartView(ui_->chartsSplitter);
+    trendChart_->setObjectName(QStringLiteral("trendChart"));
+    for (QChartView* view : {rateChart_, timeChart_, trendChart_}) {
         view->setRenderHint(QPainter::Antialiasing);
         view->setMinimumSize(320, 240);
     }
@@ -238,17 +240,30 @@ void TWSMainForm::tb3Show() {
     ShowStatistics();
 }
 
+namespace {
+
+// A chart view takes the new chart but leaves the old one to its caller.
+void ShowChart(QChartView& view, std::unique_ptr<QChart> chart) {
+    QChart* old = view.chart();
+    view.setChart(chart.release());
+    delete old;
+}
+
+}  // namespace
+
 void TWSMainForm::ShowStatistics() {
     ui_->listStats->SetRowCount(TW_StatsRowCount(model_->Stats));
-    rateChart_->setChart(TW_MisoperationRateChart(model_->Stats).release());
+    ShowChart(*rateChart_, TW_MisoperationRateChart(model_->Stats));
+    std::unique_ptr<QChart> trend = TW_TrendChart(model_->Stats);
+    trendChart_->setVisible(trend != nullptr);
+    if (trend) ShowChart(*trendChart_, std::move(trend));
     listStatsRowChanged();
 }
 
 void TWSMainForm::listStatsRowChanged() {
     const int row = ui_->listStats->SelectedRow();
     const int contour = row >= 0 && row < int(model_->Stats.Contours.size()) ? row : -1;
-    // The view owns the chart it shows and deletes the one it showed before.
-    timeChart_->setChart(TW_ResponseTimeChart(model_->Stats, contour).release());
+    ShowChart(*timeChart_, TW_ResponseTimeChart(model_->Stats, contour));
 }
 
 void TWSMainForm::mnuStatsPdfClick() {

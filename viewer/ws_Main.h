@@ -84,6 +84,7 @@ class TWSMainForm : public QWidget {
     QAction* mnuStatsPrint_ = nullptr;
     QChartView* rateChart_ = nullptr;
     QChartView* timeChart_ = nullptr;
+    QChartView* trendChart_ = nullptr;  // shown with a trend step only
     int page_ = 0;
     bool shown_ = false;
     bool closed_ = false;

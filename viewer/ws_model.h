@@ -97,7 +97,7 @@ class TWSMainModel {
     TW_UnreadableList Unreadable;  // the report files of the last search not read
     PRTime PeriodStart;            // the period taken when page 1 was left
     PRTime PeriodEnd;
-    TW_File ResultFile;  // the second-level report of page 3
+    TW_File ResultFile;   // the second-level report of page 3
     TW_Statistics Stats;  // the protection statistics of page 3
 
   private:
