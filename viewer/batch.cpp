@@ -11,6 +11,7 @@
 #include "report_search.h"
 #include "runtime/runtime.h"
 #include "stats_csv.h"
+#include "stats_sheet.h"
 #include "tw_file.h"
 #include "tw_stats.h"
 #include "ws_model.h"
@@ -140,14 +141,15 @@ int RunBatch(const TW_BatchArgs& args) {
     TW_File result;
     TW_StatsBuilder stats({.NearMissShare = args.nearMissShare, .Step = args.step});
     TW_UnreadableList unusedTimes;
+    // The statistics are gathered in the same pass (the spreadsheet has their
+    // sheet); times files that cannot be used are named with --stats.
     const auto observe = [&](const TW_File& report) {
         stats.Add(report);
-        if (!report.TimesProblem.empty())
+        if (!statsDir.empty() && !report.TimesProblem.empty())
             unusedTimes.push_back({TW_TimesFileName(report.FileName), report.TimesProblem});
     };
-    const int count =
-        GatherNonOperations(reports, start, end, result, &unreadable,
-                            statsDir.empty() ? std::function<void(const TW_File&)>() : observe);
+    const int count = GatherNonOperations(reports, start, end, result, &unreadable, observe);
+    const TW_Statistics figures = stats.Finish(start, end);
     PrintNonOperations(result, count);
     PrintUnreadable(unreadable, "report(s) could not be read");
     PrintUnreadable(unusedTimes, "times file(s) could not be used");
@@ -159,11 +161,11 @@ int RunBatch(const TW_BatchArgs& args) {
     if (!xlsDir.empty()) {
         // Without --template the report alone is written.
         result.Template.Set(templ.c_str());
+        result.ExtraSheets = {TW_StatsSheet(figures)};
         ok &= WriteOutput(xlsDir, "spreadsheet",
                           [&](const char* dir) { return result.ExportToXLS(dir); });
     }
     if (!statsDir.empty()) {
-        const TW_Statistics figures = stats.Finish(start, end);
         ok &= WriteStatistics(statsDir, figures);
         if (args.writeCharts) ok &= args.writeCharts(figures, args.statsDir);
     }

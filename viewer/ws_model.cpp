@@ -10,6 +10,7 @@
 #include "common/strutil.h"
 #include "nonoperation.h"
 #include "report_search.h"
+#include "stats_sheet.h"
 #include "runtime/runtime.h"
 #include "tw_fieldtext.h"
 #include "tw_strings.h"
@@ -271,6 +272,7 @@ bool TWSMainModel::ExportXls(void* owner, const char* templateText) {
     SettingsLink->Write("ExportXlsDir", folder.c_str());
     folder += '/';
     ResultFile.Template.Set(templateText);
+    ResultFile.ExtraSheets = {TW_StatsSheet(Stats)};
     return ResultFile.ExportToXLS(folder.c_str());
 }
 

@@ -54,8 +54,9 @@ bool HCustomReport::Export(const char* fileName) {
         if (value == marker) return std::nullopt;
         return host::Cp1251ToUtf8(value);
     };
-    const host::xls::Workbook book =
+    host::xls::Workbook book =
         host::report::MakeWorkbook(doc, haveTemplate ? &sheet : nullptr, resolve);
+    book.sheets.insert(book.sheets.end(), ExtraSheets.begin(), ExtraSheets.end());
     std::string error;
     if (!host::xls::SaveWorkbook(book, host::OsPath(fileName), &error)) {
         SetError("%s", host::Utf8ToCp1251Lossy(error).c_str());

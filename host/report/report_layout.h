@@ -18,6 +18,7 @@
 
 #include "report/report_pages.h"
 #include "report/report_types.h"
+#include "report/xls_writer.h"
 
 class HCustomReport;
 class HCustomReportBand;
@@ -157,6 +158,10 @@ class HCustomReport {
     // the start folder; empty = none.
     void SetTemplate(const std::string& path) { template_ = path; }
     const std::string& GetTemplate() const { return template_; }
+
+    // Sheets that Export writes after the report's own; their names must differ
+    // from the report's ("Отчет", "Отчет (2)", ...). Empty = none.
+    std::vector<host::xls::Sheet> ExtraSheets;
 
     // Lays the report out into pages, pulling every text through the handlers.
     HReportDocument Layout();

@@ -16,6 +16,7 @@
 #include "common/basearray.h"
 #include "common/prtime.h"
 #include "common/statstring.h"
+#include "report/xls_writer.h"
 #include "tw_contourline.h"
 #include "tw_times.h"
 
@@ -131,6 +132,8 @@ class TW_File : public MyRefArray<TW_ContourLine> {
     PRTime RunTime;                        // when the report was computed
     StatString<261> FileName;              // full path of the report file
     StatString<261> Template;              // spreadsheet template path
+    // Sheets ExportToXLS writes after the report's own (e.g. the statistics).
+    std::vector<host::xls::Sheet> ExtraSheets;
     HDBDatabase* Config = nullptr;         // configuration of the report; not owned, may be null
     // Response times, one per item in item order (Fill and Load keep them so);
     // empty when the report has none. Items appended otherwise are without

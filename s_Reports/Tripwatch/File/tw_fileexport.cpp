@@ -20,6 +20,7 @@ bool TW_File::ExportToXLS(const char* base, StatString<261>* written) {
     CreateData();
     DataModule->Prepare(this);
     DataModule->report.SetTemplate(Template.c_str());
+    DataModule->report.ExtraSheets = ExtraSheets;
     StatString<261> name;
     // The engine writes the workbook over the temporary file, by its cp1251 name.
     const auto write = [this](const std::string& osTemp, const char* fileName) {
