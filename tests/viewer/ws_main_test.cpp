@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QChart>
+#include <QChartView>
 #include <QApplication>
 #include <QDateEdit>
 #include <QLabel>
@@ -70,6 +72,13 @@ TEST(WizardWindow, LeadsFromThePeriodToTheNonOperationsAndKeepsItsSettings) {
         ui.btnNext2->click();
         EXPECT_EQ(ui.pages->currentIndex(), 2);
         EXPECT_EQ(ui.listRep->RowCount(), 2);
+        // Beside the list, the statistics: the one contour of the reports, then
+        // the plant; its charts drawn.
+        EXPECT_EQ(ui.listStats->RowCount(), 2);
+        EXPECT_EQ(
+            window.findChild<QChartView*>(QStringLiteral("rateChart"))->chart()->series().size(),
+            1);
+        EXPECT_FALSE(window.findChild<QChartView*>(QStringLiteral("trendChart"))->isVisible());
         window.popupExportMenuItemCheck();
         EXPECT_TRUE(window.ExportAction(100)->isEnabled());
         EXPECT_FALSE(window.ExportAction(101)->isEnabled());  // no template yet
