@@ -59,9 +59,13 @@ QLineSeries* Steps(const QString& name, const std::vector<TW_WindowStep>& steps,
     auto* line = new QLineSeries;
     line->setName(name);
     double previous = -1;
+    bool first = true;
     for (const TW_WindowStep& s : steps) {
         if (s.Apparatus != apparatus) continue;
-        const double x = double(Moment(s.Time).toMSecsSinceEpoch());
+        // The first setting is drawn from the period's start.
+        const int64_t from = first ? std::min<int64_t>(s.Time, stats.Start.GetTT()) : s.Time;
+        first = false;
+        const double x = double(Moment(from).toMSecsSinceEpoch());
         if (previous > 0) line->append(x, previous * share);
         previous = s.Seconds;
         if (s.Seconds > 0) line->append(x, s.Seconds * share);
@@ -70,6 +74,27 @@ QLineSeries* Steps(const QString& name, const std::vector<TW_WindowStep>& steps,
         line->append(double(Moment(stats.End.GetTT()).toMSecsSinceEpoch()), previous * share);
     line->setPen(QPen(color, 1.5, style));
     return line;
+}
+
+// A time axis over the period: a tick a day for a week or less, with the hour
+// for a period of a day or two.
+QDateTimeAxis* TimeAxis(int64_t from, int64_t to) {
+    auto* axis = new QDateTimeAxis;
+    const int64_t days = (to - from + 86399) / 86400;
+    axis->setFormat(days <= 2 ? QStringLiteral("dd.MM HH:mm") : QStringLiteral("dd.MM.yyyy"));
+    if (days >= 1 && days <= 7) axis->setTickCount(int(days) + 1);
+    axis->setRange(Moment(from), Moment(std::max(to, from + 1)));
+    return axis;
+}
+
+// A value axis from 0 with round ticks.
+QValueAxis* ValueAxis(double top, const QString& title) {
+    auto* axis = new QValueAxis;
+    axis->setRange(0, top > 0 ? top * 1.05 : 1);
+    axis->applyNiceNumbers();
+    axis->setLabelFormat(QStringLiteral("%.0f"));
+    axis->setTitleText(title);
+    return axis;
 }
 
 bool Render(QChart& chart, QPaintDevice& device, const QRectF& target) {
@@ -110,6 +135,11 @@ std::unique_ptr<QChart> TW_MisoperationRateChart(const TW_Statistics& stats, int
     chart->addSeries(series);
     auto* names = new QBarCategoryAxis;
     names->append(labels);
+    // Small enough that a contour's name fits beside a chart of half a window.
+    QFont small = names->labelsFont();
+    small.setPointSizeF(7);
+    names->setLabelsFont(small);
+    names->setTruncateLabels(false);
     chart->addAxis(names, Qt::AlignLeft);
     series->attachAxis(names);
     auto* rate = new QValueAxis;
@@ -158,12 +188,8 @@ std::unique_ptr<QChart> TW_ResponseTimeChart(const TW_Statistics& stats, int con
         for (const TW_WindowStep& w : data.Windows)
             top = std::max(top, w.Seconds);
     }
-    auto* when = new QDateTimeAxis;
-    when->setFormat(QStringLiteral("dd.MM.yyyy"));
-    when->setRange(Moment(stats.Start.GetTT()), Moment(stats.End.GetTT()));
-    auto* value = new QValueAxis;
-    value->setRange(0, top > 0 ? top * 1.1 : 1);
-    value->setTitleText(data.Percent ? Text("% окна") : Text("с"));
+    auto* when = TimeAxis(stats.Start.GetTT(), stats.End.GetTT());
+    auto* value = ValueAxis(top, data.Percent ? Text("% окна") : Text("с"));
     chart->addAxis(when, Qt::AlignBottom);
     chart->addAxis(value, Qt::AlignLeft);
     for (QAbstractSeries* s : series) {
@@ -173,6 +199,19 @@ std::unique_ptr<QChart> TW_ResponseTimeChart(const TW_Statistics& stats, int con
     }
     return chart;
 }
+
+namespace {
+
+// The steps of a trend: from the first step's start to the period's end.
+QDateTimeAxis* QDateTimeAxisOver(const TW_Statistics& stats) {
+    auto* axis = new QDateTimeAxis;
+    axis->setFormat(QStringLiteral("dd.MM.yyyy"));
+    axis->setRange(Moment(stats.StepStarts.front().GetTT()),
+                   Moment(std::max(stats.StepStarts.back().GetTT(), stats.End.GetTT())));
+    return axis;
+}
+
+}  // namespace
 
 std::unique_ptr<QChart> TW_TrendChart(const TW_Statistics& stats) {
     if (stats.StepStarts.empty()) return nullptr;
@@ -193,17 +232,12 @@ std::unique_ptr<QChart> TW_TrendChart(const TW_Statistics& stats) {
         demands->append(x, stats.PlantSteps[i].Demands);
         most = std::max(most, double(stats.PlantSteps[i].Demands));
     }
-    auto* when = new QDateTimeAxis;
-    when->setFormat(QStringLiteral("dd.MM.yyyy"));
-    when->setRange(Moment(stats.StepStarts.front().GetTT()),
-                   Moment(std::max(stats.StepStarts.back().GetTT(), stats.End.GetTT())));
+    auto* when = QDateTimeAxisOver(stats);
     auto* percent = new QValueAxis;
     percent->setRange(0, 100);
+    percent->setLabelFormat(QStringLiteral("%.0f"));
     percent->setTitleText(Text("% вызовов"));
-    auto* count = new QValueAxis;
-    count->setRange(0, most * 1.1);
-    count->setLabelFormat(QStringLiteral("%d"));
-    count->setTitleText(Text("вызовов"));
+    auto* count = ValueAxis(most, Text("вызовов"));
     chart->addAxis(when, Qt::AlignBottom);
     chart->addAxis(percent, Qt::AlignLeft);
     chart->addAxis(count, Qt::AlignRight);

@@ -54,8 +54,8 @@ TWSMainForm::TWSMainForm(const std::string& settingsFile, const std::string& log
     });
 
     std::vector<std::pair<std::string, int>> statsSections;
-    for (const std::string& title : TW_StatsColumns())
-        statsSections.emplace_back(title, statsSections.empty() ? 200 : 70);
+    for (const std::string& title : TW_StatsColumns())  // wide enough for the titles
+        statsSections.emplace_back(title, statsSections.empty() ? 200 : int(title.size()) * 8 + 12);
     ui_->listStats->SetSections(statsSections);
     ui_->listStats->SetCellText([this](int row, int column, std::string& text) {
         return TW_StatsCellText(model_->Stats, row, column, text);
@@ -253,7 +253,7 @@ void ShowChart(QChartView& view, std::unique_ptr<QChart> chart) {
 
 void TWSMainForm::ShowStatistics() {
     ui_->listStats->SetRowCount(TW_StatsRowCount(model_->Stats));
-    ShowChart(*rateChart_, TW_MisoperationRateChart(model_->Stats));
+    ShowChart(*rateChart_, TW_MisoperationRateChart(model_->Stats, 12));
     std::unique_ptr<QChart> trend = TW_TrendChart(model_->Stats);
     trendChart_->setVisible(trend != nullptr);
     if (trend) ShowChart(*trendChart_, std::move(trend));

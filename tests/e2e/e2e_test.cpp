@@ -130,7 +130,12 @@ TEST(EndToEnd, TwoDaysOfTheDemoPlantReportEveryPlantedIncidentOnce) {
     for (const auto& entry : std::filesystem::directory_iterator(home + "Second"))
         texts += entry.path().extension() == ".txt";
     EXPECT_EQ(texts, 1);
-    // The statistics: a row per contour, then the plant's with every incident.
+    // The statistics: the charts beside them, a row per contour, then the
+    // plant's with every incident.
+    for (const char* chart : {"misoperation_rate.pdf", "misoperation_rate.png",
+                              "response_times.pdf", "response_times.png"})
+        EXPECT_NE(batch.find("chart: " + home + "Second/" + chart + "\n"), std::string::npos)
+            << chart << batch;
     std::istringstream stats(ReadText(home + "Second/stats.csv"));
     std::string row, last;
     int rows = 0;

@@ -1,4 +1,4 @@
-// Pictures of Tripview's result page and of the module's settings dialog for
+// Pictures of Tripview's result page, its statistics and of the module's settings dialog for
 // the README, made from a demo home (make demo) with widget grabs, which need no
 // display:
 //     QT_QPA_PLATFORM=offscreen window_screenshots demo-home docs
@@ -44,6 +44,14 @@ int main(int argc, char** argv) {
         ui.btnNext2->click();
         app.processEvents();
         if (!window.grab().save(QString::fromUtf8((out + "tripview.png").c_str()))) status = 1;
+        // The statistics beside the list, with the charts of its first contour.
+        window.resize(1200, 760);
+        ui.tabsResult->setCurrentWidget(ui.tabStats);
+        ui.listStats->selectRow(0);
+        window.listStatsRowChanged();
+        app.processEvents();
+        if (!window.grab().save(QString::fromUtf8((out + "tripview-stats.png").c_str())))
+            status = 1;
         window.close();
         std::remove((scratch + ".hcfg").c_str());
         std::remove((scratch + ".log").c_str());
