@@ -97,6 +97,7 @@ TEST_F(Fill, RelayAndApparatusOutcomes) {
     hb.Var("R_error", {{0, 0}, {1010, 1}, {1500, 13}});  // then an error state
     hb.Var("R_off", {{0, 0}, {1010, 1}, {1500, 0}});     // then switched off
     hb.Var("R_after", {{0, 0}, {1010, 1}, {2000, 0}});   // leaves only at the end
+    hb.Var("R_dropped", {{500, 1}, {1050, 0}});          // carried in, drops out in the window
     hb.Var("A", {{0, 0}, {1020, 2}}, "Выключатель"_cp);
     contours.Add(MakeContour("T1", 5, 10, "R_carried", 1, 100));
     contours.Add(MakeContour("T1", 5, 10, "R_late", 1, 100));
@@ -105,8 +106,9 @@ TEST_F(Fill, RelayAndApparatusOutcomes) {
     contours.Add(MakeContour("T1", 5, 10, "R_off", 1, 100));
     contours.Add(MakeContour("T1", 5, 10, "R_after", 1, 100));
     contours.Add(MakeContour("T1", 5, 10));  // no relay after contours with one
+    contours.Add(MakeContour("T1", 5, 10, "R_dropped", 1, 100));
     ASSERT_TRUE(Run());
-    ASSERT_EQ(report.Count(), 7);
+    ASSERT_EQ(report.Count(), 8);
     EXPECT_EQ(Row(0).ReleResult, 0x10);
     EXPECT_EQ(Row(1).ReleResult, 0x00);
     EXPECT_EQ(Row(2).ReleResult, 0x10);
@@ -118,6 +120,7 @@ TEST_F(Fill, RelayAndApparatusOutcomes) {
     EXPECT_EQ(Row(6).ReleResult, 0x00);
     EXPECT_EQ(Row(6).ProtResult, 0x00);
     EXPECT_STREQ(Row(6).ProtObjectName, "<не задан>"_cp);
+    EXPECT_EQ(Row(7).ReleResult, 0x12);  // operated, did not hold
 }
 
 // Response and held times of each line, beside its outcome byte: measured over

@@ -32,6 +32,7 @@ inline uint8_t LiteralSection(const TW_ContourSignal& g, const HHourVar& v, cons
             continue;
         }
         if (t >= r.End) break;
+        if (flags & 0x10) break;  // in its state as the excursion began: the follow-up decides
         if (g.MaxTime != 0 && int32_t(t.GetTT() - S) >= int32_t(g.MaxTime)) break;
         if (s.State == g.State) {
             flags = 0x10;

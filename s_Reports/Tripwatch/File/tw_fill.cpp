@@ -197,8 +197,10 @@ uint8_t EvaluateSection(const TW_ContourSignal& section, const HHourVar& variabl
     if (from) *from = k;
     if (times) *times = MeasureSection(section, hourFile, first, last, k, row, start);
     if (k > first && hourFile.Sample(k - 1)->State == section.State) flags = TW_Operated;
-    // Response search inside the window.
-    for (; k <= last; ++k) {
+    // Response search inside the window. A line in its state as the excursion
+    // began has responded: the follow-up looks at every sample from the start,
+    // so that one dropping out in the window is not taken for one that held.
+    for (; !(flags & TW_Operated) && k <= last; ++k) {
         const HHourSample& s = *hourFile.Sample(k);
         if (s.Time >= row.End) break;
         if (section.MaxTime != 0 && int32_t(s.Time.GetTT() - start) >= int32_t(section.MaxTime))
