@@ -6,6 +6,7 @@
 
 #include <random>
 #include <string>
+#include <vector>
 
 #include "core_test_util.h"
 #include "tw_contourarray.h"
@@ -40,6 +41,29 @@ uint32_t Get32(const Bytes& b, std::size_t at) {
            uint32_t(b[at + 3]) << 24;
 }
 
+// The mutations every binary reader gets (kinds 0-2): random bytes of a random
+// length below `maxRandom`, a few flipped bytes anywhere, or each header field
+// at `fields` set to one of `interesting`.
+void MutateCommon(Bytes& b, std::mt19937& rng, int kind, std::size_t maxRandom,
+                  const std::vector<std::size_t>& fields,
+                  const std::vector<uint32_t>& interesting) {
+    switch (kind) {
+        case 0:
+            b.resize(rng() % maxRandom);
+            for (auto& x : b)
+                x = uint8_t(rng());
+            break;
+        case 1:
+            for (int k = 0; k < 4; ++k)
+                b[rng() % b.size()] = uint8_t(rng());
+            break;
+        case 2:
+            for (const std::size_t at : fields)
+                Put32(b, at, interesting[rng() % interesting.size()]);
+            break;
+    }
+}
+
 }  // namespace
 
 TEST(Fuzz, MutatedReportFiles) {
@@ -47,23 +71,12 @@ TEST(Fuzz, MutatedReportFiles) {
     const std::string path = dir + "f.twr";
     std::mt19937 rng(20261207);
     const Bytes valid = ValidStream();
-    const uint32_t interesting[] = {0, 1, 2, 1000, 1879, 1880, 1881, 0x7FFFFFFF, 0xFFFFFFFF};
+    const std::vector<uint32_t> interesting = {0,    1,    2,          1000,      1879,
+                                               1880, 1881, 0x7FFFFFFF, 0xFFFFFFFF};
     for (int round = 0; round < 1500; ++round) {
         Bytes b = valid;
+        MutateCommon(b, rng, round % 5, 6000, {4, 44}, interesting);
         switch (round % 5) {
-            case 0:  // random bytes of a random length
-                b.resize(rng() % 6000);
-                for (auto& x : b)
-                    x = uint8_t(rng());
-                break;
-            case 1:  // a few flipped bytes anywhere
-                for (int k = 0; k < 4; ++k)
-                    b[rng() % b.size()] = uint8_t(rng());
-                break;
-            case 2:  // odd record sizes and counts
-                Put32(b, 4, interesting[rng() % 9]);
-                Put32(b, 44, interesting[rng() % 9]);
-                break;
             case 3:  // cut anywhere
                 b.resize(rng() % b.size());
                 break;
@@ -151,27 +164,11 @@ TEST(Fuzz, MutatedTimesFiles) {
     ASSERT_TRUE(report.Save() && report.SaveTimes());
     const Bytes valid = ReadBytes(dir + "f.twt");
     std::mt19937 rng(20261208);
-    const uint32_t interesting[] = {0, 1, 2, 3, 15, 16, 17, 0x7FFFFFFF, 0xFFFFFFFF};
+    const std::vector<uint32_t> interesting = {0, 1, 2, 3, 15, 16, 17, 0x7FFFFFFF, 0xFFFFFFFF};
     for (int round = 0; round < 500; ++round) {
         Bytes b = valid;
-        switch (round % 4) {
-            case 0:  // random bytes of a random length
-                b.resize(rng() % 200);
-                for (auto& x : b)
-                    x = uint8_t(rng());
-                break;
-            case 1:  // a few flipped bytes anywhere
-                for (int k = 0; k < 3; ++k)
-                    b[rng() % b.size()] = uint8_t(rng());
-                break;
-            case 2:  // odd versions, entry sizes and counts
-                Put32(b, 4 + 4 * (rng() % 2), interesting[rng() % 9]);
-                Put32(b, 48, interesting[rng() % 9]);
-                break;
-            case 3:  // cut or grown anywhere
-                b.resize(rng() % (b.size() * 2));
-                break;
-        }
+        MutateCommon(b, rng, round % 4, 200, {4 + 4 * (rng() % 2), 48}, interesting);
+        if (round % 4 == 3) b.resize(rng() % (b.size() * 2));  // cut or grown anywhere
         WriteBytes(dir + "f.twt", b);
         TW_File back;
         ASSERT_TRUE(back.Load((dir + "f.twr").c_str())) << round;
