@@ -46,6 +46,21 @@ void* BaseArray::AddRaw(const void* source) {
     return item;
 }
 
+void* BaseArray::AddRawMany(const void* source, int count) {
+    if (count <= 0) return nullptr;
+    if (count > std::numeric_limits<int>::max() - count_) throw std::bad_alloc();
+    if (count_ + count > capacity_) {
+        const long long grown =
+            capacity_ == 0 ? initial_ : (long long)capacity_ + std::max(delta_, capacity_ / 2);
+        Reserve(int(std::min<long long>(std::max<long long>(grown, count_ + count),
+                                        std::numeric_limits<int>::max())));
+    }
+    std::byte* first = data_ + std::size_t(count_) * elementSize_;
+    std::memcpy(first, source, std::size_t(count) * elementSize_);
+    count_ += count;
+    return first;
+}
+
 void BaseArray::DeleteAllRaw() {
     std::free(data_);
     data_ = nullptr;

@@ -38,6 +38,9 @@ class BaseArray {
     // Appends a copy of ElementSize() bytes from `source` (zero bytes when null)
     // and returns the new element.
     void* AddRaw(const void* source);
+    // Appends copies of `count` consecutive elements from `source` (count >= 0)
+    // and returns the first new element (null when count is 0).
+    void* AddRawMany(const void* source, int count);
     void DeleteAllRaw();
     void DeleteNumRaw(int index);
 
@@ -66,6 +69,9 @@ class MyRefArray : public BaseArray {
     // Appends a copy of *item (a zero-filled element when null) and returns it.
     T* AddINT(const T* item) { return static_cast<T*>(AddRaw(item)); }
     T* Add(const T& item) { return AddINT(&item); }
+    // Appends copies of items[0..count) at once; the first new element, or null
+    // when count is 0.
+    T* AddMany(const T* items, int count) { return static_cast<T*>(AddRawMany(items, count)); }
     void DeleteAllINT() { DeleteAll(); }
     void DeleteNumINT(int index) { DeleteNum(index); }
 };

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <fstream>
 #include <set>
+#include <vector>
 
 #include "common/basearray.h"
 #include "common/cp1251.h"
@@ -205,6 +206,19 @@ TEST(Arrays, ElementsByValueAndIndexBounds) {
     EXPECT_FALSE(arr.Swap(0, 5000));
     arr.DeleteNum(5000);  // out of range: nothing happens
     EXPECT_EQ(arr.Count(), 1000);
+    // Many at once, after the others, into an array with room and into an empty one.
+    std::vector<Rec> many(300);
+    for (int i = 0; i < 300; ++i)
+        many[std::size_t(i)].a = 5000 + i;
+    EXPECT_EQ(arr.AddMany(many.data(), 0), nullptr);
+    EXPECT_EQ(arr.AddMany(many.data(), 300)->a, 5000);
+    EXPECT_EQ(arr.Count(), 1300);
+    EXPECT_EQ(arr.ItemINT(999)->a, 0);
+    EXPECT_EQ(arr.ItemINT(1299)->a, 5299);
+    MyRefArray<Rec> fresh(2, 2);
+    fresh.AddMany(many.data(), 300);
+    EXPECT_EQ(fresh.Count(), 300);
+    EXPECT_EQ(fresh.ItemINT(299)->a, 5299);
     BaseArray& base = arr;
     base.DeleteAll();  // through the base's slot
     EXPECT_EQ(arr.Count(), 0);
