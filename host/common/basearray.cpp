@@ -1,6 +1,9 @@
 #include "basearray.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -22,12 +25,43 @@ void BaseArray::DeleteNum(int index) {
     DeleteNumRaw(index);
 }
 
+namespace {
+
+constexpr std::size_t kHugePage = std::size_t(2) << 20;
+
+// A block for a large array (the samples of an hour file, the items of a
+// report): whole huge pages, aligned to them, which the system is asked to
+// back with huge pages. A fresh process then takes one page fault per 2 MB
+// instead of one per 4 kB, which on a virtual machine costs more than filling
+// the memory. Null when there is no memory.
+void* AllocateHuge(std::size_t bytes) {
+    void* block = std::aligned_alloc(kHugePage, bytes);
+#ifdef MADV_HUGEPAGE
+    if (block) madvise(block, bytes, MADV_HUGEPAGE);
+#endif
+    return block;
+}
+
+}  // namespace
+
 void BaseArray::Reserve(int count) {
     if (count <= capacity_) return;
-    void* grown = std::realloc(data_, std::size_t(count) * elementSize_);
-    if (!grown) throw std::bad_alloc();
-    data_ = static_cast<std::byte*>(grown);
-    capacity_ = count;
+    const std::size_t bytes = std::size_t(count) * elementSize_;
+    if (bytes < kHugePage / 2) {
+        void* grown = std::realloc(data_, bytes);
+        if (!grown) throw std::bad_alloc();
+        data_ = static_cast<std::byte*>(grown);
+        capacity_ = count;
+        return;
+    }
+    // The block's rounding is capacity too.
+    const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    auto* block = static_cast<std::byte*>(AllocateHuge(rounded));
+    if (!block) throw std::bad_alloc();
+    if (count_) std::memcpy(block, data_, std::size_t(count_) * elementSize_);
+    std::free(data_);
+    data_ = block;
+    capacity_ = int(std::min<std::size_t>(rounded / elementSize_, std::numeric_limits<int>::max()));
 }
 
 void* BaseArray::AddRaw(const void* source) {

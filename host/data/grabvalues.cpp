@@ -63,16 +63,21 @@ bool WriteValues(const char* folder, const HHourFile& file, std::string& error) 
     auto stamp = [](const PRTime& t) { return std::string(t.GetStr(nullptr, 0, "%Y%m%d_%H%M%S")); };
     const std::string path =
         dir + "values_" + stamp(file.PeriodStart) + "-" + stamp(file.PeriodEnd) + ".csv";
-    std::string out = std::string(host::kCsvHeader) + "\n";
-    for (int v = 0; v < file.Variables.Count(); ++v) {
-        const HHourVar* var = file.Variable(v);
-        const std::string name = host::CsvNameField(var->Name);
-        for (int i = std::max(var->first, file.PeriodFirst(*var) - 1); i <= var->last; ++i) {
-            const HHourSample* s = file.Sample(i);
-            host::AppendCsvRow(out, name, s->Time, s->State, s->Value);
+    // Written a few variables at a time: the file of a busy day is large.
+    int v = 0;
+    const auto next = [&](std::string& piece) {
+        if (v == 0) piece = std::string(host::kCsvHeader) + "\n";
+        for (; v < file.Variables.Count() && piece.size() < (1u << 20); ++v) {
+            const HHourVar* var = file.Variable(v);
+            const std::string name = host::CsvNameField(var->Name);
+            for (int i = std::max(var->first, file.PeriodFirst(*var) - 1); i <= var->last; ++i) {
+                const HHourSample* s = file.Sample(i);
+                host::AppendCsvRow(piece, name, s->Time, s->State, s->Value);
+            }
         }
-    }
-    if (!host::WriteFileAtomically(path.c_str(), out)) {
+        return v < file.Variables.Count();
+    };
+    if (!host::WriteFileAtomically(path.c_str(), next)) {
         error = host::Format("%s \"%s\": %s", "Значения не сохранены в"_cp, path.c_str(),
                              LastErrorText().c_str());
         return false;
