@@ -206,8 +206,10 @@ int main(int argc, char** argv) {
     if (binaryOnly) {
         Figures best, first;
         if (!MeasureBlock(*module, job.Root(), home, profileRuns, best, first)) return 1;
-        std::printf("binary report only, day files, best of %d: %.1f ms (the first: %.1f ms)\n",
-                    profileRuns, best.whole, first.whole);
+        std::printf(
+            "binary report only, day files, best of %d: %.1f ms (fetch %.1f, compute %.1f, "
+            "report %.1f; the first: %.1f ms)\n",
+            profileRuns, best.whole, best.steps[0], best.steps[1], best.steps[2], first.whole);
         std::filesystem::remove_all(home);
         return 0;
     }

@@ -45,7 +45,11 @@ class BaseArray {
     void DeleteNumRaw(int index);
 
   private:
+    // Frees the elements' memory.
+    void Release();
+
     std::byte* data_ = nullptr;
+    std::size_t mapped_ = 0;  // the length of the mapping of a large array, else 0
     int count_ = 0;
     int capacity_ = 0;
     std::size_t elementSize_;
