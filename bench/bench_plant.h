@@ -22,7 +22,6 @@
 #include "common/cp1251.h"
 #include "common/lasterror.h"
 #include "common/osfile.h"
-#include "common/paths.h"
 #include "data/archivefile.h"
 #include "data/archivefolder.h"
 #include "data/configcatalog.h"

@@ -25,13 +25,11 @@
 #include "bench_plant.h"
 #include "bench_util.h"
 #include "common/cp1251.h"
-#include "common/osfile.h"
 #include "data/configtree.h"
 #include "runtime/rtpmodule.h"
 #include "runtime/runtime.h"
 #include "sqlite_excursions.h"
 
-using namespace host::literals;
 using twbench::Clock;
 
 namespace {

@@ -8,7 +8,9 @@ set -euo pipefail
 build=${1:-build}
 here="$(cd "$(dirname "$0")/.." && pwd)"
 state="$(mktemp -d /tmp/tw-bench-pg.XXXXXX)"
+child=
 cleanup() {
+    [ -z "$child" ] || kill "$child" 2>/dev/null || true
     bash "$here/tests/pg/pg-cluster.sh" stop "$state/cluster" >/dev/null 2>&1 || true
     rm -rf "$state"
 }
@@ -25,5 +27,10 @@ fi
 for b in "$build"/bin/bench_*; do
     [ -x "$b" ] || continue
     echo "== $(basename "$b")"
-    "$b"
+    # In the background, so that a signal ends the run at once (the trap runs
+    # during wait, not after a benchmark that may take a minute).
+    "$b" &
+    child=$!
+    wait "$child"
+    child=
 done
