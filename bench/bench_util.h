@@ -1,10 +1,15 @@
-// What every benchmark here measures with: a monotonic clock in seconds and the
-// process's peak resident memory.
+// What every benchmark here measures with: a monotonic clock in seconds, the
+// process's peak resident memory, and a measurement in a child process of its
+// own, so that its peak memory is its own.
 #pragma once
 
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <type_traits>
 
 namespace twbench {
 
@@ -19,6 +24,35 @@ inline long PeakRssKb() {
     struct rusage u {};
     getrusage(RUSAGE_SELF, &u);
     return u.ru_maxrss;
+}
+
+// Runs `measure(out)` in a child process; `out` (trivially copyable) comes back
+// from it and `peakKb` gets the child's peak resident memory. False when the
+// child failed (`measure` returned false or it died).
+template <typename T, typename F>
+bool InChild(F&& measure, T& out, long& peakKb) {
+    static_assert(std::is_trivially_copyable_v<T>);
+    int fds[2];
+    if (pipe(fds) != 0) return false;
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid < 0) return false;
+    if (pid == 0) {
+        close(fds[0]);
+        T result{};
+        const bool ok = measure(result);
+        std::fflush(nullptr);
+        const bool sent = write(fds[1], &result, sizeof result) == ssize_t(sizeof result);
+        _exit(ok && sent ? 0 : 1);
+    }
+    close(fds[1]);
+    const ssize_t got = read(fds[0], &out, sizeof out);  // below PIPE_BUF: one piece
+    close(fds[0]);
+    int status = 0;
+    struct rusage u {};
+    wait4(pid, &status, 0, &u);
+    peakKb = u.ru_maxrss;
+    return got == ssize_t(sizeof out) && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 }  // namespace twbench

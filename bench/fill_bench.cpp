@@ -4,7 +4,7 @@
 // a plain pass over the sensors' samples (the memory bound), and an SQLite
 // query with window functions that finds the same excursions.
 #include "bench_util.h"
-#include <sqlite3.h>
+#include "sqlite_excursions.h"
 
 #include <algorithm>
 #include <chrono>
@@ -35,7 +35,7 @@ constexpr time_t kBase = 1796590800;  // 2026-12-07 00:00:00 Moscow
 struct Plant {
     HHourFile file;
     TW_ContourArray contours;
-    std::vector<std::tuple<int, long, int, double>> rows;  // var, t, state, value (for SQLite)
+    std::vector<twbench::ExcursionSample> rows;  // for SQLite
 };
 
 void AddVar(Plant& p, int id, int count, std::mt19937& rng, int stateA, int stateB, int runA,
@@ -61,7 +61,7 @@ void AddVar(Plant& p, int id, int count, std::mt19937& rng, int stateA, int stat
         s.Time.Set(kBase + t);
         s.State = uint16_t(state);
         p.file.Samples.Add(s);
-        p.rows.emplace_back(id, long(t), state, s.Value);
+        p.rows.push_back({id, t, state, s.Value});
     }
     v.last = p.file.Samples.Count() - 1;
     p.file.Variables.Add(v);
@@ -120,55 +120,6 @@ double WriteRows(int rows) {
     return Seconds(a, Clock::now());
 }
 
-double SqliteQuery(const Plant& p, long& found) {
-    sqlite3* db = nullptr;
-    sqlite3_open(":memory:", &db);
-    sqlite3_exec(db,
-                 "CREATE TABLE samples(var INTEGER, t INTEGER, state INTEGER, value REAL);"
-                 "CREATE TABLE contours(id INTEGER PRIMARY KEY, sensor INTEGER, state INTEGER,"
-                 " interval INTEGER);",
-                 nullptr, nullptr, nullptr);
-    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-    sqlite3_stmt* ins = nullptr;
-    sqlite3_prepare_v2(db, "INSERT INTO samples VALUES(?,?,?,?)", -1, &ins, nullptr);
-    for (const auto& [var, t, state, value] : p.rows) {
-        sqlite3_bind_int(ins, 1, var);
-        sqlite3_bind_int64(ins, 2, t);
-        sqlite3_bind_int(ins, 3, state);
-        sqlite3_bind_double(ins, 4, value);
-        sqlite3_step(ins);
-        sqlite3_reset(ins);
-    }
-    sqlite3_finalize(ins);
-    for (int c = 0; c < kContours; ++c) {
-        const std::string q = "INSERT INTO contours VALUES(" + std::to_string(c) + "," +
-                              std::to_string(3 * c) + ",5,60)";
-        sqlite3_exec(db, q.c_str(), nullptr, nullptr, nullptr);
-    }
-    sqlite3_exec(db, "COMMIT; CREATE INDEX samples_var ON samples(var, t);", nullptr, nullptr,
-                 nullptr);
-    const char* query =
-        "WITH s AS (SELECT c.id AS cid, x.t AS t, (x.state = c.state) AS ins, x.value AS v,"
-        "  c.interval AS iv FROM contours c JOIN samples x ON x.var = c.sensor),"
-        " e AS (SELECT cid, t, ins, v, iv,"
-        "  CASE WHEN ins = 1 AND COALESCE(LAG(ins) OVER w, 0) = 0 THEN 1 ELSE 0 END AS opens,"
-        "  LEAD(t) OVER w AS next_t, LEAD(ins) OVER w AS next_ins"
-        "  FROM s WINDOW w AS (PARTITION BY cid ORDER BY t)),"
-        " g AS (SELECT *, SUM(opens) OVER (PARTITION BY cid ORDER BY t"
-        "  ROWS UNBOUNDED PRECEDING) AS grp FROM e)"
-        " SELECT COUNT(*) FROM (SELECT cid, MIN(t) AS st,"
-        "  MAX(CASE WHEN next_ins = 0 THEN next_t END) AS en, MAX(v), MIN(iv) AS iv"
-        "  FROM g WHERE ins = 1 GROUP BY cid, grp) WHERE en IS NOT NULL AND en - st >= iv";
-    const auto a = Clock::now();
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, query, -1, &st, nullptr);
-    found = sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int64(st, 0) : -1;
-    sqlite3_finalize(st);
-    const double s = Seconds(a, Clock::now());
-    sqlite3_close(db);
-    return s;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -214,7 +165,10 @@ int main(int argc, char** argv) {
     for (int run = 0; run < 3; ++run)
         rowsOnly = std::min(rowsOnly, WriteRows(report.Count()));
     long sqlFound = 0;
-    const double sql = SqliteQuery(*plant, sqlFound);
+    std::vector<twbench::ExcursionContour> sensors;
+    for (int c = 0; c < kContours; ++c)
+        sensors.push_back({3 * c, 5, 60});
+    const double sql = twbench::SqliteExcursionQuery(plant->rows, sensors, sqlFound);
 
     std::printf("incidents: %d (literal rules: %zu, rows identical: %s; SQLite found %ld)\n",
                 report.Count(), literalRows.size(), same ? "yes" : "NO", sqlFound);

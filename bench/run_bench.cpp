@@ -1,124 +1,61 @@
-// One daily report run end to end, as the host drives it: a plant of 10,000
-// variables and 1,000 contours with two archived days, the module loaded with
-// dlopen, Run called with the job's node. The time is split by the run's own
-// log lines: fetching the hour data, computing the incidents, and each output.
-// The run is measured with the host's 24-hour look-back before the day and
-// without it, alternately, best of three each.
+// The daily run of the shared benchmark plant (bench_plant.h) end to end, as
+// the host drives it: the module loaded with dlopen, Run called with the job's
+// node, the busy day with the host's 24-hour look-back. Only the binary report
+// is written; the run is measured with the job as it is (only the used
+// contours' variables are read) and with "SaveVals" on (all variables read,
+// their values written as CSV), on the day files and on PostgreSQL side by
+// side, its time split by the run's own log lines. The runs follow each other
+// in one process, as in a host's run over several days, best of 15 (of
+// three with SaveVals on). The peer figure is the SQLite window-function query
+// of bench_fill over the same samples.
+// TW_BENCH_PG=CONNINFO adds the PostgreSQL column (make bench sets it).
+// "--binary-only [runs]" measures only the run with the binary report on the
+// day files (for profilers).
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "bench_plant.h"
+#include "bench_util.h"
 #include "common/cp1251.h"
-#include "common/osfile.h"
-#include "common/paths.h"
-#include "data/archivefile.h"
-#include "data/archivefolder.h"
-#include "data/configcatalog.h"
 #include "data/configtree.h"
-#include "data/dbdatabase.h"
 #include "runtime/rtpmodule.h"
 #include "runtime/runtime.h"
-#include "tw_contourarray.h"
+#include "sqlite_excursions.h"
 
-using namespace host::literals;
-using Clock = std::chrono::steady_clock;
+using twbench::Clock;
 
 namespace {
 
-constexpr int kContours = 1000;
-constexpr int kVariables = 10000;
-constexpr time_t kDay = 1796590800;  // 2026-12-07 00:00:00 Moscow
+constexpr int kRounds = 15;  // of the short runs; the long ones: 3
 
-std::string Name(int v) {
-    char b[32];
-    std::snprintf(b, sizeof b, "P%05d", v);
-    return b;
-}
-
-// Samples of one variable over the day: runs of `inState` alternating with
-// runs of another state, `count` samples in all.
-std::vector<host::archive::Sample> Samples(std::mt19937& rng, time_t day, int count,
-                                           uint16_t inState, int runIn, int runOut) {
-    std::vector<host::archive::Sample> s;
-    std::uniform_real_distribution<double> value(0, 100);
-    const int step = 86400 / (count + 1);
-    uint16_t state = 0;
-    int left = runOut;
-    for (int i = 0; i < count; ++i) {
-        if (left-- <= 0) {
-            state = state == inState ? 0 : inState;
-            left = state == inState ? runIn : runOut;
-        }
-        s.push_back({int64_t(day + (i + 1) * step), state, value(rng)});
-    }
-    return s;
-}
-
-bool MakePlant(const std::string& home) {
-    HDBDatabase db;
-    db.AddStateSet(1, "Состояния"_cp, 0, 3);
-    db.AddErrorState(3);
-    const int type = db.AddType("Сигнал"_cp, 1);
-    for (int o = 0; o < 10; ++o)
-        db.AddObject(("Объект "_cp + std::to_string(o + 1)).c_str());
-    for (int v = 0; v < kVariables; ++v)
-        db.AddVariable(Name(v).c_str(), uint16_t(type), uint16_t(v % 10), uint16_t(v % 10));
-    db.ConfigId = 1;
-    db.ConfigTime.Set(kDay - 7 * 86400);
-    if (!host::MakeDirectories(host::ConfigFolder(home.c_str()).c_str())) return false;
-    if (!DBSaveDatabase(db, (host::ConfigFolder(home.c_str()) + "bench.rtdb").c_str()))
-        return false;
-
-    std::mt19937 rng(11);
-    if (!host::MakeDirectories(host::archive::ArchiveFolder(home.c_str()).c_str())) return false;
-    for (const time_t begin : {kDay - 86400, kDay}) {  // the day and the one before it
-        std::vector<host::archive::VariableSamples> vars;
-        for (int c = 0; c < kContours; ++c) {
-            vars.push_back({Name(3 * c), Samples(rng, begin, 300, 2, 3, 25)});     // ~11 excursions
-            vars.push_back({Name(3 * c + 1), Samples(rng, begin, 400, 1, 2, 2)});  // a busy relay
-            vars.push_back({Name(3 * c + 2), Samples(rng, begin, 200, 1, 5, 5)});
-        }
-        for (int v = 3 * kContours; v < kVariables; ++v)
-            vars.push_back({Name(v), Samples(rng, begin, 100, 0, 1, 1)});
-        const host::archive::Day day = host::archive::DayOf(begin + 3600);
-        const std::string bytes = host::archive::EncodeDayFile(day, std::move(vars));
-        if (!host::WriteFileAtomically(host::archive::DayFilePath(home.c_str(), day).c_str(),
-                                       bytes))
-            return false;
-    }
-
-    TW_ContourArray contours;
-    for (int c = 0; c < kContours; ++c) {
-        TW_Contour k{};
-        k.Used = 1;
-        std::strcpy(k.Sensor, Name(3 * c).c_str());
-        k.State = 2;
-        k.Interval = 60;
-        k.Rele.Used = 1;
-        std::strcpy(k.Rele.Sensor, Name(3 * c + 1).c_str());
-        k.Rele.State = 1;
-        k.Rele.MaxTime = 600;
-        k.Prot.Used = 1;
-        std::strcpy(k.Prot.Sensor, Name(3 * c + 2).c_str());
-        k.Prot.State = 1;
-        contours.Add(k);
-    }
-    HConfigTree job;
-    contours.Save(job.Root());
-    job.Root()->SetBool("UseCfg", false);
-    if (!host::MakeDirectories((home + "Jobs").c_str())) return false;
-    return job.SaveAs((home + "Jobs/Bench.json").c_str());
-}
-
+// One run's figures: the whole and each step of kSteps (negative when the
+// run logged no such step), in milliseconds.
 struct Figures {
     double whole = 0;
-    std::vector<std::pair<std::string, double>> steps;  // label, milliseconds
+    double steps[3] = {-1, -1, -1};
+    bool ok = false;
+};
+
+struct Made {
+    bool pg = false;
+    double pgSeconds = 0;
+    double sqlSeconds = 0;
+    long sqlFound = 0;
+    char why[512] = {};
+};
+
+const std::pair<const char*, const char*> kSteps[] = {
+    {"TW: Запрос данных", "fetching the hour data"},
+    {"TW: Расcчет значений", "computing the incidents"},
+    {"TW: Сохранение бинарного", "binary report (.twr)"},
 };
 
 // One run of the job, its steps timed by the run's own log lines. False when the
@@ -137,49 +74,103 @@ bool Measure(RTPModule& module, HConfigItem* job, Figures& out) {
     auto ms = [](Clock::time_point a, Clock::time_point b) {
         return std::chrono::duration<double, std::milli>(b - a).count();
     };
-    const std::pair<const char*, const char*> steps[] = {
-        {"TW: Запрос данных", "fetching the hour data"},
-        {"TW: Расcчет значений", "computing the incidents"},
-        {"TW: Сохранение бинарного", "binary report (.twr)"},
-        {"TW: Сохранение текстового", "text report (.txt)"},
-        {"TW: Сохранение отчета XLS", "spreadsheet report (.xls)"},
-    };
-    for (const auto& [prefix, label] : steps) {
-        const std::string cp = host::Utf8ToCp1251Lossy(prefix);
+    for (std::size_t k = 0; k < std::size(kSteps); ++k) {
+        const std::string cp = host::Utf8ToCp1251Lossy(kSteps[k].first);
         for (std::size_t i = 0; i < marks.size(); ++i) {
             if (marks[i].first.rfind(cp, 0) != 0) continue;
-            // A step lasts from its line to the next progress line; the exports
-            // log lines of their own inside their step.
+            // A step lasts from its line to the next progress line.
             auto stepEnd = finish;
             for (std::size_t j = i + 1; j < marks.size(); ++j)
                 if (marks[j].first.rfind("TW: ", 0) == 0) {
                     stepEnd = marks[j].second;
                     break;
                 }
-            out.steps.emplace_back(label, ms(marks[i].second, stepEnd));
+            out.steps[k] = ms(marks[i].second, stepEnd);
             break;
         }
     }
     out.whole = ms(start, finish);
+    out.ok = true;
     return true;
+}
+
+// The best of `rounds` runs one after the other, and the first of them; the
+// outputs are removed after each.
+bool MeasureBlock(RTPModule& module, HConfigItem* job, const std::string& home, int rounds,
+                  Figures& best, Figures& first) {
+    for (int round = 0; round < rounds; ++round) {
+        Figures f;
+        const bool ok = Measure(module, job, f);
+        std::filesystem::remove_all(home + "Reports");
+        if (!ok) return false;
+        if (round == 0) first = f;
+        if (!best.ok || f.whole < best.whole) best = f;
+    }
+    return true;
+}
+
+// The plant's home, its samples in the server when there is one, and the SQLite
+// query over the same samples (both days), in this process.
+bool MakeEverything(const std::string& home, const std::string& server, Made& m) {
+    const twbench::PlantDays days;
+    std::string error;
+    if (!twbench::MakePlantHome(home, days, error)) {
+        std::printf("cannot build the plant: %s\n", error.c_str());
+        return false;
+    }
+    if (!server.empty()) {
+        const auto t0 = Clock::now();
+        m.pg = twbench::LoadPlantIntoServer(home, server, days, error);
+        m.pgSeconds = twbench::Seconds(t0);
+        std::snprintf(m.why, sizeof m.why, "the samples were not stored: %s", error.c_str());
+    }
+    std::vector<twbench::ExcursionSample> rows;
+    rows.reserve(std::size_t(twbench::kBusyDaySamples + twbench::kDayBeforeSamples));
+    for (const twbench::PlantRow& r : twbench::PlantRows(days))
+        rows.push_back({r.var, r.time, r.state, r.value});
+    std::vector<twbench::ExcursionContour> sensors;
+    for (int c = 0; c < twbench::kPlantContours; ++c)
+        sensors.push_back({c * twbench::kContourSpacing, 2, 60});
+    m.sqlSeconds = twbench::SqliteExcursionQuery(rows, sensors, m.sqlFound, 3);
+    return true;
+}
+
+std::string StepCell(const Figures& f, std::size_t step) {
+    if (!f.ok || f.steps[step] < 0) return "-";
+    char b[32];
+    std::snprintf(b, sizeof b, "%.1f ms", f.steps[step]);
+    return b;
 }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    const bool binaryOnly = argc > 1 && std::strcmp(argv[1], "--binary-only") == 0;
+    const int profileRuns = binaryOnly && argc > 2 ? std::max(1, std::atoi(argv[2])) : 20;
     setenv("TZ", "Europe/Moscow", 1);
     tzset();
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    const std::string home = (std::filesystem::temp_directory_path() / "tw-run-bench/").string();
+    const std::string home = (std::filesystem::temp_directory_path() / "tw-bench-run/").string();
     std::filesystem::remove_all(home);
     std::filesystem::create_directories(home);
-    std::printf("building a plant of %d variables and %d contours in %s...\n", kVariables,
-                kContours, home.c_str());
-    if (!MakePlant(home)) {
-        std::printf("cannot build the plant: %s\n",
-                    host::Cp1251ToUtf8(GetIOErrorS_GUI(-2)).c_str());
+    std::string why;
+    const std::string server = binaryOnly ? std::string() : twbench::BenchServer(why);
+    std::printf("building the plant in %s...\n", home.c_str());
+    Made made;
+    long kb = 0;
+    if (!twbench::InChild([&](Made& m) { return MakeEverything(home, server, m); }, made, kb))
         return 1;
-    }
+    const bool pg = !server.empty() && made.pg;
+    if (!server.empty() && !made.pg) why = made.why;
+    std::printf(
+        "plant: %d variables, %d used contours (%zu variables); 2026-12-07: %d samples; the day "
+        "before (the 24-hour look-back): %d\n",
+        twbench::kPlantVariables, twbench::kPlantContours, twbench::PlantUsedVariables().size(),
+        twbench::kBusyDaySamples, twbench::kDayBeforeSamples);
+    if (pg)
+        std::printf("PostgreSQL: both days stored in %.1f s\n", made.pgSeconds);
+    else if (!binaryOnly)
+        std::printf("PostgreSQL column skipped: %s\n", why.c_str());
 
     char exe[4096];
     const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
@@ -199,35 +190,83 @@ int main() {
     RTPHostContext context;
     std::strcpy(context.Home, home.c_str());
     PRTime end;
-    end.Set(kDay + 86400);
+    end.Set(twbench::kPlantDay + 86400);
     context.PeriodEnd = end;
-    context.PeriodStart.Set(kDay);
+    context.PeriodStart.Set(twbench::kPlantDay);
     RTPInfo info{};
+    info.Size = sizeof info;
     info.Context = &context;
     module->Init(&info);
     module->ReportTime = end;
 
     HConfigTree job;
-    job.Load((home + "Jobs/Bench.json").c_str(), true);
-    Figures best[2];
-    for (int round = 0; round < 3; ++round) {
-        for (int with = 0; with < 2; ++with) {
-            context.LookBack = with ? kDefaultLookBack : 0;
-            Figures f;
-            if (!Measure(*module, job.Root(), f)) return 1;
-            if (round == 0 || f.whole < best[with].whole) best[with] = f;
+    job.Load((home + "Jobs/Bench.json").c_str());
+    if (binaryOnly) {
+        Figures best, first;
+        if (!MeasureBlock(*module, job.Root(), home, profileRuns, best, first)) return 1;
+        std::printf(
+            "binary report only, day files, best of %d: %.1f ms (fetch %.1f, compute %.1f, "
+            "report %.1f; the first: %.1f ms)\n",
+            profileRuns, best.whole, best.steps[0], best.steps[1], best.steps[2], first.whole);
+        std::filesystem::remove_all(home);
+        return 0;
+    }
+    // Each case's runs one after the other, so that each finds the memory its
+    // own kind of run left: [binary only, SaveVals on] x [day files,
+    // PostgreSQL], and the first also without a look-back. The very first run
+    // of the process finds none (the cold figure).
+    Figures best[2][2], first[2][2], noLookBack, unused;
+    bool ok = true;
+    for (int vals = 0; vals < 2 && ok; ++vals) {
+        job.Root()->SetBool("SaveVals", vals == 1);
+        for (int store = 0; store < (pg ? 2 : 1) && ok; ++store)
+            ok = twbench::UseArchive(home, store == 1 ? server : "") &&
+                 MeasureBlock(*module, job.Root(), home, vals ? 3 : kRounds, best[vals][store],
+                              first[vals][store]);
+        if (vals == 0 && ok) {
+            context.LookBack = 0;
+            ok = twbench::UseArchive(home, "") &&
+                 MeasureBlock(*module, job.Root(), home, kRounds, noLookBack, unused);
+            context.LookBack = kDefaultLookBack;
         }
     }
+    twbench::UseArchive(home, "");
     module->Done();
     ::operator delete(static_cast<HPackageInfo*>(module));
-    for (int with = 0; with < 2; ++with) {
-        std::printf("%s:\n", with ? "with the 24-hour look-back" : "without a look-back");
-        for (const auto& [label, ms] : best[with].steps)
-            std::printf("  %-28s %8.1f ms\n", label.c_str(), ms);
-        std::printf("  whole run: %.1f ms (target < 2000 ms)\n", best[with].whole);
+    if (!ok) return 1;
+
+    std::printf("\nthe daily run of 2026-12-07, binary report only, best of %d (SaveVals on: 3):\n",
+                kRounds);
+    std::printf("%-32s %-14s %-14s\n", "", "day files", "PostgreSQL");
+    for (int vals = 0; vals < 2; ++vals) {
+        std::printf("%s\n", vals == 0 ? "used variables (SaveVals off)"
+                                      : "SaveVals on (all variables, values CSV)");
+        for (std::size_t k = 0; k < std::size(kSteps); ++k)
+            std::printf("  %-30s %-14s %-14s\n", kSteps[k].second,
+                        StepCell(best[vals][0], k).c_str(), StepCell(best[vals][1], k).c_str());
+        char a[32], b[32] = "-";
+        std::snprintf(a, sizeof a, "%.1f ms", best[vals][0].whole);
+        if (best[vals][1].ok) std::snprintf(b, sizeof b, "%.1f ms", best[vals][1].whole);
+        std::printf("  %-30s %-14s %-14s\n", "whole run", a, b);
     }
-    std::printf("whole run with the look-back / without: %.2fx (target <= 1.30x)\n",
-                best[1].whole / best[0].whole);
+    std::printf("the process's first run, binary report only, on day files: %.1f ms\n",
+                first[0][0].whole);
+    std::printf("SQLite window-function query alone (%ld excursions), best of 3: %.1f ms\n",
+                made.sqlFound, made.sqlSeconds * 1e3);
+    std::printf(
+        "SQLite query / run with only the binary report on day files: %.2fx (target >= 5)\n",
+        made.sqlSeconds * 1e3 / best[0][0].whole);
+    for (int vals = 0; vals < 2; ++vals)
+        if (best[vals][1].ok)
+            std::printf("%s: PostgreSQL / day files %.2fx (target <= 3)\n",
+                        vals == 0 ? "binary report only" : "SaveVals on",
+                        best[vals][1].whole / best[vals][0].whole);
+    std::printf(
+        "SaveVals on, day files: %.1f ms; compare with a build from before the archive "
+        "interface (target: no slower)\n",
+        best[1][0].whole);
+    std::printf("binary report only, with the look-back / without: %.2fx (target <= 1.30x)\n",
+                best[0][0].whole / noLookBack.whole);
     std::filesystem::remove_all(home);
     return 0;
 }

@@ -38,11 +38,18 @@ class BaseArray {
     // Appends a copy of ElementSize() bytes from `source` (zero bytes when null)
     // and returns the new element.
     void* AddRaw(const void* source);
+    // Appends copies of `count` consecutive elements from `source` (count >= 0)
+    // and returns the first new element (null when count is 0).
+    void* AddRawMany(const void* source, int count);
     void DeleteAllRaw();
     void DeleteNumRaw(int index);
 
   private:
+    // Frees the elements' memory.
+    void Release();
+
     std::byte* data_ = nullptr;
+    std::size_t mapped_ = 0;  // the length of the mapping of a large array, else 0
     int count_ = 0;
     int capacity_ = 0;
     std::size_t elementSize_;
@@ -66,6 +73,9 @@ class MyRefArray : public BaseArray {
     // Appends a copy of *item (a zero-filled element when null) and returns it.
     T* AddINT(const T* item) { return static_cast<T*>(AddRaw(item)); }
     T* Add(const T& item) { return AddINT(&item); }
+    // Appends copies of items[0..count) at once; the first new element, or null
+    // when count is 0.
+    T* AddMany(const T* items, int count) { return static_cast<T*>(AddRawMany(items, count)); }
     void DeleteAllINT() { DeleteAll(); }
     void DeleteNumINT(int index) { DeleteNum(index); }
 };

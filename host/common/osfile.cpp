@@ -244,21 +244,29 @@ mode_t TargetMode(const std::string& osPath) {
 }
 }  // namespace
 
-bool WriteOsFileAtomically(const std::string& osPath, const void* data, std::size_t size) {
+namespace {
+// Writes all of data[0..size) to `fd`; 0 or the errno of the failure.
+int WriteAll(int fd, const char* data, std::size_t size) {
+    for (std::size_t done = 0; done < size;) {
+        const ssize_t n = ::write(fd, data + done, size - done);
+        if (n >= 0)
+            done += std::size_t(n);
+        else if (errno != EINTR)
+            return errno;
+    }
+    return 0;
+}
+
+// A temporary file beside `osPath` filled by `fill(fd)` (0 or an errno), synced
+// and renamed over it; removed on any failure.
+template <typename Fill>
+bool WriteAtomically(const std::string& osPath, const Fill& fill) {
     std::string temp = osPath + ".tmpXXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) return SetErrnoError();
     int err = 0;
     if (::fchmod(fd, TargetMode(osPath)) != 0) err = errno;
-    const auto* bytes = static_cast<const char*>(data);
-    for (std::size_t done = 0; err == 0 && done < size;) {
-        const ssize_t n = ::write(fd, bytes + done, size - done);
-        if (n < 0) {
-            if (errno != EINTR) err = errno;
-        } else {
-            done += std::size_t(n);
-        }
-    }
+    if (err == 0) err = fill(fd);
     if (err == 0 && ::fsync(fd) != 0) err = errno;
     if (::close(fd) != 0 && err == 0) err = errno;
     if (err == 0 && ::rename(temp.c_str(), osPath.c_str()) != 0) err = errno;
@@ -268,6 +276,24 @@ bool WriteOsFileAtomically(const std::string& osPath, const void* data, std::siz
         return false;
     }
     return true;
+}
+}  // namespace
+
+bool WriteOsFileAtomically(const std::string& osPath, const void* data, std::size_t size) {
+    return WriteAtomically(
+        osPath, [&](int fd) { return WriteAll(fd, static_cast<const char*>(data), size); });
+}
+
+bool WriteFileAtomically(const char* path, const std::function<bool(std::string&)>& next) {
+    return WriteAtomically(OsPath(path), [&](int fd) {
+        std::string piece;
+        for (bool more = true; more;) {
+            piece.clear();
+            more = next(piece);
+            if (const int err = WriteAll(fd, piece.data(), piece.size())) return err;
+        }
+        return 0;
+    });
 }
 
 bool WriteOsFile(const std::string& osPath, const std::string& data) {

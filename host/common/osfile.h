@@ -75,6 +75,10 @@ UniqueFile OpenFile(const char* path, const char* mode);
 bool WriteFileAtomically(const char* path, const std::string& data);
 // The same for a file-system (UTF-8) name and raw bytes.
 bool WriteOsFileAtomically(const std::string& osPath, const void* data, std::size_t size);
+// The same with the bytes made piece by piece, so that a large file is never
+// held whole: `next` appends the next piece to the (empty) text it gets and
+// returns false with the last one.
+bool WriteFileAtomically(const char* path, const std::function<bool(std::string&)>& next);
 // Writes `data` into the file `osPath`, created or truncated, without flushing it
 // to the disk; false (last error set) on failure.
 bool WriteOsFile(const std::string& osPath, const std::string& data);

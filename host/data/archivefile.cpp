@@ -71,12 +71,6 @@ bool ReadAt(FILE* f, uint64_t offset, char* out, std::size_t n) {
 
 }  // namespace
 
-double RawValue(const char* p) {
-    double v;
-    std::memcpy(&v, p + 6, 8);
-    return v;
-}
-
 std::string Day::FileName() const {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02d.rta", Year % 10000, Month % 100, Day % 100);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -101,6 +102,10 @@ inline uint16_t RawState(const char* p) {
     const auto* b = reinterpret_cast<const unsigned char*>(p);
     return uint16_t(b[4] | b[5] << 8);
 }
-double RawValue(const char* p);
+inline double RawValue(const char* p) {
+    double v;  // little-endian, as the host
+    std::memcpy(&v, p + 6, 8);
+    return v;
+}
 
 }  // namespace host::archive

@@ -37,6 +37,14 @@ archive::Sample At(const std::string& raw, uint32_t i, int64_t base) {
     return {base + archive::RawOffset(p), archive::RawState(p), archive::RawValue(p)};
 }
 
+// Appends raw samples lo..hi-1 to `run`.
+void AppendRange(const std::string& raw, uint32_t lo, uint32_t hi, int64_t base,
+                 std::vector<archive::Sample>& run) {
+    run.reserve(run.size() + (hi - lo));
+    for (uint32_t i = lo; i < hi; ++i)
+        run.push_back(At(raw, i, base));
+}
+
 // The day files of a fetch: those that hold samples of [from, end), opened at
 // once, and the earlier ones, opened when a variable's carried-in sample is
 // looked for there (newest first).
@@ -62,10 +70,25 @@ class FetchDays {
         return true;
     }
     std::vector<DayFile>& Period() { return period_; }
-    // The variable's last sample in the earlier days; false (last error set) on
-    // a damaged file, `found` false when there is none.
-    bool LastBefore(const char* name, archive::Sample& out, bool& found, std::string& raw) {
-        found = false;
+    // Finds every name in the period's days: Entry(name, day) is its entry
+    // there or -1. The bound of the samples a fetch of them hands over: all
+    // of theirs in those days and one carried in for each.
+    std::size_t Locate(const std::vector<std::string>& names) {
+        names_ = names.size();
+        entries_.resize(names_ * period_.size());
+        std::size_t bound = names_;
+        for (std::size_t d = 0; d < period_.size(); ++d)
+            for (std::size_t n = 0; n < names_; ++n) {
+                const int idx = period_[d].Find(names[n].c_str());
+                entries_[d * names_ + n] = idx;
+                if (idx >= 0) bound += period_[d].SampleCount(idx);
+            }
+        return bound;
+    }
+    int Entry(std::size_t name, std::size_t day) const { return entries_[day * names_ + name]; }
+    // Appends the variable's last sample in the earlier days to `run` when there
+    // is one; false (last error set) on a damaged file.
+    bool LastBefore(const char* name, std::vector<archive::Sample>& run) {
         for (std::size_t k = before_.size(); k-- > 0;) {
             if (!opened_[k]) {
                 opened_[k] = std::make_unique<DayFile>();
@@ -75,9 +98,8 @@ class FetchDays {
             DayFile& f = *opened_[k];
             const int idx = f.Find(name);
             if (idx < 0) continue;
-            if (!f.ReadRaw(idx, raw)) return false;
-            out = At(raw, uint32_t(raw.size() / kSampleSize - 1), f.GetDay().Begin);
-            found = true;
+            if (!f.ReadRaw(idx, raw_)) return false;
+            run.push_back(At(raw_, uint32_t(raw_.size() / kSampleSize - 1), f.GetDay().Begin));
             return true;
         }
         return true;
@@ -88,57 +110,53 @@ class FetchDays {
     std::vector<DayFile> period_;
     std::vector<archive::Day> before_;
     std::vector<std::unique_ptr<DayFile>> opened_;
+    std::string raw_;  // an earlier day's samples of one variable
+    std::size_t names_ = 0;
+    std::vector<int> entries_;  // of each name in each period day
 };
 
-// One variable of a fetch: its carried-in sample, then its samples of the days.
-bool FetchVariable(FetchDays& days, const std::string& name, int index, int64_t from, int64_t end,
-                   const HourArchive::SampleHandler& onSample, std::string& raw) {
-    bool carried = false;
-    bool first = true;
-    for (DayFile& f : days.Period()) {
-        const int idx = f.Find(name.c_str());
+// One variable of a fetch as one run: its carried-in sample, then its samples
+// of the days, gathered in `run`.
+bool FetchVariable(FetchDays& days, const std::string& name, std::size_t index, int64_t from,
+                   int64_t end, HourArchive::FetchSink& sink, std::string& raw,
+                   std::vector<archive::Sample>& run) {
+    run.clear();
+    bool first = true;  // no day of the period holding the variable seen yet
+    for (std::size_t d = 0; d < days.Period().size(); ++d) {
+        const int idx = days.Entry(index, d);
         if (idx < 0) continue;
+        DayFile& f = days.Period()[d];
         if (!f.ReadRaw(idx, raw)) return false;
         const int64_t base = f.GetDay().Begin;
         const uint32_t lo = LowerBound(raw, base, from);
         const uint32_t hi = LowerBound(raw, base, end);
-        if (first && lo > 0) {
-            carried = true;
-            if (!onSample(index, At(raw, lo - 1, base))) return false;
+        if (first) {
+            // The sample before `from` in this day, else in the earlier days.
+            if (lo > 0)
+                run.push_back(At(raw, lo - 1, base));
+            else if (!days.LastBefore(name.c_str(), run))
+                return false;
+            first = false;
         }
-        if (first && !carried) {
-            // Nothing before `from` in the period's days: the earlier days'.
-            std::string earlier;
-            archive::Sample s{};
-            bool found = false;
-            if (!days.LastBefore(name.c_str(), s, found, earlier)) return false;
-            if (found && !onSample(index, s)) return false;
-            carried = true;
-        }
-        first = false;
-        for (uint32_t i = lo; i < hi; ++i)
-            if (!onSample(index, At(raw, i, base))) return false;
+        AppendRange(raw, lo, hi, base, run);
     }
-    if (first) {  // in none of the period's days
-        archive::Sample s{};
-        bool found = false;
-        if (!days.LastBefore(name.c_str(), s, found, raw)) return false;
-        if (found && !onSample(index, s)) return false;
-    }
-    return true;
+    if (first && !days.LastBefore(name.c_str(), run)) return false;  // in none of the period's days
+    return run.empty() || sink.Take(int(index), run);
 }
 
 }  // namespace
 
 bool DayFileArchive::Fetch(const std::vector<std::string>& names, int64_t from, int64_t end,
-                           const SampleHandler& onSample) {
+                           FetchSink& sink) {
     archive::ArchiveAccess access;
     if (!access.Open(home_.c_str(), archive::Access::Read)) return false;
     FetchDays days;
     if (!days.Open(home_.c_str(), from, end)) return false;
+    sink.Expect(days.Locate(names));
     std::string raw;
+    std::vector<archive::Sample> run;
     for (std::size_t v = 0; v < names.size(); ++v)
-        if (!FetchVariable(days, names[v], int(v), from, end, onSample, raw)) return false;
+        if (!FetchVariable(days, names[v], v, from, end, sink, raw, run)) return false;
     return true;
 }
 

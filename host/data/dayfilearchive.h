@@ -14,7 +14,7 @@ class DayFileArchive : public HourArchive {
     explicit DayFileArchive(std::string home) : home_(std::move(home)) {}
 
     bool Fetch(const std::vector<std::string>& names, int64_t from, int64_t end,
-               const SampleHandler& onSample) override;
+               FetchSink& sink) override;
     bool Store(const std::vector<NamedSample>& samples, int* units) override;
     bool Collect(int64_t from, int64_t to, const char* variable,
                  std::vector<NamedSample>& out) override;

@@ -13,8 +13,9 @@
 #include "common/strutil.h"
 #include "data/archive_csv.h"
 #include "data/archivefile.h"
-#include "data/hourarchive.h"
 #include "data/configcatalog.h"
+#include "data/hourarchive.h"
+#include "data/hourfilebuilder.h"
 
 using namespace host::literals;
 
@@ -34,76 +35,19 @@ std::string LastErrorText() {
     return GetIOErrorS_GUI(-2);
 }
 
-// Builds the hour file from the samples of a fetch, which come variable by
-// variable in configuration order: each entry's range, its span (the sample
-// carried in, the look-back's, the period's) and the check of every state
-// against the variable's state set.
-class HourFileBuilder {
+// The fetch's runs into the builder, each name as its configuration variable.
+class BuilderSink : public host::HourArchive::FetchSink {
   public:
-    HourFileBuilder(HHourFile& file, const HDBDatabase& config, int64_t from, int64_t start)
-        : file_(file), config_(config), from_(from), start_(start) {
-        vars_ = config.GetTable(kDBTableVariables);
-        file.Spans.reserve(std::size_t(vars_->Count()));
+    BuilderSink(host::HourFileBuilder& builder, const std::vector<int>& index)
+        : builder_(builder), index_(index) {}
+    void Expect(std::size_t samples) override { builder_.Reserve(samples); }
+    bool Take(int name, std::span<const host::archive::Sample> samples) override {
+        return builder_.Add(index_[std::size_t(name)], samples);
     }
-    bool Add(int v, const host::archive::Sample& s) {
-        while (next_ <= v)
-            Begin(next_++);
-        if (v != next_ - 1 || (last_ != INT64_MIN && s.Time < last_) ||
-            (s.Time < from_ && last_ != INT64_MIN))
-            return Refuse(
-                host::Format("%s \"%s\"", "Архив выдал значения не по порядку:"_cp, Entry().Name));
-        const HDBStateSet* set = set_;
-        if (set && (s.State < set->Lowest || s.State > set->Highest))
-            return Refuse(host::Format("%s \"%s\" %s %s: %u (%u..%u)", "У переменной"_cp,
-                                       Entry().Name, "состояние вне ее набора на"_cp,
-                                       PRTime().Set(time_t(s.Time)).GetStr(), unsigned(s.State),
-                                       unsigned(set->Lowest), unsigned(set->Highest)));
-        if (file_.Samples.Count() == INT32_MAX)
-            return Refuse("Слишком много значений за период"_cp);
-        *file_.Samples.AddINT(nullptr) =
-            HHourSample{s.Value, PRTime().Set(time_t(s.Time)), s.State, 0};
-        HHourVarSpan& span = file_.Spans.back();
-        if (s.Time < from_) ++span.LookBackFirst;
-        if (s.Time < start_) ++span.PeriodFirst;
-        Entry().last = file_.Samples.Count() - 1;
-        last_ = s.Time;
-        return true;
-    }
-    // Entries for the variables after the last one with samples.
-    void Finish() {
-        while (next_ < vars_->Count())
-            Begin(next_++);
-    }
-    const std::string& Error() const { return error_; }
 
   private:
-    void Begin(int v) {
-        const auto* rec = vars_->ItemAs<HDBVarRecord>(v);
-        HHourVar entry{};
-        std::memcpy(entry.Name, rec->Name, sizeof entry.Name);
-        entry.Name[sizeof entry.Name - 1] = '\0';
-        entry.Descriptor = {rec->Object, rec->Place};
-        entry.first = file_.Samples.Count();
-        entry.last = entry.first - 1;
-        file_.Variables.AddINT(&entry);
-        file_.Spans.push_back({entry.first, entry.first});
-        set_ = config_.VariableStateSet(v);
-        last_ = INT64_MIN;
-    }
-    HHourVar& Entry() { return *file_.Variables.ItemINT(file_.Variables.Count() - 1); }
-    bool Refuse(std::string error) {
-        error_ = std::move(error);
-        return false;
-    }
-
-    HHourFile& file_;
-    const HDBDatabase& config_;
-    const HDBTable* vars_ = nullptr;
-    int64_t from_, start_;
-    int next_ = 0;
-    const HDBStateSet* set_ = nullptr;  // of the variable being filled
-    int64_t last_ = INT64_MIN;
-    std::string error_;
+    host::HourFileBuilder& builder_;
+    const std::vector<int>& index_;
 };
 
 bool WriteValues(const char* folder, const HHourFile& file, std::string& error) {
@@ -119,16 +63,21 @@ bool WriteValues(const char* folder, const HHourFile& file, std::string& error) 
     auto stamp = [](const PRTime& t) { return std::string(t.GetStr(nullptr, 0, "%Y%m%d_%H%M%S")); };
     const std::string path =
         dir + "values_" + stamp(file.PeriodStart) + "-" + stamp(file.PeriodEnd) + ".csv";
-    std::string out = std::string(host::kCsvHeader) + "\n";
-    for (int v = 0; v < file.Variables.Count(); ++v) {
-        const HHourVar* var = file.Variable(v);
-        const std::string name = host::CsvNameField(var->Name);
-        for (int i = std::max(var->first, file.PeriodFirst(*var) - 1); i <= var->last; ++i) {
-            const HHourSample* s = file.Sample(i);
-            host::AppendCsvRow(out, name, s->Time, s->State, s->Value);
+    // Written a few variables at a time: the file of a busy day is large.
+    int v = 0;
+    const auto next = [&](std::string& piece) {
+        if (v == 0) piece = std::string(host::kCsvHeader) + "\n";
+        for (; v < file.Variables.Count() && piece.size() < (1u << 20); ++v) {
+            const HHourVar* var = file.Variable(v);
+            const std::string name = host::CsvNameField(var->Name);
+            for (int i = std::max(var->first, file.PeriodFirst(*var) - 1); i <= var->last; ++i) {
+                const HHourSample* s = file.Sample(i);
+                host::AppendCsvRow(piece, name, s->Time, s->State, s->Value);
+            }
         }
-    }
-    if (!host::WriteFileAtomically(path.c_str(), out)) {
+        return v < file.Variables.Count();
+    };
+    if (!host::WriteFileAtomically(path.c_str(), next)) {
         error = host::Format("%s \"%s\": %s", "Значения не сохранены в"_cp, path.c_str(),
                              LastErrorText().c_str());
         return false;
@@ -186,10 +135,9 @@ const char* GrabReportValues(const char* valuesFolder, const RTPInfo& info, HHou
     file.PeriodStart = ctx->PeriodStart;
     file.PeriodEnd = ctx->PeriodEnd;
     file.LookBackStart.Set(time_t(from));
-    HourFileBuilder builder(file, *config, from, start);
-    if (!archive->Fetch(names, from, end, [&](int n, const host::archive::Sample& s) {
-            return builder.Add(index[std::size_t(n)], s);
-        }))
+    host::HourFileBuilder builder(file, *config, from, start);
+    BuilderSink sink(builder, index);
+    if (!archive->Fetch(names, from, end, sink))
         return Fail(file, builder.Error().empty() ? LastErrorText() : builder.Error());
     builder.Finish();
 

@@ -7,14 +7,17 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "data/archivefile.h"
 
 namespace host {
+
+// The most samples a streaming archive gathers into one run of a fetch.
+inline constexpr std::size_t kFetchRunSamples = 16384;
 
 // A sample of a named variable.
 struct NamedSample {
@@ -24,16 +27,28 @@ struct NamedSample {
 
 class HourArchive {
   public:
-    // Gets the index of the sample's name in the request, and the sample.
-    using SampleHandler = std::function<bool(int name, const archive::Sample&)>;
+    // What a fetch hands its samples to.
+    class FetchSink {
+      public:
+        virtual ~FetchSink() = default;
+        // At most this many samples will come; called once before the first
+        // run by an archive that can tell.
+        virtual void Expect(std::size_t samples) { (void)samples; }
+        // A run of samples of the name with this index in the request, in time
+        // order (the span is valid only during the call). False stops the fetch.
+        virtual bool Take(int name, std::span<const archive::Sample> samples) = 0;
+    };
 
     virtual ~HourArchive() = default;
 
     // For each of `names`, in their order: its last sample before `from` (when
     // there is one), then its samples with from <= time < end in time order.
-    // `onSample` returning false stops the fetch (false, last error untouched).
+    // They come in runs, never empty, a name's runs one after the other: the
+    // day files hand over one run per name, PostgreSQL one per name or per
+    // kFetchRunSamples samples. The sink's Take returning false stops the
+    // fetch (false, last error untouched).
     virtual bool Fetch(const std::vector<std::string>& names, int64_t from, int64_t end,
-                       const SampleHandler& onSample) = 0;
+                       FetchSink& sink) = 0;
     // Stores the samples as one change, all or nothing. A sample at the time of
     // a stored one of its variable replaces it; of two in `samples`, the later.
     // `units` gets how many day files or rows were written.

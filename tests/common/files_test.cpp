@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <fstream>
 #include <set>
+#include <vector>
 
 #include "common/basearray.h"
 #include "common/cp1251.h"
@@ -79,6 +80,15 @@ TEST(Files, AtomicWriteKeepsTheOldFileOnFailure) {
     std::string text;
     ASSERT_TRUE(host::ReadWholeFile(path.c_str(), text));
     EXPECT_EQ(text, "two");
+    // Made piece by piece, empty pieces too.
+    const std::vector<std::string> pieces = {"th", "", "r", "ee"};
+    std::size_t at = 0;
+    ASSERT_TRUE(host::WriteFileAtomically(path.c_str(), [&](std::string& piece) {
+        piece = pieces[at++];
+        return at < pieces.size();
+    }));
+    ASSERT_TRUE(host::ReadWholeFile(path.c_str(), text));
+    EXPECT_EQ(text, "three");
     EXPECT_FALSE(host::WriteFileAtomically((dir + "no/such/a.json").c_str(), "x"));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
 }
@@ -205,6 +215,31 @@ TEST(Arrays, ElementsByValueAndIndexBounds) {
     EXPECT_FALSE(arr.Swap(0, 5000));
     arr.DeleteNum(5000);  // out of range: nothing happens
     EXPECT_EQ(arr.Count(), 1000);
+    // Many at once, after the others, into an array with room and into an empty one.
+    std::vector<Rec> many(300);
+    for (int i = 0; i < 300; ++i)
+        many[std::size_t(i)].a = 5000 + i;
+    EXPECT_EQ(arr.AddMany(many.data(), 0), nullptr);
+    EXPECT_EQ(arr.AddMany(many.data(), 300)->a, 5000);
+    EXPECT_EQ(arr.Count(), 1300);
+    EXPECT_EQ(arr.ItemINT(999)->a, 0);
+    EXPECT_EQ(arr.ItemINT(1299)->a, 5299);
+    MyRefArray<Rec> fresh(2, 2);
+    fresh.AddMany(many.data(), 300);
+    EXPECT_EQ(fresh.Count(), 300);
+    EXPECT_EQ(fresh.ItemINT(299)->a, 5299);
+    // Growing past a megabyte (a block of huge pages) keeps every element.
+    MyRefArray<Rec> big(2, 2);
+    std::vector<Rec> chunk(50000);
+    for (int k = 0; k < 6; ++k) {
+        for (int i = 0; i < 50000; ++i)
+            chunk[std::size_t(i)].a = k * 50000 + i;
+        big.AddMany(chunk.data(), 50000);
+        big.Add(Rec{-1, {}});
+    }
+    ASSERT_EQ(big.Count(), 300006);
+    for (int i = 0; i < big.Count(); ++i)
+        ASSERT_EQ(big.ItemINT(i)->a, i % 50001 == 50000 ? -1 : i - i / 50001) << i;
     BaseArray& base = arr;
     base.DeleteAll();  // through the base's slot
     EXPECT_EQ(arr.Count(), 0);

@@ -62,16 +62,21 @@ bool CopyDecoder::Fail(const char* what) {
 bool CopyDecoder::Feed(const char* data, std::size_t size) {
     if (!error_.empty()) return false;
     if (trailerSeen_ && size) return Fail("data after the end of the COPY stream");
-    // Keep only the bytes not parsed yet, so that the buffer stays one row long.
-    buffer_.erase(0, used_);
-    used_ = 0;
+    std::size_t used = 0;
+    if (buffer_.empty()) {
+        // The usual case: the chunk holds whole rows (libpq hands over one a
+        // call), read where they are; only a row's beginning is kept.
+        if (!Parse(data, size, used)) return false;
+        buffer_.assign(data + used, size - used);
+        return true;
+    }
     buffer_.append(data, size);
-    return Parse();
+    if (!Parse(buffer_.data(), buffer_.size(), used)) return false;
+    buffer_.erase(0, used);
+    return true;
 }
 
-bool CopyDecoder::Parse() {
-    const char* const base = buffer_.data();
-    const std::size_t size = buffer_.size();
+bool CopyDecoder::Parse(const char* const base, const std::size_t size, std::size_t& used) {
     if (!headerDone_) {
         if (size < kHeaderFixed) return true;
         if (std::memcmp(base, kSignature, sizeof kSignature) != 0)
@@ -79,16 +84,16 @@ bool CopyDecoder::Parse() {
         const uint32_t extension = GetBig<uint32_t>(base + sizeof kSignature + 4);
         if (extension > 1024) return Fail("COPY header extension too long");
         if (size < kHeaderFixed + extension) return true;
-        used_ = kHeaderFixed + extension;
+        used = kHeaderFixed + extension;
         headerDone_ = true;
     }
-    while (!trailerSeen_ && size - used_ >= 2) {
-        const char* p = base + used_;
-        const std::size_t left = size - used_;
+    while (!trailerSeen_ && size - used >= 2) {
+        const char* p = base + used;
+        const std::size_t left = size - used;
         const int16_t fields = GetBig<int16_t>(p);
         if (fields == -1) {
             trailerSeen_ = true;
-            used_ += 2;
+            used += 2;
             break;
         }
         if (fields != 4) return Fail("a COPY row without the four sample columns");
@@ -108,10 +113,10 @@ bool CopyDecoder::Parse() {
         const CopySample s{std::string_view(p + 6, std::size_t(nameLength)), seconds,
                            GetBig<int32_t>(q + 16),
                            std::bit_cast<double>(GetBig<uint64_t>(q + 24))};
-        used_ += rowSize;
+        used += rowSize;
         if (!onRow_(s)) return Fail("stopped");
     }
-    if (trailerSeen_ && used_ != size) return Fail("data after the end of the COPY stream");
+    if (trailerSeen_ && used != size) return Fail("data after the end of the COPY stream");
     return true;
 }
 

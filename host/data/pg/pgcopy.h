@@ -46,12 +46,12 @@ class CopyDecoder {
     const std::string& Error() const { return error_; }
 
   private:
-    bool Parse();
+    // Reads the rows of base[0..size) from `used` on, moving `used` past them.
+    bool Parse(const char* base, std::size_t size, std::size_t& used);
     bool Fail(const char* what);
 
     RowHandler onRow_;
-    std::string buffer_;
-    std::size_t used_ = 0;
+    std::string buffer_;  // the start of a row that the next bytes complete
     bool headerDone_ = false;
     bool trailerSeen_ = false;
     std::string error_;

@@ -34,26 +34,41 @@ bool PgHourArchive::Writable() {
 }
 
 bool PgHourArchive::Fetch(const std::vector<std::string>& names, int64_t from, int64_t end,
-                          const SampleHandler& onSample) {
+                          FetchSink& sink) {
     std::vector<std::string> utf8;
     utf8.reserve(names.size());
     for (const std::string& n : names)
         utf8.push_back(Cp1251ToUtf8(n));
     std::string error;
     bool stopped = false;
+    // The rows gathered into runs: one name's, at most kFetchRunSamples long.
+    std::vector<archive::Sample> run;
+    run.reserve(kFetchRunSamples);
+    int runName = -1;
+    auto flush = [&] {
+        if (run.empty() || sink.Take(runName, run)) {
+            run.clear();
+            return true;
+        }
+        stopped = true;
+        return false;
+    };
     const bool ok = pg::FetchPeriod(
-        connection_, relation_, utf8, from, end,
-        [&](int name, int64_t time, int32_t state, double value) {
-            if (state < 0 || state > 0xFFFF) {
-                error = "state " + std::to_string(state) + " of " + utf8[std::size_t(name)] +
-                        " is no 16-bit state code";
-                return false;
-            }
-            if (onSample(name, archive::Sample{time, uint16_t(state), value})) return true;
-            stopped = true;
-            return false;
-        },
-        error);
+                        connection_, relation_, utf8, from, end,
+                        [&](int name, int64_t time, int32_t state, double value) {
+                            if (state < 0 || state > 0xFFFF) {
+                                error = "state " + std::to_string(state) + " of " +
+                                        utf8[std::size_t(name)] + " is no 16-bit state code";
+                                return false;
+                            }
+                            if ((name != runName || run.size() == kFetchRunSamples) && !flush())
+                                return false;
+                            runName = name;
+                            run.push_back(archive::Sample{time, uint16_t(state), value});
+                            return true;
+                        },
+                        error) &&
+                    flush();
     if (ok || stopped) return ok;
     return Fail(error);
 }

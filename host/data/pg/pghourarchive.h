@@ -18,7 +18,7 @@ class PgHourArchive : public HourArchive {
     bool Open(const std::string& conninfo, const std::string& relation);
 
     bool Fetch(const std::vector<std::string>& names, int64_t from, int64_t end,
-               const SampleHandler& onSample) override;
+               FetchSink& sink) override;
     bool Store(const std::vector<NamedSample>& samples, int* units) override;
     bool Collect(int64_t from, int64_t to, const char* variable,
                  std::vector<NamedSample>& out) override;

@@ -1,0 +1,305 @@
+// The plant that bench_grab_values and bench_run share: 3,000 variables, 30
+// used contours (a sensor, a relay and an apparatus each: 90 used variables),
+// a busy day of 2,000,000 samples and, for the 24-hour look-back, the day
+// before with 500,000. A used contour's variables have bench_fill's busy
+// pattern (sensor 600 samples a day in runs of excursions, relay 900 toggling,
+// apparatus 500); the other 2,910 variables share the rest, 666 or 667 each,
+// their states at random. The same generator and seed make the same samples
+// in both programs; the home holds the configuration, both day files and the
+// job; PostgreSQL gets the same samples when a server is given.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "common/cp1251.h"
+#include "common/lasterror.h"
+#include "common/osfile.h"
+#include "data/archivefile.h"
+#include "data/archivefolder.h"
+#include "data/configcatalog.h"
+#include "data/configtree.h"
+#include "data/dbdatabase.h"
+#include "tw_contourarray.h"
+
+// Built against a tree from before the archive interface (for a before/after
+// figure), the programs measure the day files alone.
+#if __has_include("data/hourarchive.h")
+#define TW_BENCH_ARCHIVE_INTERFACE 1
+#include "data/hourarchive.h"
+#include "data/pg/pgconnection.h"
+#endif
+
+namespace twbench {
+
+using namespace host::literals;
+
+constexpr int kPlantVariables = 3000;
+constexpr int kPlantContours = 30;
+constexpr int kBusyDaySamples = 2000000;
+constexpr int kDayBeforeSamples = 500000;
+constexpr time_t kPlantDay = 1796590800;  // 2026-12-07 00:00:00 Moscow, the busy day
+constexpr int kContourSpacing = kPlantVariables / kPlantContours;
+
+inline std::string PlantVarName(int v) {
+    char b[32];
+    std::snprintf(b, sizeof b, "U%d.P%04d", v / 500 + 1, v);
+    return b;
+}
+
+// The used variables: contour c's sensor, relay and apparatus are variables
+// 100c, 100c+1 and 100c+2, spread through the configuration.
+inline bool PlantUsed(int v) {
+    return v % kContourSpacing < 3;
+}
+inline std::vector<int> PlantUsedVariables() {
+    std::vector<int> used;
+    for (int v = 0; v < kPlantVariables; ++v)
+        if (PlantUsed(v)) used.push_back(v);
+    return used;
+}
+
+// Samples of one variable in the day from `begin`: `count` of them, strictly
+// increasing times, the state alternating between runs of `stateA` (runA
+// samples) and `stateB` (runB); runA 0 draws every state at random.
+inline std::vector<host::archive::Sample> PlantSamples(std::mt19937& rng, int64_t begin, int count,
+                                                       int stateA, int stateB, int runA, int runB) {
+    std::vector<host::archive::Sample> out;
+    out.reserve(std::size_t(count));
+    std::uniform_int_distribution<int> step(1, 86400 / count * 2 - 1);
+    std::uniform_real_distribution<double> value(0, 100);
+    int64_t t = 0;
+    int state = stateB;
+    int left = 0;
+    for (int i = 0; i < count; ++i) {
+        t = std::min<int64_t>(t + step(rng), 86399 - (count - 1 - i));  // room for the rest
+        if (runA == 0) {
+            state = int(rng() % 4);
+        } else if (left-- <= 0) {
+            state = state == stateA ? stateB : stateA;
+            left = state == stateA ? runA : runB;
+        }
+        out.push_back({begin + t, uint16_t(state), value(rng)});
+    }
+    return out;
+}
+
+// Every variable's samples of one day, `total` samples in all (a multiple of
+// 500,000): a used contour's variables get bench_fill's counts at 2,000,000,
+// in proportion below.
+inline std::vector<host::archive::VariableSamples> PlantDay(int64_t begin, int total,
+                                                            unsigned seed) {
+    std::mt19937 rng(seed);
+    const int scale = total / 500000;  // 4 on the busy day, 1 the day before
+    const int usedTotal = kPlantContours * 500 * scale;
+    const int others = kPlantVariables - 3 * kPlantContours;
+    std::vector<host::archive::VariableSamples> vars;
+    vars.reserve(kPlantVariables);
+    int other = 0;
+    for (int v = 0; v < kPlantVariables; ++v) {
+        std::vector<host::archive::Sample> s;
+        switch (PlantUsed(v) ? v % kContourSpacing : 3) {
+            case 0:
+                s = PlantSamples(rng, begin, 150 * scale, 2, 0, 5, 6);
+                break;  // sensor
+            case 1:
+                s = PlantSamples(rng, begin, 225 * scale, 1, 0, 1, 1);
+                break;  // relay
+            case 2:
+                s = PlantSamples(rng, begin, 125 * scale, 1, 0, 3, 3);
+                break;  // apparatus
+            default: {
+                const int share =
+                    (total - usedTotal) / others + (other < (total - usedTotal) % others ? 1 : 0);
+                ++other;
+                s = PlantSamples(rng, begin, share, 0, 0, 0, 0);
+            }
+        }
+        vars.push_back({PlantVarName(v), std::move(s)});
+    }
+    return vars;
+}
+
+// The day before and the busy day.
+struct PlantDays {
+    std::vector<host::archive::VariableSamples> before =
+        PlantDay(kPlantDay - 86400, kDayBeforeSamples, 3);
+    std::vector<host::archive::VariableSamples> busy = PlantDay(kPlantDay, kBusyDaySamples, 5);
+};
+
+// The job: the 30 contours, the configuration valid at the day's end, only the
+// binary report (the values kept only when `saveVals`).
+inline void PlantJob(HConfigItem* root, bool saveVals) {
+    TW_ContourArray contours;
+    for (int c = 0; c < kPlantContours; ++c) {
+        TW_Contour k{};
+        k.Used = 1;
+        std::strcpy(k.Sensor, PlantVarName(c * kContourSpacing).c_str());
+        k.State = 2;
+        k.Interval = 60;
+        k.Rele.Used = 1;
+        std::strcpy(k.Rele.Sensor, PlantVarName(c * kContourSpacing + 1).c_str());
+        k.Rele.State = 1;
+        k.Rele.MaxTime = 120;
+        k.Prot.Used = 1;
+        std::strcpy(k.Prot.Sensor, PlantVarName(c * kContourSpacing + 2).c_str());
+        k.Prot.State = 1;
+        contours.Add(k);
+    }
+    contours.Save(root);
+    root->SetBool("UseCfg", false);
+    root->SetBool("SaveVals", saveVals);
+    root->SetBool("SaveTXT", false);
+    root->SetBool("SaveXLS", false);
+}
+
+// The home (ends with '/'): Config/bench.rtdb, both day files, Jobs/Bench.json.
+// False with the reason in `why`.
+inline bool MakePlantHome(const std::string& home, const PlantDays& days, std::string& why) {
+    HDBDatabase db;
+    db.AddStateSet(1, "Состояния"_cp, 0, 3);
+    db.AddErrorState(3);
+    const int type = db.AddType("Сигнал"_cp, 1);
+    for (int o = 0; o < 6; ++o)
+        db.AddObject(("Блок "_cp + std::to_string(o + 1)).c_str());
+    for (int v = 0; v < kPlantVariables; ++v)
+        db.AddVariable(PlantVarName(v).c_str(), uint16_t(type), uint16_t(v / 500));
+    db.ConfigId = 1;
+    db.ConfigTime.Set(kPlantDay - 7 * 86400);
+    std::vector<std::pair<host::archive::Day, std::string>> files;
+    for (const auto& [begin, samples] :
+         {std::pair{kPlantDay - 86400, &days.before}, std::pair{kPlantDay, &days.busy}}) {
+        const host::archive::Day day = host::archive::DayOf(begin);
+        files.emplace_back(day, host::archive::EncodeDayFile(day, *samples));
+    }
+    HConfigTree job;
+    PlantJob(job.Root(), false);
+    const bool ok = host::MakeDirectories(host::ConfigFolder(home.c_str()).c_str()) &&
+                    DBSaveDatabase(db, (host::ConfigFolder(home.c_str()) + "bench.rtdb").c_str()) &&
+                    host::MakeDirectories(host::archive::ArchiveFolder(home.c_str()).c_str()) &&
+                    host::archive::ReplaceDayFiles(home.c_str(), files) &&
+                    host::MakeDirectories((home + "Jobs").c_str()) &&
+                    job.SaveAs((home + "Jobs/Bench.json").c_str());
+    if (!ok) why = host::Cp1251ToUtf8(GetIOErrorS_GUI(-2));
+    return ok;
+}
+
+// The plant's samples as rows (variable index, time, state, value), both days.
+struct PlantRow {
+    int var;
+    int64_t time;
+    int state;
+    double value;
+};
+inline std::vector<PlantRow> PlantRows(const PlantDays& days) {
+    std::vector<PlantRow> rows;
+    rows.reserve(std::size_t(kBusyDaySamples + kDayBeforeSamples));
+    for (const auto* day : {&days.before, &days.busy})
+        for (int v = 0; v < kPlantVariables; ++v)
+            for (const auto& s : (*day)[std::size_t(v)].Samples)
+                rows.push_back({v, s.Time, s.State, s.Value});
+    return rows;
+}
+
+// The rows in an SQLite file table indexed on (var, time). False when SQLite fails.
+inline bool PlantSqliteTable(const std::string& path, const std::vector<PlantRow>& rows) {
+    sqlite3* s = nullptr;
+    bool ok = sqlite3_open(path.c_str(), &s) == SQLITE_OK &&
+              sqlite3_exec(s,
+                           "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"
+                           "CREATE TABLE samples(var INTEGER, time INTEGER, state INTEGER,"
+                           " value REAL, PRIMARY KEY(var, time)) WITHOUT ROWID; BEGIN",
+                           nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_stmt* ins = nullptr;
+    ok = ok && sqlite3_prepare_v2(s, "INSERT INTO samples VALUES(?,?,?,?)", -1, &ins, nullptr) ==
+                   SQLITE_OK;
+    for (std::size_t i = 0; ok && i < rows.size(); ++i) {
+        sqlite3_bind_int(ins, 1, rows[i].var);
+        sqlite3_bind_int64(ins, 2, rows[i].time);
+        sqlite3_bind_int(ins, 3, rows[i].state);
+        sqlite3_bind_double(ins, 4, rows[i].value);
+        ok = sqlite3_step(ins) == SQLITE_DONE;
+        sqlite3_reset(ins);
+    }
+    sqlite3_finalize(ins);
+    ok = ok && sqlite3_exec(s, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(s);
+    return ok;
+}
+
+// The PostgreSQL server of the run: TW_BENCH_PG (a libpq connection string, as
+// make bench sets it). Empty, with the reason in `why`, when there is none or
+// it cannot be reached.
+inline std::string BenchServer(std::string& why) {
+#ifdef TW_BENCH_ARCHIVE_INTERFACE
+    const char* conninfo = std::getenv("TW_BENCH_PG");
+    if (!conninfo || !*conninfo) {
+        why = "TW_BENCH_PG names no server (make bench starts one)";
+        return {};
+    }
+    host::pg::Connection c;
+    if (!c.Open(conninfo)) {
+        why = "the server of TW_BENCH_PG cannot be reached: " + c.Error();
+        return {};
+    }
+    return conninfo;
+#else
+    why = "this tree has no PostgreSQL archive";
+    return {};
+#endif
+}
+
+// Points the home at PostgreSQL (a connection string) or back at its day files
+// (empty). False when the settings cannot be written.
+inline bool UseArchive([[maybe_unused]] const std::string& home, const std::string& conninfo) {
+#ifdef TW_BENCH_ARCHIVE_INTERFACE
+    if (!conninfo.empty()) return host::WriteArchiveSettings(home.c_str(), conninfo, "");
+    std::remove((home + host::kArchiveSettingsName).c_str());
+#endif
+    return conninfo.empty();
+}
+
+// Stores the plant's samples in the server's rthost schema, made afresh, as
+// one change through the home's archive, and analyzes the table as the
+// server's autovacuum would. False with the reason in `why`.
+inline bool LoadPlantIntoServer(const std::string& home, const std::string& conninfo,
+                                const PlantDays& days, std::string& why) {
+#ifdef TW_BENCH_ARCHIVE_INTERFACE
+    host::pg::Connection c;
+    if (!c.Open(conninfo) || !c.Exec("DROP SCHEMA IF EXISTS tripwatch CASCADE")) {
+        why = c.Error();
+        return false;
+    }
+    std::vector<host::archive::VariableSamples> both = days.before;
+    for (std::size_t v = 0; v < both.size(); ++v)
+        both[v].Samples.insert(both[v].Samples.end(), days.busy[v].Samples.begin(),
+                               days.busy[v].Samples.end());
+    const bool stored = UseArchive(home, conninfo) && [&] {
+        const auto archive = host::OpenHourArchive(home.c_str());
+        return archive && archive->ReplaceRange(kPlantDay - 86400, kPlantDay + 86400, both);
+    }();
+    UseArchive(home, "");
+    if (!stored) {
+        why = host::Cp1251ToUtf8(GetIOErrorS_GUI(-2));
+        return false;
+    }
+    if (!c.Exec("VACUUM ANALYZE tripwatch.samples")) {
+        why = c.Error();
+        return false;
+    }
+    return true;
+#else
+    (void)home, (void)conninfo, (void)days;
+    why = "this tree has no PostgreSQL archive";
+    return false;
+#endif
+}
+
+}  // namespace twbench
