@@ -96,7 +96,12 @@ bool WriteStatistics(const std::string& folder, const TW_Statistics& stats) {
     if (dir.back() != '/') dir += '/';
     host::MakeDirectories(dir.c_str());
     const std::string path = dir + "stats.csv";
-    if (!host::WriteFileAtomically(path.c_str(), TW_StatsCsv(stats))) {
+    // Written in a hidden file beside it that takes the name when whole, as
+    // every output of a run.
+    const std::string target = host::OsPath(path.c_str());
+    host::PendingFile pending(target);
+    if (!pending.ok() || !host::WriteOsFile(pending.path(), TW_StatsCsv(stats)) ||
+        !pending.Replace(target)) {
         std::printf("statistics: failed: %s\n", Utf8(GetIOErrorS_GUI(-2)).c_str());
         return false;
     }

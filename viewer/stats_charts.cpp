@@ -14,12 +14,12 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QScatterSeries>
 #include <QValueAxis>
 
 #include <algorithm>
 
+#include "stats_file.h"
 #include "stats_table.h"
 #include "tw_stats.h"
 #include "ui/qt_text.h"
@@ -111,10 +111,6 @@ bool Render(QChart& chart, QPaintDevice& device, const QRectF& target) {
     painter.end();
     scene.removeItem(&chart);
     return true;
-}
-
-QString CannotWrite(const QString& path, const QString& reason) {
-    return Text("Файл не записан: ") + path + QStringLiteral(": ") + reason;
 }
 
 }  // namespace
@@ -251,41 +247,30 @@ std::unique_ptr<QChart> TW_TrendChart(const TW_Statistics& stats) {
 }
 
 bool TW_WriteChartPng(QChart& chart, const QString& path, QSize size, QString& error) {
-    QImage image(size, QImage::Format_ARGB32);
-    image.fill(Qt::white);
-    QSaveFile file(path);
-    if (!Render(chart, image, QRectF(QPointF(0, 0), QSizeF(size))) ||
-        !file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit()) {
-        error = CannotWrite(path, file.errorString());
-        return false;
-    }
-    return true;
+    return TW_WriteWholeFile(
+        path,
+        [&](QIODevice& file) {
+            QImage image(size, QImage::Format_ARGB32);
+            image.fill(Qt::white);
+            return Render(chart, image, QRectF(QPointF(0, 0), QSizeF(size))) &&
+                   image.save(&file, "PNG");
+        },
+        error);
 }
 
 bool TW_WriteChartPdf(QChart& chart, const QString& path, QString& error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = CannotWrite(path, file.errorString());
-        return false;
-    }
-    {
-        QPdfWriter pdf(&file);
-        pdf.setPageSize(QPageSize(QPageSize::A4));
-        pdf.setPageOrientation(QPageLayout::Landscape);
-        pdf.setResolution(96);
-        pdf.setTitle(chart.title());
-        const QRect page = pdf.pageLayout().paintRectPixels(pdf.resolution());
-        if (!Render(chart, pdf, QRectF(QPointF(0, 0), QSizeF(page.size())))) {
-            file.cancelWriting();
-            error = CannotWrite(path, Text("PDF не создан"));
-            return false;
-        }
-    }
-    if (!file.commit()) {
-        error = CannotWrite(path, file.errorString());
-        return false;
-    }
-    return true;
+    return TW_WriteWholeFile(
+        path,
+        [&](QIODevice& file) {
+            QPdfWriter pdf(&file);
+            pdf.setPageSize(QPageSize(QPageSize::A4));
+            pdf.setPageOrientation(QPageLayout::Landscape);
+            pdf.setResolution(96);
+            pdf.setTitle(chart.title());
+            const QRect page = pdf.pageLayout().paintRectPixels(pdf.resolution());
+            return Render(chart, pdf, QRectF(QPointF(0, 0), QSizeF(page.size())));
+        },
+        error);
 }
 
 bool TW_WriteStatsCharts(const TW_Statistics& stats, const QString& folder, QStringList& written,

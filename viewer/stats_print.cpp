@@ -7,11 +7,11 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 
 #include <memory>
 
 #include "stats_charts.h"
+#include "stats_file.h"
 #include "stats_table.h"
 #include "tw_stats.h"
 #include "ui/qt_text.h"
@@ -118,25 +118,17 @@ bool TW_PaintStatistics(QPagedPaintDevice& device, const TW_Statistics& stats, Q
 }
 
 bool TW_WriteStatisticsPdf(const TW_Statistics& stats, const QString& path, QString& error) {
-    QSaveFile file(path);
-    const QString cannot = QString::fromUtf8("Файл не записан: ");
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = cannot + path + QStringLiteral(": ") + file.errorString();
-        return false;
-    }
-    {
-        QPdfWriter pdf(&file);
-        pdf.setPageSize(QPageSize(QPageSize::A4));
-        pdf.setPageOrientation(QPageLayout::Landscape);
-        pdf.setResolution(150);
-        if (!TW_PaintStatistics(pdf, stats, error)) {
-            file.cancelWriting();
-            return false;
-        }
-    }
-    if (!file.commit()) {
-        error = cannot + path + QStringLiteral(": ") + file.errorString();
-        return false;
-    }
-    return true;
+    QString paintError;
+    const bool ok = TW_WriteWholeFile(
+        path,
+        [&](QIODevice& file) {
+            QPdfWriter pdf(&file);
+            pdf.setPageSize(QPageSize(QPageSize::A4));
+            pdf.setPageOrientation(QPageLayout::Landscape);
+            pdf.setResolution(150);
+            return TW_PaintStatistics(pdf, stats, paintError);
+        },
+        error);
+    if (!paintError.isEmpty()) error = paintError;
+    return ok;
 }
