@@ -11,7 +11,6 @@
 #include <QHorizontalBarSeries>
 #include <QImage>
 #include <QLineSeries>
-#include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QScatterSeries>
@@ -98,22 +97,23 @@ QValueAxis* ValueAxis(double top, const QString& title) {
 }
 
 bool Render(QChart& chart, QPaintDevice& device, const QRectF& target) {
-    QGraphicsScene scene;
-    scene.addItem(&chart);
-    chart.resize(target.size());
     QPainter painter;
-    if (!painter.begin(&device)) {
-        scene.removeItem(&chart);
-        return false;
-    }
+    if (!painter.begin(&device)) return false;
     painter.setRenderHint(QPainter::Antialiasing);
-    scene.render(&painter, target, chart.rect());
+    TW_PaintChart(painter, chart, target);
     painter.end();
-    scene.removeItem(&chart);
     return true;
 }
 
 }  // namespace
+
+void TW_PaintChart(QPainter& painter, QChart& chart, const QRectF& target) {
+    QGraphicsScene scene;
+    scene.addItem(&chart);
+    chart.resize(target.size());
+    scene.render(&painter, target, chart.rect());
+    scene.removeItem(&chart);
+}
 
 std::unique_ptr<QChart> TW_MisoperationRateChart(const TW_Statistics& stats, int limit) {
     auto chart = std::make_unique<QChart>();
@@ -259,13 +259,9 @@ bool TW_WriteChartPng(QChart& chart, const QString& path, QSize size, QString& e
 }
 
 bool TW_WriteChartPdf(QChart& chart, const QString& path, QString& error) {
-    return TW_WriteWholeFile(
-        path,
-        [&](QIODevice& file) {
-            QPdfWriter pdf(&file);
-            pdf.setPageSize(QPageSize(QPageSize::A4));
-            pdf.setPageOrientation(QPageLayout::Landscape);
-            pdf.setResolution(96);
+    return TW_WritePdf(
+        path, 96,
+        [&](QPdfWriter& pdf) {
             pdf.setTitle(chart.title());
             const QRect page = pdf.pageLayout().paintRectPixels(pdf.resolution());
             return Render(chart, pdf, QRectF(QPointF(0, 0), QSizeF(page.size())));

@@ -11,6 +11,8 @@
 #include <memory>
 
 class QChart;
+class QPainter;
+class QRectF;
 struct TW_Statistics;
 
 // The worst contours by misoperation rate (at most `limit` bars).
@@ -23,6 +25,9 @@ std::unique_ptr<QChart> TW_ResponseTimeChart(const TW_Statistics& stats, int con
 // The plant's misoperation rate and demands per week or month; null when the
 // statistics have no trend step.
 std::unique_ptr<QChart> TW_TrendChart(const TW_Statistics& stats);
+
+// Paints the chart into `target` of an open painter.
+void TW_PaintChart(QPainter& painter, QChart& chart, const QRectF& target);
 
 // Writes the chart as a PNG image of `size` pixels, or as a one-page PDF (A4,
 // landscape). False with a message naming the file when it cannot be written;

@@ -1,6 +1,8 @@
 #include "stats_file.h"
 
 #include <QFile>
+#include <QPageSize>
+#include <QPdfWriter>
 
 #include "common/lasterror.h"
 #include "common/osfile.h"
@@ -41,4 +43,18 @@ bool TW_WriteWholeFile(const QString& path, const std::function<bool(QIODevice&)
         return false;
     }
     return true;
+}
+
+bool TW_WritePdf(const QString& path, int dpi, const std::function<bool(QPdfWriter&)>& paint,
+                 QString& error) {
+    return TW_WriteWholeFile(
+        path,
+        [&](QIODevice& file) {
+            QPdfWriter pdf(&file);
+            pdf.setPageSize(QPageSize(QPageSize::A4));
+            pdf.setPageOrientation(QPageLayout::Landscape);
+            pdf.setResolution(dpi);
+            return paint(pdf);
+        },
+        error);
 }

@@ -8,8 +8,14 @@
 
 #include <functional>
 
+class QPdfWriter;
+
 // `write` fills the device and returns false when it could not; the file is
 // flushed to the disk before it takes the name. False with "Файл не записан:
 // PATH: REASON" in `error`.
 bool TW_WriteWholeFile(const QString& path, const std::function<bool(QIODevice&)>& write,
                        QString& error);
+
+// The same for a PDF of A4 landscape pages at `dpi`, painted by `paint`.
+bool TW_WritePdf(const QString& path, int dpi, const std::function<bool(QPdfWriter&)>& paint,
+                 QString& error);

@@ -3,8 +3,6 @@
 #include <QChart>
 #include <QFont>
 #include <QFontMetrics>
-#include <QGraphicsScene>
-#include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
 
@@ -56,14 +54,6 @@ struct Table {
     }
 };
 
-void PaintChart(QPainter& painter, QChart& chart, const QRectF& target) {
-    QGraphicsScene scene;
-    scene.addItem(&chart);
-    chart.resize(target.size());
-    scene.render(&painter, target, chart.rect());
-    scene.removeItem(&chart);
-}
-
 }  // namespace
 
 bool TW_PaintStatistics(QPagedPaintDevice& device, const TW_Statistics& stats, QString& error) {
@@ -111,7 +101,7 @@ bool TW_PaintStatistics(QPagedPaintDevice& device, const TW_Statistics& stats, Q
     for (const auto& chart : charts) {
         if (!chart) continue;
         device.newPage();
-        PaintChart(painter, *chart, page);
+        TW_PaintChart(painter, *chart, page);
     }
     painter.end();
     return true;
@@ -119,15 +109,8 @@ bool TW_PaintStatistics(QPagedPaintDevice& device, const TW_Statistics& stats, Q
 
 bool TW_WriteStatisticsPdf(const TW_Statistics& stats, const QString& path, QString& error) {
     QString paintError;
-    const bool ok = TW_WriteWholeFile(
-        path,
-        [&](QIODevice& file) {
-            QPdfWriter pdf(&file);
-            pdf.setPageSize(QPageSize(QPageSize::A4));
-            pdf.setPageOrientation(QPageLayout::Landscape);
-            pdf.setResolution(150);
-            return TW_PaintStatistics(pdf, stats, paintError);
-        },
+    const bool ok = TW_WritePdf(
+        path, 150, [&](QPdfWriter& pdf) { return TW_PaintStatistics(pdf, stats, paintError); },
         error);
     if (!paintError.isEmpty()) error = paintError;
     return ok;

@@ -28,16 +28,18 @@ enum Column {
     kColumns
 };
 
-// "4", "4,5": seconds with a decimal comma, as the plant's workstations write.
-std::string SecondsText(double s) {
+// A number in `format` with a decimal comma, as the plant's workstations write.
+std::string CommaText(const char* format, double value) {
     char b[32];
-    if (s == std::floor(s))
-        std::snprintf(b, sizeof b, "%.0f", s);
-    else
-        std::snprintf(b, sizeof b, "%.1f", s);
+    std::snprintf(b, sizeof b, format, value);
     std::string text = b;
     std::replace(text.begin(), text.end(), '.', ',');
     return text;
+}
+
+// "4", "4,5": seconds.
+std::string SecondsText(double s) {
+    return CommaText(s == std::floor(s) ? "%.0f" : "%.1f", s);
 }
 
 std::string CountText(int n, bool mayBeMore = false) {
@@ -65,14 +67,8 @@ std::string FigureText(const TW_StatsFigures& f, int column) {
             return CountText(f.Slow, f.SlowUnknown > 0);
         case kNearMiss:
             return CountText(f.NearMiss, f.NearMissUnknown > 0);
-        case kRate: {
-            if (!f.Demands) return {};
-            char b[32];
-            std::snprintf(b, sizeof b, "%.1f %%", 100.0 * f.MisoperationRate());
-            std::string text = b;
-            std::replace(text.begin(), text.end(), '.', ',');
-            return text;
-        }
+        case kRate:
+            return f.Demands ? CommaText("%.1f %%", 100.0 * f.MisoperationRate()) : std::string();
         case kRelayMedian:
             return TimeText(f.Relay, true);
         case kRelayMax:
