@@ -267,8 +267,8 @@ inline bool UseArchive([[maybe_unused]] const std::string& home, const std::stri
 }
 
 // Stores the plant's samples in the server's rthost schema, made afresh, as
-// one change through the home's archive, and analyzes the table as the
-// server's autovacuum would. False with the reason in `why`.
+// one change through the home's archive (which vacuums and analyzes the table
+// after it). False with the reason in `why`.
 inline bool LoadPlantIntoServer(const std::string& home, const std::string& conninfo,
                                 const PlantDays& days, std::string& why) {
 #ifdef TW_BENCH_ARCHIVE_INTERFACE
@@ -288,10 +288,6 @@ inline bool LoadPlantIntoServer(const std::string& home, const std::string& conn
     UseArchive(home, "");
     if (!stored) {
         why = host::Cp1251ToUtf8(GetIOErrorS_GUI(-2));
-        return false;
-    }
-    if (!c.Exec("VACUUM ANALYZE tripwatch.samples")) {
-        why = c.Error();
         return false;
     }
     return true;

@@ -251,6 +251,10 @@ int main(int argc, char** argv) {
     }
     std::printf("the process's first run, binary report only, on day files: %.1f ms\n",
                 first[0][0].whole);
+    if (first[0][1].ok)
+        std::printf(
+            "the first run on PostgreSQL (new connections, the server's backends new): %.1f ms\n",
+            first[0][1].whole);
     std::printf("SQLite window-function query alone (%ld excursions), best of 3: %.1f ms\n",
                 made.sqlFound, made.sqlSeconds * 1e3);
     std::printf(

@@ -27,9 +27,26 @@ bool Damaged(const std::string& path, const std::string& why) {
     return false;
 }
 
+struct PgSettings {
+    std::string conninfo, relation;
+    int connections = kDefaultFetchConnections;
+};
+
+// How many connections a fetch may use: a whole number 1..8.
+bool ReadConnections(const std::string& path, const nlohmann::json& doc, int& connections) {
+    const auto it = doc.find("Connections");
+    if (it == doc.end()) return true;
+    if (!it->is_number_integer() || it->get<int64_t>() < 1 || it->get<int64_t>() > 8)
+        return Damaged(path, "ключ \"Connections\": ожидается целое число от 1 до 8"_cp);
+    connections = it->get<int>();
+    return true;
+}
+
 // The database and relation that HOME/Archive.json names; false (last error
 // set) when the file cannot be read or is not such a settings object.
-bool ReadSettings(const std::string& path, std::string& conninfo, std::string& relation) {
+bool ReadSettings(const std::string& path, PgSettings& settings) {
+    std::string& conninfo = settings.conninfo;
+    std::string& relation = settings.relation;
     std::string text;
     if (!ReadWholeFile(path.c_str(), text)) return false;
     const auto doc = nlohmann::json::parse(text, nullptr, false);
@@ -48,7 +65,7 @@ bool ReadSettings(const std::string& path, std::string& conninfo, std::string& r
                            std::string::npos &&
                        std::count(relation.begin(), relation.end(), '.') <= 1;
     if (!plain) return Damaged(path, "ключ \"Samples\": имя из латинских букв, цифр, _ и точки"_cp);
-    return true;
+    return ReadConnections(path, doc, settings.connections);
 }
 
 }  // namespace
@@ -56,10 +73,10 @@ bool ReadSettings(const std::string& path, std::string& conninfo, std::string& r
 std::unique_ptr<HourArchive> OpenHourArchive(const char* home) {
     const std::string path = SettingsPath(home);
     if (!FileExists(path.c_str())) return std::make_unique<DayFileArchive>(home ? home : "");
-    std::string conninfo, relation;
-    if (!ReadSettings(path, conninfo, relation)) return nullptr;
+    PgSettings settings;
+    if (!ReadSettings(path, settings)) return nullptr;
     auto archive = std::make_unique<PgHourArchive>();
-    if (!archive->Open(conninfo, relation)) return nullptr;
+    if (!archive->Open(settings.conninfo, settings.relation, settings.connections)) return nullptr;
     return archive;
 }
 

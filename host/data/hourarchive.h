@@ -65,6 +65,8 @@ class HourArchive {
 
 // The name of the settings file inside a home.
 inline constexpr const char* kArchiveSettingsName = "Archive.json";
+// The connections a PostgreSQL fetch uses at once unless "Connections" says.
+inline constexpr int kDefaultFetchConnections = 2;
 
 // The archive of a home: PostgreSQL when HOME/Archive.json names a database,
 // else the day files. Null (last error set) when the settings file is damaged

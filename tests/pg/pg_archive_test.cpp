@@ -180,6 +180,13 @@ TEST(PgArchive, APlantsOwnTableIsReadThroughAViewAndFailuresAreClear) {
          "CREATE VIEW plant.dying AS SELECT * FROM plant.tw_samples WHERE CASE WHEN time >= "
          "'2026-11-20 12:00+03' THEN pg_terminate_backend(pg_backend_pid()) ELSE true END",
          "terminating connection due to administrator command"},
+        {"two samples at one time",
+         "{\"PostgreSQL\": \"" + conninfo + "\", \"Samples\": \"plant.doubled\"}",
+         "CREATE VIEW plant.doubled AS SELECT * FROM plant.tw_samples UNION ALL SELECT * FROM "
+         "plant.tw_samples WHERE variable = 'U1.P02.Sensor'",
+         "failed: Архив PostgreSQL: the server sent two samples of U1.P02.Sensor at one time or "
+         "out "
+         "of time order"},
         {"state outside its set",
          "{\"PostgreSQL\": \"" + conninfo + "\", \"Samples\": \"plant.tw_samples\"}",
          "INSERT INTO plant.history VALUES ('U1.P01.Sensor', '2026-11-20 08:00:00+03', 9, 1)",
@@ -190,6 +197,10 @@ TEST(PgArchive, APlantsOwnTableIsReadThroughAViewAndFailuresAreClear) {
         {"settings damaged", "{\"PostgreSQL\": 5}", "",
          "failed: Файл настроек архива \"" + own +
              "Archive.json\" поврежден: ключ \"PostgreSQL\": ожидается строка подключения"},
+        {"connections out of range", "{\"PostgreSQL\": \"" + conninfo + "\", \"Connections\": 9}",
+         "",
+         "failed: Файл настроек архива \"" + own +
+             "Archive.json\" поврежден: ключ \"Connections\": ожидается целое число от 1 до 8"},
     };
     for (const Failure& f : failures) {
         std::ofstream(own + "Archive.json") << f.settings;

@@ -35,8 +35,9 @@ struct ArchiveSample {
 
 // For each of `names`, its last sample before `from` (when there is one) and
 // its samples with from <= time < end, in one COPY pass; `onSample` gets the
-// name's index in `names`. The samples of one variable arrive together, in time
-// order, the earlier one first.
+// name's index in `names`. The variables come in the order of `names`, each
+// one's samples together and, as the server's plan hands them on, in time order
+// (which the caller checks).
 using SampleHandler = std::function<bool(int name, int64_t time, int32_t state, double value)>;
 bool FetchPeriod(Connection& c, const std::string& relation, const std::vector<std::string>& names,
                  int64_t from, int64_t end, const SampleHandler& onSample, std::string& error);

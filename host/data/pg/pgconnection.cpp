@@ -36,13 +36,15 @@ bool Connection::Open(const std::string& conninfo) {
     PQsetNoticeProcessor(
         c_, [](void*, const char*) {}, nullptr);  // notices are not errors
     // Times cross as timestamptz; texts as UTF-8 whatever the server's default.
-    // No JIT compilation (where the server has it): the period's query is
-    // estimated dear enough to be compiled, and compiling it takes longer than
-    // the index scans that it would speed up.
-    return Exec(
+    // No parallel plans: the period's query relies on a nested loop handing
+    // each variable's rows on in the order of its index scan. No JIT
+    // compilation (servers from 11 on have it): the query is estimated dear
+    // enough to be compiled, and compiling it takes longer than its scans.
+    std::string setup =
         "SET client_encoding = 'UTF8'; SET TIME ZONE 'UTC';"
-        "SELECT set_config(name, 'off', false) FROM pg_settings WHERE name = 'jit'",
-        nullptr, PGRES_TUPLES_OK);
+        "SET max_parallel_workers_per_gather = 0";
+    if (PQserverVersion(c_) >= 110000) setup += "; SET jit = off";
+    return Exec(setup);
 }
 
 bool Connection::Exec(const std::string& sql, Result* out, ExecStatusType expected) {

@@ -54,6 +54,8 @@ class Connection {
     // refuses the login.
     bool Open(const std::string& conninfo);
     bool IsOpen() const { return c_ && PQstatus(c_) == CONNECTION_OK; }
+    // Open and outside any transaction or command: fit to be used again.
+    bool IsIdle() const { return IsOpen() && PQtransactionStatus(c_) == PQTRANS_IDLE; }
 
     // Runs commands without parameters (separated by ';'); false (Error() set)
     // unless the last gave `expected` (PGRES_COMMAND_OK or PGRES_TUPLES_OK).

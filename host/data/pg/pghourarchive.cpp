@@ -1,10 +1,13 @@
 #include "pghourarchive.h"
 
+#include <algorithm>
 #include <map>
 
 #include "common/cp1251.h"
 #include "common/lasterror.h"
 #include "data/pg/pgarchive.h"
+#include "data/pg/pgfetch.h"
+#include "data/pg/pgpool.h"
 
 using namespace host::literals;
 
@@ -15,15 +18,36 @@ bool PgHourArchive::Fail(const std::string& error) {
     return false;
 }
 
-bool PgHourArchive::Open(const std::string& conninfo, const std::string& relation) {
+PgHourArchive::~PgHourArchive() {
+    pg::ConnectionPool& pool = pg::ConnectionPool::Process();
+    pool.Give(conninfo_, std::move(connection_));
+    for (pg::Connection& c : more_)
+        pool.Give(conninfo_, std::move(c));
+}
+
+bool PgHourArchive::Connect(pg::Connection& c, std::string& error) {
+    // The first connection prepares rthost's own schema; the others only read.
+    const bool prepare = own_ && &c == &connection_;
+    bool reused = true;
+    // A kept connection that fails its check may have been closed by the
+    // server since (a restart, an idle timeout): the next one, at last a new one.
+    while (reused) {
+        if (!pg::ConnectionPool::Process().Take(conninfo_, c, reused, error)) return false;
+        error.clear();
+        if (prepare ? pg::PrepareSchema(c, error) : pg::CheckSamples(c, relation_, error))
+            return true;
+    }
+    return false;
+}
+
+bool PgHourArchive::Open(const std::string& conninfo, const std::string& relation,
+                         int connections) {
+    conninfo_ = conninfo;
     own_ = relation.empty() || relation == pg::kSamplesRelation;
     relation_ = own_ ? pg::kSamplesRelation : relation;
+    more_.resize(std::size_t(std::max(connections, 1) - 1));
     std::string error;
-    if (!connection_.Open(conninfo)) return Fail(connection_.Error());
-    if (own_ ? !pg::PrepareSchema(connection_, error)
-             : !pg::CheckSamples(connection_, relation_, error))
-        return Fail(error);
-    return true;
+    return Connect(connection_, error) || Fail(error);
 }
 
 bool PgHourArchive::Writable() {
@@ -35,42 +59,15 @@ bool PgHourArchive::Writable() {
 
 bool PgHourArchive::Fetch(const std::vector<std::string>& names, int64_t from, int64_t end,
                           FetchSink& sink) {
-    std::vector<std::string> utf8;
-    utf8.reserve(names.size());
+    pg::PeriodRequest request{relation_, {}, from, end};
+    request.Names.reserve(names.size());
     for (const std::string& n : names)
-        utf8.push_back(Cp1251ToUtf8(n));
+        request.Names.push_back(Cp1251ToUtf8(n));
     std::string error;
     bool stopped = false;
-    // The rows gathered into runs: one name's, at most kFetchRunSamples long.
-    std::vector<archive::Sample> run;
-    run.reserve(kFetchRunSamples);
-    int runName = -1;
-    auto flush = [&] {
-        if (run.empty() || sink.Take(runName, run)) {
-            run.clear();
-            return true;
-        }
-        stopped = true;
-        return false;
-    };
-    const bool ok = pg::FetchPeriod(
-                        connection_, relation_, utf8, from, end,
-                        [&](int name, int64_t time, int32_t state, double value) {
-                            if (state < 0 || state > 0xFFFF) {
-                                error = "state " + std::to_string(state) + " of " +
-                                        utf8[std::size_t(name)] + " is no 16-bit state code";
-                                return false;
-                            }
-                            if ((name != runName || run.size() == kFetchRunSamples) && !flush())
-                                return false;
-                            runName = name;
-                            run.push_back(archive::Sample{time, uint16_t(state), value});
-                            return true;
-                        },
-                        error) &&
-                    flush();
-    if (ok || stopped) return ok;
-    return Fail(error);
+    const auto connect = [this](pg::Connection& c, std::string& why) { return Connect(c, why); };
+    if (pg::FetchInParts(connection_, more_, connect, request, sink, stopped, error)) return true;
+    return stopped ? false : Fail(error);
 }
 
 bool PgHourArchive::Store(const std::vector<NamedSample>& samples, int* units) {

@@ -1,0 +1,47 @@
+#include "pgpool.h"
+
+namespace host::pg {
+
+ConnectionPool& ConnectionPool::Process() {
+    static ConnectionPool pool;
+    return pool;
+}
+
+bool ConnectionPool::Take(const std::string& conninfo, Connection& out, bool& reused,
+                          std::string& error) {
+    {
+        const std::lock_guard guard(lock_);
+        auto it = idle_.find(conninfo);
+        if (it != idle_.end() && !it->second.empty()) {
+            out = std::move(it->second.back());
+            it->second.pop_back();
+            reused = true;
+            return true;
+        }
+    }
+    reused = false;
+    Connection fresh;
+    if (!fresh.Open(conninfo)) {
+        error = fresh.Error();
+        return false;
+    }
+    out = std::move(fresh);
+    return true;
+}
+
+void ConnectionPool::Give(const std::string& conninfo, Connection c) {
+    if (!c.IsIdle()) return;
+    const std::lock_guard guard(lock_);
+    auto& kept = idle_[conninfo];
+    if (kept.size() < kKeptPerDatabase) kept.push_back(std::move(c));
+}
+
+void ConnectionPool::Clear() {
+    std::map<std::string, std::vector<Connection>> closing;
+    {
+        const std::lock_guard guard(lock_);
+        closing.swap(idle_);
+    }
+}
+
+}  // namespace host::pg
