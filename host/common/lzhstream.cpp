@@ -7,15 +7,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <string>
+#include <utility>
 
+#include "deflateparts.h"
 #include "lasterror.h"
 #include "osfile.h"
 
 namespace {
-gzFile G(void* p) {
-    return static_cast<gzFile>(p);
-}
-
 // Records the stream's error: errno when zlib reports a system error, else EIO.
 bool GzError(gzFile gz) {
     int zerr = Z_OK;
@@ -49,10 +48,34 @@ class GzIStream final : public HIStream {
 };
 }  // namespace
 
+namespace {
+// Input deflated at a time: a daily report in one go, a long one in pieces.
+constexpr std::size_t kSegment = 4 << 20;
+// A write this long is deflated from the caller's memory, not copied first.
+constexpr std::size_t kDirect = 256 << 10;
+constexpr std::size_t kHistory = 32768;
+constexpr int kParts = 2;
+
+// Writes all of `data` to `fd`; false (errno set) when it cannot.
+bool WriteAll(int fd, const std::string& data) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
+            return false;
+        }
+        done += std::size_t(n);
+    }
+    return true;
+}
+}  // namespace
+
 LZHFileOStream::LZHFileOStream(int level) : level_(level < 0 || level > 9 ? 6 : level) {}
 
 LZHFileOStream::~LZHFileOStream() {
-    if (gz_) gzclose_w(G(gz_));
+    if (fd_ >= 0) Close();
 }
 
 bool LZHFileOStream::Assign(const char* path) {
@@ -63,49 +86,59 @@ bool LZHFileOStream::Assign(const char* path) {
 }
 
 bool LZHFileOStream::AssignFd(int fd) {
-    if (gz_) Close();
-    failed_ = false;
-    char mode[4] = {'w', 'b', char('0' + level_), '\0'};
-    gzFile gz = gzdopen(fd, mode);
-    if (!gz) {
-        ::close(fd);
-        errno = errno ? errno : ENOMEM;
-        return host::SetErrnoError();
-    }
-    gz_ = gz;
+    if (fd_ >= 0) Close();
+    fd_ = fd;
+    failed_ = started_ = false;
+    pending_.clear();
+    history_.clear();
+    crc_ = 0;
+    size_ = 0;
     return true;
+}
+
+bool LZHFileOStream::Failed() {
+    failed_ = true;
+    return host::SetErrnoError();
 }
 
 bool LZHFileOStream::Write(const void* data, std::size_t size) {
-    if (!gz_ || failed_) {
-        if (!gz_) SetErrorN(EBADF);
+    if (fd_ < 0 || failed_) {
+        if (fd_ < 0) SetErrorN(EBADF);
         return false;
     }
     const auto* in = static_cast<const unsigned char*>(data);
-    while (size > 0) {
-        const unsigned chunk = unsigned(std::min<std::size_t>(size, INT_MAX / 2));
-        errno = 0;
-        if (gzwrite(G(gz_), in, chunk) != int(chunk)) {
-            failed_ = true;
-            return GzError(G(gz_));
-        }
-        in += chunk;
-        size -= chunk;
+    if (size >= kDirect)  // deflated where it lies, after what came before it
+        return Emit(pending_, false) && Emit({in, size}, false);
+    pending_.insert(pending_.end(), in, in + size);
+    return pending_.size() < kSegment || Emit(pending_, false);
+}
+
+bool LZHFileOStream::Emit(std::span<const unsigned char> data, bool final) {
+    std::string out;
+    if (!started_) host::AppendGzipHeader(out);
+    if ((!data.empty() || final) &&
+        !host::DeflateInParts(history_, data, level_, kParts, final, out, crc_)) {
+        failed_ = true;
+        return false;
     }
-    return true;
+    size_ += data.size();
+    if (final) host::AppendGzipTrailer(out, crc_, size_);
+    // The next part's dictionary: the last 32 KiB of all the input so far.
+    history_.insert(history_.end(), data.end() - std::ptrdiff_t(std::min(kHistory, data.size())),
+                    data.end());
+    if (history_.size() > kHistory)
+        history_.erase(history_.begin(), history_.end() - std::ptrdiff_t(kHistory));
+    if (data.data() == pending_.data()) pending_.clear();
+    started_ = true;
+    return out.empty() || WriteAll(fd_, out) || Failed();
 }
 
 bool LZHFileOStream::Close() {
-    if (!gz_) return !failed_;
-    errno = 0;
-    const int rc = gzclose_w(G(gz_));
-    gz_ = nullptr;
-    if (rc != Z_OK) {
-        failed_ = true;
-        if (errno == 0) errno = EIO;
-        return host::SetErrnoError();
-    }
-    return !failed_;
+    if (fd_ < 0) return !failed_;
+    const bool emitted = failed_ || Emit(pending_, true);
+    const int fd = std::exchange(fd_, -1);
+    if (::close(fd) != 0 && !failed_) return Failed();
+    return emitted && !failed_;
 }
 
 std::unique_ptr<HIStream> OpenStreamFile(const char* path) {

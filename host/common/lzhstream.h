@@ -3,7 +3,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <span>
+#include <vector>
 
 class HOStream {
   public:
@@ -22,7 +25,9 @@ class HIStream {
 
 class LZHFileOStream : public HOStream {
   public:
-    // `level` is the zlib compression level (1..9; 0 stores).
+    // `level` is the zlib compression level (1..9; 0 stores). The input is
+    // deflated a few megabytes at a time, a long write where it lies, in parts
+    // side by side (deflateparts.h).
     explicit LZHFileOStream(int level);
     ~LZHFileOStream() override;  // closes without reporting
     LZHFileOStream(const LZHFileOStream&) = delete;
@@ -38,9 +43,19 @@ class LZHFileOStream : public HOStream {
     bool Close();
 
   private:
-    void* gz_ = nullptr;
+    // Deflates `data` (the input gathered so far, or a long write) and writes
+    // it; `final` ends the file.
+    bool Emit(std::span<const unsigned char> data, bool final);
+    bool Failed();
+
+    int fd_ = -1;
     int level_;
     bool failed_ = false;
+    bool started_ = false;                // the header is out
+    std::vector<unsigned char> pending_;  // input not yet deflated
+    std::vector<unsigned char> history_;  // the last 32 KiB deflated
+    uint32_t crc_ = 0;
+    uint64_t size_ = 0;
 };
 
 // Opens a file written by LZHFileOStream, or a plain file; null (last error set)

@@ -6,12 +6,17 @@
 #include <set>
 #include <vector>
 
+#include <zlib.h>
+
+#include <filesystem>
+
 #include "common/basearray.h"
 #include "common/cp1251.h"
 #include "common/lasterror.h"
 #include "common/lzhstream.h"
 #include "common/osfile.h"
 #include "common/paths.h"
+#include "shell_output.h"
 #include "test_env.h"
 
 using namespace host::literals;
@@ -118,26 +123,80 @@ TEST(Files, APendingFileTakesAFreeNameOnlyAndIsRemovedOtherwise) {
     EXPECT_FALSE(host::PendingFile(dir + "no/such/r.txt").ok());
 }
 
+// Report-like records: mostly zeros, a few varying fields. With `period`, a
+// random block of that length over and over, which only a part that sees what
+// came before it compresses well.
+std::string Records(std::size_t size, std::size_t period = 0) {
+    std::string payload(size, '\0');
+    uint32_t x = 12345;
+    for (std::size_t at = 0; at < size; at += period ? 1 : 47) {
+        x = x * 1103515245 + 12345;
+        if (period && at >= period)
+            payload[at] = payload[at - period];
+        else if (period || x % 3 == 0)
+            payload[at] = char(x >> 24);
+    }
+    return payload;
+}
+
+// One zlib gzip stream of `data` at level 4: the size to be close to.
+std::size_t OneStreamSize(const std::string& data) {
+    z_stream z{};
+    deflateInit2(&z, 4, Z_DEFLATED, MAX_WBITS + 16, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&z, uLong(data.size())), '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    z.avail_in = uInt(data.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = uInt(out.size());
+    deflate(&z, Z_FINISH);
+    deflateEnd(&z);
+    return out.size() - z.avail_out;
+}
+
 TEST(Streams, RoundTripPlainFilesAndFailures) {
     const std::string dir = twtest::FreshDir("streams");
-    std::string payload;
-    for (int i = 0; i < 300000; ++i)
-        payload.push_back(char(i * 7 % 251));
-    const std::string path = dir + "r.twr";
-    {
-        LZHFileOStream out(4);
-        ASSERT_TRUE(out.Assign(path.c_str()));
-        ASSERT_TRUE(out.Write(payload.data(), 100));
-        ASSERT_TRUE(out.Write(payload.data() + 100, payload.size() - 100));
-        ASSERT_TRUE(out.Close());
+    // Every way the writer cuts its input: nothing, below one part, parts side
+    // by side, a long write deflated where it lies, more than one segment.
+    struct Case {
+        const char* what;
+        std::size_t size, first, chunk;  // the first write, then writes of `chunk`
+        std::size_t period = 0;
+    };
+    const Case cases[] = {
+        {"empty", 0, 0, 1},
+        {"small writes", 300000, 100, 4096},
+        {"one long write", 1 << 20, 1 << 20, 1},
+        {"a header, then a long write", 2600000, 28, 2600000},
+        {"past one segment in record writes", 9 << 20, 1880, 1880},
+        {"long writes across segments", 11 << 20, 3 << 20, 3 << 20},
+        {"parts that need what came before them", 2 << 20, 2 << 20, 1, 16384},
+    };
+    for (const Case& c : cases) {
+        const std::string payload = Records(c.size, c.period);
+        const std::string path = dir + "r.twr";
+        {
+            LZHFileOStream out(4);
+            ASSERT_TRUE(out.Assign(path.c_str())) << c.what;
+            for (std::size_t at = 0; at < payload.size();) {
+                const std::size_t n = std::min(at ? c.chunk : c.first, payload.size() - at);
+                ASSERT_TRUE(out.Write(payload.data() + at, n)) << c.what;
+                at += n;
+            }
+            ASSERT_TRUE(out.Close()) << c.what;
+        }
+        auto in = OpenStreamFile(path.c_str());
+        ASSERT_TRUE(in) << c.what;
+        std::string back(payload.size() + 10, '\0');
+        EXPECT_EQ(in->Read(back.data(), back.size()), payload.size()) << c.what;
+        back.resize(payload.size());
+        EXPECT_TRUE(back == payload) << c.what;
+        EXPECT_EQ(in->Read(back.data(), 1), 0u) << c.what;
+        // gzip itself reads it as one member, its check sum and length right.
+        EXPECT_EQ(twtest::ExitCode("gzip -t " + path), 0) << c.what;
+        EXPECT_TRUE(twtest::Shell("gzip -dc " + path) == payload) << c.what;
+        EXPECT_LE(std::filesystem::file_size(path), OneStreamSize(payload) * 101 / 100 + 64)
+            << c.what;
     }
-    auto in = OpenStreamFile(path.c_str());
-    ASSERT_TRUE(in);
-    std::string back(payload.size() + 10, '\0');
-    EXPECT_EQ(in->Read(back.data(), back.size()), payload.size());
-    back.resize(payload.size());
-    EXPECT_EQ(back, payload);
-    EXPECT_EQ(in->Read(back.data(), 1), 0u);
 
     // A plain file reads as it is.
     std::ofstream(dir + "plain.bin", std::ios::binary) << "TWW\x01plain";
@@ -153,6 +212,7 @@ TEST(Streams, RoundTripPlainFilesAndFailures) {
     // A full disk is reported, at the latest when the stream is closed.
     LZHFileOStream full(4);
     ASSERT_TRUE(full.Assign("/dev/full"));
+    const std::string payload = Records(300000);
     bool ok = full.Write(payload.data(), payload.size());
     ok = full.Close() && ok;
     EXPECT_FALSE(ok);

@@ -99,8 +99,11 @@ bool WriteReport(const TW_File& report, const std::string& osPath) {
         !out.Write(&report.End, sizeof report.End) ||
         !out.Write(&report.RunTime, sizeof report.RunTime) || !out.Write(&count, 4))
         return false;
-    for (int i = 0; i < report.Count(); ++i)
-        if (!out.Write(report.ItemINT(i), sizeof(TW_ContourLine))) return false;
+    // The items lie one after the other in the array: one write, deflated
+    // where they lie.
+    if (report.Count() &&
+        !out.Write(report.ItemINT(0), std::size_t(report.Count()) * sizeof(TW_ContourLine)))
+        return false;
     return out.Close();
 }
 
