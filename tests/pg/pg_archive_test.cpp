@@ -136,7 +136,8 @@ TEST(PgArchive, APlantsOwnTableIsReadThroughAViewAndFailuresAreClear) {
     // The plant's history under its own names and types, and the view.
     ASSERT_TRUE(
         c.Exec("CREATE SCHEMA plant; CREATE TABLE plant.history (tag varchar(64), ts "
-               "timestamptz, code smallint, reading double precision)"))
+               "timestamptz, code smallint, reading double precision); CREATE UNIQUE INDEX "
+               "history_period ON plant.history (tag, ts) INCLUDE (code, reading)"))
         << c.Error();
     ASSERT_TRUE(
         c.Exec("INSERT INTO plant.history SELECT variable, time, state, value FROM "
