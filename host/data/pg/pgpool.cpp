@@ -1,5 +1,7 @@
 #include "pgpool.h"
 
+#include <unistd.h>
+
 namespace host::pg {
 
 ConnectionPool& ConnectionPool::Process() {
@@ -7,10 +9,28 @@ ConnectionPool& ConnectionPool::Process() {
     return pool;
 }
 
+ConnectionPool::ConnectionPool() : owner_(int(::getpid())) {}
+
+ConnectionPool::~ConnectionPool() {
+    const std::lock_guard guard(lock_);
+    LeaveParents();
+}
+
+void ConnectionPool::LeaveParents() {
+    if (owner_ == int(::getpid())) return;
+    // Closing them would end the parent's sessions on the server.
+    for (auto& [conninfo, kept] : idle_)
+        for (Connection& c : kept)
+            c.Abandon();
+    idle_.clear();
+    owner_ = int(::getpid());
+}
+
 bool ConnectionPool::Take(const std::string& conninfo, Connection& out, bool& reused,
                           std::string& error) {
     {
         const std::lock_guard guard(lock_);
+        LeaveParents();
         auto it = idle_.find(conninfo);
         if (it != idle_.end() && !it->second.empty()) {
             out = std::move(it->second.back());
@@ -32,6 +52,7 @@ bool ConnectionPool::Take(const std::string& conninfo, Connection& out, bool& re
 void ConnectionPool::Give(const std::string& conninfo, Connection c) {
     if (!c.IsIdle()) return;
     const std::lock_guard guard(lock_);
+    LeaveParents();
     auto& kept = idle_[conninfo];
     if (kept.size() < kKeptPerDatabase) kept.push_back(std::move(c));
 }

@@ -2,7 +2,9 @@
 // a host that runs day after day (rthost run --from --to, the real-time host)
 // logs in once: a new backend costs the server a fork and its first queries
 // fault in its memory, more than a daily report's fetch of the used variables.
-// The pool is the process's; it is safe to use from several threads.
+// The pool is the process's; it is safe to use from several threads. A child
+// made by fork() never uses its parent's connections (their sockets are shared
+// with the parent): it leaves them alone and connects anew.
 #pragma once
 
 #include <cstddef>
@@ -34,10 +36,14 @@ class ConnectionPool {
     void Clear();
 
   private:
-    ConnectionPool() = default;
+    ConnectionPool();
+    ~ConnectionPool();
+    // In a child of fork(): lets go of the parent's connections unclosed.
+    void LeaveParents();
 
     std::mutex lock_;
     std::map<std::string, std::vector<Connection>> idle_;
+    int owner_;  // the process the kept connections belong to
 };
 
 }  // namespace host::pg
