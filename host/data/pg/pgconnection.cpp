@@ -1,5 +1,7 @@
 #include "pgconnection.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <memory>
 
@@ -45,6 +47,13 @@ bool Connection::Open(const std::string& conninfo) {
         "SET max_parallel_workers_per_gather = 0";
     if (PQserverVersion(c_) >= 110000) setup += "; SET jit = off";
     return Exec(setup);
+}
+
+void Connection::Forget() {
+    if (!c_) return;
+    // Our copy of the socket closed first, the close's message has nowhere to go.
+    if (PQsocket(c_) >= 0) ::close(PQsocket(c_));
+    PQfinish(std::exchange(c_, nullptr));
 }
 
 bool Connection::Exec(const std::string& sql, Result* out, ExecStatusType expected) {

@@ -54,9 +54,10 @@ class Connection {
     // refuses the login.
     bool Open(const std::string& conninfo);
     bool IsOpen() const { return c_ && PQstatus(c_) == CONNECTION_OK; }
-    // Lets go of the connection without closing it (the copy of a parent's in a
-    // child of fork(), whose closing would end the parent's session).
-    void Abandon() { c_ = nullptr; }
+    // Frees the connection without a word to the server (the copy of a parent's
+    // in a child of fork(): the Terminate message of a close would end the
+    // parent's session).
+    void Forget();
     // Open and outside any transaction or command: fit to be used again.
     bool IsIdle() const { return IsOpen() && PQtransactionStatus(c_) == PQTRANS_IDLE; }
 

@@ -18,10 +18,9 @@ ConnectionPool::~ConnectionPool() {
 
 void ConnectionPool::LeaveParents() {
     if (owner_ == int(::getpid())) return;
-    // Closing them would end the parent's sessions on the server.
     for (auto& [conninfo, kept] : idle_)
         for (Connection& c : kept)
-            c.Abandon();
+            c.Forget();
     idle_.clear();
     owner_ = int(::getpid());
 }

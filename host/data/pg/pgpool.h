@@ -38,7 +38,7 @@ class ConnectionPool {
   private:
     ConnectionPool();
     ~ConnectionPool();
-    // In a child of fork(): lets go of the parent's connections unclosed.
+    // In a child of fork(): frees the parent's connections without closing them.
     void LeaveParents();
 
     std::mutex lock_;
