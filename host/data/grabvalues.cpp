@@ -22,6 +22,24 @@ using namespace host::literals;
 namespace {
 
 std::unique_ptr<HDBDatabase> g_grabbed;
+// The file g_grabbed was loaded from and its bytes then: a host that runs day
+// after day loads its configuration once, not once a run (1.5 ms of a 10 ms
+// daily run on 3,000 variables), and again as soon as one byte differs.
+std::string g_grabbedPath, g_grabbedBytes;
+
+// The configuration in `path`: `same` when g_grabbed came from the same bytes
+// (and no write-ahead log beside the file could add to them), else loaded,
+// `bytes` the file's. Null (last error set) when it cannot be loaded.
+std::unique_ptr<HDBDatabase> LoadConfig(const std::string& path, std::string& bytes, bool& same) {
+    const bool read = host::ReadWholeFile(path.c_str(), bytes);
+    same = read && g_grabbed && path == g_grabbedPath && bytes == g_grabbedBytes &&
+           !host::FileExists((path + "-wal").c_str());
+    if (same) return nullptr;
+    auto config = std::make_unique<HDBDatabase>();
+    if (!RTLoadDBCfgINF(nullptr, path.c_str(), config.get())) return nullptr;
+    if (!read) bytes.clear();  // never taken for the same file
+    return config;
+}
 
 const char* Fail(HHourFile& file, std::string text) {
     thread_local std::string error;
@@ -107,9 +125,11 @@ const char* GrabReportValues(const char* valuesFolder, const RTPInfo& info, HHou
         return Fail(file,
                     host::Format("%s %s %s \"%s\"", "Нет конфигурации на"_cp, configMoment.GetStr(),
                                  "в папке"_cp, host::ConfigFolder(home).c_str()));
-    auto config = std::make_unique<HDBDatabase>();
-    if (!RTLoadDBCfgINF(nullptr, cfgInfo->Path.c_str(), config.get()))
-        return Fail(file, LastErrorText());
+    bool same = false;
+    std::string bytes;
+    std::unique_ptr<HDBDatabase> loaded = LoadConfig(cfgInfo->Path, bytes, same);
+    if (!same && !loaded) return Fail(file, LastErrorText());
+    const HDBDatabase* config = same ? g_grabbed.get() : loaded.get();
 
     // The look-back and the period from the home's archive, each variable's
     // sample before them first.
@@ -146,7 +166,11 @@ const char* GrabReportValues(const char* valuesFolder, const RTPInfo& info, HHou
         if (!WriteValues(valuesFolder, file, error)) return Fail(file, error);
     }
     host::SetCurrentStateTables(config->SharedStates());
-    g_grabbed = std::move(config);
+    if (!same) {
+        g_grabbed = std::move(loaded);
+        g_grabbedPath = cfgInfo->Path;
+        g_grabbedBytes = std::move(bytes);
+    }
     return nullptr;
 }
 

@@ -168,6 +168,14 @@ TEST_P(GrabReportValuesOn, ConfigurationIsTheNewestNotLaterThanTheMoment) {
     EXPECT_STREQ(file.Variable(1)->Name, "New");
     EXPECT_EQ(SamplesOf(file, "New"), (std::vector<Sample>{{At(2024, 3, 2, 6), 1, 30.0}}));
     EXPECT_EQ(host::GrabbedConfig()->ConfigId, 0x22u);
+    // The same file again, then rewritten under its name: the next run reads
+    // what the file holds now, not the configuration of the run before.
+    ASSERT_EQ(GrabReportValues("", run.info, file, PRTime().Set(2024, 3, 3, 10), 1), nullptr);
+    EXPECT_EQ(file.Variables.Count(), 2);
+    twtest::WriteConfig(home, "b.rtdb", 0x23, PRTime().Set(2024, 3, 3, 10), {"T1", "New", "P1"});
+    ASSERT_EQ(GrabReportValues("", run.info, file, PRTime().Set(2024, 3, 3, 10), 1), nullptr);
+    EXPECT_EQ(file.Variables.Count(), 3);
+    EXPECT_EQ(host::GrabbedConfig()->ConfigId, 0x23u);
 
     ASSERT_EQ(GrabReportValues("", run.info, file, PRTime().Set(2024, 3, 3, 9, 59, 59), 1),
               nullptr);
