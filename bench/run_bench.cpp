@@ -5,7 +5,7 @@
 // contours' variables are read) and with "SaveVals" on (all variables read,
 // their values written as CSV), on the day files and on PostgreSQL side by
 // side, its time split by the run's own log lines. The runs follow each other
-// in one process, as in a host's run over several days, best of 15 (of
+// in one process, as in a host's run over several days, best of 30 (of
 // three with SaveVals on). The peer figure is the SQLite window-function query
 // of bench_fill over the same samples.
 // TW_BENCH_PG=CONNINFO adds the PostgreSQL column (make bench sets it).
@@ -34,7 +34,7 @@ using twbench::Clock;
 
 namespace {
 
-constexpr int kRounds = 15;  // of the short runs; the long ones: 3
+constexpr int kRounds = 30;  // of the short runs; the long ones: 3
 
 // One run's figures: the whole and each step of kSteps (negative when the
 // run logged no such step), in milliseconds.
