@@ -1,5 +1,6 @@
 #include "pgfetch.h"
 
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -116,10 +117,16 @@ bool FetchInParts(Connection& first, std::vector<Connection>& more, const Connec
     bool ok;
     {
         std::vector<std::jthread> workers;
-        for (std::size_t p = 1; p < parts; ++p)
-            workers.emplace_back([&, p] {
+        for (std::size_t p = 1; p < parts; ++p) {
+            auto hold = [&, p] {
                 HoldPart(more[p - 1], connect, request, bound(p), bound(p + 1), held[p - 1]);
-            });
+            };
+            try {
+                workers.emplace_back(hold);
+            } catch (const std::system_error&) {
+                hold();  // no thread to be had: here, before the first part
+            }
+        }
         RunGatherer gatherer(request, 0, [&](int name, std::span<const archive::Sample> s) {
             return sink.Take(name, s);
         });
@@ -127,9 +134,14 @@ bool FetchInParts(Connection& first, std::vector<Connection>& more, const Connec
         stopped = gatherer.Stopped();
     }  // the workers end here
     for (std::size_t p = 0; ok && p < held.size(); ++p) {
-        ok = held[p].ok;
-        if (!ok) error = held[p].error;
-        if (ok && !Replay(held[p], sink)) ok = !(stopped = true);
+        if (!held[p].ok) {
+            error = held[p].error;
+            return false;
+        }
+        if (!Replay(held[p], sink)) {
+            stopped = true;
+            return false;
+        }
     }
     return ok;
 }
