@@ -134,7 +134,7 @@ class TW_File : public MyRefArray<TW_ContourLine> {
     StatString<261> Template;              // spreadsheet template path
     // Sheets ExportToXLS writes after the report's own (e.g. the statistics).
     std::vector<host::xls::Sheet> ExtraSheets;
-    HDBDatabase* Config = nullptr;         // configuration of the report; not owned, may be null
+    HDBDatabase* Config = nullptr;  // configuration of the report; not owned, may be null
     // Response times, one per item in item order (Fill and Load keep them so);
     // empty when the report has none. Items appended otherwise are without
     // times: TimesOf then gives null for every item.
