@@ -46,30 +46,13 @@ class GzIStream final : public HIStream {
   private:
     gzFile gz_;
 };
-}  // namespace
 
-namespace {
 // Input deflated at a time: a daily report in one go, a long one in pieces.
 constexpr std::size_t kSegment = 4 << 20;
 // A write this long is deflated from the caller's memory, not copied first.
 constexpr std::size_t kDirect = 256 << 10;
 constexpr std::size_t kHistory = 32768;
 constexpr int kParts = 2;
-
-// Writes all of `data` to `fd`; false (errno set) when it cannot.
-bool WriteAll(int fd, const std::string& data) {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = EIO;
-            return false;
-        }
-        done += std::size_t(n);
-    }
-    return true;
-}
 }  // namespace
 
 LZHFileOStream::LZHFileOStream(int level) : level_(level < 0 || level > 9 ? 6 : level) {}
@@ -130,7 +113,11 @@ bool LZHFileOStream::Emit(std::span<const unsigned char> data, bool final) {
         history_.erase(history_.begin(), history_.end() - std::ptrdiff_t(kHistory));
     if (data.data() == pending_.data()) pending_.clear();
     started_ = true;
-    return out.empty() || WriteAll(fd_, out) || Failed();
+    if (const int err = host::WriteAll(fd_, out.data(), out.size())) {
+        errno = err;
+        return Failed();
+    }
+    return true;
 }
 
 bool LZHFileOStream::Close() {

@@ -244,18 +244,21 @@ mode_t TargetMode(const std::string& osPath) {
 }
 }  // namespace
 
-namespace {
-// Writes all of data[0..size) to `fd`; 0 or the errno of the failure.
-int WriteAll(int fd, const char* data, std::size_t size) {
+int WriteAll(int fd, const void* data, std::size_t size) {
+    const auto* bytes = static_cast<const char*>(data);
     for (std::size_t done = 0; done < size;) {
-        const ssize_t n = ::write(fd, data + done, size - done);
-        if (n >= 0)
+        const ssize_t n = ::write(fd, bytes + done, size - done);
+        if (n > 0)
             done += std::size_t(n);
+        else if (n == 0)
+            return EIO;  // nothing taken: the loop would never end
         else if (errno != EINTR)
             return errno;
     }
     return 0;
 }
+
+namespace {
 
 // A temporary file beside `osPath` filled by `fill(fd)` (0 or an errno), synced
 // and renamed over it; removed on any failure.
@@ -280,8 +283,7 @@ bool WriteAtomically(const std::string& osPath, const Fill& fill) {
 }  // namespace
 
 bool WriteOsFileAtomically(const std::string& osPath, const void* data, std::size_t size) {
-    return WriteAtomically(
-        osPath, [&](int fd) { return WriteAll(fd, static_cast<const char*>(data), size); });
+    return WriteAtomically(osPath, [&](int fd) { return WriteAll(fd, data, size); });
 }
 
 bool WriteFileAtomically(const char* path, const std::function<bool(std::string&)>& next) {

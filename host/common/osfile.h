@@ -79,6 +79,9 @@ bool WriteOsFileAtomically(const std::string& osPath, const void* data, std::siz
 // held whole: `next` appends the next piece to the (empty) text it gets and
 // returns false with the last one.
 bool WriteFileAtomically(const char* path, const std::function<bool(std::string&)>& next);
+// Writes all of data[0..size) to the descriptor `fd`, again after a partial
+// write or a signal; 0, or the errno of the failure (EIO when nothing is taken).
+int WriteAll(int fd, const void* data, std::size_t size);
 // Writes `data` into the file `osPath`, created or truncated, without flushing it
 // to the disk; false (last error set) on failure.
 bool WriteOsFile(const std::string& osPath, const std::string& data);

@@ -122,55 +122,51 @@ std::string CopyStream(const std::vector<ArchiveSample>& samples) {
     return stream;
 }
 
-// Runs the steps of one transaction; on a failure rolls it back.
-bool Transaction(Connection& c, const std::function<bool()>& steps, std::string& error) {
-    if (c.Exec("BEGIN") && steps() && c.Exec("COMMIT")) return true;
+// Runs the steps of one change of the samples table as one transaction; on a
+// failure rolls it back. After the commit it lets the server mark the pages
+// just written all-visible, so that the period query reads them from the index
+// alone (autovacuum waits for a fifth of the table to be new), and renew the
+// statistics that its plan rests on; best effort: for a user who does not own
+// the table the server only warns.
+bool ChangeSamples(Connection& c, const std::function<bool()>& steps, std::string& error) {
+    if (c.Exec("BEGIN") && steps() && c.Exec("COMMIT")) {
+        c.Exec("VACUUM (ANALYZE) tripwatch.samples");
+        return true;
+    }
     error = c.Error();
     c.Exec("ROLLBACK");
     return false;
-}
-
-// After a committed change: lets the server mark the pages just written
-// all-visible, so that the period query reads them from the index alone
-// (autovacuum waits for a fifth of the table to be new), and renews the
-// statistics that its plan rests on. Best effort: for a user who does not own
-// the table the server only warns. `committed` passes through.
-bool Tidied(Connection& c, bool committed) {
-    if (committed) c.Exec("VACUUM (ANALYZE) tripwatch.samples");
-    return committed;
 }
 }  // namespace
 
 bool ReplaceSamples(Connection& c, int64_t begin, int64_t end,
                     const std::vector<ArchiveSample>& samples, std::string& error) {
     const std::string stream = CopyStream(samples);
-    return Tidied(
-        c, Transaction(
-               c,
-               [&] {
-                   return c.Exec("DELETE FROM tripwatch.samples WHERE time >= " + Timestamp(begin) +
-                                 " AND time < " + Timestamp(end)) &&
-                          c.CopyIn("COPY tripwatch.samples FROM STDIN (FORMAT binary)", stream);
-               },
-               error));
+    return ChangeSamples(
+        c,
+        [&] {
+            return c.Exec("DELETE FROM tripwatch.samples WHERE time >= " + Timestamp(begin) +
+                          " AND time < " + Timestamp(end)) &&
+                   c.CopyIn("COPY tripwatch.samples FROM STDIN (FORMAT binary)", stream);
+        },
+        error);
 }
 
 bool ImportSamples(Connection& c, const std::vector<ArchiveSample>& samples, std::string& error) {
     const std::string stream = CopyStream(samples);
-    return Tidied(
-        c, Transaction(
-               c,
-               [&] {
-                   return c.Exec(
-                              "CREATE TEMPORARY TABLE incoming (LIKE tripwatch.samples) ON COMMIT "
-                              "DROP") &&
-                          c.CopyIn("COPY incoming FROM STDIN (FORMAT binary)", stream) &&
-                          c.Exec(
-                              "INSERT INTO tripwatch.samples SELECT * FROM incoming ON CONFLICT "
-                              "(variable, time) DO UPDATE SET state = excluded.state, value = "
-                              "excluded.value");
-               },
-               error));
+    return ChangeSamples(
+        c,
+        [&] {
+            return c.Exec(
+                       "CREATE TEMPORARY TABLE incoming (LIKE tripwatch.samples) ON COMMIT "
+                       "DROP") &&
+                   c.CopyIn("COPY incoming FROM STDIN (FORMAT binary)", stream) &&
+                   c.Exec(
+                       "INSERT INTO tripwatch.samples SELECT * FROM incoming ON CONFLICT "
+                       "(variable, time) DO UPDATE SET state = excluded.state, value = "
+                       "excluded.value");
+        },
+        error);
 }
 
 bool ExportSamples(Connection& c, const std::string& relation, int64_t from, int64_t to,
