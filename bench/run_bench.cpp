@@ -9,8 +9,8 @@
 // three with SaveVals on). The peer figure is the SQLite window-function query
 // of bench_fill over the same samples.
 // TW_BENCH_PG=CONNINFO adds the PostgreSQL column (make bench sets it).
-// "--binary-only [runs]" measures only the run with the binary report on the
-// day files (for profilers).
+// "--binary-only [runs] [pg]" measures only the run with the binary report, on
+// the day files or, with "pg", on TW_BENCH_PG's server (for profilers).
 #include <dlfcn.h>
 
 #include <algorithm>
@@ -94,18 +94,20 @@ bool Measure(RTPModule& module, HConfigItem* job, Figures& out) {
     return true;
 }
 
-// The best of `rounds` runs one after the other, and the first of them; the
-// outputs are removed after each.
-bool MeasureBlock(RTPModule& module, HConfigItem* job, const std::string& home, int rounds,
-                  Figures& best, Figures& first) {
-    for (int round = 0; round < rounds; ++round) {
-        Figures f;
-        const bool ok = Measure(module, job, f);
-        std::filesystem::remove_all(home + "Reports");
-        if (!ok) return false;
-        if (round == 0) first = f;
-        if (!best.ok || f.whole < best.whole) best = f;
-    }
+// The best of `rounds` runs on each of `archives` (a connection string, empty
+// for the day files), taking turns so that a busy spell of the machine falls on
+// both alike, and the first of each; the outputs are removed after each run.
+bool MeasureRounds(RTPModule& module, HConfigItem* job, const std::string& home, int rounds,
+                   const std::vector<std::string>& archives, Figures* best, Figures* first) {
+    for (int round = 0; round < rounds; ++round)
+        for (std::size_t a = 0; a < archives.size(); ++a) {
+            Figures f;
+            const bool ok = twbench::UseArchive(home, archives[a]) && Measure(module, job, f);
+            std::filesystem::remove_all(home + "Reports");
+            if (!ok) return false;
+            if (round == 0) first[a] = f;
+            if (!best[a].ok || f.whole < best[a].whole) best[a] = f;
+        }
     return true;
 }
 
@@ -147,6 +149,7 @@ std::string StepCell(const Figures& f, std::size_t step) {
 int main(int argc, char** argv) {
     const bool binaryOnly = argc > 1 && std::strcmp(argv[1], "--binary-only") == 0;
     const int profileRuns = binaryOnly && argc > 2 ? std::max(1, std::atoi(argv[2])) : 20;
+    const bool profilePg = binaryOnly && argc > 3 && std::strcmp(argv[3], "pg") == 0;
     setenv("TZ", "Europe/Moscow", 1);
     tzset();
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -154,7 +157,7 @@ int main(int argc, char** argv) {
     std::filesystem::remove_all(home);
     std::filesystem::create_directories(home);
     std::string why;
-    const std::string server = binaryOnly ? std::string() : twbench::BenchServer(why);
+    const std::string server = binaryOnly && !profilePg ? std::string() : twbench::BenchServer(why);
     std::printf("building the plant in %s...\n", home.c_str());
     Made made;
     long kb = 0;
@@ -203,30 +206,32 @@ int main(int argc, char** argv) {
     job.Load((home + "Jobs/Bench.json").c_str());
     if (binaryOnly) {
         Figures best, first;
-        if (!MeasureBlock(*module, job.Root(), home, profileRuns, best, first)) return 1;
+        if (profilePg && !pg) return 1;
+        if (!MeasureRounds(*module, job.Root(), home, profileRuns, {profilePg ? server : ""}, &best,
+                           &first))
+            return 1;
         std::printf(
-            "binary report only, day files, best of %d: %.1f ms (fetch %.1f, compute %.1f, "
+            "binary report only, %s, best of %d: %.1f ms (fetch %.1f, compute %.1f, "
             "report %.1f; the first: %.1f ms)\n",
-            profileRuns, best.whole, best.steps[0], best.steps[1], best.steps[2], first.whole);
+            profilePg ? "PostgreSQL" : "day files", profileRuns, best.whole, best.steps[0],
+            best.steps[1], best.steps[2], first.whole);
         std::filesystem::remove_all(home);
         return 0;
     }
-    // Each case's runs one after the other, so that each finds the memory its
-    // own kind of run left: [binary only, SaveVals on] x [day files,
-    // PostgreSQL], and the first also without a look-back. The very first run
-    // of the process finds none (the cold figure).
+    // Binary only, then SaveVals on, each on the day files and PostgreSQL in
+    // turn; the first also without a look-back. The very first run of the
+    // process finds nothing in memory (the cold figure).
     Figures best[2][2], first[2][2], noLookBack, unused;
+    std::vector<std::string> archives{""};
+    if (pg) archives.push_back(server);
     bool ok = true;
     for (int vals = 0; vals < 2 && ok; ++vals) {
         job.Root()->SetBool("SaveVals", vals == 1);
-        for (int store = 0; store < (pg ? 2 : 1) && ok; ++store)
-            ok = twbench::UseArchive(home, store == 1 ? server : "") &&
-                 MeasureBlock(*module, job.Root(), home, vals ? 3 : kRounds, best[vals][store],
-                              first[vals][store]);
+        ok = MeasureRounds(*module, job.Root(), home, vals ? 3 : kRounds, archives, best[vals],
+                           first[vals]);
         if (vals == 0 && ok) {
             context.LookBack = 0;
-            ok = twbench::UseArchive(home, "") &&
-                 MeasureBlock(*module, job.Root(), home, kRounds, noLookBack, unused);
+            ok = MeasureRounds(*module, job.Root(), home, kRounds, {""}, &noLookBack, &unused);
             context.LookBack = kDefaultLookBack;
         }
     }

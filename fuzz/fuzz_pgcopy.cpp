@@ -1,6 +1,6 @@
 // The decoder of the binary COPY stream that a PostgreSQL archive sends: each
 // input is fed whole and again in chunks of its first byte's size, and both
-// feedings must agree.
+// feedings must agree; each input is read with names and with ordinals for keys.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -10,12 +10,16 @@
 
 namespace {
 
-std::string Decode(const uint8_t* data, std::size_t size, std::size_t chunk) {
+std::string Decode(const uint8_t* data, std::size_t size, std::size_t chunk,
+                   host::pg::CopyKey key) {
     std::string rows;
-    host::pg::CopyDecoder d([&](const host::pg::CopySample& s) {
-        rows.append(s.Variable).append(std::to_string(s.Time)).append(std::to_string(s.State));
-        return rows.size() < (1u << 20);
-    });
+    host::pg::CopyDecoder d(
+        [&](const host::pg::CopySample& s) {
+            rows.append(s.Variable).append(std::to_string(s.Ordinal));
+            rows.append(std::to_string(s.Time)).append(std::to_string(s.State));
+            return rows.size() < (1u << 20);
+        },
+        key);
     for (std::size_t at = 0; at < size; at += chunk)
         if (!d.Feed(reinterpret_cast<const char*>(data) + at, std::min(chunk, size - at)))
             return rows + "!" + d.Error();
@@ -26,6 +30,8 @@ std::string Decode(const uint8_t* data, std::size_t size, std::size_t chunk) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::size_t chunk = size ? std::size_t(data[0] % 17) + 1 : 1;
-    if (Decode(data, size, size ? size : 1) != Decode(data, size, chunk)) __builtin_trap();
+    for (const auto key : {host::pg::CopyKey::Name, host::pg::CopyKey::Ordinal})
+        if (Decode(data, size, size ? size : 1, key) != Decode(data, size, chunk, key))
+            __builtin_trap();
     return 0;
 }

@@ -43,12 +43,21 @@ std::string Encode(const std::vector<Row>& rows) {
     return s;
 }
 
+// A row's variable as the decoder gives it: the name, or "#" and the ordinal.
+std::string Key(const host::pg::CopySample& s, host::pg::CopyKey key) {
+    return key == host::pg::CopyKey::Name ? std::string(s.Variable)
+                                          : "#" + std::to_string(s.Ordinal);
+}
+
 // Decodes `bytes` fed in chunks of `chunk` bytes; the error text when it fails.
-std::string Decode(const std::string& bytes, std::size_t chunk, std::vector<Row>& rows) {
-    host::pg::CopyDecoder d([&](const host::pg::CopySample& s) {
-        rows.push_back({std::string(s.Variable), s.Time, s.State, s.Value});
-        return true;
-    });
+std::string Decode(const std::string& bytes, std::size_t chunk, std::vector<Row>& rows,
+                   host::pg::CopyKey key = host::pg::CopyKey::Name) {
+    host::pg::CopyDecoder d(
+        [&](const host::pg::CopySample& s) {
+            rows.push_back({Key(s, key), s.Time, s.State, s.Value});
+            return true;
+        },
+        key);
     for (std::size_t at = 0; at < bytes.size(); at += chunk)
         if (!d.Feed(bytes.data() + at, std::min(chunk, bytes.size() - at))) return d.Error();
     return d.Finish() ? "" : d.Error();
@@ -82,6 +91,36 @@ TEST(PgCopy, DecodesFromAnyChunkingAndRefusesMalformedStreams) {
     }
 }
 
+// A bigint's field is its eight bytes, big-endian: a name of those bytes.
+std::string OrdinalBytes(int64_t ordinal) {
+    std::string b(8, '\0');
+    for (int i = 7; i >= 0; --i, ordinal >>= 8)
+        b[std::size_t(i)] = char(ordinal & 0xFF);
+    return b;
+}
+
+TEST(PgCopy, RowsKeyedByOrdinal) {
+    const auto ordinal = host::pg::CopyKey::Ordinal;
+    const std::string good = Encode({{OrdinalBytes(1), 60, 2, 0.5}, {OrdinalBytes(-2), 61, 0, 1}});
+    const struct {
+        std::string bytes;
+        const char* error;
+        std::vector<Row> rows;
+    } cases[] = {
+        {good, "", {{"#1", 60, 2, 0.5}, {"#-2", 61, 0, 1}}},
+        {Encode({{"U1.P01", 60, 2, 0.5}}),
+         "a COPY row whose columns are not of the samples' types",
+         {}},
+        {Encode({{"", 60, 2, 0.5}}), "a COPY row whose columns are not of the samples' types", {}},
+    };
+    for (const auto& c : cases)
+        for (std::size_t chunk : {std::size_t(1), c.bytes.size()}) {
+            std::vector<Row> rows;
+            EXPECT_EQ(Decode(c.bytes, chunk, rows, ordinal), c.error) << chunk;
+            EXPECT_EQ(rows, c.rows) << chunk;
+        }
+}
+
 std::string ClusterConnInfo() {
     const char* state = std::getenv("TW_PG_STATE");
     std::ifstream in(std::string(state ? state : "") + "/conninfo");
@@ -111,6 +150,25 @@ TEST(PgCopy, RowsGoThroughTheServerAndBackUnchanged) {
         << c.Error() << d.Error();
     EXPECT_TRUE(d.Finish()) << d.Error();
     EXPECT_EQ(back, kRows);
+    // The same rows keyed by the server's bigint.
+    std::vector<Row> keyed;
+    host::pg::CopyDecoder k(
+        [&](const host::pg::CopySample& s) {
+            keyed.push_back({Key(s, host::pg::CopyKey::Ordinal), s.Time, s.State, s.Value});
+            return true;
+        },
+        host::pg::CopyKey::Ordinal);
+    ASSERT_TRUE(c.CopyOut(
+        "COPY (SELECT 4294967296 + row_number() OVER (ORDER BY ctid), time, state, value FROM "
+        "copy_test ORDER BY ctid) TO STDOUT (FORMAT binary)",
+        [&](const char* p, std::size_t n) { return k.Feed(p, n); }))
+        << c.Error() << k.Error();
+    EXPECT_TRUE(k.Finish()) << k.Error();
+    ASSERT_EQ(keyed.size(), kRows.size());
+    for (std::size_t i = 0; i < kRows.size(); ++i) {
+        EXPECT_EQ(keyed[i].variable, "#" + std::to_string(4294967297 + int64_t(i)));
+        EXPECT_EQ(keyed[i].time, kRows[i].time);
+    }
     // The server's own words when a command fails, and when it cannot be reached.
     EXPECT_FALSE(c.Exec("SELECT * FROM no_such_table", nullptr, PGRES_TUPLES_OK));
     EXPECT_EQ(c.Error(),

@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstring>
+#include <type_traits>
 
 namespace host::pg {
 namespace {
@@ -23,9 +24,13 @@ void PutBig(std::string& out, T value) {
 template <typename T>
 T GetBig(const char* p) {
     using U = std::make_unsigned_t<T>;
-    U v = 0;
-    for (std::size_t i = 0; i < sizeof(T); ++i)
-        v = U(v << 8) | U(static_cast<unsigned char>(p[i]));
+    U v;
+    std::memcpy(&v, p, sizeof v);
+    if constexpr (std::endian::native == std::endian::little) {
+        if constexpr (sizeof(U) == 2) v = U(__builtin_bswap16(v));
+        if constexpr (sizeof(U) == 4) v = __builtin_bswap32(v);
+        if constexpr (sizeof(U) == 8) v = __builtin_bswap64(v);
+    }
     return T(v);
 }
 
@@ -67,7 +72,7 @@ bool CopyDecoder::Feed(const char* data, std::size_t size) {
         // The usual case: the chunk holds whole rows (libpq hands over one a
         // call), read where they are; only a row's beginning is kept.
         if (!Parse(data, size, used)) return false;
-        buffer_.assign(data + used, size - used);
+        if (used < size) buffer_.assign(data + used, size - used);
         return true;
     }
     buffer_.append(data, size);
@@ -97,22 +102,27 @@ bool CopyDecoder::Parse(const char* const base, const std::size_t size, std::siz
             break;
         }
         if (fields != 4) return Fail("a COPY row without the four sample columns");
-        // variable: length + bytes; then time 8, state 4, value 8, each after a length.
+        // The key: a name's length and bytes, or an ordinal's length (8) and
+        // value; then time 8, state 4, value 8, each after its length.
         if (left < 6) return true;
-        const int32_t nameLength = GetBig<int32_t>(p + 2);
-        if (nameLength < 0) return Fail("a sample without a variable name");
-        if (std::size_t(nameLength) > kMaxNameBytes) return Fail("a variable name too long");
-        const std::size_t rowSize = 6 + std::size_t(nameLength) + (4 + 8) + (4 + 4) + (4 + 8);
+        const int32_t keyLength = GetBig<int32_t>(p + 2);
+        if (keyLength < 0) return Fail("a sample without a variable name");
+        if (key_ == CopyKey::Ordinal && keyLength != 8)
+            return Fail("a COPY row whose columns are not of the samples' types");
+        if (std::size_t(keyLength) > kMaxNameBytes) return Fail("a variable name too long");
+        const std::size_t rowSize = 6 + std::size_t(keyLength) + (4 + 8) + (4 + 4) + (4 + 8);
         if (left < rowSize) return true;
-        const char* q = p + 6 + nameLength;
+        const char* q = p + 6 + keyLength;
         if (GetBig<int32_t>(q) != 8 || GetBig<int32_t>(q + 12) != 4 || GetBig<int32_t>(q + 20) != 8)
             return Fail("a COPY row whose columns are not of the samples' types");
         const int64_t micros = GetBig<int64_t>(q + 4);
         const int64_t shifted = micros / 1000000 + kEpochShift / 1000000;
         const int64_t seconds = micros % 1000000 < 0 ? shifted - 1 : shifted;  // toward the past
-        const CopySample s{std::string_view(p + 6, std::size_t(nameLength)), seconds,
-                           GetBig<int32_t>(q + 16),
-                           std::bit_cast<double>(GetBig<uint64_t>(q + 24))};
+        const bool named = key_ == CopyKey::Name;
+        const CopySample s{
+            named ? std::string_view(p + 6, std::size_t(keyLength)) : std::string_view(),
+            named ? 0 : GetBig<int64_t>(p + 6), seconds, GetBig<int32_t>(q + 16),
+            std::bit_cast<double>(GetBig<uint64_t>(q + 24))};
         used += rowSize;
         if (!onRow_(s)) return Fail("stopped");
     }

@@ -1,6 +1,7 @@
 // The binary COPY stream of PostgreSQL ("PGCOPY"), for the samples table's four
 // columns (variable text, time timestamptz, state integer, value double
-// precision): the encoder writes what COPY ... FROM STDIN (FORMAT binary) takes,
+// precision), or with the variable's ordinal (bigint) in the request in place of
+// its name: the encoder writes what COPY ... FROM STDIN (FORMAT binary) takes,
 // the decoder reads what COPY ... TO STDOUT (FORMAT binary) gives. The decoder
 // takes the stream in chunks of any size and checks every length against the
 // bytes it has before it reads them; it never allocates from a length it has
@@ -19,8 +20,12 @@ namespace host::pg {
 // names are much shorter).
 inline constexpr std::size_t kMaxNameBytes = 1024;
 
+// What a row's first column holds: the variable's name, or its ordinal.
+enum class CopyKey { Name, Ordinal };
+
 struct CopySample {
-    std::string_view Variable;  // valid only during the callback
+    std::string_view Variable;  // valid only during the callback; empty for CopyKey::Ordinal
+    int64_t Ordinal;            // for CopyKey::Ordinal, else 0
     int64_t Time;               // seconds since 1970 (UTC), whole seconds
     int32_t State;
     double Value;
@@ -36,7 +41,8 @@ class CopyDecoder {
   public:
     using RowHandler = std::function<bool(const CopySample&)>;
     // `onRow` is called for every complete row; it returns false to stop.
-    explicit CopyDecoder(RowHandler onRow) : onRow_(std::move(onRow)) {}
+    explicit CopyDecoder(RowHandler onRow, CopyKey key = CopyKey::Name)
+        : onRow_(std::move(onRow)), key_(key) {}
 
     // Takes the next bytes of the stream. False when the stream is malformed
     // (Error() says how) or the handler stopped.
@@ -51,6 +57,7 @@ class CopyDecoder {
     bool Fail(const char* what);
 
     RowHandler onRow_;
+    CopyKey key_;
     std::string buffer_;  // the start of a row that the next bytes complete
     bool headerDone_ = false;
     bool trailerSeen_ = false;
