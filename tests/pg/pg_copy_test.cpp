@@ -44,20 +44,20 @@ std::string Encode(const std::vector<Row>& rows) {
 }
 
 // A row's variable as the decoder gives it: the name, or "#" and the ordinal.
-std::string Key(const host::pg::CopySample& s, host::pg::CopyKey key) {
-    return key == host::pg::CopyKey::Name ? std::string(s.Variable)
-                                          : "#" + std::to_string(s.Ordinal);
+std::string Key(const host::pg::CopySample& s, host::pg::CopyLayout layout) {
+    return layout == host::pg::CopyLayout::NamedRows ? std::string(s.Variable)
+                                                     : "#" + std::to_string(s.Ordinal);
 }
 
 // Decodes `bytes` fed in chunks of `chunk` bytes; the error text when it fails.
 std::string Decode(const std::string& bytes, std::size_t chunk, std::vector<Row>& rows,
-                   host::pg::CopyKey key = host::pg::CopyKey::Name) {
+                   host::pg::CopyLayout layout = host::pg::CopyLayout::NamedRows) {
     host::pg::CopyDecoder d(
         [&](const host::pg::CopySample& s) {
-            rows.push_back({Key(s, key), s.Time, s.State, s.Value});
+            rows.push_back({Key(s, layout), s.Time, s.State, s.Value});
             return true;
         },
-        key);
+        layout);
     for (std::size_t at = 0; at < bytes.size(); at += chunk)
         if (!d.Feed(bytes.data() + at, std::min(chunk, bytes.size() - at))) return d.Error();
     return d.Finish() ? "" : d.Error();
@@ -91,34 +91,81 @@ TEST(PgCopy, DecodesFromAnyChunkingAndRefusesMalformedStreams) {
     }
 }
 
-// A bigint's field is its eight bytes, big-endian: a name of those bytes.
-std::string OrdinalBytes(int64_t ordinal) {
-    std::string b(8, '\0');
-    for (int i = 7; i >= 0; --i, ordinal >>= 8)
-        b[std::size_t(i)] = char(ordinal & 0xFF);
+std::string Big(uint64_t v, int bytes) {
+    std::string b(std::size_t(bytes), '\0');
+    for (int i = bytes - 1; i >= 0; --i, v >>= 8)
+        b[std::size_t(i)] = char(v & 0xFF);
     return b;
 }
 
-TEST(PgCopy, RowsKeyedByOrdinal) {
-    const auto ordinal = host::pg::CopyKey::Ordinal;
-    const std::string good = Encode({{OrdinalBytes(1), 60, 2, 0.5}, {OrdinalBytes(-2), 61, 0, 1}});
+// A field: its length, then its bytes; NULL as the length -1.
+std::string Field(const std::string& bytes) {
+    return Big(bytes.size(), 4) + bytes;
+}
+
+// A binary array of `elements` (each its bytes) of the type `oid`: dimensions,
+// has-nulls flag, element type, then the one dimension's size and lower bound.
+std::string Array(uint32_t oid, const std::vector<std::string>& elements, int32_t dims = 1,
+                  int32_t flags = 0) {
+    std::string a = Big(uint32_t(dims), 4) + Big(uint32_t(flags), 4) + Big(oid, 4);
+    if (dims) a += Big(elements.size(), 4) + Big(1, 4);
+    for (const std::string& e : elements)
+        a += Field(e);
+    return Field(a);
+}
+
+const std::string kNull = Big(0xFFFFFFFF, 4);
+
+// One variable's row: its ordinal, then its times, states and values.
+std::string ArrayRow(const std::string& ordinal, const std::string& times,
+                     const std::string& states, const std::string& values) {
+    return Big(4, 2) + ordinal + times + states + values;
+}
+
+std::string Stream(const std::string& rows) {
+    std::string s;
+    host::pg::AppendCopyHeader(s);
+    s += rows;
+    host::pg::AppendCopyTrailer(s);
+    return s;
+}
+
+TEST(PgCopy, ArrayRowsKeyedByOrdinal) {
+    const std::string t0 = Big(uint64_t(60LL * 1000000 - 946684800LL * 1000000), 8);
+    const std::string t1 = Big(uint64_t(61LL * 1000000 - 946684800LL * 1000000), 8);
+    const std::string times = Array(1184, {t0, t1}), states = Array(23, {Big(2, 4), Big(0, 4)});
+    const std::string values = Array(701, {Big(0x3FE0000000000000, 8), Big(0x3FF0000000000000, 8)});
+    const std::string one = Field(Big(1, 8));
+    const char* const wrong = "a COPY row whose columns are not of the samples' types";
     const struct {
-        std::string bytes;
+        std::string rows;
         const char* error;
-        std::vector<Row> rows;
+        std::vector<Row> decoded;
     } cases[] = {
-        {good, "", {{"#1", 60, 2, 0.5}, {"#-2", 61, 0, 1}}},
-        {Encode({{"U1.P01", 60, 2, 0.5}}),
-         "a COPY row whose columns are not of the samples' types",
-         {}},
-        {Encode({{"", 60, 2, 0.5}}), "a COPY row whose columns are not of the samples' types", {}},
+        {ArrayRow(one, times, states, values) + ArrayRow(Field(Big(3, 8)), kNull, kNull, kNull) +
+             ArrayRow(Field(Big(4, 8)), Array(1184, {}, 0), Array(23, {}, 0), Array(701, {}, 0)),
+         "",
+         {{"#1", 60, 2, 0.5}, {"#1", 61, 0, 1}}},
+        {ArrayRow(kNull, times, states, values), wrong, {}},
+        {ArrayRow(Field("U1.P01"), times, states, values), wrong, {}},
+        {ArrayRow(one, Array(20, {t0, t1}), states, values), wrong, {}},  // bigint[], not times
+        {ArrayRow(one, Array(1184, {t0, t1}, 1, 1), states, values), wrong, {}},  // has NULLs
+        {ArrayRow(one, Array(1184, {t0}), states, values), wrong, {}},            // lengths differ
+        {ArrayRow(one, times, Array(23, {Big(2, 8), Big(0, 8)}), values), wrong, {}},
+        {ArrayRow(one, Array(1184, {t0, t1}, 2), states, values), wrong, {}},  // two dimensions
+        {ArrayRow(one, Field(times.substr(4, 12) + Big(1000000, 4) + Big(1, 4)), states, values),
+         wrong,
+         {}},  // a size the bytes do not hold
     };
-    for (const auto& c : cases)
-        for (std::size_t chunk : {std::size_t(1), c.bytes.size()}) {
+    for (const auto& c : cases) {
+        const std::string bytes = Stream(c.rows);
+        for (std::size_t chunk : {std::size_t(1), std::size_t(7), bytes.size()}) {
             std::vector<Row> rows;
-            EXPECT_EQ(Decode(c.bytes, chunk, rows, ordinal), c.error) << chunk;
-            EXPECT_EQ(rows, c.rows) << chunk;
+            EXPECT_EQ(Decode(bytes, chunk, rows, host::pg::CopyLayout::VariableArrays), c.error)
+                << chunk;
+            EXPECT_EQ(rows, c.decoded) << chunk;
         }
+    }
 }
 
 std::string ClusterConnInfo() {
@@ -150,25 +197,26 @@ TEST(PgCopy, RowsGoThroughTheServerAndBackUnchanged) {
         << c.Error() << d.Error();
     EXPECT_TRUE(d.Finish()) << d.Error();
     EXPECT_EQ(back, kRows);
-    // The same rows keyed by the server's bigint.
+    // The same samples as one variable's arrays, and a variable without any.
     std::vector<Row> keyed;
     host::pg::CopyDecoder k(
         [&](const host::pg::CopySample& s) {
-            keyed.push_back({Key(s, host::pg::CopyKey::Ordinal), s.Time, s.State, s.Value});
+            keyed.push_back(
+                {Key(s, host::pg::CopyLayout::VariableArrays), s.Time, s.State, s.Value});
             return true;
         },
-        host::pg::CopyKey::Ordinal);
+        host::pg::CopyLayout::VariableArrays);
     ASSERT_TRUE(c.CopyOut(
-        "COPY (SELECT 4294967296 + row_number() OVER (ORDER BY ctid), time, state, value FROM "
-        "copy_test ORDER BY ctid) TO STDOUT (FORMAT binary)",
+        "COPY (SELECT 4294967297::bigint, array_agg(time ORDER BY ctid), array_agg(state ORDER "
+        "BY ctid), array_agg(value ORDER BY ctid) FROM copy_test UNION ALL SELECT 5, NULL, NULL, "
+        "NULL) TO STDOUT (FORMAT binary)",
         [&](const char* p, std::size_t n) { return k.Feed(p, n); }))
         << c.Error() << k.Error();
     EXPECT_TRUE(k.Finish()) << k.Error();
-    ASSERT_EQ(keyed.size(), kRows.size());
-    for (std::size_t i = 0; i < kRows.size(); ++i) {
-        EXPECT_EQ(keyed[i].variable, "#" + std::to_string(4294967297 + int64_t(i)));
-        EXPECT_EQ(keyed[i].time, kRows[i].time);
-    }
+    std::vector<Row> expected = kRows;
+    for (Row& r : expected)
+        r.variable = "#4294967297";
+    EXPECT_EQ(keyed, expected);
     // The server's own words when a command fails, and when it cannot be reached.
     EXPECT_FALSE(c.Exec("SELECT * FROM no_such_table", nullptr, PGRES_TUPLES_OK));
     EXPECT_EQ(c.Error(),

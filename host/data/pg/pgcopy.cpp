@@ -1,6 +1,7 @@
 #include "pgcopy.h"
 
 #include <bit>
+#include <algorithm>
 #include <cstring>
 #include <type_traits>
 
@@ -12,6 +13,7 @@ constexpr std::size_t kHeaderFixed =
     sizeof kSignature + 4 + 4;  // signature, flags, extension length
 // Microseconds from 1970-01-01 to 2000-01-01, PostgreSQL's epoch of timestamps.
 constexpr int64_t kEpochShift = 946684800LL * 1000000;
+constexpr const char* kWrongTypes = "a COPY row whose columns are not of the samples' types";
 
 template <typename T>
 void PutBig(std::string& out, T value) {
@@ -102,32 +104,89 @@ bool CopyDecoder::Parse(const char* const base, const std::size_t size, std::siz
             break;
         }
         if (fields != 4) return Fail("a COPY row without the four sample columns");
-        // The key: a name's length and bytes, or an ordinal's length (8) and
-        // value; then time 8, state 4, value 8, each after its length.
-        if (left < 6) return true;
-        const int32_t keyLength = GetBig<int32_t>(p + 2);
-        if (keyLength < 0) return Fail("a sample without a variable name");
-        if (key_ == CopyKey::Ordinal && keyLength != 8)
-            return Fail("a COPY row whose columns are not of the samples' types");
-        if (std::size_t(keyLength) > kMaxNameBytes) return Fail("a variable name too long");
-        const std::size_t rowSize = 6 + std::size_t(keyLength) + (4 + 8) + (4 + 4) + (4 + 8);
-        if (left < rowSize) return true;
-        const char* q = p + 6 + keyLength;
-        if (GetBig<int32_t>(q) != 8 || GetBig<int32_t>(q + 12) != 4 || GetBig<int32_t>(q + 20) != 8)
-            return Fail("a COPY row whose columns are not of the samples' types");
-        const int64_t micros = GetBig<int64_t>(q + 4);
-        const int64_t shifted = micros / 1000000 + kEpochShift / 1000000;
-        const int64_t seconds = micros % 1000000 < 0 ? shifted - 1 : shifted;  // toward the past
-        const bool named = key_ == CopyKey::Name;
-        const CopySample s{
-            named ? std::string_view(p + 6, std::size_t(keyLength)) : std::string_view(),
-            named ? 0 : GetBig<int64_t>(p + 6), seconds, GetBig<int32_t>(q + 16),
-            std::bit_cast<double>(GetBig<uint64_t>(q + 24))};
-        used += rowSize;
-        if (!onRow_(s)) return Fail("stopped");
+        const long row = layout_ == CopyLayout::NamedRows ? NamedRow(p, left) : ArrayRow(p, left);
+        if (row < 0) return false;
+        if (row == 0) return true;
+        used += std::size_t(row);
     }
     if (trailerSeen_ && used != size) return Fail("data after the end of the COPY stream");
     return true;
+}
+
+namespace {
+// Seconds since 1970 of a timestamp's microseconds since 2000, toward the past.
+int64_t UnixSeconds(int64_t micros) {
+    const int64_t shifted = micros / 1000000 + kEpochShift / 1000000;
+    return micros % 1000000 < 0 ? shifted - 1 : shifted;
+}
+}  // namespace
+
+long CopyDecoder::NamedRow(const char* p, std::size_t left) {
+    // name: length + bytes; then time 8, state 4, value 8, each after a length.
+    if (left < 6) return 0;
+    const int32_t nameLength = GetBig<int32_t>(p + 2);
+    if (nameLength < 0) return Fail("a sample without a variable name"), -1;
+    if (std::size_t(nameLength) > kMaxNameBytes) return Fail("a variable name too long"), -1;
+    const std::size_t rowSize = 6 + std::size_t(nameLength) + (4 + 8) + (4 + 4) + (4 + 8);
+    if (left < rowSize) return 0;
+    const char* q = p + 6 + nameLength;
+    if (GetBig<int32_t>(q) != 8 || GetBig<int32_t>(q + 12) != 4 || GetBig<int32_t>(q + 20) != 8)
+        return Fail(kWrongTypes), -1;
+    const CopySample s{std::string_view(p + 6, std::size_t(nameLength)), 0,
+                       UnixSeconds(GetBig<int64_t>(q + 4)), GetBig<int32_t>(q + 16),
+                       std::bit_cast<double>(GetBig<uint64_t>(q + 24))};
+    if (!onRow_(s)) return Fail("stopped"), -1;
+    return long(rowSize);
+}
+
+namespace {
+// A one-dimensional binary array of `count` elements of `bytes` each, `oid`
+// their type, NULL meaning none; false when `field` is not such an array.
+bool ArrayOf(const char* field, int32_t length, uint32_t oid, int32_t bytes, int32_t& count,
+             const char*& first) {
+    first = nullptr;
+    if (length == -1) return (count = 0), true;
+    // dimensions, has-nulls flag, element type; one dimension's size and lower bound
+    if (length < 12 || GetBig<uint32_t>(field + 8) != oid || GetBig<int32_t>(field + 4) != 0)
+        return false;
+    const int32_t dims = GetBig<int32_t>(field);
+    if (dims == 0) return (count = 0), length == 12;
+    if (dims != 1 || length < 20) return false;
+    count = GetBig<int32_t>(field + 12);
+    first = field + 20;
+    return count >= 0 && (length - 20) / (4 + bytes) == count && (length - 20) % (4 + bytes) == 0;
+}
+}  // namespace
+
+long CopyDecoder::ArrayRow(const char* p, std::size_t left) {
+    // ordinal, then the three arrays: each field a length (-1: NULL) and bytes.
+    const char* field[4];
+    int32_t length[4];
+    std::size_t at = 2;
+    for (int f = 0; f < 4; ++f) {
+        if (left - at < 4) return 0;
+        length[f] = GetBig<int32_t>(p + at);
+        if (length[f] < -1) return Fail(kWrongTypes), -1;
+        field[f] = p + at + 4;
+        at += 4 + std::size_t(std::max(length[f], 0));
+        if (at > left) return 0;
+    }
+    int32_t n[3];
+    const char* e[3];
+    if (length[0] != 8 || !ArrayOf(field[1], length[1], 1184, 8, n[0], e[0]) ||
+        !ArrayOf(field[2], length[2], 23, 4, n[1], e[1]) ||
+        !ArrayOf(field[3], length[3], 701, 8, n[2], e[2]) || n[0] != n[1] || n[1] != n[2])
+        return Fail(kWrongTypes), -1;
+    const int64_t ordinal = GetBig<int64_t>(field[0]);
+    for (int32_t i = 0; i < n[0]; ++i, e[0] += 12, e[1] += 8, e[2] += 12) {
+        if (GetBig<int32_t>(e[0]) != 8 || GetBig<int32_t>(e[1]) != 4 || GetBig<int32_t>(e[2]) != 8)
+            return Fail(kWrongTypes), -1;
+        const CopySample s{std::string_view(), ordinal, UnixSeconds(GetBig<int64_t>(e[0] + 4)),
+                           GetBig<int32_t>(e[1] + 4),
+                           std::bit_cast<double>(GetBig<uint64_t>(e[2] + 4))};
+        if (!onRow_(s)) return Fail("stopped"), -1;
+    }
+    return long(at);
 }
 
 bool CopyDecoder::Finish() {

@@ -1,7 +1,8 @@
 // The binary COPY stream of PostgreSQL ("PGCOPY"), for the samples table's four
 // columns (variable text, time timestamptz, state integer, value double
-// precision), or with the variable's ordinal (bigint) in the request in place of
-// its name: the encoder writes what COPY ... FROM STDIN (FORMAT binary) takes,
+// precision), or one row a variable: its ordinal in the request (bigint) and its
+// samples as three arrays (timestamptz[], integer[], double precision[], NULL
+// for none). The encoder writes what COPY ... FROM STDIN (FORMAT binary) takes,
 // the decoder reads what COPY ... TO STDOUT (FORMAT binary) gives. The decoder
 // takes the stream in chunks of any size and checks every length against the
 // bytes it has before it reads them; it never allocates from a length it has
@@ -20,12 +21,13 @@ namespace host::pg {
 // names are much shorter).
 inline constexpr std::size_t kMaxNameBytes = 1024;
 
-// What a row's first column holds: the variable's name, or its ordinal.
-enum class CopyKey { Name, Ordinal };
+// What a row holds: one sample with its variable's name, or one variable's
+// samples as arrays after its ordinal.
+enum class CopyLayout { NamedRows, VariableArrays };
 
 struct CopySample {
-    std::string_view Variable;  // valid only during the callback; empty for CopyKey::Ordinal
-    int64_t Ordinal;            // for CopyKey::Ordinal, else 0
+    std::string_view Variable;  // NamedRows: valid only during the callback
+    int64_t Ordinal;            // VariableArrays (NamedRows: 0)
     int64_t Time;               // seconds since 1970 (UTC), whole seconds
     int32_t State;
     double Value;
@@ -40,9 +42,10 @@ void AppendCopyTrailer(std::string& out);
 class CopyDecoder {
   public:
     using RowHandler = std::function<bool(const CopySample&)>;
-    // `onRow` is called for every complete row; it returns false to stop.
-    explicit CopyDecoder(RowHandler onRow, CopyKey key = CopyKey::Name)
-        : onRow_(std::move(onRow)), key_(key) {}
+    // `onRow` is called for every complete row, or every sample of an array
+    // row; it returns false to stop.
+    explicit CopyDecoder(RowHandler onRow, CopyLayout layout = CopyLayout::NamedRows)
+        : onRow_(std::move(onRow)), layout_(layout) {}
 
     // Takes the next bytes of the stream. False when the stream is malformed
     // (Error() says how) or the handler stopped.
@@ -54,10 +57,14 @@ class CopyDecoder {
   private:
     // Reads the rows of base[0..size) from `used` on, moving `used` past them.
     bool Parse(const char* base, std::size_t size, std::size_t& used);
+    // One row at `p` (`left` bytes there, its field count read): its size, 0
+    // when it is not all there yet, -1 when it is malformed or stopped.
+    long NamedRow(const char* p, std::size_t left);
+    long ArrayRow(const char* p, std::size_t left);
     bool Fail(const char* what);
 
     RowHandler onRow_;
-    CopyKey key_;
+    CopyLayout layout_;
     std::string buffer_;  // the start of a row that the next bytes complete
     bool headerDone_ = false;
     bool trailerSeen_ = false;
