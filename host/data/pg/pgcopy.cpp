@@ -1,7 +1,7 @@
 #include "pgcopy.h"
 
-#include <bit>
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <type_traits>
 
@@ -34,6 +34,29 @@ T GetBig(const char* p) {
         if constexpr (sizeof(U) == 8) v = __builtin_bswap64(v);
     }
     return T(v);
+}
+
+// Seconds since 1970 of a timestamp's microseconds since 2000, toward the past.
+int64_t UnixSeconds(int64_t micros) {
+    const int64_t shifted = micros / 1000000 + kEpochShift / 1000000;
+    return micros % 1000000 < 0 ? shifted - 1 : shifted;
+}
+
+// A one-dimensional binary array of `count` elements of `bytes` each, `oid`
+// their type, NULL meaning none; false when `field` is not such an array.
+bool ArrayOf(const char* field, int32_t length, uint32_t oid, int32_t bytes, int32_t& count,
+             const char*& first) {
+    first = nullptr;
+    if (length == -1) return (count = 0), true;
+    // dimensions, has-nulls flag, element type; one dimension's size and lower bound
+    if (length < 12 || GetBig<uint32_t>(field + 8) != oid || GetBig<int32_t>(field + 4) != 0)
+        return false;
+    const int32_t dims = GetBig<int32_t>(field);
+    if (dims == 0) return (count = 0), length == 12;
+    if (dims != 1 || length < 20) return false;
+    count = GetBig<int32_t>(field + 12);
+    first = field + 20;
+    return count >= 0 && (length - 20) / (4 + bytes) == count && (length - 20) % (4 + bytes) == 0;
 }
 
 }  // namespace
@@ -113,14 +136,6 @@ bool CopyDecoder::Parse(const char* const base, const std::size_t size, std::siz
     return true;
 }
 
-namespace {
-// Seconds since 1970 of a timestamp's microseconds since 2000, toward the past.
-int64_t UnixSeconds(int64_t micros) {
-    const int64_t shifted = micros / 1000000 + kEpochShift / 1000000;
-    return micros % 1000000 < 0 ? shifted - 1 : shifted;
-}
-}  // namespace
-
 long CopyDecoder::NamedRow(const char* p, std::size_t left) {
     // name: length + bytes; then time 8, state 4, value 8, each after a length.
     if (left < 6) return 0;
@@ -138,25 +153,6 @@ long CopyDecoder::NamedRow(const char* p, std::size_t left) {
     if (!onRow_(s)) return Fail("stopped"), -1;
     return long(rowSize);
 }
-
-namespace {
-// A one-dimensional binary array of `count` elements of `bytes` each, `oid`
-// their type, NULL meaning none; false when `field` is not such an array.
-bool ArrayOf(const char* field, int32_t length, uint32_t oid, int32_t bytes, int32_t& count,
-             const char*& first) {
-    first = nullptr;
-    if (length == -1) return (count = 0), true;
-    // dimensions, has-nulls flag, element type; one dimension's size and lower bound
-    if (length < 12 || GetBig<uint32_t>(field + 8) != oid || GetBig<int32_t>(field + 4) != 0)
-        return false;
-    const int32_t dims = GetBig<int32_t>(field);
-    if (dims == 0) return (count = 0), length == 12;
-    if (dims != 1 || length < 20) return false;
-    count = GetBig<int32_t>(field + 12);
-    first = field + 20;
-    return count >= 0 && (length - 20) / (4 + bytes) == count && (length - 20) % (4 + bytes) == 0;
-}
-}  // namespace
 
 long CopyDecoder::ArrayRow(const char* p, std::size_t left) {
     // ordinal, then the three arrays: each field a length (-1: NULL) and bytes.
