@@ -22,19 +22,20 @@
 #include "common/cp1251.h"
 #include "common/lasterror.h"
 #include "common/osfile.h"
-#include "data/archivefile.h"
-#include "data/archivefolder.h"
-#include "data/configcatalog.h"
-#include "data/configtree.h"
-#include "data/dbdatabase.h"
+#include "archive/dayfile/archivefile.h"
+#include "archive/dayfile/archivefolder.h"
+#include "plantdb/configcatalog.h"
+#include "config/configtree.h"
+#include "plantdb/dbdatabase.h"
 #include "tw_contourarray.h"
 
 // Built against a tree from before the archive interface (for a before/after
 // figure), the programs measure the day files alone.
-#if __has_include("data/hourarchive.h")
+#if __has_include("archive/hourarchive.h")
 #define TW_BENCH_ARCHIVE_INTERFACE 1
-#include "data/hourarchive.h"
-#include "data/pg/pgconnection.h"
+#include "archive/hourarchive.h"
+#include "archive/pg/pgconnection.h"
+#include "archive/pg/pgsettings.h"
 #endif
 
 namespace twbench {
@@ -261,7 +262,7 @@ inline std::string BenchServer(std::string& why) {
 inline bool UseArchive([[maybe_unused]] const std::string& home, const std::string& conninfo) {
 #ifdef TW_BENCH_ARCHIVE_INTERFACE
     if (!conninfo.empty()) return host::WriteArchiveSettings(home.c_str(), conninfo, "");
-    std::remove((home + host::kArchiveSettingsName).c_str());
+    std::remove((home + host::pg::kArchiveSettingsName).c_str());
 #endif
     return conninfo.empty();
 }

@@ -16,7 +16,7 @@
 #include <string>
 
 #include "../tests/fill/literal_fill.h"
-#include "data/hourfile.h"
+#include "hourfile/hourfile.h"
 #include "runtime/runtime.h"
 #include "tw_contourarray.h"
 #include "tw_file.h"

@@ -21,7 +21,7 @@
 #include "bench_plant.h"
 #include "bench_util.h"
 #include "common/prtime.h"
-#include "data/grabvalues.h"
+#include "request/grabvalues.h"
 #include "runtime/runtime.h"
 
 namespace {

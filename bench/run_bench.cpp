@@ -25,7 +25,7 @@
 #include "bench_plant.h"
 #include "bench_util.h"
 #include "common/cp1251.h"
-#include "data/configtree.h"
+#include "config/configtree.h"
 #include "runtime/rtpmodule.h"
 #include "runtime/runtime.h"
 #include "sqlite_excursions.h"

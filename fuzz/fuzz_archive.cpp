@@ -1,7 +1,7 @@
 // Hour archive day files (.rta).
 #include <vector>
 
-#include "data/archivefile.h"
+#include "archive/dayfile/archivefile.h"
 #include "fuzz_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {

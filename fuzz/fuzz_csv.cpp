@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <string>
 
-#include "data/archive_csv.h"
-#include "data/dbdatabase.h"
+#include "csv/archive_csv.h"
+#include "plantdb/dbdatabase.h"
 #include "fuzz_input.h"
 
 namespace {

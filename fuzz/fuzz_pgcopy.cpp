@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "data/pg/pgcopy.h"
+#include "archive/pg/pgcopy.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Host configuration files (.rtdb, SQLite) as the settings dialog loads them:
 // the header alone, then the whole database and its state tables.
-#include "data/dbdatabase.h"
+#include "plantdb/dbdatabase.h"
 #include "fuzz_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {

@@ -1,5 +1,5 @@
 // Configuration tree files (jobs, JSON), read as the report run reads a job.
-#include "data/configtree.h"
+#include "config/configtree.h"
 #include "fuzz_input.h"
 #include "tw_contourarray.h"
 

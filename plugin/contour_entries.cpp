@@ -6,7 +6,7 @@
 
 #include "common/cp1251.h"
 #include "common/strutil.h"
-#include "data/dbdatabase.h"
+#include "plantdb/dbdatabase.h"
 #include "tw_fieldtext.h"
 #include "tw_strings.h"
 

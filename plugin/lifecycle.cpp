@@ -1,7 +1,7 @@
 // Operations 5 to 7 of the descriptor: Init, Done, Probe.
 #include <cstring>
 
-#include "data/dbdatabase.h"
+#include "plantdb/dbdatabase.h"
 #include "plugin_state.h"
 #include "report_tripwatch.h"
 

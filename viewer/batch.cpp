@@ -6,7 +6,7 @@
 #include "common/cp1251.h"
 #include "common/lasterror.h"
 #include "common/osfile.h"
-#include "data/timetext.h"
+#include "common/timetext.h"
 #include "nonoperation.h"
 #include "report_search.h"
 #include "runtime/runtime.h"

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "data/cfgstorage.h"
+#include "config/cfgstorage.h"
 #include "repinfo.h"
 #include "report_search.h"
 #include "tw_file.h"

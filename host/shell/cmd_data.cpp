@@ -9,9 +9,9 @@
 #include "common/lasterror.h"
 #include "common/osfile.h"
 #include "common/prtime.h"
-#include "data/archive_csv.h"
-#include "data/demo_plant.h"
-#include "data/timetext.h"
+#include "csv/archive_csv.h"
+#include "shell/demo_plant.h"
+#include "common/timetext.h"
 #include "report/xls_writer.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "common/osfile.h"
 #include "common/paths.h"
 #include "common/strutil.h"
-#include "data/configtree.h"
+#include "config/configtree.h"
 #include "plugin_loader.h"
 #include "runtime/runtime.h"
 #include "ui/qt_app.h"

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "data/configitem.h"
+#include "config/configitem.h"
 
 class MemConfig : public HConfigItem {
   public:

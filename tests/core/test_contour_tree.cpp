@@ -6,7 +6,7 @@
 #include "common/exception.h"
 #include "common/lasterror.h"
 #include "core_test_util.h"
-#include "data/configtree.h"
+#include "config/configtree.h"
 #include "mem_config.h"
 #include "tw_contourarray.h"
 

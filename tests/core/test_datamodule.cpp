@@ -13,7 +13,7 @@
 #include "common/lasterror.h"
 #include "common/paths.h"
 #include "core_test_util.h"
-#include "data/dbdatabase.h"
+#include "plantdb/dbdatabase.h"
 #include "report/freexl_read.h"
 #include "report/xls_writer.h"
 #include "runtime/rtlog.h"

@@ -12,7 +12,7 @@
 
 #include "common/lasterror.h"
 #include "core_test_util.h"
-#include "data/dbdatabase.h"
+#include "plantdb/dbdatabase.h"
 #include "runtime/rtlog.h"
 #include "tw_file.h"
 

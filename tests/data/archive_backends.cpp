@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "common/lasterror.h"
-#include "data/hourarchive.h"
+#include "archive/hourarchive.h"
 
 namespace twtest {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "data/archivefile.h"
+#include "archive/dayfile/archivefile.h"
 
 namespace twtest {
 

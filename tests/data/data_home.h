@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "common/prtime.h"
-#include "data/archivefile.h"
-#include "data/archivefolder.h"
-#include "data/dbdatabase.h"
+#include "archive/dayfile/archivefile.h"
+#include "archive/dayfile/archivefolder.h"
+#include "plantdb/dbdatabase.h"
 #include "data_test_util.h"
 
 namespace twtest {

@@ -2,7 +2,7 @@
 
 #include "common/cp1251.h"
 #include "common/lasterror.h"
-#include "data/archive_csv.h"
+#include "csv/archive_csv.h"
 #include "data_home.h"
 
 using namespace host::literals;

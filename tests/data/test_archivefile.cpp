@@ -7,8 +7,8 @@
 
 #include "common/cp1251.h"
 #include "common/lasterror.h"
-#include "data/archivefile.h"
-#include "data/configtree.h"
+#include "archive/dayfile/archivefile.h"
+#include "config/configtree.h"
 #include "data_home.h"
 
 using namespace host::archive;
@@ -43,7 +43,7 @@ TEST(ArchiveFile, EncodedDayMatchesTheByteLayout) {
     const Day day = DayOf(twtest::At(2024, 3, 1, 12));
     ASSERT_EQ(day.Begin, twtest::At(2024, 3, 1));
     ASSERT_EQ(day.End - day.Begin, 86400);
-    EXPECT_EQ(day.FileName(), "2024-03-01.rta");
+    EXPECT_EQ(DayFileName(day), "2024-03-01.rta");
 
     const std::vector<VariableSamples> vars = {
         {"T2", {{day.Begin + 60, 1, 0.5}}},

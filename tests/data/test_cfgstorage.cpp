@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "common/cp1251.h"
-#include "data/cfgstorage.h"
+#include "config/cfgstorage.h"
 #include "test_env.h"
 
 using namespace host::literals;

@@ -6,8 +6,8 @@
 #include "common/cp1251.h"
 #include "common/lasterror.h"
 #include "common/strutil.h"
-#include "data/configcheck.h"
-#include "data/configtree.h"
+#include "config/configcheck.h"
+#include "config/configtree.h"
 #include "data_test_util.h"
 
 using namespace host::literals;

@@ -6,7 +6,7 @@
 
 #include "common/cp1251.h"
 #include "common/lasterror.h"
-#include "data/dbdatabase.h"
+#include "plantdb/dbdatabase.h"
 #include "data_test_util.h"
 
 using namespace host::literals;

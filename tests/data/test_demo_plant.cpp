@@ -6,9 +6,9 @@
 
 #include "common/cp1251.h"
 #include "common/lasterror.h"
-#include "data/configtree.h"
-#include "data/demo_plant.h"
-#include "data/grabvalues.h"
+#include "config/configtree.h"
+#include "shell/demo_plant.h"
+#include "request/grabvalues.h"
 #include "data_home.h"
 
 using namespace host::literals;

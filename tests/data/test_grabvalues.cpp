@@ -5,7 +5,7 @@
 #include "common/cp1251.h"
 #include "common/lasterror.h"
 #include "archive_backends.h"
-#include "data/grabvalues.h"
+#include "request/grabvalues.h"
 #include "data_home.h"
 
 using namespace host::literals;

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "common/cp1251.h"
-#include "data/hourfilebuilder.h"
+#include "hourfile/hourfilebuilder.h"
 #include "data_home.h"
 
 using namespace host::literals;

@@ -14,7 +14,7 @@
 #include "contour_builder.h"
 #include "data/archive_backends.h"
 #include "data/data_home.h"
-#include "data/grabvalues.h"
+#include "request/grabvalues.h"
 #include "literal_fill.h"
 #include "runtime/runtime.h"
 #include "test_env.h"

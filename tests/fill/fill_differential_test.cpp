@@ -9,7 +9,7 @@
 #include <random>
 
 #include "contour_builder.h"
-#include "data/dbdatabase.h"
+#include "plantdb/dbdatabase.h"
 #include "hour_builder.h"
 #include "literal_fill.h"
 #include "runtime/rtlog.h"

@@ -4,7 +4,7 @@
 
 #include "common/cp1251.h"
 #include "contour_builder.h"
-#include "data/dbdatabase.h"
+#include "plantdb/dbdatabase.h"
 #include "hour_builder.h"
 #include "runtime/runtime.h"
 #include "test_env.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/prtime.h"
-#include "data/hourfile.h"
+#include "hourfile/hourfile.h"
 
 namespace twtest {
 

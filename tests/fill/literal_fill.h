@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "data/dbdatabase.h"
-#include "data/hourfile.h"
+#include "plantdb/dbdatabase.h"
+#include "hourfile/hourfile.h"
 #include "tw_contourarray.h"
 #include "tw_contourline.h"
 

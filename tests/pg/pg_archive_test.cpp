@@ -13,7 +13,7 @@
 #include <sstream>
 #include <string>
 
-#include "data/pg/pgconnection.h"
+#include "archive/pg/pgconnection.h"
 #include "pg_test_db.h"
 #include "shell_output.h"
 #include "test_env.h"

@@ -3,7 +3,7 @@
 
 #include "common/lasterror.h"
 #include "data/archive_backends.h"
-#include "data/hourarchive.h"
+#include "archive/hourarchive.h"
 #include "pg_test_db.h"
 
 namespace twtest {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "data/pg/pgconnection.h"
-#include "data/pg/pgcopy.h"
+#include "archive/pg/pgconnection.h"
+#include "archive/pg/pgcopy.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "common/lasterror.h"
-#include "data/hourarchive.h"
-#include "data/pg/pgconnection.h"
+#include "archive/hourarchive.h"
+#include "archive/pg/pgconnection.h"
 #include "pg_test_db.h"
 #include "test_env.h"
 

@@ -9,7 +9,7 @@
 #include <regex>
 #include <string>
 
-#include "data/pg/pgconnection.h"
+#include "archive/pg/pgconnection.h"
 
 namespace twtest {
 

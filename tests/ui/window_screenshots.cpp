@@ -13,8 +13,8 @@
 #include <string>
 
 #include "common/cp1251.h"
-#include "data/configtree.h"
-#include "data/dbdatabase.h"
+#include "config/configtree.h"
+#include "plantdb/dbdatabase.h"
 #include "plugin_state.h"
 #include "tw_Config.h"
 #include "ui_tw_Config.h"

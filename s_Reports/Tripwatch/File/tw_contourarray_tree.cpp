@@ -7,8 +7,8 @@
 #include "common/cp1251.h"
 #include "common/exception.h"
 #include "common/strutil.h"
-#include "data/configcheck.h"
-#include "data/configitem.h"
+#include "config/configcheck.h"
+#include "config/configitem.h"
 #include "tw_contourarray.h"
 #include "tw_contourfields.h"
 

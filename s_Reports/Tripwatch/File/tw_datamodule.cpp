@@ -5,7 +5,7 @@
 #include "common/cp1251.h"
 #include "common/prtime.h"
 #include "common/strutil.h"
-#include "data/dbdatabase.h"
+#include "plantdb/dbdatabase.h"
 #include "tw_fieldtext.h"
 #include "tw_file.h"
 

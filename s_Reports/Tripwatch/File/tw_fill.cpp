@@ -5,8 +5,8 @@
 
 #include "common/cp1251.h"
 #include "common/lasterror.h"
-#include "data/dbdatabase.h"
-#include "data/hourfile.h"
+#include "plantdb/dbdatabase.h"
+#include "hourfile/hourfile.h"
 #include "runtime/runtime.h"
 #include "tw_contourarray.h"
 #include "tw_fieldtext.h"

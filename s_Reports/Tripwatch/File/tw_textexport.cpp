@@ -8,7 +8,7 @@
 #include "common/osfile.h"
 #include "common/paths.h"
 #include "common/strutil.h"
-#include "data/dbdatabase.h"
+#include "plantdb/dbdatabase.h"
 #include "runtime/rtlog.h"
 #include "tw_fieldtext.h"
 #include "tw_file.h"

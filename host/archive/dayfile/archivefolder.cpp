@@ -1,0 +1,141 @@
+#include "archivefolder.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+
+#include <algorithm>
+
+#include "common/cp1251.h"
+#include "common/lasterror.h"
+#include "common/osfile.h"
+
+using namespace host::literals;
+
+namespace host::archive {
+
+std::string ArchiveFolder(const char* home) {
+    std::string p = home ? home : "";
+    if (!p.empty() && p.back() != '/' && p.back() != '\\') p += '/';
+    return p + "Archive/";
+}
+
+std::string DayFilePath(const char* home, const Day& day) {
+    return ArchiveFolder(home) + DayFileName(day);
+}
+
+bool ListDays(const char* home, std::vector<Day>& days) {
+    days.clear();
+    const std::string folder = ArchiveFolder(home);
+    if (!IsDirectory(folder.c_str())) {
+        SetError("%s \"%s\"", "Архив не найден:"_cp, folder.c_str());
+        return false;
+    }
+    const bool ok = ForEachDirEntry(folder.c_str(), [&](const char* name, bool isFolder) {
+        Day d;
+        if (!isFolder && DayOfFileName(name, d)) days.push_back(d);
+        return true;
+    });
+    if (!ok) {
+        const std::string reason = GetIOErrorS_GUI(-2);
+        SetError("%s \"%s\": %s", "Архив не читается"_cp, folder.c_str(), reason.c_str());
+        return false;
+    }
+    std::sort(days.begin(), days.end());
+    return true;
+}
+
+namespace {
+
+// Writes one day's bytes to a new temporary file beside its target; its OS path
+// in `temp`. False (last error naming the target) on failure.
+bool WriteTemp(const std::string& target, const std::string& bytes, std::string& temp) {
+    int fd = -1;
+    temp = MakeTempBeside(target.c_str(), &fd);
+    bool ok = !temp.empty();
+    if (ok) {
+        std::size_t done = 0;
+        while (ok && done < bytes.size()) {
+            const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                ok = SetErrnoError();
+                break;
+            }
+            done += std::size_t(n);
+        }
+        if (ok && ::fsync(fd) != 0) ok = SetErrnoError();
+        if (::close(fd) != 0 && ok) ok = SetErrnoError();
+    }
+    if (!ok) {
+        const std::string reason = GetIOErrorS_GUI(-2);
+        SetError("%s \"%s\" %s: %s", "Файл архива"_cp, target.c_str(), "не записан"_cp,
+                 reason.c_str());
+    }
+    return ok;
+}
+
+bool WriteZoneIfMissing(const std::string& folder) {
+    const std::string path = folder + kZoneName;
+    if (FileExists(path.c_str()) || WriteFileAtomically(path.c_str(), ZoneFileText(ProcessZone())))
+        return true;
+    const std::string reason = GetIOErrorS_GUI(-2);
+    SetError("%s \"%s\" %s: %s", "Файл архива"_cp, path.c_str(), "не записан"_cp, reason.c_str());
+    return false;
+}
+
+std::string BaseName(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+bool ReplaceDayFiles(const ArchiveAccess& access,
+                     const std::vector<std::pair<Day, std::string>>& files) {
+    const std::string folder = ArchiveFolder(access.Home().c_str());
+    if (!access.Writable()) {
+        SetError("%s \"%s\" %s", "Архив"_cp, folder.c_str(), "не открыт для записи"_cp);
+        return false;
+    }
+    if (files.empty()) return true;
+    if (!WriteZoneIfMissing(folder)) return false;
+    std::vector<JournalEntry> entries;
+    auto dropTemps = [&] {
+        for (const auto& e : entries)
+            ::unlink(OsPath((folder + e.first).c_str()).c_str());
+    };
+    for (const auto& [day, bytes] : files) {
+        std::string temp;
+        if (!WriteTemp(folder + DayFileName(day), bytes, temp)) {
+            dropTemps();
+            return false;
+        }
+        entries.emplace_back(BaseName(temp), DayFileName(day));
+        ArchiveKillPoint();
+    }
+    const std::string osFolder = OsPath(folder.c_str());
+    if (!CommitJournal(osFolder, entries)) {
+        const std::string reason = GetIOErrorS_GUI(-2);
+        dropTemps();
+        SetError("%s \"%s%s\" %s: %s", "Журнал архива"_cp, folder.c_str(), kJournalName,
+                 "не записан"_cp, reason.c_str());
+        return false;
+    }
+    ArchiveKillPoint();
+    if (!CompleteJournal(osFolder, entries)) {
+        const std::string reason = GetIOErrorS_GUI(-2);
+        SetError("%s \"%s\" %s: %s", "Архив"_cp, folder.c_str(),
+                 "не обновлен до конца, изменение завершится при следующем открытии"_cp,
+                 reason.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool ReplaceDayFiles(const char* home, const std::vector<std::pair<Day, std::string>>& files) {
+    ArchiveAccess access;
+    return access.Open(home, Access::Write) && ReplaceDayFiles(access, files);
+}
+
+}  // namespace host::archive

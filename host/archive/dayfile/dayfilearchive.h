@@ -1,0 +1,28 @@
+// The hour archive as day files below HOME/Archive/ (format in ARCHIVE.md): the
+// default archive of a home. Readers hold the archive's shared lock, writers its
+// exclusive one, for the length of one operation.
+#pragma once
+
+#include <string>
+
+#include "archive/hourarchive.h"
+
+namespace host {
+
+class DayFileArchive : public HourArchive {
+  public:
+    explicit DayFileArchive(std::string home) : home_(std::move(home)) {}
+
+    bool Fetch(const std::vector<std::string>& names, int64_t from, int64_t end,
+               FetchSink& sink) override;
+    bool Store(const std::vector<NamedSample>& samples, int* units) override;
+    bool Collect(int64_t from, int64_t to, const char* variable,
+                 std::vector<NamedSample>& out) override;
+    bool ReplaceRange(int64_t begin, int64_t end,
+                      const std::vector<archive::VariableSamples>& samples) override;
+
+  private:
+    std::string home_;
+};
+
+}  // namespace host

@@ -1,0 +1,89 @@
+#include "archive/pg/pgsettings.h"
+
+#include <algorithm>
+
+#include <nlohmann/json.hpp>
+
+#include "archive/backends.h"
+#include "archive/hourarchive.h"
+#include "archive/pg/pghourarchive.h"
+#include "common/cp1251.h"
+#include "common/lasterror.h"
+#include "common/osfile.h"
+
+using namespace host::literals;
+
+namespace host::pg {
+namespace {
+
+bool Damaged(const std::string& path, const std::string& why) {
+    SetError("%s \"%s\" %s: %s", "Файл настроек архива"_cp, path.c_str(), "поврежден"_cp,
+             why.c_str());
+    return false;
+}
+
+// How many connections a fetch may use: a whole number 1..8.
+bool ReadConnections(const std::string& path, const nlohmann::json& doc, int& connections) {
+    const auto it = doc.find("Connections");
+    if (it == doc.end()) return true;
+    if (!it->is_number_integer() || it->get<int64_t>() < 1 || it->get<int64_t>() > 8)
+        return Damaged(path, "ключ \"Connections\": ожидается целое число от 1 до 8"_cp);
+    connections = it->get<int>();
+    return true;
+}
+
+}  // namespace
+
+std::string SettingsPath(const char* home) {
+    std::string path = home ? home : "";
+    if (!path.empty() && path.back() != '/') path += '/';
+    return path + kArchiveSettingsName;
+}
+
+bool ReadSettings(const std::string& path, ArchiveSettings& settings) {
+    std::string& conninfo = settings.conninfo;
+    std::string& relation = settings.relation;
+    std::string text;
+    if (!ReadWholeFile(path.c_str(), text)) return false;
+    const auto doc = nlohmann::json::parse(text, nullptr, false);
+    if (!doc.is_object()) return Damaged(path, "ожидается объект JSON"_cp);
+    const auto pg = doc.find("PostgreSQL");
+    if (pg == doc.end() || !pg->is_string() || pg->get<std::string>().empty())
+        return Damaged(path, "ключ \"PostgreSQL\": ожидается строка подключения"_cp);
+    conninfo = pg->get<std::string>();
+    const auto samples = doc.find("Samples");
+    if (samples != doc.end() && !samples->is_string())
+        return Damaged(path, "ключ \"Samples\": ожидается имя таблицы или представления"_cp);
+    relation = samples != doc.end() ? samples->get<std::string>() : std::string();
+    // Written into the queries as it stands: plain names only, schema.name at most.
+    const bool plain = relation.find_first_not_of(
+                           "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_.") ==
+                           std::string::npos &&
+                       std::count(relation.begin(), relation.end(), '.') <= 1;
+    if (!plain) return Damaged(path, "ключ \"Samples\": имя из латинских букв, цифр, _ и точки"_cp);
+    return ReadConnections(path, doc, settings.connections);
+}
+
+}  // namespace host::pg
+
+namespace host {
+
+std::unique_ptr<HourArchive> archive::OpenPostgreSQL(const char* home, bool& named) {
+    const std::string path = pg::SettingsPath(home);
+    named = FileExists(path.c_str());
+    if (!named) return nullptr;
+    pg::ArchiveSettings settings;
+    if (!pg::ReadSettings(path, settings)) return nullptr;
+    auto archive = std::make_unique<PgHourArchive>();
+    if (!archive->Open(settings.conninfo, settings.relation, settings.connections)) return nullptr;
+    return archive;
+}
+
+bool WriteArchiveSettings(const char* home, const std::string& conninfo,
+                          const std::string& relation) {
+    nlohmann::json doc = {{"PostgreSQL", conninfo}};
+    if (!relation.empty()) doc["Samples"] = relation;
+    return WriteFileAtomically(pg::SettingsPath(home).c_str(), doc.dump(2) + "\n");
+}
+
+}  // namespace host

@@ -1,0 +1,425 @@
+#include "demo_plant.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <random>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "common/cp1251.h"
+#include "archive/hourarchive.h"
+#include "common/lasterror.h"
+#include "common/osfile.h"
+#include "common/prtime.h"
+#include "common/strutil.h"
+#include "archive/sample.h"
+#include "plantdb/configcatalog.h"
+#include "config/configtree.h"
+#include "plantdb/dbdatabase.h"
+#include "common/timetext.h"
+
+using namespace host::literals;
+
+namespace host {
+
+namespace {
+
+// State sets of the demo configuration. State 3 is the error state of every set.
+enum : uint16_t { kSetSensor = 1, kSetRelay = 2, kSetBreaker = 3, kSetAnalog = 4 };
+constexpr uint16_t kError = 3;
+constexpr uint16_t kSensorAlarm = 2, kSensorNormal = 0;
+constexpr uint16_t kRelayOn = 1, kRelayOff = 0;
+constexpr uint16_t kBreakerOff = 1, kBreakerOn = 0;
+
+// Outcome bytes of a protection line.
+constexpr int kOperated = 0x10, kThenError = 0x11, kThenOff = 0x12;
+
+enum class Behaviour { InTime, Late, Never, ThenError, ThenOff };
+
+struct Contour {
+    std::string Sensor, Relay, Breaker;
+    int Object = 0;
+    bool Used = true, RelayUsed = true, BreakerUsed = true;
+    int Interval = 10, RelayMax = 10, BreakerMax = 20;
+    const char* Event = "";
+    const char* Limit = "";
+};
+
+// When a planted line came into its state and how long it held it inside the
+// excursion, in seconds; -1 for none.
+struct LineTimes {
+    int64_t Response = -1, Held = -1;
+};
+
+struct Planted {
+    int Contour;
+    int64_t Start, End;
+    int Relay, Breaker;
+    double Value;
+    bool CrossesMidnight;
+    LineTimes RelayTimes, BreakerTimes;
+};
+
+using Series = std::map<std::string, std::vector<archive::Sample>>;
+
+class Generator {
+  public:
+    Generator(const DemoOptions& o) : options_(o), rng_(o.Seed) {}
+
+    int Uniform(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
+    double Real(double lo, double hi) {
+        return std::uniform_real_distribution<double>(lo, hi)(rng_);
+    }
+    double Round(double v) { return std::round(v * 100.0) / 100.0; }
+
+    void Add(const std::string& name, int64_t t, uint16_t state, double value) {
+        series_[name].push_back({t, state, value});
+    }
+
+    // One protection line's samples for an excursion [s, e); returns its outcome
+    // and gives its times.
+    int PlantLine(const std::string& name, int64_t s, int64_t e, int maxTime, uint16_t on,
+                  uint16_t off, Behaviour b, int64_t earliest, int64_t reset, LineTimes& times) {
+        times = LineTimes{};
+        const auto rise = [&](int64_t lo, int64_t hi) { return lo + Uniform(0, int(hi - lo)); };
+        switch (b) {
+            case Behaviour::Never:
+                return 0;
+            case Behaviour::Late: {
+                const int64_t t = s + maxTime + Uniform(1, 5);
+                if (t < e) times.Response = t - s;
+                Add(name, t, on, 1);
+                Add(name, std::max(t, e) + reset, off, 0);
+                return 0;
+            }
+            case Behaviour::InTime: {
+                const int64_t t = rise(std::max(s + 1, earliest), s + maxTime - 1);
+                times.Response = t - s;
+                Add(name, t, on, 1);
+                Add(name, e + reset, off, 0);
+                return kOperated;
+            }
+            case Behaviour::ThenError:
+            case Behaviour::ThenOff: {
+                const int64_t t = rise(std::max(s + 1, earliest), s + maxTime - 1);
+                Add(name, t, on, 1);
+                const int64_t drop = t + 1 + Uniform(0, int(std::max<int64_t>(0, e - t - 2)));
+                times.Response = t - s;
+                times.Held = drop - t;
+                const bool error = b == Behaviour::ThenError;
+                Add(name, drop, error ? kError : off, error ? -1 : 0);
+                Add(name, e + reset, off, 0);
+                return error ? kThenError : kThenOff;
+            }
+        }
+        return 0;
+    }
+
+    const DemoOptions& options_;
+    std::mt19937 rng_;
+    Series series_;
+};
+
+}  // namespace
+
+namespace {
+// True when local time keeps one offset from an hour before `from` to an hour
+// after `to`.
+bool SteadyOffset(int64_t from, int64_t to) {
+    const auto offset = [](int64_t t) {
+        const time_t seconds = time_t(t);
+        struct tm tm {};
+        return localtime_r(&seconds, &tm) ? tm.tm_gmtoff : LONG_MIN;
+    };
+    return offset(from - 3600) == offset(to + 3600);
+}
+}  // namespace
+
+bool MakeDemoPlant(const char* homeArg, const DemoOptions& options, DemoSummary& summary) {
+    const std::string home = homeArg ? homeArg : "";
+    if (options.Days < 1 || options.Days > 366) {
+        SetError("%s", "Число дней демо должно быть от 1 до 366"_cp);
+        return false;
+    }
+    for (const char* sub : {"", "/Config", "/Archive", "/Jobs"})
+        if (!MakeDirectories((home + sub).c_str())) return false;
+
+    // The days: N whole local days ending yesterday.
+    const int64_t now = options.Today ? options.Today : int64_t(time(nullptr));
+    const archive::Day today = archive::DayOf(now);
+    std::vector<archive::Day> days;
+    archive::Day d = archive::DayOf(today.Begin - 1);
+    for (int i = 0; i < options.Days; ++i) {
+        days.insert(days.begin(), d);
+        d = archive::DayOf(d.Begin - 1);
+    }
+
+    Generator g(options);
+    HDBDatabase db;
+    db.ConfigId = 0x00DE0000u | (options.Seed & 0xFFFFu);
+    db.ConfigTime.Set(time_t(days.front().Begin - 86400));
+    db.AddStateSet(kSetSensor, "Датчик защиты"_cp, 0, 3);
+    db.SetStateName(kSetSensor, 0, "Норма"_cp);
+    db.SetStateName(kSetSensor, 1, "Предупреждение"_cp);
+    db.SetStateName(kSetSensor, 2, "Авария"_cp);
+    db.SetStateName(kSetSensor, 3, "Ошибка"_cp);
+    db.AddStateSet(kSetRelay, "Реле"_cp, 0, 3);
+    db.SetStateName(kSetRelay, 0, "Отпущено"_cp);
+    db.SetStateName(kSetRelay, 1, "Сработало"_cp);
+    db.SetStateName(kSetRelay, 2, "Блокировано"_cp);
+    db.SetStateName(kSetRelay, 3, "Ошибка"_cp);
+    db.AddStateSet(kSetBreaker, "Выключатель"_cp, 0, 3);
+    db.SetStateName(kSetBreaker, 0, "Включен"_cp);
+    db.SetStateName(kSetBreaker, 1, "Отключен"_cp);
+    db.SetStateName(kSetBreaker, 2, "Ремонт"_cp);
+    db.SetStateName(kSetBreaker, 3, "Ошибка"_cp);
+    db.AddStateSet(kSetAnalog, "Измерение"_cp, 0, 3);
+    db.SetStateName(kSetAnalog, 0, "Норма"_cp);
+    db.SetStateName(kSetAnalog, 1, "Выше нормы"_cp);
+    db.SetStateName(kSetAnalog, 2, "Ниже нормы"_cp);
+    db.SetStateName(kSetAnalog, 3, "Недостоверно"_cp);
+    db.AddErrorState(kError);
+    const int tSensor = db.AddType("Датчик защиты"_cp, kSetSensor);
+    const int tRelay = db.AddType("Выходное реле"_cp, kSetRelay);
+    const int tBreaker = db.AddType("Выключатель"_cp, kSetBreaker);
+    const int tAnalog = db.AddType("Измерение"_cp, kSetAnalog);
+
+    constexpr int kObjects = 4, kPerObject = 8;
+    static const char* const kEvents[] = {"Перегрев"_cp, "Перегрузка"_cp, "Замыкание на землю"_cp,
+                                          "Понижение давления"_cp};
+    static const char* const kLimits[] = {"> 90 °C"_cp, "> 1.2 Iном"_cp, "> 5 мА"_cp,
+                                          "< 0.3 МПа"_cp};
+    std::vector<Contour> contours;
+    for (int o = 0; o < kObjects; ++o) {
+        db.AddObject(Message("%s %d", "Энергоблок"_cp, o + 1));
+        db.AddPlace(Message("%s %d", "Щит защит"_cp, o + 1));
+        for (int k = 0; k < kPerObject; ++k) {
+            Contour c;
+            const std::string base = Format("U%d.P%02d.", o + 1, k + 1);
+            c.Sensor = base + "Sensor";
+            c.Relay = base + "Relay";
+            c.Breaker = base + "Breaker";
+            c.Object = o;
+            const int n = int(contours.size());
+            c.Used = n % 13 != 12;
+            c.BreakerUsed = n % 7 != 6;
+            c.RelayUsed = n % 11 != 10;
+            c.Interval = 5 + 5 * g.Uniform(0, 5);
+            c.RelayMax = 10 + 5 * g.Uniform(0, 2);
+            c.BreakerMax = 20 + 10 * g.Uniform(0, 2);
+            c.Event = kEvents[k % 4];
+            c.Limit = kLimits[k % 4];
+            db.AddVariable(c.Sensor.c_str(), uint16_t(tSensor), uint16_t(o), uint16_t(o));
+            db.AddVariable(c.Relay.c_str(), uint16_t(tRelay), uint16_t(o), uint16_t(o));
+            db.AddVariable(c.Breaker.c_str(), uint16_t(tBreaker), uint16_t(o), uint16_t(o));
+            contours.push_back(c);
+        }
+    }
+    std::vector<std::string> background;
+    for (int i = 0; i < options.BackgroundVariables; ++i) {
+        background.push_back(Format("U%d.M%04d", i % kObjects + 1, i + 1));
+        db.AddVariable(background.back().c_str(), uint16_t(tAnalog), uint16_t(i % kObjects),
+                       kDBNoIndex);
+    }
+
+    // Initial states at the start of the first day.
+    const int64_t t0 = days.front().Begin;
+    for (const auto& c : contours) {
+        g.Add(c.Sensor, t0, kSensorNormal, g.Round(g.Real(40, 60)));
+        g.Add(c.Relay, t0, kRelayOff, 0);
+        g.Add(c.Breaker, t0, kBreakerOn, 0);
+    }
+
+    // Excursions: each contour, each day, a few in the day and, between two
+    // archive days, now and then one across midnight. The behaviours cycle so
+    // that every outcome occurs, while most lines operate cleanly, as in a plant.
+    std::vector<Planted> planted;
+    const Behaviour kCycle[] = {Behaviour::InTime, Behaviour::InTime, Behaviour::Late,
+                                Behaviour::InTime, Behaviour::InTime, Behaviour::Never,
+                                Behaviour::InTime, Behaviour::InTime, Behaviour::ThenError,
+                                Behaviour::InTime, Behaviour::InTime, Behaviour::ThenOff};
+    constexpr int kCycleLength = int(std::size(kCycle));
+    int turn = 0;
+    for (std::size_t ci = 0; ci < contours.size(); ++ci) {
+        const Contour& c = contours[ci];
+        for (std::size_t di = 0; di < days.size(); ++di) {
+            const archive::Day& day = days[di];
+            std::vector<std::pair<int64_t, int64_t>> spans;  // [start, end) of each excursion
+            const int count = g.Uniform(1, 3);
+            for (int k = 0; k < count; ++k) {
+                const int64_t slot = (day.End - day.Begin - 7200) / count;
+                int64_t s = day.Begin + 1800 + k * slot + g.Uniform(0, int(slot / 2));
+                const int64_t length = c.Interval + g.Uniform(40, 600);
+                // Not where the clocks change: a record's local time cannot tell
+                // the two passes of a repeated hour apart.
+                while (!SteadyOffset(s, s + length))
+                    s += 7200;
+                spans.push_back({s, s + length});
+            }
+            const bool cross = di + 1 < days.size() && (ci + di) % 3 == 0;
+            if (cross) {
+                const int64_t s = day.End - g.Uniform(60, 1200);
+                const int64_t e =
+                    std::max<int64_t>(day.End + g.Uniform(30, 600), s + c.Interval + 40);
+                if (SteadyOffset(s, e)) spans.push_back({s, e});
+            }
+            for (auto [s, e] : spans) {
+                const bool crossing = s < day.End && e >= day.End;
+                double value = g.Round(g.Real(92, 120));
+                g.Add(c.Sensor, s, kSensorAlarm, value);
+                for (int64_t t = s + 7; t < e - 1; t += g.Uniform(20, 90)) {  // readings inside
+                    const double v = g.Round(g.Real(92, 130));
+                    value = std::max(value, v);
+                    g.Add(c.Sensor, t, kSensorAlarm, v);
+                }
+                g.Add(c.Sensor, e, kSensorNormal, g.Round(g.Real(40, 60)));
+                // The lines of an excursion across midnight may act, and drop
+                // out, before midnight: the next day's report sees it whole.
+                const int64_t earliest = s + 1;
+                const Behaviour rb = kCycle[turn % kCycleLength];
+                const Behaviour bb = kCycle[(turn / kCycleLength + turn + 5) % kCycleLength];
+                ++turn;
+                int relay = 0, breaker = 0;
+                LineTimes relayTimes, breakerTimes;
+                if (c.RelayUsed || !c.Used)
+                    relay = g.PlantLine(c.Relay, s, e, c.RelayMax, kRelayOn, kRelayOff, rb,
+                                        earliest, 5, relayTimes);
+                if (c.BreakerUsed || !c.Used)
+                    breaker = g.PlantLine(c.Breaker, s, e, c.BreakerMax, kBreakerOff, kBreakerOn,
+                                          bb, earliest, 30, breakerTimes);
+                if (c.Used)
+                    planted.push_back({int(ci), s, e, c.RelayUsed ? relay : 0,
+                                       c.BreakerUsed ? breaker : 0, value, crossing,
+                                       c.RelayUsed ? relayTimes : LineTimes{},
+                                       c.BreakerUsed ? breakerTimes : LineTimes{}});
+            }
+            // A short blip that is too brief to count as an incident.
+            const int64_t blip = day.Begin + 600 + g.Uniform(0, 600);
+            g.Add(c.Sensor, blip, kSensorAlarm, g.Round(g.Real(91, 95)));
+            g.Add(c.Sensor, blip + std::max(0, c.Interval - 3), kSensorNormal, 50);
+        }
+    }
+
+    // Background measurements: a reading every 10 to 20 minutes, rarely out of norm.
+    for (const auto& name : background) {
+        double v = g.Real(10, 100);
+        for (int64_t t = t0 + g.Uniform(0, 600); t < days.back().End; t += g.Uniform(600, 1200)) {
+            v = std::clamp(v + g.Real(-2, 2), 0.0, 200.0);
+            const int r = g.Uniform(0, 999);
+            const uint16_t state = r < 985 ? 0 : r < 992 ? 1 : r < 998 ? 2 : 3;
+            g.Add(name, t, state, g.Round(v));
+        }
+    }
+
+    // Into the home's archive: each variable's samples in time order, one per
+    // second (the last planted wins).
+    std::vector<archive::VariableSamples> series;
+    long long total = 0;
+    for (auto& [name, list] : g.series_) {
+        std::vector<archive::Sample> inside;
+        for (const auto& s : list)
+            if (s.Time >= days.front().Begin && s.Time < days.back().End) inside.push_back(s);
+        std::vector<archive::Sample> unique = archive::TimeOrderedLatest(std::move(inside));
+        total += (long long)unique.size();
+        if (!unique.empty()) series.push_back({name, std::move(unique)});
+    }
+    if (!options.Archive.empty() && !WriteArchiveSettings(home.c_str(), options.Archive, ""))
+        return false;
+    const std::unique_ptr<HourArchive> store = OpenHourArchive(home.c_str());
+    if (!store || !store->ReplaceRange(days.front().Begin, days.back().End, series)) return false;
+
+    summary.ConfigPath = ConfigFolder(home.c_str()) + "demo.rtdb";
+    if (!DBSaveDatabase(db, summary.ConfigPath.c_str())) return false;
+
+    // The job with its contours, in the tree form of a contour set.
+    summary.JobPath = JobFilePath(home.c_str(), "Daily");
+    HConfigTree job;
+    HConfigItem* root = job.Root();
+    root->SetStr("Name", "Daily");
+    root->SetBool("LoadCfg", true);
+    root->SetStr("CfgFile", "Config/demo.rtdb");
+    root->SetBool("UseCfg", false);
+    root->SetBool("SaveVals", true);
+    root->SetStr("ValPath", "Values");
+    root->SetBool("SaveBIN", true);
+    root->SetStr("ReportDir", "Reports");
+    root->SetBool("SaveTXT", true);
+    root->SetStr("TXTDir", "Reports");
+    root->SetBool("SaveXLS", true);
+    root->SetStr("XLSDir", "Reports");
+    root->SetBool("Print", false);
+    root->SetInt("Count", int32_t(contours.size()));
+    for (std::size_t i = 0; i < contours.size(); ++i) {
+        const Contour& c = contours[i];
+        HConfigItem* item = root->GetChild(Message("Item%d", int(i)));
+        item->SetByte("Used", c.Used ? 1 : 0);
+        item->SetStr("Sensor", c.Sensor.c_str());
+        item->SetInt("Interval", c.Interval);
+        item->SetWord("State", kSensorAlarm);
+        item->SetStr("StateName", c.Event);
+        item->SetStr("Limit", c.Limit);
+        item->SetByte("ValueType", 0);
+        item->SetByte("Rele/Used", c.RelayUsed ? 1 : 0);
+        item->SetStr("Rele/Sensor", c.Relay.c_str());
+        item->SetWord("Rele/State", kRelayOn);
+        item->SetInt("Rele/MaxTime", c.RelayMax);
+        item->SetStr("Rele/ONName", "Реле сработало"_cp);
+        item->SetStr("Rele/OFFName", "Реле не сработало"_cp);
+        item->SetByte("Prot/Used", c.BreakerUsed ? 1 : 0);
+        item->SetStr("Prot/Sensor", c.Breaker.c_str());
+        item->SetWord("Prot/State", kBreakerOff);
+        item->SetInt("Prot/MaxTime", c.BreakerMax);
+        item->SetStr("Prot/ONName", "Выключатель отключился"_cp);
+        item->SetStr("Prot/OFFName", "Выключатель не отключился"_cp);
+    }
+    if (!job.SaveAs(summary.JobPath.c_str())) return false;
+
+    // The planted excursions, in contour and time order.
+    std::stable_sort(planted.begin(), planted.end(), [](const Planted& a, const Planted& b) {
+        return a.Contour != b.Contour ? a.Contour < b.Contour : a.Start < b.Start;
+    });
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const auto& p : planted) {
+        nlohmann::ordered_json j;
+        j["contour"] = p.Contour;
+        j["sensor"] = contours[std::size_t(p.Contour)].Sensor;
+        j["start"] = TimeText(time_t(p.Start));
+        j["end"] = TimeText(time_t(p.End));
+        j["relay"] = p.Relay;
+        j["apparatus"] = p.Breaker;
+        j["value"] = p.Value;
+        j["crossesMidnight"] = p.CrossesMidnight;
+        const auto seconds = [](int64_t t) {
+            return t < 0 ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(t);
+        };
+        j["relayResponse"] = seconds(p.RelayTimes.Response);
+        j["relayHeld"] = seconds(p.RelayTimes.Held);
+        j["apparatusResponse"] = seconds(p.BreakerTimes.Response);
+        j["apparatusHeld"] = seconds(p.BreakerTimes.Held);
+        list.push_back(j);
+    }
+    nlohmann::ordered_json doc;
+    doc["seed"] = options.Seed;
+    doc["firstDay"] = TimeText(time_t(days.front().Begin)).substr(0, 10);
+    doc["lastDay"] = TimeText(time_t(days.back().Begin)).substr(0, 10);
+    doc["configId"] = Format("%08X", db.ConfigId);
+    doc["incidents"] = list;
+    summary.IncidentsPath = home + "/demo-incidents.json";
+    if (!WriteFileAtomically(summary.IncidentsPath.c_str(), doc.dump(2) + "\n")) return false;
+
+    summary.Objects = kObjects;
+    summary.Contours = int(contours.size());
+    summary.Variables = db.GetTable(kDBTableVariables)->Count();
+    summary.Incidents = int(planted.size());
+    summary.Samples = total;
+    summary.FirstDay = doc["firstDay"].get<std::string>();
+    summary.LastDay = doc["lastDay"].get<std::string>();
+    summary.ConfigId = db.ConfigId;
+    return true;
+}
+
+}  // namespace host
