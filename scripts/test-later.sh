@@ -9,9 +9,9 @@ echo "Tests again with the clock at $later"
 faketime -f "@$later" ctest --test-dir "$build" -j "$(nproc)" --output-on-failure
 
 echo "End-to-end tests at $later in Europe/Berlin"
-tmp="$PWD/$build/test-tmp/test_e2e_later"
+tmp="$PWD/$build/test-tmp/e2e_tests_later"
 rm -rf "$tmp"
 mkdir -p "$tmp"
 (cd "$build" && faketime -f "@$later" env TZ=Europe/Berlin LC_ALL=C.UTF-8 \
     QT_QPA_PLATFORM=offscreen TW_TEST_TMP="$tmp" TW_SOURCE_DIR="$(cd .. && pwd)" \
-    TW_BIN_DIR="$PWD/bin" bin/test_e2e)
+    TW_BIN_DIR="$PWD/bin" bin/e2e_tests)

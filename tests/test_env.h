@@ -2,6 +2,9 @@
 // scoped time zone.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -11,22 +14,29 @@
 
 namespace twtest {
 
-// The scratch folder of this test binary (created on first use), with a final '/'.
+// The scratch folder of the running test (below TW_TEST_TMP, one folder a
+// test case, so that cases run side by side never share one), created on
+// first use, with a final '/'.
 inline std::string TempDir() {
     const char* env = std::getenv("TW_TEST_TMP");
     std::string dir =
         env && *env ? env : (std::filesystem::temp_directory_path() / "tw-test").string();
+    if (const auto* info = ::testing::UnitTest::GetInstance()->current_test_info()) {
+        std::string name = std::string(info->test_suite_name()) + "." + info->name();
+        std::replace(name.begin(), name.end(), '/', '_');
+        dir += "/" + name;
+    }
     std::filesystem::create_directories(dir);
     if (dir.back() != '/') dir += '/';
     return dir;
 }
 
-// A fresh empty sub-folder of the scratch folder.
-inline std::string FreshDir(const std::string& name) {
+// A fresh empty sub-folder of the test's scratch folder, with a final '/'.
+inline std::string ScratchDir(const std::string& name) {
     const std::string dir = TempDir() + name;
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
-    return dir + "/";
+    return dir.back() == '/' ? dir : dir + "/";
 }
 
 // Sets TZ for the life of the object and restores the previous zone.

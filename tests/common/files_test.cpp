@@ -53,7 +53,7 @@ TEST(Paths, SeparatorsAndTheStartFolder) {
 }
 
 TEST(Files, Cp1251NamesBecomeUtf8OnDisk) {
-    const std::string dir = twtest::FreshDir("names");
+    const std::string dir = twtest::ScratchDir("names");
     const std::string cpDir = host::Utf8ToCp1251Lossy(dir);
     const std::string name = cpDir + "Отчет.txt"_cp;
     {
@@ -78,7 +78,7 @@ TEST(Files, Cp1251NamesBecomeUtf8OnDisk) {
 }
 
 TEST(Files, AtomicWriteKeepsTheOldFileOnFailure) {
-    const std::string dir = twtest::FreshDir("atomic");
+    const std::string dir = twtest::ScratchDir("atomic");
     const std::string path = dir + "a.json";
     ASSERT_TRUE(host::WriteFileAtomically(path.c_str(), "one"));
     ASSERT_TRUE(host::WriteFileAtomically(path.c_str(), "two"));
@@ -99,7 +99,7 @@ TEST(Files, AtomicWriteKeepsTheOldFileOnFailure) {
 }
 
 TEST(Files, APendingFileTakesAFreeNameOnlyAndIsRemovedOtherwise) {
-    const std::string dir = twtest::FreshDir("pending");
+    const std::string dir = twtest::ScratchDir("pending");
     std::string text;
     {
         host::PendingFile first(dir + "r.txt");
@@ -154,7 +154,7 @@ std::size_t OneStreamSize(const std::string& data) {
 }
 
 TEST(Streams, RoundTripPlainFilesAndFailures) {
-    const std::string dir = twtest::FreshDir("streams");
+    const std::string dir = twtest::ScratchDir("streams");
     // Every way the writer cuts its input: nothing, below one part, parts side
     // by side, a long write deflated where it lies, more than one segment.
     struct Case {
@@ -222,7 +222,7 @@ TEST(Streams, RoundTripPlainFilesAndFailures) {
 TEST(Files, ReadersOpenOnlyRegularFiles) {
     // A FIFO would block every reader until a writer came; a folder, a FIFO and
     // a device are refused at once with one message.
-    const std::string dir = twtest::FreshDir("regular");
+    const std::string dir = twtest::ScratchDir("regular");
     ASSERT_EQ(::mkfifo((dir + "fifo.twr").c_str(), 0600), 0);
     ASSERT_EQ(::mkdir((dir + "dir.twr").c_str(), 0700), 0);
     std::string text;

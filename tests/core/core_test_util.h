@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "common/cp1251.h"
+#include "test_env.h"
 #include "tw_contourline.h"
 
 namespace tw_test {
@@ -47,15 +48,7 @@ class ScopedFileSizeLimit {
 };
 
 using Bytes = std::vector<uint8_t>;
-
-// A fresh scratch folder for one test: TW_TEST_TMP/<name>, emptied first.
-inline std::string ScratchDir(const std::string& name) {
-    const char* root = std::getenv("TW_TEST_TMP");
-    std::filesystem::path p = std::filesystem::path(root ? root : "/tmp/tw-core-tests") / name;
-    std::filesystem::remove_all(p);
-    std::filesystem::create_directories(p);
-    return p.string() + "/";
-}
+using twtest::ScratchDir;
 
 inline Bytes ReadBytes(const std::string& path) {
     std::ifstream f(path, std::ios::binary);

@@ -26,7 +26,7 @@ using twtest::ExitCode;
 using twtest::ReadText;
 
 TEST(EndToEnd, TwoDaysOfTheDemoPlantReportEveryPlantedIncidentOnce) {
-    const std::string home = twtest::FreshDir("demo");
+    const std::string home = twtest::ScratchDir("demo");
     ASSERT_EQ(
         ExitCode(Bin("rthost") + " demo " + home +
                  " --days 3 --end 2026-10-27 --seed 5 --background 200 >" + home + "demo.out"),
@@ -155,7 +155,7 @@ namespace {
 
 // The inputs under examples/ still do what their README says.
 TEST(EndToEnd, TheExamplesWork) {
-    const std::string home = twtest::FreshDir("examples");
+    const std::string home = twtest::ScratchDir("examples");
     const std::string examples = std::string(std::getenv("TW_SOURCE_DIR")) + "/examples/";
     ASSERT_EQ(ExitCode(Bin("rthost") + " demo " + home + " --end 2026-12-08 >/dev/null 2>&1"), 0);
     ASSERT_EQ(ExitCode(Bin("rthost") + " import " + home + " " + examples +
@@ -243,7 +243,7 @@ int CountBefore(const std::string& text, const std::string& what) {
 // moments and values as numbers (unquoted, with a decimal point), no page
 // headers or page numbers among them.
 TEST(EndToEnd, SpreadsheetsOpenInCalcAsTables) {
-    const std::string home = twtest::FreshDir("calc");
+    const std::string home = twtest::ScratchDir("calc");
     ASSERT_EQ(ExitCode(Bin("rthost") + " demo " + home +
                        " --days 2 --end 2026-10-27 --seed 5 --background 200 >/dev/null"),
               0);

@@ -12,8 +12,8 @@
 
 #include "common/cp1251.h"
 #include "contour_builder.h"
-#include "data/archive_backends.h"
-#include "data/data_home.h"
+#include "archive/archive_backends.h"
+#include "archive/data_home.h"
 #include "request/grabvalues.h"
 #include "literal_fill.h"
 #include "runtime/runtime.h"
@@ -185,7 +185,7 @@ TEST(FillDays, ConsecutiveDailyReportsEqualTheRulesOverTheUninterruptedSamples) 
                 HHourFile file;
                 ASSERT_EQ(Grab(home, report.Start, end, kDefaultLookBack, file), nullptr) << where;
                 ASSERT_TRUE(report.Fill(file, contours)) << where << " " << GetIOErrorS_GUI(-2);
-                report.MakeFileName((home + "/Day").c_str(), nullptr);
+                report.MakeFileName((home + "Day").c_str(), nullptr);
                 ASSERT_TRUE(report.Save()) << GetIOErrorS_GUI(-2);
                 // Every archive gives the same file, byte for byte.
                 const std::string bytes = twtest::ReadFile(report.FileName.c_str());

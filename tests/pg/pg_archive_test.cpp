@@ -60,7 +60,7 @@ std::string Rthost(const std::string& home, const std::string& args) {
 }
 
 TEST(PgArchive, TheSamePlantInDayFilesAndInPostgreSqlGivesTheSameResults) {
-    const std::string files = twtest::FreshDir("files"), pg = twtest::FreshDir("pg");
+    const std::string files = twtest::ScratchDir("files"), pg = twtest::ScratchDir("pg");
     const std::string conninfo = FreshDatabase("twsame");
     const std::string demo = " --days 3 --end 2026-11-21 --seed 7 --background 50";
     ASSERT_EQ(ExitCode(Bin("rthost") + " demo " + files + demo + " >/dev/null"), 0);
@@ -124,7 +124,7 @@ TEST(PgArchive, TheSamePlantInDayFilesAndInPostgreSqlGivesTheSameResults) {
 // The view of the README over a plant's own table, and what the database can
 // refuse: each a clear message and a failed run without a report.
 TEST(PgArchive, APlantsOwnTableIsReadThroughAViewAndFailuresAreClear) {
-    const std::string files = twtest::FreshDir("own-files"), own = twtest::FreshDir("own");
+    const std::string files = twtest::ScratchDir("own-files"), own = twtest::ScratchDir("own");
     const std::string conninfo = FreshDatabase("twown");
     const std::string demo = " --days 2 --end 2026-11-21 --seed 3 --background 10";
     ASSERT_EQ(ExitCode(Bin("rthost") + " demo " + files + demo + " >/dev/null"), 0);

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "common/lasterror.h"
-#include "data/archive_backends.h"
+#include "archive/archive_backends.h"
 #include "archive/hourarchive.h"
 #include "pg_test_db.h"
 

@@ -37,7 +37,7 @@ struct Recorder : host::HourArchive::FetchSink {
 };
 
 std::string Home(const std::string& tag, const std::string& conninfo, int connections) {
-    const std::string home = twtest::FreshDir("pgfetch-" + tag);
+    const std::string home = twtest::ScratchDir("pgfetch-" + tag);
     std::ofstream(home + "Archive.json")
         << "{\"PostgreSQL\": \"" << conninfo << "\", \"Connections\": " << connections << "}\n";
     return home;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <regex>
@@ -21,8 +23,10 @@ inline std::string ClusterConnInfo() {
     return line;
 }
 
-// A fresh database of the cluster; its connection string.
-inline std::string FreshDatabase(const std::string& name) {
+// A fresh database of the cluster, of this process alone (CTest runs the
+// cases side by side); its connection string.
+inline std::string FreshDatabase(const std::string& base) {
+    const std::string name = base + "_" + std::to_string(::getpid());
     host::pg::Connection c;
     EXPECT_TRUE(c.Open(ClusterConnInfo())) << c.Error();
     c.Exec("DROP DATABASE IF EXISTS " + name);

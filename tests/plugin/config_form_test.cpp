@@ -186,7 +186,7 @@ TEST_F(ConfigForm, AWrongValueShowsItsDefaultAndIsNamedInAnErrorBox) {
 }
 
 TEST_F(ConfigForm, TheStoredConfigurationIsLoadedOnceAtDialogStart) {
-    const std::string dir = twtest::FreshDir("config-form");
+    const std::string dir = twtest::ScratchDir("config-form");
     HDBDatabase source;
     source.ConfigId = 0x1234ABCD;
     source.ConfigTime.Set(2026, 12, 1, 8, 30, 0);
@@ -223,7 +223,7 @@ TEST_F(ConfigForm, TheStoredConfigurationIsLoadedOnceAtDialogStart) {
 namespace {
 
 TEST_F(ConfigForm, FileButtonsLoadImportExportAndPickFoldersRelativeToTheStart) {
-    const std::string dir = twtest::FreshDir("config-form-files");
+    const std::string dir = twtest::ScratchDir("config-form-files");
     const std::string start = GetStartupDir();
     HDBDatabase source;
     source.ConfigId = 0x42;

@@ -281,7 +281,7 @@ std::string FileText(const std::string& path) {
 // saved into the job again: the job file is the same byte for byte.
 TEST_F(Configured, OpeningAndAcceptingEachContourOfTheDemoJobLeavesItsFileAsItWas) {
     ASSERT_TRUE(host::ui::EnsureGuiApplication());
-    const std::string home = twtest::FreshDir("demo-job");
+    const std::string home = twtest::ScratchDir("demo-job");
     host::DemoOptions options;
     options.Days = 1;
     options.BackgroundVariables = 0;

@@ -85,7 +85,7 @@ TEST(Descriptor, TwoQueriesGiveTwoIdenticalObjects) {
 class RunTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        home_ = new std::string(twtest::FreshDir("home"));
+        home_ = new std::string(twtest::ScratchDir("home"));
         host::DemoOptions o;
         o.Days = 2;
         o.BackgroundVariables = 20;
@@ -166,7 +166,7 @@ TEST_F(RunTest, FailuresStopWithTheirTextAndTheLogSoFar) {
                                  "TW: Формирование интервала..."_cp}));
     }
     {  // a host without archive or configuration: the library's text
-        const std::string bare = twtest::FreshDir("bare");
+        const std::string bare = twtest::ScratchDir("bare");
         std::strcpy(context_.Home, bare.c_str());
         SetEnd(2027, 6, 1);
         job_.Root()->SetBool("UseCfg", false);

@@ -3,6 +3,7 @@
 #include "host/report/cfb_writer.h"
 
 #include "report/xls_test_util.h"
+#include "test_env.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -175,7 +176,7 @@ TEST(CompoundFile, EverySizeReadsBackWithSoundBookkeeping) {
 class AtomicWrite : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = TestDir() / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        dir_ = twtest::ScratchDir("");
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }

@@ -142,7 +142,7 @@ class PdfWriter : public ::testing::Test {
 }  // namespace
 
 TEST_F(PdfWriter, CrossReferenceAndStreamsAreConsistent) {
-    const std::string pdf = twtest::FreshDir("xref") + "a.pdf";
+    const std::string pdf = twtest::ScratchDir("xref") + "a.pdf";
     ASSERT_EQ(host::report::WritePdf(Sample(), pdf.c_str()), PdfOutcome::Written);
     const std::string data = ReadFile(pdf);
     ASSERT_EQ(data.rfind("%PDF-1.4\n", 0), 0u);
@@ -196,7 +196,7 @@ TEST_F(PdfWriter, CrossReferenceAndStreamsAreConsistent) {
 
 TEST_F(PdfWriter, PopplerReadsTextsFontsAndPages) {
     if (!HavePoppler()) GTEST_SKIP() << "poppler-utils are not installed";
-    const std::string pdf = twtest::FreshDir("text") + "a.pdf";
+    const std::string pdf = twtest::ScratchDir("text") + "a.pdf";
     ASSERT_EQ(host::report::WritePdf(Sample(), pdf.c_str()), PdfOutcome::Written);
     // Nothing for poppler to complain about.
     EXPECT_EQ(Shell("pdftotext '" + pdf + "' /dev/null 2>&1"), "");
@@ -230,7 +230,7 @@ TEST_F(PdfWriter, PopplerReadsTextsFontsAndPages) {
 
 TEST_F(PdfWriter, LinesArePlacedAsTheLayoutSays) {
     if (!HavePoppler()) GTEST_SKIP() << "poppler-utils are not installed";
-    const std::string pdf = twtest::FreshDir("place") + "a.pdf";
+    const std::string pdf = twtest::ScratchDir("place") + "a.pdf";
     const HReportDocument doc = Sample();
     ASSERT_EQ(host::report::WritePdf(doc, pdf.c_str()), PdfOutcome::Written);
     const std::vector<Word> words = Words(pdf);
@@ -278,7 +278,7 @@ TEST_F(PdfWriter, GlyphsArePainted) {
     big.Font.Height = -100;
     page.Rows.push_back(Row(10, 40, {big}));
     doc.Pages = {page};
-    const std::string dir = twtest::FreshDir("glyphs");
+    const std::string dir = twtest::ScratchDir("glyphs");
     ASSERT_EQ(host::report::WritePdf(doc, (dir + "a.pdf").c_str()), PdfOutcome::Written);
     Shell("pdftoppm -r 20 -gray -singlefile '" + dir + "a.pdf' '" + dir + "a'");
     const std::string pgm = ReadFile(dir + "a.pgm");
@@ -296,7 +296,7 @@ TEST_F(PdfWriter, GlyphsArePainted) {
 }
 
 TEST_F(PdfWriter, MissingFontsAndUnwritableFilesFailWithoutAFile) {
-    const std::string dir = twtest::FreshDir("fail");
+    const std::string dir = twtest::ScratchDir("fail");
     host::report::SetPdfFontFolder(dir + "nofonts");
     EXPECT_EQ(host::report::PdfFontFolder(), dir + "nofonts/");
     ASSERT_EQ(host::report::WritePdf(Sample(), (dir + "a.pdf").c_str()), PdfOutcome::FontsMissing);

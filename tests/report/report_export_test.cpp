@@ -161,7 +161,7 @@ TEST(ReportExport, OneTableWithItsHeaderAndTheFooterOfThePrint) {
 }
 
 TEST(ReportExport, WorkbookReadsBackWithTemplate) {
-    const std::string dir = twtest::FreshDir("template");
+    const std::string dir = twtest::ScratchDir("template");
     host::SetStartupDir(dir.c_str());
     std::filesystem::create_directories(dir + "Templates");
     {
@@ -203,7 +203,7 @@ TEST(ReportExport, WorkbookReadsBackWithTemplate) {
 }
 
 TEST(ReportExport, MissingTemplateLogsAndExportsTheLayoutAlone) {
-    const std::string dir = twtest::FreshDir("missing");
+    const std::string dir = twtest::ScratchDir("missing");
     host::SetStartupDir(dir.c_str());
     SmallReport r;
     r.report.SetTemplate("Templates/None.xls");
@@ -237,7 +237,7 @@ TEST(ReportExport, MissingTemplateLogsAndExportsTheLayoutAlone) {
 }
 
 TEST(ReportExport, UnwritableFileFails) {
-    const std::string dir = twtest::FreshDir("unwritable");
+    const std::string dir = twtest::ScratchDir("unwritable");
     SmallReport r;
     host::ClearError();
     EXPECT_FALSE(r.report.Export((dir + "no/such/folder/out.xls").c_str()));

@@ -5,6 +5,7 @@
 #include "host/report/cfb_writer.h"
 #include "host/report/xls_writer.h"
 #include "report/xls_test_util.h"
+#include "test_env.h"
 
 #include <map>
 #include <random>
@@ -19,7 +20,7 @@ namespace fs = std::filesystem;
 class Template : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = TestDir() / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        dir_ = twtest::ScratchDir("");
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }

@@ -120,13 +120,6 @@ inline std::vector<Record> SheetRecords(const std::vector<Record>& all, int inde
     return out;
 }
 
-inline std::filesystem::path TestDir() {
-    const char* env = std::getenv("TW_TEST_TMP");
-    std::filesystem::path dir = env ? env : std::filesystem::temp_directory_path() / "tw-xls-test";
-    std::filesystem::create_directories(dir);
-    return dir;
-}
-
 inline Bytes ReadFile(const std::filesystem::path& p) {
     std::ifstream in(p, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), {});

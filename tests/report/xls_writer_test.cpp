@@ -6,6 +6,7 @@
 
 #include "host/report/cfb_writer.h"
 #include "report/xls_test_util.h"
+#include "test_env.h"
 
 #include <cstdio>
 #include <random>
@@ -473,7 +474,7 @@ Workbook ReportBook(int dataRows) {
 class XlsFile : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = TestDir() / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        dir_ = twtest::ScratchDir("");
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }

@@ -15,7 +15,7 @@ using namespace host::literals;
 namespace {
 
 TEST(Log, LinesReachCaptureFileAndListener) {
-    const std::string dir = twtest::FreshDir("log");
+    const std::string dir = twtest::ScratchDir("log");
     ASSERT_TRUE(RTInitialize(dir.c_str(), "Log/host.log"));
     std::vector<std::string> heard;
     host::SetLogListener([&](const std::string& l) { heard.push_back(l); });

@@ -99,7 +99,7 @@ bool Has(const std::string& text, const char* cp1251) {
 
 TEST(ReportPdf, EmptyReportHasHeadersAndFooter) {
     if (!HavePoppler()) GTEST_SKIP() << "pdftotext is not installed";
-    const std::string dir = twtest::FreshDir("empty");
+    const std::string dir = twtest::ScratchDir("empty");
     Report r;
     const std::string pdf = dir + "empty.pdf";
     ASSERT_TRUE(r.report.ExportPdf(pdf.c_str()));
@@ -113,7 +113,7 @@ TEST(ReportPdf, EmptyReportHasHeadersAndFooter) {
 
 TEST(ReportPdf, FiveLandscapePagesAreNumbered) {
     if (!HavePoppler()) GTEST_SKIP() << "pdftotext is not installed";
-    const std::string dir = twtest::FreshDir("five");
+    const std::string dir = twtest::ScratchDir("five");
     Report r;
     r.band->SetItemsCount(r.ItemsFor(5));
     const std::string pdf = dir + "five.pdf";
@@ -132,7 +132,7 @@ TEST(ReportPdf, FiveLandscapePagesAreNumbered) {
 
 TEST(ReportPdf, PreviewWithoutDisplayWritesAPdfAndLogsIt) {
     if (!HavePoppler()) GTEST_SKIP() << "pdftotext is not installed";
-    const std::string dir = twtest::FreshDir("preview");
+    const std::string dir = twtest::ScratchDir("preview");
     host::SetStartupDir(dir.c_str());
     Report r;
     r.band->SetItemsCount(3);
@@ -157,7 +157,7 @@ TEST(ReportPdf, PreviewWithoutDisplayWritesAPdfAndLogsIt) {
 
 TEST(ReportPdf, WithoutItsFontsQtPaintsThePdf) {
     if (!HavePoppler()) GTEST_SKIP() << "pdftotext is not installed";
-    const std::string dir = twtest::FreshDir("nofonts");
+    const std::string dir = twtest::ScratchDir("nofonts");
     const std::string fonts = host::report::PdfFontFolder();
     host::report::SetPdfFontFolder(dir + "fonts/");
     Report r;
@@ -182,7 +182,7 @@ TEST(ReportPdf, UnwritablePdfFails) {
 }
 
 TEST(ReportPdf, PrintWithoutDisplayNeverWaits) {
-    const std::string dir = twtest::FreshDir("print");
+    const std::string dir = twtest::ScratchDir("print");
     host::SetStartupDir(dir.c_str());
     Report r;
     host::LogCapture log;

@@ -48,7 +48,7 @@ TEST(NonOperation, SelectsALineInUseThatDidNotOperateCleanly) {
 class Gather : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir = twtest::FreshDir("gather");
+        dir = twtest::ScratchDir("gather");
         // A day report and its "(1)" namesake from a repeated run: both count.
         ASSERT_TRUE(
             SaveReport(dir + "a.twr", At(2, 0), At(3, 0),

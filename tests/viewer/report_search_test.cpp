@@ -32,7 +32,7 @@ std::map<std::string, std::pair<PRTime, PRTime>> Listed(const InfoArray& reports
 }
 
 TEST(ReportSearch, ListsTheReportsThatOverlapThePeriodAndHoldIncidents) {
-    const std::string dir = twtest::FreshDir("search");
+    const std::string dir = twtest::ScratchDir("search");
     const std::vector<TW_ContourLine> one{Incident(true, 0, false, 0, 1)};
     // The period is 2026-12-03 00:00 to 2026-12-05 00:00.
     const PRTime from = At(3, 0), to = At(5, 0);
@@ -80,7 +80,7 @@ TEST(ReportSearch, AMissingOrEmptyFolderListsNothing) {
     InfoArray reports;
     reports.Add(RepInfo{});
     twview_test::ScopedRecording rec;
-    const std::string dir = twtest::FreshDir("search-empty");
+    const std::string dir = twtest::ScratchDir("search-empty");
     EXPECT_EQ(SearchReports(reports, (dir + "missing").c_str(), At(3, 0), At(5, 0)), 0);
     EXPECT_EQ(reports.Count(), 0);
     EXPECT_EQ(SearchReports(reports, dir.c_str(), At(3, 0), At(5, 0)), 0);

@@ -43,7 +43,7 @@ std::string Pages(const std::string& pdf) {
 
 TEST(StatsCharts, AreWrittenAsPdfAndPngAndPrintedAfterTheTable) {
     ASSERT_TRUE(host::ui::EnsureGuiApplication());
-    const std::string dir = twtest::FreshDir("charts");
+    const std::string dir = twtest::ScratchDir("charts");
     QStringList written;
     QString error;
     ASSERT_TRUE(TW_WriteStatsCharts(Plant(TW_StatsStep::Week), QString::fromUtf8(dir.c_str()),

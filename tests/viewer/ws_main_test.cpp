@@ -30,7 +30,7 @@ namespace {
 
 TEST(WizardWindow, LeadsFromThePeriodToTheNonOperationsAndKeepsItsSettings) {
     ASSERT_TRUE(host::ui::EnsureGuiApplication());
-    const std::string dir = twtest::FreshDir("window");
+    const std::string dir = twtest::ScratchDir("window");
     const std::string settings = dir + "Tripview.hcfg", log = dir + "Tripview.log";
     PRTime d5, d6, d7;
     d5.Set(2026, 12, 5, 0, 0, 0);

@@ -77,7 +77,7 @@ TEST(PeriodCheck, NeedsAWholeCalendarDayOfTheZone) {
 class Wizard : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir = twtest::FreshDir("wizard");
+        dir = twtest::ScratchDir("wizard");
         settings = dir + "config/Tripview/Tripview.hcfg";
         logFile = dir + "state/Tripview/Tripview.log";
         previous = host::SetInteraction(&scripted);
@@ -121,7 +121,7 @@ TEST_F(Wizard, SettingsReachTheFileWhenTheWindowClosesAndComeBackOnTheNextStart)
 // job and period (both still listed); excluding one of the pair ends its note.
 TEST_F(Wizard, Page2NotesUnreadableAndRepeatedReports) {
     host::SetLogConsole(false);
-    const std::string reports = twtest::FreshDir("wizard-notes");
+    const std::string reports = twtest::ScratchDir("wizard-notes");
     PRTime d7, d8;
     d7.Set(2026, 12, 7, 0, 0, 0);
     d8.Set(2026, 12, 8, 0, 0, 0);
@@ -146,7 +146,7 @@ TEST_F(Wizard, Page2NotesUnreadableAndRepeatedReports) {
 
 TEST_F(Wizard, FindsExcludesAndGathersThenExportsTheResult) {
     host::SetLogConsole(false);
-    const std::string reports = twtest::FreshDir("wizard-reports");
+    const std::string reports = twtest::ScratchDir("wizard-reports");
     TW_ContourLine relayFailed = Incident(true, 0x00, true, 0x10, 1);
     std::strcpy(relayFailed.Contour.Sensor, "TS1");
     std::strcpy(relayFailed.Contour.StateName, "Авария"_cp);
@@ -204,7 +204,7 @@ TEST_F(Wizard, FindsExcludesAndGathersThenExportsTheResult) {
 
     // Text export: the stored folder starts the choice; a cancel writes nothing.
     EXPECT_FALSE(m.ExportText(nullptr));
-    const std::string out = twtest::FreshDir("wizard-out");
+    const std::string out = twtest::ScratchDir("wizard-out");
     scripted.folder = out.substr(0, out.size() - 1);
     ASSERT_TRUE(m.ExportText(nullptr));
     ASSERT_TRUE(m.ExportText(nullptr));
@@ -230,7 +230,7 @@ namespace {
 
 TEST(Batch, WritesTheRequestedReportsAndRefusesAShortPeriod) {
     host::SetLogConsole(false);
-    const std::string dir = twtest::FreshDir("batch");
+    const std::string dir = twtest::ScratchDir("batch");
     PRTime d5, d6;
     d5.Set(2026, 12, 5, 0, 0, 0);
     d6.Set(2026, 12, 6, 0, 0, 0);
@@ -279,7 +279,7 @@ BatchRun RunBatchCaptured(const TW_BatchArgs& args) {
 }
 
 TEST(Batch, AFolderThatIsNotThereIsAWrongArgument) {
-    const std::string dir = twtest::FreshDir("batch-path");
+    const std::string dir = twtest::ScratchDir("batch-path");
     twview_test::WriteText(dir + "file", "x");
     TW_BatchArgs args;
     args.from = "2026-12-05";
@@ -298,7 +298,7 @@ TEST(Batch, AFolderThatIsNotThereIsAWrongArgument) {
 // report, still writes what it could gather, and exits 1.
 TEST(Batch, NamesUnreadableAndRepeatedReports) {
     host::SetLogConsole(false);
-    const std::string dir = twtest::FreshDir("batch-incomplete");
+    const std::string dir = twtest::ScratchDir("batch-incomplete");
     PRTime d5, d6;
     d5.Set(2026, 12, 5, 0, 0, 0);
     d6.Set(2026, 12, 6, 0, 0, 0);
@@ -335,7 +335,7 @@ TEST(Batch, NamesUnreadableAndRepeatedReports) {
 // its incidents count without times).
 TEST(Batch, WritesTheStatisticsAsCsv) {
     host::SetLogConsole(false);
-    const std::string dir = twtest::FreshDir("batch-stats");
+    const std::string dir = twtest::ScratchDir("batch-stats");
     const auto line = [](const char* sensor, uint8_t relay, uint8_t apparatus, int day) {
         TW_ContourLine l = Incident(true, relay, apparatus != 0xFF, apparatus, day);
         std::strcpy(l.Contour.Sensor, sensor);

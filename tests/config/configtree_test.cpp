@@ -8,7 +8,7 @@
 #include "common/strutil.h"
 #include "config/configcheck.h"
 #include "config/configtree.h"
-#include "data_test_util.h"
+#include "data_files.h"
 
 using namespace host::literals;
 
@@ -29,8 +29,8 @@ TEST(ConfigTree, ReadsGiveDefaultsForMissingKeysAndOtherTypes) {
 
 TEST(ConfigTree, TypedValuesSurviveSaveAndLoad) {
     const std::string dir = twtest::ScratchDir("roundtrip");
-    const std::string path = dir + "/Jobs/Daily.json";
-    std::filesystem::create_directories(dir + "/Jobs");
+    const std::string path = dir + "Jobs/Daily.json";
+    std::filesystem::create_directories(dir + "Jobs");
     {
         HConfigTree tree;
         HConfigItem* root = tree.Root();
@@ -73,7 +73,7 @@ TEST(ConfigTree, TypedValuesSurviveSaveAndLoad) {
 
 TEST(ConfigTree, ChildrenAreNestedObjectsAndStayValid) {
     const std::string dir = twtest::ScratchDir("children");
-    const std::string path = dir + "/tree.json";
+    const std::string path = dir + "tree.json";
     HConfigTree tree;
     HConfigItem* root = tree.Root();
     root->SetInt("Count", 2);
@@ -104,7 +104,7 @@ TEST(ConfigTree, ChildrenAreNestedObjectsAndStayValid) {
 
 TEST(ConfigTree, ReadOnlyTreeYieldsNullForMissingChildAndIgnoresWrites) {
     const std::string dir = twtest::ScratchDir("readonly");
-    const std::string path = dir + "/job.json";
+    const std::string path = dir + "job.json";
     twtest::WriteFile(path, "{\"Item0\": {\"Used\": 1}, \"Count\": 1, \"Plain\": 4}");
     HConfigTree tree;
     ASSERT_TRUE(tree.Load(path.c_str(), true));
@@ -118,14 +118,14 @@ TEST(ConfigTree, ReadOnlyTreeYieldsNullForMissingChildAndIgnoresWrites) {
 
     // A missing file is an empty tree; writable, GetChild creates.
     HConfigTree fresh;
-    ASSERT_TRUE(fresh.Load((dir + "/none.json").c_str()));
+    ASSERT_TRUE(fresh.Load((dir + "none.json").c_str()));
     EXPECT_EQ(fresh.Root()->GetInt("Count", -5), -5);
     EXPECT_NE(fresh.Root()->GetChild("Item0"), nullptr);
 }
 
 TEST(ConfigTree, CorruptFileIsRefusedWithPositionAndLeftUnchanged) {
     const std::string dir = twtest::ScratchDir("corrupt");
-    const std::string path = dir + "/job.json";
+    const std::string path = dir + "job.json";
     const std::string bad = "{\n  \"Count\": 2,\n  \"Item0\": {\"Used\" 1}\n}\n";
     twtest::WriteFile(path, bad);
     HConfigTree tree;
@@ -144,7 +144,7 @@ TEST(ConfigTree, CorruptFileIsRefusedWithPositionAndLeftUnchanged) {
 
 TEST(ConfigTree, SaveReplacesTheFileAtomicallyAndLeavesNoTemporaryFile) {
     const std::string dir = twtest::ScratchDir("atomic");
-    const std::string path = dir + "/job.json";
+    const std::string path = dir + "job.json";
     HConfigTree tree;
     ASSERT_TRUE(tree.Load(path.c_str()));
     tree.Root()->SetInt("A", 1);
@@ -159,7 +159,7 @@ TEST(ConfigTree, SaveReplacesTheFileAtomicallyAndLeavesNoTemporaryFile) {
     EXPECT_EQ(files, 1);
     EXPECT_EQ(twtest::ReadFile(path), "{\n  \"A\": 2\n}\n");
     // A folder that does not exist: the save fails and says so.
-    EXPECT_FALSE(tree.SaveAs((dir + "/missing/job.json").c_str()));
+    EXPECT_FALSE(tree.SaveAs((dir + "missing/job.json").c_str()));
     EXPECT_EQ(std::string(GetIOErrorS_GUI(-2)).rfind("Файл настроек \""_cp + dir, 0), 0u);
 }
 
@@ -169,7 +169,7 @@ TEST(ConfigTree, JobFilePathIsUnderJobs) {
 }
 
 TEST(ConfigCheck, EachKindTakesItsOwnValuesAndARefusalNamesFileNodeKeyAndExpectation) {
-    const std::string path = twtest::ScratchDir("check") + "/job.json";
+    const std::string path = twtest::ScratchDir("check") + "job.json";
     // Kinds: 'b' flag (default true), 'w' integer 0..65535 (default 7), 'd' date
     // (default 1.5), 's' text (default "dflt"). `expected` is the value read or,
     // for a refusal, the message after the key.

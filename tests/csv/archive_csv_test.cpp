@@ -3,7 +3,7 @@
 #include "common/cp1251.h"
 #include "common/lasterror.h"
 #include "csv/archive_csv.h"
-#include "data_home.h"
+#include "archive/data_home.h"
 
 using namespace host::literals;
 using twtest::At;
@@ -19,8 +19,8 @@ std::string MakeHome(const char* name) {
 // Every file of the archive folder with its bytes.
 std::map<std::string, std::string> Snapshot(const std::string& home) {
     std::map<std::string, std::string> files;
-    if (!std::filesystem::exists(home + "/Archive")) return files;
-    for (auto& e : std::filesystem::directory_iterator(home + "/Archive"))
+    if (!std::filesystem::exists(home + "Archive")) return files;
+    for (auto& e : std::filesystem::directory_iterator(home + "Archive"))
         files[e.path().filename().string()] = twtest::ReadFile(e.path().string());
     return files;
 }
@@ -29,7 +29,7 @@ std::map<std::string, std::string> Snapshot(const std::string& home) {
 
 TEST(ArchiveCsv, ImportThenExportGivesTheSameSamples) {
     const std::string home = MakeHome("roundtrip");
-    const std::string csv = home + "/in.csv";
+    const std::string csv = home + "in.csv";
     // Unsorted, over two days, with CR LF, a quoted name and awkward values.
     twtest::WriteFile(csv,
                       "variable,time,state,value\r\n"
@@ -70,7 +70,7 @@ TEST(ArchiveCsv, ImportThenExportGivesTheSameSamples) {
 
 TEST(ArchiveCsv, BadLinesRefuseTheWholeFileAndLeaveTheArchiveUnchanged) {
     const std::string home = MakeHome("refused");
-    const std::string csv = home + "/in.csv";
+    const std::string csv = home + "in.csv";
     twtest::WriteFile(csv, "variable,time,state,value\nT1,2024-03-01 12:00:00,0,1\n");
     ASSERT_TRUE(host::ImportCsv(home.c_str(), csv.c_str()));
     const auto before = Snapshot(home);
@@ -108,10 +108,10 @@ TEST(ArchiveCsv, BadLinesRefuseTheWholeFileAndLeaveTheArchiveUnchanged) {
 // damaged journal or zone file stops the opening with its name.
 TEST(ArchiveCsv, OpeningClearsLeftoversAndNamesDamagedJournalOrZone) {
     const std::string home = MakeHome("leftovers");
-    const std::string csv = home + "/in.csv";
+    const std::string csv = home + "in.csv";
     twtest::WriteFile(csv, "variable,time,state,value\nT1,2024-03-01 12:00:00,0,1\n");
     ASSERT_TRUE(host::ImportCsv(home.c_str(), csv.c_str()));
-    const std::string folder = home + "/Archive/";
+    const std::string folder = home + "Archive/";
     const auto clean = Snapshot(home);
     struct Case {
         const char* file;

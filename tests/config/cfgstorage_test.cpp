@@ -17,7 +17,7 @@ std::string ReadAll(const std::string& path) {
 }
 
 TEST(CfgStorage, ValuesSurviveASaveAndALoadUnderTheirKeyPath) {
-    const std::string file = twtest::FreshDir("cfg") + "new/folder/Tripview.hcfg";
+    const std::string file = twtest::ScratchDir("cfg") + "new/folder/Tripview.hcfg";
     {
         HCfgStorage store(file.c_str());
         EXPECT_TRUE(store.Load());  // no file yet: an empty store
@@ -47,7 +47,7 @@ TEST(CfgStorage, ValuesSurviveASaveAndALoadUnderTheirKeyPath) {
 }
 
 TEST(CfgStorage, ADamagedFileIsKeptAsideAndTheDefaultsApply) {
-    const std::string dir = twtest::FreshDir("cfg-damaged");
+    const std::string dir = twtest::ScratchDir("cfg-damaged");
     const std::string file = dir + "Tripview.hcfg";
     std::ofstream(file) << "{\"IDE\": {\"Path\": ";
     HCfgStorage store(file.c_str());

@@ -1,4 +1,4 @@
-// Helpers shared by the host data tests: the scratch folder of the test.
+// Whole files read and written by the tests, and their scratch folders.
 #pragma once
 
 #include <cstdlib>
@@ -7,16 +7,11 @@
 #include <sstream>
 #include <string>
 
+#include "test_env.h"
+
 namespace twtest {
 
-// A fresh folder below TW_TEST_TMP (created, emptied first).
-inline std::string ScratchDir(const std::string& name) {
-    const char* base = std::getenv("TW_TEST_TMP");
-    std::filesystem::path p = std::filesystem::path(base ? base : "/tmp/tw-data-test") / name;
-    std::filesystem::remove_all(p);
-    std::filesystem::create_directories(p);
-    return p.string();
-}
+using twtest::ScratchDir;
 
 inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

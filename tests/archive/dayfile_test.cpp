@@ -9,7 +9,7 @@
 #include "common/lasterror.h"
 #include "archive/dayfile/archivefile.h"
 #include "config/configtree.h"
-#include "data_home.h"
+#include "archive/data_home.h"
 
 using namespace host::archive;
 using namespace host::literals;
@@ -70,9 +70,9 @@ TEST(ArchiveFile, EncodedDayMatchesTheByteLayout) {
     EXPECT_EQ(file, expected);
 
     const std::string dir = twtest::ScratchDir("layout");
-    twtest::WriteFile(dir + "/2024-03-01.rta", file);
+    twtest::WriteFile(dir + "2024-03-01.rta", file);
     DayFile f;
-    ASSERT_TRUE(f.Open((dir + "/2024-03-01.rta").c_str())) << GetIOErrorS_GUI(-2);
+    ASSERT_TRUE(f.Open((dir + "2024-03-01.rta").c_str())) << GetIOErrorS_GUI(-2);
     ASSERT_EQ(f.Count(), 2);
     EXPECT_EQ(f.Find("T2"), 1);
     EXPECT_EQ(f.Find("B"), -1);
@@ -115,7 +115,7 @@ TEST(ArchiveFile, CorruptAndTruncatedFilesAreRefusedByName) {
     }
     const std::string good = EncodeDayFile(day, vars);
     const std::string dir = twtest::ScratchDir("fuzz");
-    const std::string path = dir + "/2024-03-02.rta";
+    const std::string path = dir + "2024-03-02.rta";
     const std::string prefix = "Файл архива \""_cp + path + "\"";
 
     auto tryRead = [&](const std::string& bytes) {
@@ -161,7 +161,7 @@ TEST(ArchiveFile, CorruptAndTruncatedFilesAreRefusedByName) {
 // The JSON reader of the configuration tree meets the same treatment.
 TEST(ArchiveFile, RandomJsonFilesNeverCrashTheTreeReader) {
     const std::string dir = twtest::ScratchDir("jsonfuzz");
-    const std::string path = dir + "/job.json";
+    const std::string path = dir + "job.json";
     const std::string good =
         "{\"Count\": 1, \"Item0\": {\"Used\": 1, \"Sensor\": \"Т1\", \"Rele/Used\": 0}}";
     std::mt19937 rng(99);

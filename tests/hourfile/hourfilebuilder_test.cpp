@@ -5,7 +5,7 @@
 
 #include "common/cp1251.h"
 #include "hourfile/hourfilebuilder.h"
-#include "data_home.h"
+#include "archive/data_home.h"
 
 using namespace host::literals;
 using host::archive::Sample;

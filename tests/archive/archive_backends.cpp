@@ -1,4 +1,4 @@
-#include "archive_backends.h"
+#include "archive/archive_backends.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +22,7 @@ void StoreSamples(const std::string& home,
 
 ArchiveBackend DayFileBackend() {
     return {"DayFiles", [](const std::string& home, const std::string&) {
-                std::filesystem::create_directories(home + "/Archive");
+                std::filesystem::create_directories(home + "Archive");
             }};
 }
 

@@ -4,9 +4,9 @@
 
 #include "common/cp1251.h"
 #include "common/lasterror.h"
-#include "archive_backends.h"
+#include "archive/archive_backends.h"
 #include "request/grabvalues.h"
-#include "data_home.h"
+#include "archive/data_home.h"
 
 using namespace host::literals;
 using host::archive::Sample;
@@ -184,7 +184,7 @@ TEST_P(GrabReportValuesOn, ConfigurationIsTheNewestNotLaterThanTheMoment) {
     const char* error = GrabReportValues("", run.info, file, PRTime().Set(2024, 2, 29), 1);
     ASSERT_NE(error, nullptr);
     EXPECT_EQ(std::string(error),
-              "Нет конфигурации на 29.02.2024 00:00:00 в папке \""_cp + home + "/Config/\"");
+              "Нет конфигурации на 29.02.2024 00:00:00 в папке \""_cp + home + "Config/\"");
     EXPECT_EQ(file.Variables.Count(), 0);
     EXPECT_STREQ(GetIOErrorS_GUI(-2), error);
 }
@@ -198,21 +198,21 @@ TEST(GrabReportValues, MissingContextArchiveOrConfigurationGiveClearErrors) {
     const std::string home = twtest::ScratchDir("missing");
     ReportRun run(home, At(2024, 3, 2), At(2024, 3, 3));
     EXPECT_EQ(std::string(GrabReportValues("", run.info, file, PRTime().Set(2024, 3, 2), 1)),
-              "Папка конфигураций не найдена: \""_cp + home + "/Config/\"");
+              "Папка конфигураций не найдена: \""_cp + home + "Config/\"");
     twtest::WriteConfig(home, "a.rtdb", 1, PRTime().Set(2024, 3, 1), {"T1"});
     EXPECT_EQ(std::string(GrabReportValues("", run.info, file, PRTime().Set(2024, 3, 2), 1)),
-              "Архив не найден: \""_cp + home + "/Archive/\"");
-    std::filesystem::create_directories(home + "/Archive");
+              "Архив не найден: \""_cp + home + "Archive/\"");
+    std::filesystem::create_directories(home + "Archive");
     EXPECT_EQ(std::string(GrabReportValues("", run.info, file, PRTime().Set(2024, 3, 2), 1)),
-              "Архив пуст: \""_cp + home + "/Archive/\"");
-    twtest::WriteFile(home + "/Archive/2024-03-02.rta", "RTHA broken");
+              "Архив пуст: \""_cp + home + "Archive/\"");
+    twtest::WriteFile(home + "Archive/2024-03-02.rta", "RTHA broken");
     EXPECT_EQ(std::string(GrabReportValues("", run.info, file, PRTime().Set(2024, 3, 2), 1)),
               "Файл архива \""_cp + home +
-                  "/Archive/2024-03-02.rta\" поврежден: файл короче заголовка"_cp);
-    twtest::WriteFile(home + "/Archive/ZONE", host::archive::ZoneFileText({"Asia/Tokyo", 1}));
+                  "Archive/2024-03-02.rta\" поврежден: файл короче заголовка"_cp);
+    twtest::WriteFile(home + "Archive/ZONE", host::archive::ZoneFileText({"Asia/Tokyo", 1}));
     EXPECT_EQ(std::string(GrabReportValues("", run.info, file, PRTime().Set(2024, 3, 2), 1)),
               "Архив \""_cp + home +
-                  "/Archive/\" записан в часовом поясе Asia/Tokyo, а программа работает в поясе "
+                  "Archive/\" записан в часовом поясе Asia/Tokyo, а программа работает в поясе "
                   "Europe/Moscow: запустите ее с TZ=Asia/Tokyo"_cp);
 
     ReportRun reversed(home, At(2024, 3, 3), At(2024, 3, 2));
@@ -222,7 +222,7 @@ TEST(GrabReportValues, MissingContextArchiveOrConfigurationGiveClearErrors) {
 
 TEST_P(GrabReportValuesOn, FlagTwoKeepsTheValuesAsCsv) {
     const std::string home = MakeHome("keep");
-    const std::string values = home + "/Values/";
+    const std::string values = home + "Values/";
     ReportRun run(home, At(2024, 3, 2, 6, 30), At(2024, 3, 2, 12));
     HHourFile file;
     ASSERT_EQ(GrabReportValues(values.c_str(), run.info, file, PRTime().Set(2024, 3, 2), 3),

@@ -9,7 +9,7 @@
 #include "config/configtree.h"
 #include "shell/demo_plant.h"
 #include "request/grabvalues.h"
-#include "data_home.h"
+#include "archive/data_home.h"
 
 using namespace host::literals;
 using twtest::At;
@@ -27,13 +27,13 @@ TEST(DemoPlant, MakesConfigurationArchiveJobAndIncidentList) {
     EXPECT_EQ(s.LastDay, "2024-03-09");
     EXPECT_EQ(s.Contours, 32);
     EXPECT_EQ(s.Variables, 32 * 3 + 40);
-    EXPECT_TRUE(std::filesystem::exists(home + "/Archive/2024-03-08.rta"));
-    EXPECT_TRUE(std::filesystem::exists(home + "/Archive/2024-03-09.rta"));
-    EXPECT_FALSE(std::filesystem::exists(home + "/Archive/2024-03-10.rta"));
+    EXPECT_TRUE(std::filesystem::exists(home + "Archive/2024-03-08.rta"));
+    EXPECT_TRUE(std::filesystem::exists(home + "Archive/2024-03-09.rta"));
+    EXPECT_FALSE(std::filesystem::exists(home + "Archive/2024-03-10.rta"));
 
     // The job holds the contour set in its tree form.
     HConfigTree job;
-    ASSERT_TRUE(job.Load((home + "/Jobs/Daily.json").c_str(), true));
+    ASSERT_TRUE(job.Load((home + "Jobs/Daily.json").c_str(), true));
     EXPECT_EQ(job.Root()->GetInt("Count", 0), 32);
     HConfigItem* item = job.Root()->GetChild("Item0");
     ASSERT_NE(item, nullptr);
@@ -47,7 +47,7 @@ TEST(DemoPlant, MakesConfigurationArchiveJobAndIncidentList) {
     EXPECT_EQ(job.Root()->GetChild("Item32"), nullptr);
 
     // Every outcome occurs among the planted incidents, and some cross midnight.
-    const auto doc = nlohmann::json::parse(twtest::ReadFile(home + "/demo-incidents.json"));
+    const auto doc = nlohmann::json::parse(twtest::ReadFile(home + "demo-incidents.json"));
     std::set<int> relay, apparatus;
     int crossing = 0;
     for (const auto& i : doc["incidents"]) {
@@ -79,8 +79,8 @@ TEST(DemoPlant, MakesConfigurationArchiveJobAndIncidentList) {
     // Same seed and dates: the same files.
     const std::string again = twtest::ScratchDir("demo2");
     ASSERT_TRUE(host::MakeDemoPlant(again.c_str(), o, s));
-    EXPECT_EQ(twtest::ReadFile(home + "/Archive/2024-03-09.rta"),
-              twtest::ReadFile(again + "/Archive/2024-03-09.rta"));
-    EXPECT_EQ(twtest::ReadFile(home + "/demo-incidents.json"),
-              twtest::ReadFile(again + "/demo-incidents.json"));
+    EXPECT_EQ(twtest::ReadFile(home + "Archive/2024-03-09.rta"),
+              twtest::ReadFile(again + "Archive/2024-03-09.rta"));
+    EXPECT_EQ(twtest::ReadFile(home + "demo-incidents.json"),
+              twtest::ReadFile(again + "demo-incidents.json"));
 }

@@ -7,7 +7,7 @@
 #include "common/cp1251.h"
 #include "common/lasterror.h"
 #include "plantdb/dbdatabase.h"
-#include "data_test_util.h"
+#include "data_files.h"
 
 using namespace host::literals;
 
@@ -49,7 +49,7 @@ std::string LastError() {
 
 TEST(ConfigDatabase, SavedConfigurationLoadsWithItsTablesAndStates) {
     const std::string dir = twtest::ScratchDir("roundtrip");
-    const std::string path = dir + "/plant.rtdb";
+    const std::string path = dir + "plant.rtdb";
     {
         HDBDatabase db;
         BuildSample(db, 0xA1B2C3D4);
@@ -124,7 +124,7 @@ TEST(ConfigDatabase, LoadFailuresNameTheFileAndKeepTheDatabase) {
     const std::string dir = twtest::ScratchDir("failures");
     HDBDatabase db;
     BuildSample(db, 42);
-    const std::string good = dir + "/good.rtdb";
+    const std::string good = dir + "good.rtdb";
     ASSERT_TRUE(DBSaveDatabase(db, good.c_str()));
     HDBDatabase target;
     ASSERT_TRUE(RTLoadDBCfgINF(nullptr, good.c_str(), &target));
@@ -136,41 +136,41 @@ TEST(ConfigDatabase, LoadFailuresNameTheFileAndKeepTheDatabase) {
         EXPECT_EQ(target.GetTable(11)->Count(), 3);
     };
 
-    const std::string missing = dir + "/none.rtdb";
+    const std::string missing = dir + "none.rtdb";
     refused(missing, "Конфигурация \""_cp + missing + "\": файл не найден"_cp);
 
-    const std::string garbage = dir + "/garbage.rtdb";
+    const std::string garbage = dir + "garbage.rtdb";
     twtest::WriteFile(garbage, std::string(4096, 'x'));
     refused(garbage, "Конфигурация \""_cp + garbage + "\": file is not a database");
 
-    const std::string empty = dir + "/empty.rtdb";
+    const std::string empty = dir + "empty.rtdb";
     Exec(empty, "CREATE TABLE t(x)");
     refused(empty, "Конфигурация \""_cp + empty + "\": неизвестная версия схемы 0"_cp);
 
-    const std::string noTable = dir + "/notable.rtdb";
+    const std::string noTable = dir + "notable.rtdb";
     std::filesystem::copy_file(good, noTable);
     Exec(noTable, "DROP TABLE variables");
     refused(noTable, "Конфигурация \""_cp + noTable + "\": no such table: variables");
 
-    const std::string badTime = dir + "/badtime.rtdb";
+    const std::string badTime = dir + "badtime.rtdb";
     std::filesystem::copy_file(good, badTime);
     Exec(badTime, "UPDATE config SET time = '2024-02-30 10:00:00'");
     refused(badTime, "Конфигурация \""_cp + badTime +
                          "\": неверное время конфигурации \"2024-02-30 10:00:00\""_cp);
 
-    const std::string gap = dir + "/gap.rtdb";
+    const std::string gap = dir + "gap.rtdb";
     std::filesystem::copy_file(good, gap);
     Exec(gap, "UPDATE variables SET idx = 7 WHERE idx = 2");
     refused(gap, "Конфигурация \""_cp + gap +
                      "\": таблица variables, строка 3: недопустимое значение 7"_cp);
 
-    const std::string wide = dir + "/wide.rtdb";
+    const std::string wide = dir + "wide.rtdb";
     std::filesystem::copy_file(good, wide);
     Exec(wide, "UPDATE variables SET type = 70000 WHERE idx = 0");
     refused(wide, "Конфигурация \""_cp + wide +
                       "\": таблица variables, строка 1: недопустимое значение 70000"_cp);
 
-    const std::string zeroId = dir + "/zero.rtdb";
+    const std::string zeroId = dir + "zero.rtdb";
     std::filesystem::copy_file(good, zeroId);
     Exec(zeroId, "UPDATE config SET id = 0");
     refused(zeroId, "Конфигурация \""_cp + zeroId +

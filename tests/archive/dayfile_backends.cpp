@@ -1,5 +1,5 @@
 // The test programs without a database: the day files alone.
-#include "archive_backends.h"
+#include "archive/archive_backends.h"
 
 namespace twtest {
 

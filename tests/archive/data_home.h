@@ -10,7 +10,7 @@
 #include "archive/dayfile/archivefile.h"
 #include "archive/dayfile/archivefolder.h"
 #include "plantdb/dbdatabase.h"
-#include "data_test_util.h"
+#include "data_files.h"
 
 namespace twtest {
 
@@ -33,8 +33,8 @@ inline void WriteConfig(const std::string& home, const char* file, uint32_t id, 
     db.AddType("TS", 1);
     for (std::size_t i = 0; i < variables.size(); ++i)
         db.AddVariable(variables[i].c_str(), 0, uint16_t(i % 2), i == 0 ? 0 : kDBNoIndex);
-    std::filesystem::create_directories(home + "/Config");
-    ASSERT_TRUE(DBSaveDatabase(db, (home + "/Config/" + file).c_str()));
+    std::filesystem::create_directories(home + "Config");
+    ASSERT_TRUE(DBSaveDatabase(db, (home + "Config/" + file).c_str()));
 }
 
 // Writes samples into the day files of the archive (replacing those days).
@@ -55,7 +55,7 @@ inline void WriteArchive(const std::string& home,
             list.push_back({n, s});
         files.emplace_back(days[begin], host::archive::EncodeDayFile(days[begin], list));
     }
-    std::filesystem::create_directories(home + "/Archive");
+    std::filesystem::create_directories(home + "Archive");
     ASSERT_TRUE(host::archive::ReplaceDayFiles(home.c_str(), files));
 }
 

@@ -7,7 +7,7 @@
 
 #include "common/cp1251.h"
 
-#include "data_home.h"
+#include "archive/data_home.h"
 
 using namespace host::literals;
 
@@ -22,12 +22,12 @@ struct Result {
 // standard output going to `out` (default: captured); captures its output.
 Result Rthost(const std::string& args, const std::string& dir, const std::string& env = "",
               std::string out = "") {
-    if (out.empty()) out = dir + "/stdout.txt";
+    if (out.empty()) out = dir + "stdout.txt";
     const std::string bin = std::string(std::getenv("TW_BIN_DIR")) + "/rthost";
-    const std::string cmd = env + " " + bin + " " + args + " >" + out + " 2>" + dir + "/stderr.txt";
+    const std::string cmd = env + " " + bin + " " + args + " >" + out + " 2>" + dir + "stderr.txt";
     const int status = std::system(cmd.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, twtest::ReadFile(dir + "/stdout.txt"),
-            twtest::ReadFile(dir + "/stderr.txt")};
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, twtest::ReadFile(dir + "stdout.txt"),
+            twtest::ReadFile(dir + "stderr.txt")};
 }
 
 // A home with the variables T1..T4 and CSV files of them.
@@ -50,7 +50,7 @@ const char* kExportMarch = " --from '2024-03-01 00:00:00' --to '2024-03-04 00:00
 // The names in the archive folder other than day files and its LOCK and ZONE.
 std::vector<std::string> StrayFiles(const std::string& home) {
     std::vector<std::string> names;
-    for (auto& e : std::filesystem::directory_iterator(home + "/Archive")) {
+    for (auto& e : std::filesystem::directory_iterator(home + "Archive")) {
         const std::string n = e.path().filename().string();
         if (n != "LOCK" && n != "ZONE" && !(n.size() == 14 && n.ends_with(".rta")))
             names.push_back(n);
@@ -68,8 +68,8 @@ TEST(RthostData, ImportThenExportOfThePeriodGivesTheSameSamples) {
         "T1,2024-03-01 10:00:00,1,1.5\n"
         "T1,2024-03-02 00:00:00,0,2\n"
         "T2,2024-03-01 23:59:59,3,-0.25\n";
-    twtest::WriteFile(home + "/in.csv", csv);
-    Result r = Rthost("import " + home + " " + home + "/in.csv", home);
+    twtest::WriteFile(home + "in.csv", csv);
+    Result r = Rthost("import " + home + " " + home + "in.csv", home);
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.err, "Imported 3 samples into 2 day file(s)\n");
 
@@ -86,15 +86,15 @@ TEST(RthostData, ImportThenExportOfThePeriodGivesTheSameSamples) {
 TEST(RthostData, RefusedImportExitsNonZeroNamingFileAndLine) {
     const std::string home = twtest::ScratchDir("refused");
     twtest::WriteConfig(home, "a.rtdb", 1, PRTime().Set(2024, 1, 1), {"T1"});
-    twtest::WriteFile(home + "/bad.csv",
+    twtest::WriteFile(home + "bad.csv",
                       "variable,time,state,value\nT1,2024-03-01 10:00:00,1,1\nT1,2024-03-01 "
                       "10:00:01,9,1\n");
-    const Result r = Rthost("import " + home + " " + home + "/bad.csv", home);
+    const Result r = Rthost("import " + home + " " + home + "bad.csv", home);
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err,
               "rthost import: Файл \"" + home +
-                  "/bad.csv\", строка 3: состояние 9 вне диапазона переменной \"T1\" (0..3)\n");
-    EXPECT_FALSE(std::filesystem::exists(home + "/Archive/2024-03-01.rta"));
+                  "bad.csv\", строка 3: состояние 9 вне диапазона переменной \"T1\" (0..3)\n");
+    EXPECT_FALSE(std::filesystem::exists(home + "Archive/2024-03-01.rta"));
 
     const Result e = Rthost("export " + home + " --from 2024-03-01 --to 2024-03-02", home);
     EXPECT_EQ(e.code, 2);
@@ -103,35 +103,35 @@ TEST(RthostData, RefusedImportExitsNonZeroNamingFileAndLine) {
 
 TEST(RthostData, DemoPrintsWhatItMade) {
     const std::string home = twtest::ScratchDir("demo");
-    const Result r = Rthost("demo " + home + "/plant --days 1 --background 10", home);
+    const Result r = Rthost("demo " + home + "plant --days 1 --background 10", home);
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out.rfind("Demo plant in " + home + "/plant\n", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.rfind("Demo plant in " + home + "plant\n", 0), 0u) << r.out;
     EXPECT_NE(r.out.find("32 contours, 106 variables"), std::string::npos) << r.out;
-    EXPECT_TRUE(std::filesystem::exists(home + "/plant/Jobs/Daily.json"));
-    EXPECT_TRUE(std::filesystem::exists(home + "/plant/demo-incidents.json"));
+    EXPECT_TRUE(std::filesystem::exists(home + "plant/Jobs/Daily.json"));
+    EXPECT_TRUE(std::filesystem::exists(home + "plant/demo-incidents.json"));
 }
 
 TEST(RthostData, DemoRefusesAnExistingHomeUnlessForced) {
     const std::string home = twtest::ScratchDir("demo-again");
     const std::string args = "demo " + home + " --days 1 --background 0";
     ASSERT_EQ(Rthost(args, home).code, 0);
-    const std::string job = twtest::ReadFile(home + "/Jobs/Daily.json") + "edited";
-    twtest::WriteFile(home + "/Jobs/Daily.json", job);
+    const std::string job = twtest::ReadFile(home + "Jobs/Daily.json") + "edited";
+    twtest::WriteFile(home + "Jobs/Daily.json", job);
     Result r = Rthost(args, home);
     EXPECT_EQ(r.code, 2);
     EXPECT_EQ(r.err, "rthost demo: " + home +
                          " is already a home (it holds Archive); --force replaces its archive, "
                          "configuration and job\n");
-    EXPECT_EQ(twtest::ReadFile(home + "/Jobs/Daily.json"), job);
+    EXPECT_EQ(twtest::ReadFile(home + "Jobs/Daily.json"), job);
     r = Rthost(args + " --force", home);
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_NE(twtest::ReadFile(home + "/Jobs/Daily.json"), job);
+    EXPECT_NE(twtest::ReadFile(home + "Jobs/Daily.json"), job);
 }
 
 TEST(RthostData, ExportToAFullStandardOutputFails) {
     const std::string home = CsvHome("full");
-    twtest::WriteFile(home + "/in.csv", ThreeDays(1));
-    ASSERT_EQ(Rthost("import " + home + " " + home + "/in.csv", home).code, 0);
+    twtest::WriteFile(home + "in.csv", ThreeDays(1));
+    ASSERT_EQ(Rthost("import " + home + " " + home + "in.csv", home).code, 0);
     const Result r = Rthost("export " + home + kExportMarch, home, "", "/dev/full");
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, "rthost export: standard output not written: No space left on device (28)\n");
@@ -143,26 +143,26 @@ TEST(RthostData, ExportToAFullStandardOutputFails) {
 TEST(RthostData, ImportsAndExportsAreSerialisedByTheArchiveLock) {
     const std::string home = CsvHome("locked");
     for (int v = 1; v <= 4; ++v)
-        twtest::WriteFile(home + "/" + std::to_string(v) + ".csv",
+        twtest::WriteFile(home + "" + std::to_string(v) + ".csv",
                           "variable,time,state,value\nT" + std::to_string(v) +
                               ",2024-03-01 12:00:00,0," + std::to_string(v) + "\n");
-    ASSERT_EQ(Rthost("import " + home + " " + home + "/1.csv", home).code, 0);
+    ASSERT_EQ(Rthost("import " + home + " " + home + "1.csv", home).code, 0);
     {
         host::archive::ArchiveAccess held;
         ASSERT_TRUE(held.Open(home.c_str(), host::archive::Access::Write));
         for (const std::string command : {"import", "export"}) {
             const Result r = Rthost(
-                command + " " + home + " " + (command == "import" ? home + "/2.csv" : kExportMarch),
+                command + " " + home + " " + (command == "import" ? home + "2.csv" : kExportMarch),
                 home, "TW_ARCHIVE_LOCK_WAIT=0.2");
             EXPECT_EQ(r.code, 1);
             EXPECT_EQ(r.err, "rthost " + command + ": Архив \"" + home +
-                                 "/Archive/\" занят другой программой: блокировка не получена "
+                                 "Archive/\" занят другой программой: блокировка не получена "
                                  "за 0.2 с\n");
         }
     }
     const std::string bin = std::string(std::getenv("TW_BIN_DIR")) + "/rthost import " + home;
     const std::string together =
-        "for v in 1 2 3 4; do " + bin + " " + home + "/$v.csv 2>/dev/null & done; wait";
+        "for v in 1 2 3 4; do " + bin + " " + home + "$v.csv 2>/dev/null & done; wait";
     ASSERT_EQ(std::system(together.c_str()), 0);
     const Result r = Rthost("export " + home + kExportMarch, home);
     EXPECT_EQ(r.out,
@@ -175,16 +175,16 @@ TEST(RthostData, ImportsAndExportsAreSerialisedByTheArchiveLock) {
 // every day new, and the next opening leaves no temporary file behind.
 TEST(RthostData, KilledImportLeavesEveryDayOldOrEveryDayNew) {
     const std::string home = CsvHome("killed");
-    twtest::WriteFile(home + "/old.csv", ThreeDays(1));
-    twtest::WriteFile(home + "/new.csv", ThreeDays(2));
+    twtest::WriteFile(home + "old.csv", ThreeDays(1));
+    twtest::WriteFile(home + "new.csv", ThreeDays(2));
     std::vector<std::string> kills;
     for (int step = 1; step <= 7; ++step)
         kills.push_back("TW_ARCHIVE_KILL_AT=" + std::to_string(step));
     for (const char* delay : {"0.01", "0.03", "0.05", "0.07", "0.1", "0.15"})
         kills.push_back(std::string("timeout -s KILL ") + delay);
     for (std::size_t k = 0; k < kills.size(); ++k) {
-        ASSERT_EQ(Rthost("import " + home + " " + home + "/old.csv", home).code, 0);
-        const Result killed = Rthost("import " + home + " " + home + "/new.csv", home, kills[k]);
+        ASSERT_EQ(Rthost("import " + home + " " + home + "old.csv", home).code, 0);
+        const Result killed = Rthost("import " + home + " " + home + "new.csv", home, kills[k]);
         const Result after = Rthost("export " + home + kExportMarch, home);
         ASSERT_EQ(after.code, 0) << kills[k] << after.err;
         if (k < 7) {
@@ -201,20 +201,20 @@ TEST(RthostData, KilledImportLeavesEveryDayOldOrEveryDayNew) {
 // of calling its files damaged; an archive from before that is read as it was.
 TEST(RthostData, ArchiveReadInAnotherZoneNamesBothZones) {
     const std::string home = CsvHome("zone");
-    twtest::WriteFile(home + "/in.csv", ThreeDays(1));
-    ASSERT_EQ(Rthost("import " + home + " " + home + "/in.csv", home).code, 0);
+    twtest::WriteFile(home + "in.csv", ThreeDays(1));
+    ASSERT_EQ(Rthost("import " + home + " " + home + "in.csv", home).code, 0);
     const std::string exportMarch = "export " + home + kExportMarch;
     Result r = Rthost(exportMarch, home, "TZ=UTC");
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, "rthost export: Архив \"" + home +
-                         "/Archive/\" записан в часовом поясе Europe/Moscow, а программа "
+                         "Archive/\" записан в часовом поясе Europe/Moscow, а программа "
                          "работает в поясе UTC: запустите ее с TZ=Europe/Moscow\n");
-    r = Rthost("import " + home + " " + home + "/in.csv", home, "TZ=UTC");
+    r = Rthost("import " + home + " " + home + "in.csv", home, "TZ=UTC");
     EXPECT_EQ(r.code, 1);
     for (const char* same :
          {"TZ=:Europe/Moscow", "TZ=/usr/share/zoneinfo/Europe/Moscow", "TZ=W-SU"})
         EXPECT_EQ(Rthost(exportMarch, home, same).out, ThreeDays(1)) << same;
-    std::filesystem::remove(home + "/Archive/ZONE");
+    std::filesystem::remove(home + "Archive/ZONE");
     EXPECT_EQ(Rthost(exportMarch, home).out, ThreeDays(1));
-    EXPECT_FALSE(std::filesystem::exists(home + "/Archive/ZONE"));
+    EXPECT_FALSE(std::filesystem::exists(home + "Archive/ZONE"));
 }
