@@ -12,7 +12,7 @@
 #include "data/archive_csv.h"
 #include "data/demo_plant.h"
 #include "data/timetext.h"
-#include "report/xls_writer.h"
+#include "report/xls/workbook.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "xls_template.h"
+#include "template_reader.h"
 
 #include <freexl.h>
 
