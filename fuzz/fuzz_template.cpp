@@ -5,7 +5,7 @@
 #include <string>
 
 #include "fuzz_input.h"
-#include "report/xls_template.h"
+#include "report/xls/template_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const char* path = twfuzz::WriteInput(data, size, ".xls");

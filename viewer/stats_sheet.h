@@ -6,7 +6,7 @@
 // times, for which slow and near miss could not be told.
 #pragma once
 
-#include "report/xls_writer.h"
+#include "report/xls/workbook.h"
 
 struct TW_Statistics;
 

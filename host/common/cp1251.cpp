@@ -20,6 +20,32 @@ void AppendUtf8(std::string& out, char32_t cp) {
         out.push_back(char(0x80 | (cp & 0x3F)));
     }
 }
+
+void AppendUtf16(std::u16string& out, char32_t cp) {
+    if (cp >= 0x10000) {
+        cp -= 0x10000;
+        out.push_back(char16_t(0xD800 + (cp >> 10)));
+        out.push_back(char16_t(0xDC00 + (cp & 0x3FF)));
+    } else {
+        out.push_back(char16_t(cp));
+    }
+}
+
+// Calls f with each code point of `utf8` (U+FFFFFFFF for a byte that begins
+// no complete sequence) while f returns true; false when f refused one.
+template <class F>
+bool ForEachCodePoint(std::string_view utf8, F f) {
+    for (std::size_t i = 0; i < utf8.size();)
+        if (!f(DecodeUtf8(utf8, i))) return false;
+    return true;
+}
+
+bool IsHighSurrogate(char32_t c) {
+    return c >= 0xD800 && c < 0xDC00;
+}
+bool IsLowSurrogate(char32_t c) {
+    return c >= 0xDC00 && c < 0xE000;
+}
 }  // namespace
 
 std::string Cp1251ToUtf8(std::string_view cp1251) {
@@ -33,23 +59,21 @@ std::string Cp1251ToUtf8(std::string_view cp1251) {
 bool Utf8ToCp1251(std::string_view utf8, std::string& out) {
     out.clear();
     out.reserve(utf8.size());
-    std::size_t i = 0;
-    while (i < utf8.size()) {
-        const int b = CodePointToCp1251(DecodeUtf8(utf8, i));
-        if (b < 0) return false;
-        out.push_back(static_cast<char>(b));
-    }
-    return true;
+    return ForEachCodePoint(utf8, [&](char32_t cp) {
+        const int b = CodePointToCp1251(cp);
+        if (b >= 0) out.push_back(static_cast<char>(b));
+        return b >= 0;
+    });
 }
 
 std::string Utf8ToCp1251Lossy(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
-    std::size_t i = 0;
-    while (i < utf8.size()) {
-        const int b = CodePointToCp1251(DecodeUtf8(utf8, i));
+    ForEachCodePoint(utf8, [&](char32_t cp) {
+        const int b = CodePointToCp1251(cp);
         out.push_back(b < 0 ? '?' : static_cast<char>(b));
-    }
+        return true;
+    });
     return out;
 }
 
@@ -67,6 +91,28 @@ std::string Utf16ToCp1251Lossy(std::u16string_view utf16) {
     for (char16_t c : utf16) {
         const int b = CodePointToCp1251(c);
         out.push_back(b < 0 ? '?' : static_cast<char>(b));
+    }
+    return out;
+}
+
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+    std::u16string out;
+    out.reserve(utf8.size());
+    ForEachCodePoint(utf8, [&](char32_t cp) {
+        AppendUtf16(out, cp == 0xFFFFFFFF ? 0xFFFD : cp);
+        return true;
+    });
+    return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view utf16) {
+    std::string out;
+    out.reserve(utf16.size());
+    for (std::size_t i = 0; i < utf16.size(); ++i) {
+        char32_t c = utf16[i];
+        if (IsHighSurrogate(c) && i + 1 < utf16.size() && IsLowSurrogate(utf16[i + 1]))
+            c = 0x10000 + ((c - 0xD800) << 10) + (utf16[++i] - 0xDC00);
+        AppendUtf8(out, c);
     }
     return out;
 }

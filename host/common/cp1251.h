@@ -1,8 +1,8 @@
-// Windows-1251 (Cyrillic) codec. Every text inside the system is a cp1251 byte
-// string; these functions convert at the edges (file names, console, Qt, JSON,
-// SQLite, spreadsheet strings). The `_cp` literal turns a UTF-8 source literal
-// into its cp1251 bytes at compile time, so no Cyrillic text is written by hand
-// as escape sequences.
+// Windows-1251 (Cyrillic) codec, and the one converter between UTF-8 and UTF-16.
+// Every text inside the system is a cp1251 byte string; these functions convert
+// at the edges (file names, console, Qt, JSON, SQLite, spreadsheet strings). The `_cp` literal
+// turns a UTF-8 source literal into its cp1251 bytes at compile time, so no Cyrillic text is
+// written by hand as escape sequences.
 #pragma once
 
 #include <array>
@@ -134,5 +134,11 @@ bool Utf8ToCp1251(std::string_view utf8, std::string& out);
 std::string Utf8ToCp1251Lossy(std::string_view utf8);
 std::u16string Cp1251ToUtf16(std::string_view cp1251);
 std::string Utf16ToCp1251Lossy(std::u16string_view utf16);
+// Never fails: a byte that begins no complete UTF-8 sequence becomes U+FFFD;
+// code points above U+FFFF become surrogate pairs.
+std::u16string Utf8ToUtf16(std::string_view utf8);
+// Never fails: a surrogate pair becomes one code point; an unpaired surrogate
+// is written as the three-byte sequence of its own value.
+std::string Utf16ToUtf8(std::u16string_view utf16);
 
 }  // namespace host

@@ -18,7 +18,7 @@
 
 #include "report/report_pages.h"
 #include "report/report_types.h"
-#include "report/xls_writer.h"
+#include "report/xls/workbook.h"
 
 class HCustomReport;
 class HCustomReportBand;

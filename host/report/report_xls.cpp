@@ -28,23 +28,6 @@ long Grid(double mm) {
     return std::lround(mm * 100.0);
 }
 
-std::u16string Utf8ToUtf16(std::string_view utf8) {
-    std::u16string out;
-    std::size_t i = 0;
-    while (i < utf8.size()) {
-        char32_t cp = host::DecodeUtf8(utf8, i);
-        if (cp == 0xFFFFFFFF) cp = 0xFFFD;
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(char16_t(0xD800 + (cp >> 10)));
-            out.push_back(char16_t(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(char16_t(cp));
-        }
-    }
-    return out;
-}
-
 class FontTable {
   public:
     explicit FontTable(std::vector<Font>& fonts) : fonts_(fonts) {}
@@ -230,7 +213,7 @@ class SheetMaker {
                     sheet.SetNumber(c.row, c.col, std::strtod(c.text.c_str(), nullptr));
                 else
                     sheet.SetText(c.row, c.col,
-                                  Utf8ToUtf16(host::xls::ReplaceMarkers(c.text, resolve)));
+                                  host::Utf8ToUtf16(host::xls::ReplaceMarkers(c.text, resolve)));
             }
             r = templ->rows;
         }

@@ -28,8 +28,8 @@
 #pragma once
 
 #include "report/report_pages.h"
-#include "report/xls_template.h"
-#include "report/xls_writer.h"
+#include "report/xls/template_reader.h"
+#include "report/xls/workbook.h"
 
 namespace host::report {
 

@@ -9,10 +9,10 @@
 #include "common/lasterror.h"
 #include "common/osfile.h"
 #include "common/prtime.h"
-#include "csv/archive_csv.h"
-#include "shell/demo_plant.h"
 #include "common/timetext.h"
-#include "report/xls_writer.h"
+#include "csv/archive_csv.h"
+#include "report/xls/workbook.h"
+#include "shell/demo_plant.h"
 
 namespace {
 

@@ -31,6 +31,40 @@ TEST(Cp1251, LiteralsAndConversionsUseTheCodePage) {
     EXPECT_EQ(host::Cp1251ToUtf16("\x88"), u"€");
 }
 
+TEST(Utf, Utf8AndUtf16ConvertBothWaysAndMalformedTextStaysReadable) {
+    const std::u16string lone(1, char16_t(0xD800));
+    // Each pair converts both ways, unpaired surrogates included.
+    const std::pair<std::string, std::u16string> kBoth[] = {
+        {"", u""},
+        {"Ab 1", u"Ab 1"},
+        {"Отчёт №1 €", u"Отчёт №1 €"},
+        {"\xF0\x9F\x98\x80", u"\U0001F600"},
+        {"\xED\xA0\x80"
+         "a",
+         lone + u"a"},
+        {"\xED\xB0\x80", std::u16string(1, char16_t(0xDC00))},
+    };
+    for (const auto& [utf8, utf16] : kBoth) {
+        EXPECT_EQ(host::Utf8ToUtf16(utf8), utf16) << utf8;
+        EXPECT_EQ(host::Utf16ToUtf8(utf16), utf8) << utf8;
+    }
+    // Malformed UTF-8: every byte that begins no complete sequence is U+FFFD.
+    const std::pair<std::string, std::u16string> kMalformed[] = {
+        {"\x80", u"\uFFFD"},
+        {"a\xE0\x80", u"a\uFFFD\uFFFD"},
+        {"\xC3", u"\uFFFD"},
+        {"\xF8\x88\x80\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD"},
+        {"\xC3z\xA9", u"\uFFFDz\uFFFD"},
+        {"\xC0\xAF", u"/"},  // overlong forms are decoded, not refused
+    };
+    for (const auto& [utf8, utf16] : kMalformed)
+        EXPECT_EQ(host::Utf8ToUtf16(utf8), utf16) << utf8;
+    // A high surrogate before a non-surrogate, and a reversed pair, stay unpaired.
+    EXPECT_EQ(host::Utf16ToUtf8(lone + u"b" + char16_t(0xDC00) + lone),
+              "\xED\xA0\x80"
+              "b\xED\xB0\x80\xED\xA0\x80");
+}
+
 TEST(Text, BoundedCopiesKeepTheTerminator) {
     char buf[5];
     EXPECT_STREQ(StrCpy(buf, "abcdefgh", sizeof buf), "abcd");

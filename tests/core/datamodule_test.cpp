@@ -15,7 +15,7 @@
 #include "core_test_util.h"
 #include "plantdb/dbdatabase.h"
 #include "report/freexl_read.h"
-#include "report/xls_writer.h"
+#include "report/xls/workbook.h"
 #include "runtime/rtlog.h"
 #include "shell_output.h"
 #include "tw_datamodule.h"

@@ -1,6 +1,6 @@
 // The compound-file container: exact bytes of a small file, the structure of
 // files from 0 bytes to beyond the DIFAT threshold, and atomic writing.
-#include "host/report/cfb_writer.h"
+#include "host/report/xls/cfb_writer.h"
 
 #include "report/xls_test_util.h"
 #include "test_env.h"

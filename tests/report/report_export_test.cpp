@@ -12,7 +12,7 @@
 #include "report/freexl_read.h"
 #include "report/report_layout.h"
 #include "report/report_xls.h"
-#include "report/xls_writer.h"
+#include "report/xls/workbook.h"
 #include "runtime/rtlog.h"
 #include "test_env.h"
 

@@ -1,9 +1,9 @@
 // The template reader (FreeXL) on our own workbooks and on files that are not
 // workbooks at all, and the #{Name} markers.
-#include "host/report/xls_template.h"
+#include "host/report/xls/template_reader.h"
 
-#include "host/report/cfb_writer.h"
-#include "host/report/xls_writer.h"
+#include "host/report/xls/cfb_writer.h"
+#include "host/report/xls/workbook.h"
 #include "report/xls_test_util.h"
 #include "test_env.h"
 

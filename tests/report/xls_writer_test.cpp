@@ -2,9 +2,9 @@
 // the shared string table's CONTINUE splitting, read-back by FreeXL (an
 // independent reader), a workbook large enough for DIFAT, model faults, and
 // (when installed) LibreOffice's rendering.
-#include "host/report/xls_writer.h"
+#include "host/report/xls/workbook.h"
 
-#include "host/report/cfb_writer.h"
+#include "host/report/xls/cfb_writer.h"
 #include "report/xls_test_util.h"
 #include "test_env.h"
 

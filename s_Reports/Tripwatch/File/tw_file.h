@@ -16,7 +16,7 @@
 #include "common/basearray.h"
 #include "common/prtime.h"
 #include "common/statstring.h"
-#include "report/xls_writer.h"
+#include "report/xls/workbook.h"
 #include "tw_contourline.h"
 #include "tw_times.h"
 

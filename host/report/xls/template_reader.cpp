@@ -1,4 +1,4 @@
-#include "xls_template.h"
+#include "template_reader.h"
 
 #include <freexl.h>
 
@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "common/lasterror.h"
 #include "common/osfile.h"
@@ -54,18 +55,11 @@ std::string FreeXlReason(int code) {
     }
 }
 
-// Closes the FreeXL handle on every path.
-class Handle {
-  public:
-    ~Handle() {
-        if (h_) freexl_close(h_);
-    }
-    const void** out() { return &h_; }
-    const void* get() const { return h_; }
-
-  private:
-    const void* h_ = nullptr;
+// An open FreeXL workbook, closed when the holder goes.
+struct CloseFreeXl {
+    void operator()(const void* h) const { freexl_close(h); }
 };
+using FreeXlHandle = std::unique_ptr<const void, CloseFreeXl>;
 
 std::string NumberText(double v) {
     char buf[64];
@@ -92,15 +86,56 @@ std::pair<std::string_view, std::size_t> MarkerAt(std::string_view text, std::si
     return {text.substr(i + 2, end - i - 2), end + 1 - i};
 }
 
+// Opens the workbook at `path`: its handle, or null and the reason in *reason.
+FreeXlHandle OpenWorkbook(const std::string& path, std::string* reason) {
+    const void* raw = nullptr;
+    const int rc = freexl_open(path.c_str(), &raw);
+    FreeXlHandle h(raw);
+    if (rc != FREEXL_OK) {
+        *reason = FreeXlReason(rc);
+        return nullptr;
+    }
+    // FreeXL reports some damage (a cell outside the sheet's dimensions, a wrong
+    // sheet offset) as success with no handle.
+    if (!h) *reason = "the workbook is damaged (its sheet layout is inconsistent)";
+    return h;
+}
+
+// The value `v` in *cell; false for a cell with nothing to copy (empty, or a
+// formula: FreeXL does not decode those).
+bool TakeValue(const FreeXL_CellValue& v, TemplateCell* cell) {
+    switch (v.type) {
+        case FREEXL_CELL_INT:
+            cell->kind = TemplateCell::Kind::Number;
+            cell->text = std::to_string(v.value.int_value);
+            return true;
+        case FREEXL_CELL_DOUBLE:
+            cell->kind = TemplateCell::Kind::Number;
+            cell->text = NumberText(v.value.double_value);
+            return true;
+        case FREEXL_CELL_TEXT:
+        case FREEXL_CELL_SST_TEXT:
+            if (!v.value.text_value) return false;
+            cell->text = v.value.text_value;
+            return true;
+        case FREEXL_CELL_DATE:
+        case FREEXL_CELL_DATETIME:
+        case FREEXL_CELL_TIME:
+            if (!v.value.text_value) return false;
+            cell->kind = TemplateCell::Kind::Date;
+            cell->text = v.value.text_value;
+            return true;
+        default:
+            return false;
+    }
+}
+
 // The first worksheet, read with FreeXL in this process. Returns the reason
 // of a failure, or an empty text.
 std::string ReadWithFreeXl(const std::string& path, TemplateSheet* sheet) {
-    Handle h;
-    const int rc = freexl_open(path.c_str(), h.out());
-    if (rc != FREEXL_OK) return FreeXlReason(rc);
-    // FreeXL reports some damage (a cell outside the sheet's dimensions, a wrong
-    // sheet offset) as success with no handle.
-    if (!h.get()) return "the workbook is damaged (its sheet layout is inconsistent)";
+    std::string reason;
+    const FreeXlHandle h = OpenWorkbook(path, &reason);
+    if (!h) return reason;
 
     unsigned int count = 0;
     if (freexl_get_info(h.get(), FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK || count == 0)
@@ -124,31 +159,7 @@ std::string ReadWithFreeXl(const std::string& path, TemplateSheet* sheet) {
                 return "cell at row " + std::to_string(r) + " column " + std::to_string(c) +
                        " cannot be read";
             TemplateCell cell{r, c, TemplateCell::Kind::Text, {}};
-            switch (v.type) {
-                case FREEXL_CELL_INT:
-                    cell.kind = TemplateCell::Kind::Number;
-                    cell.text = std::to_string(v.value.int_value);
-                    break;
-                case FREEXL_CELL_DOUBLE:
-                    cell.kind = TemplateCell::Kind::Number;
-                    cell.text = NumberText(v.value.double_value);
-                    break;
-                case FREEXL_CELL_TEXT:
-                case FREEXL_CELL_SST_TEXT:
-                    if (!v.value.text_value) continue;
-                    cell.text = v.value.text_value;
-                    break;
-                case FREEXL_CELL_DATE:
-                case FREEXL_CELL_DATETIME:
-                case FREEXL_CELL_TIME:
-                    if (!v.value.text_value) continue;
-                    cell.kind = TemplateCell::Kind::Date;
-                    cell.text = v.value.text_value;
-                    break;
-                default:
-                    continue;  // empty, or a formula (FreeXL does not decode those)
-            }
-            sheet->cells.push_back(std::move(cell));
+            if (TakeValue(v, &cell)) sheet->cells.push_back(std::move(cell));
         }
     }
     return {};
@@ -235,12 +246,60 @@ bool Deserialise(std::string_view data, std::string* reason, TemplateSheet* shee
     return r.Literal(kEnd) && r.AtEnd();
 }
 
-// FreeXL 1.0.6 does not survive every damaged file: some make it read outside
-// its buffers. So the file is parsed in a child process that sends its result
-// through a pipe; a child that crashes, or takes longer than kReadTimeout, only
-// costs an error message. Returns false when no child could be started.
+// How long the reading child may take.
 constexpr int kReadTimeoutMs = 30000;
 
+// The child's side: reads the file, sends the result through `fd` and ends.
+[[noreturn]] void ReadAndSend(const std::string& path, int fd) {
+    TemplateSheet read;
+    const std::string result = Serialise(ReadWithFreeXl(path, &read), read);
+    for (std::size_t done = 0; done < result.size();) {
+        const ssize_t n = ::write(fd, result.data() + done, result.size() - done);
+        if (n < 0 && errno != EINTR) ::_exit(1);
+        if (n > 0) done += std::size_t(n);
+    }
+    ::_exit(0);
+}
+
+// What the child sends through `fd`, until its end closes, its whole result has
+// arrived, or kReadTimeoutMs have passed (then *timedOut).
+std::string Receive(int fd, bool* timedOut) {
+    std::string data;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kReadTimeoutMs);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            *timedOut = true;
+            return data;
+        }
+        pollfd p{fd, POLLIN, 0};
+        const int ready = ::poll(&p, 1, int(left.count()));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) {
+            *timedOut = ready == 0;
+            return data;
+        }
+        char buf[65536];
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return data;
+        data.append(buf, std::size_t(n));
+        // Complete once the end mark has arrived (the write end may live on in
+        // a process forked meanwhile by another thread).
+        if (data.ends_with(kEnd)) {
+            TemplateSheet probe;
+            std::string probeReason;
+            if (Deserialise(data, &probeReason, &probe)) return data;
+        }
+    }
+}
+
+// FreeXL 1.0.6 does not survive every damaged file: some make it read outside
+// its buffers. So the file is parsed in a child process that sends its result
+// through a pipe; a child that crashes, or takes longer than kReadTimeoutMs,
+// only costs an error message. Returns false when no child could be started.
 bool ReadInChild(const std::string& path, TemplateSheet* sheet, std::string* reason) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return false;
@@ -252,48 +311,12 @@ bool ReadInChild(const std::string& path, TemplateSheet* sheet, std::string* rea
     }
     if (pid == 0) {
         ::close(fds[0]);
-        TemplateSheet read;
-        const std::string result = Serialise(ReadWithFreeXl(path, &read), read);
-        for (std::size_t done = 0; done < result.size();) {
-            const ssize_t n = ::write(fds[1], result.data() + done, result.size() - done);
-            if (n < 0 && errno != EINTR) ::_exit(1);
-            if (n > 0) done += std::size_t(n);
-        }
-        ::_exit(0);
+        ReadAndSend(path, fds[1]);
     }
     ::close(fds[1]);
 
-    std::string data;
     bool timedOut = false;
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(kReadTimeoutMs);
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            timedOut = true;
-            break;
-        }
-        pollfd p{fds[0], POLLIN, 0};
-        const int ready = ::poll(&p, 1, int(left.count()));
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) {
-            timedOut = ready == 0;
-            break;
-        }
-        char buf[65536];
-        const ssize_t n = ::read(fds[0], buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        data.append(buf, std::size_t(n));
-        // Complete once the end mark has arrived (the write end may live on in
-        // a process forked meanwhile by another thread).
-        if (data.ends_with(kEnd)) {
-            TemplateSheet probe;
-            std::string probeReason;
-            if (Deserialise(data, &probeReason, &probe)) break;
-        }
-    }
+    const std::string data = Receive(fds[0], &timedOut);
     ::close(fds[0]);
     if (timedOut) ::kill(pid, SIGKILL);
     int status = 0;
