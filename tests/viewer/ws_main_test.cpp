@@ -79,12 +79,12 @@ TEST(WizardWindow, LeadsFromThePeriodToTheNonOperationsAndKeepsItsSettings) {
             window.findChild<QChartView*>(QStringLiteral("rateChart"))->chart()->series().size(),
             1);
         EXPECT_FALSE(window.findChild<QChartView*>(QStringLiteral("trendChart"))->isVisible());
-        window.popupExportMenuItemCheck();
+        window.enableExportItems();
         EXPECT_TRUE(window.ExportAction(100)->isEnabled());
         EXPECT_FALSE(window.ExportAction(101)->isEnabled());  // no template yet
         EXPECT_TRUE(window.ExportAction(102)->isEnabled());
         ui.edtTemplate->setText(QStringLiteral("/tmp/t.xls"));
-        window.popupExportMenuItemCheck();
+        window.enableExportItems();
         EXPECT_TRUE(window.ExportAction(101)->isEnabled());
 
         ui.btnPrev3->click();  // leaving page 3 keeps the template
@@ -92,7 +92,7 @@ TEST(WizardWindow, LeadsFromThePeriodToTheNonOperationsAndKeepsItsSettings) {
         EXPECT_EQ(ui.list->RowCount(), 2);  // searched again
         EXPECT_EQ(ui.cbLog->currentText(),
                   FromCp1251("За заданный промежуток найдено 2 отчетов."_cp));
-        ui.ToolbarButton972->click();
+        ui.btnPrev2->click();
         EXPECT_EQ(ui.pages->currentIndex(), 0);
         window.close();
     }
