@@ -31,6 +31,9 @@ namespace {
 const char* const kConfigFilter = "Файлы конфигураций (RTDB, RDB)|*.rtdb;*.rdb"_cp;
 const char* const kContourFilter = "Файлы настроек (WS)|*.ws"_cp;
 
+// The columns of the contour list: each shows one line of the contour.
+enum ContourColumn { kSensorColumn, kRelayColumn, kApparatusColumn };
+
 // The extension of the first pattern of a filter: "ws" of "Файлы настроек (WS)|*.ws".
 std::string FirstExtension(const char* filter) {
     const char* bar = std::strchr(filter, '|');
@@ -75,7 +78,7 @@ TConfigForm::TConfigForm(bool global, const char* reportName)
     // The month names of the date picker, as the plant's workstations show them.
     setLocale(QLocale(QLocale::Russian, QLocale::Russia));
     tripplug::State().DialogTime = host::NowDateTime();
-    ui_->pgReport->setCurrentIndex(0);
+    ui_->pgReport->setCurrentWidget(ui_->tabBIN);
     const std::string caption =
         host::Format("%s: %s", global ? "Глобальные"_cp : "Локальные"_cp, reportName);
     ui_->grpSettings->setTitle(FromCp1251(caption));
@@ -88,7 +91,9 @@ TConfigForm::TConfigForm(bool global, const char* reportName)
     });
     u.list->SetCellDimmed([this](int row, int column) {
         const TW_Contour* c = Contours.ItemINT(row);
-        return c && !(column == 0 ? c->Used : column == 1 ? c->Rele.Used : c->Prot.Used);
+        return c && !(column == kSensorColumn  ? c->Used
+                      : column == kRelayColumn ? c->Rele.Used
+                                               : c->Prot.Used);
     });
 
     connect(u.btnLoadCfg, &QToolButton::clicked, this, [this] { loadConfigurationClick(); });
@@ -222,7 +227,9 @@ void TConfigForm::RefreshView() {
 bool TConfigForm::contourCellText(int row, int column, std::string& text) {
     const TW_Contour* c = Contours.ItemINT(row);
     if (!c) return false;
-    text = TW_FieldText(column == 0 ? c->Sensor : column == 1 ? c->Rele.Sensor : c->Prot.Sensor);
+    text = TW_FieldText(column == kSensorColumn  ? c->Sensor
+                        : column == kRelayColumn ? c->Rele.Sensor
+                                                 : c->Prot.Sensor);
     return true;
 }
 

@@ -39,7 +39,7 @@ TWSMainForm::TWSMainForm(const std::string& settingsFile, const std::string& log
     setLocale(QLocale(QLocale::Russian, QLocale::Russia));
     previousInteraction_ = host::SetInteraction(&interaction_);
     previousOperation_ = host::SetOperation(&operation_);
-    ui_->pages->setCurrentIndex(0);
+    ui_->pages->setCurrentIndex(kSourcePage);
     model_ = std::make_unique<TWSMainModel>(settingsFile, logFile);
 
     ui_->list->SetSections({{"Файл"_cp, 300}, {"Начало"_cp, 80}, {"Конец"_cp, 80}});
@@ -114,11 +114,16 @@ TWSMainForm::~TWSMainForm() {
     host::SetInteraction(previousInteraction_);
 }
 
-QAction* TWSMainForm::ExportAction(int tag) const {
-    return tag == 100   ? mnuExportTXT_
-           : tag == 101 ? mnuExportXLS_
-           : tag == 102 ? mnuPrint_
-                        : nullptr;
+QAction* TWSMainForm::ExportAction(TW_ExportItem item) const {
+    switch (item) {
+        case TW_ExportItem::Text:
+            return mnuExportTXT_;
+        case TW_ExportItem::Xls:
+            return mnuExportXLS_;
+        case TW_ExportItem::Print:
+            return mnuPrint_;
+    }
+    return nullptr;
 }
 
 void TWSMainForm::showEvent(QShowEvent* event) {
@@ -142,11 +147,11 @@ void TWSMainForm::FormClose() {
 void TWSMainForm::PageChanged(int index) {
     const int previous = page_;
     page_ = index;
-    if (previous == 1) leaveReportsPage();
-    if (previous == 2) leaveResultPage();
-    if (index == 0) showSourcePage();
-    if (index == 1) showReportsPage();
-    if (index == 2) showResultPage();
+    if (previous == kReportsPage) leaveReportsPage();
+    if (previous == kResultPage) leaveResultPage();
+    if (index == kSourcePage) showSourcePage();
+    if (index == kReportsPage) showReportsPage();
+    if (index == kResultPage) showResultPage();
 }
 
 void TWSMainForm::showSourcePage() {
@@ -184,11 +189,11 @@ void TWSMainForm::acceptPeriodClick() {
     model_->LeavePage1(ToCp1251(ui_->edtPath->text()).c_str(), DateValue(ui_->dtStart->date()),
                        TimeValue(ui_->tmStart->time()), DateValue(ui_->dtEnd->date()),
                        TimeValue(ui_->tmEnd->time()));
-    ui_->pages->setCurrentIndex(1);
+    ui_->pages->setCurrentIndex(kReportsPage);
 }
 
 void TWSMainForm::acceptReportsClick() {
-    ui_->pages->setCurrentIndex(2);
+    ui_->pages->setCurrentIndex(kResultPage);
 }
 
 void TWSMainForm::previousPageClick() {
@@ -197,7 +202,8 @@ void TWSMainForm::previousPageClick() {
 
 void TWSMainForm::showReportsPage() {
     for (int i = 0; i < ui_->list->SectionCount(); ++i)
-        ui_->list->SetSectionWidth(i, model_->ColumnWidth(2, i, ui_->list->SectionWidth(i)));
+        ui_->list->SetSectionWidth(
+            i, model_->ColumnWidth(kReportsPage, i, ui_->list->SectionWidth(i)));
     ui_->txtFullPeriod->setText(FromCp1251(model_->FullPeriodText()));
     const int found = model_->SearchReports();
     ui_->list->SetRowCount(found);
@@ -213,7 +219,7 @@ void TWSMainForm::ShowReportNotes() {
 
 void TWSMainForm::leaveReportsPage() {
     for (int i = 0; i < ui_->list->SectionCount(); ++i)
-        model_->StoreColumnWidth(2, i, ui_->list->SectionWidth(i));
+        model_->StoreColumnWidth(kReportsPage, i, ui_->list->SectionWidth(i));
 }
 
 bool TWSMainForm::reportCellText(int row, int column, std::string& text) {
@@ -233,7 +239,8 @@ void TWSMainForm::excludeReportClick() {
 
 void TWSMainForm::showResultPage() {
     for (int i = 0; i < ui_->listRep->SectionCount(); ++i)
-        ui_->listRep->SetSectionWidth(i, model_->ColumnWidth(3, i, ui_->listRep->SectionWidth(i)));
+        ui_->listRep->SetSectionWidth(
+            i, model_->ColumnWidth(kResultPage, i, ui_->listRep->SectionWidth(i)));
     ui_->edtTemplate->setText(FromCp1251(model_->StoredTemplate()));
     ui_->listRep->SetRowCount(model_->ComputeResult());
     ShowStatistics();
@@ -290,13 +297,13 @@ void TWSMainForm::printStatisticsClick() {
 void TWSMainForm::leaveResultPage() {
     model_->StoreTemplate(ToCp1251(ui_->edtTemplate->text()).c_str());
     for (int i = 0; i < ui_->listRep->SectionCount(); ++i)
-        model_->StoreColumnWidth(3, i, ui_->listRep->SectionWidth(i));
+        model_->StoreColumnWidth(kResultPage, i, ui_->listRep->SectionWidth(i));
 }
 
 void TWSMainForm::enableExportItems() {
     const std::string templ = ToCp1251(ui_->edtTemplate->text());
-    for (int tag : {100, 101, 102})
-        ExportAction(tag)->setEnabled(model_->MenuItemEnabled(tag, templ.c_str()));
+    for (TW_ExportItem item : kExportItems)
+        ExportAction(item)->setEnabled(model_->MenuItemEnabled(item, templ.c_str()));
     for (QAction* stats : {mnuStatsPdf_, mnuStatsPrint_})
         stats->setEnabled(model_->Stats.Plant.Demands > 0);
 }

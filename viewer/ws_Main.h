@@ -29,7 +29,7 @@ class TWSMainForm : public QWidget {
 
     Ui::TWSMainForm* Form() const { return ui_.get(); }
     TWSMainModel& Model() { return *model_; }
-    QAction* ExportAction(int tag) const;
+    QAction* ExportAction(TW_ExportItem item) const;
 
     // The handlers of the form, page by page. Page 1: the stored folder and
     // period; the period check under the pickers; the folder chooser; "Дальше"
@@ -93,7 +93,7 @@ class TWSMainForm : public QWidget {
     QChartView* rateChart_ = nullptr;
     QChartView* timeChart_ = nullptr;
     QChartView* trendChart_ = nullptr;  // shown with a trend step only
-    int page_ = 0;
+    int page_ = kSourcePage;
     bool shown_ = false;
     bool closed_ = false;
 };
