@@ -95,11 +95,11 @@ TContourEditForm::TContourEditForm(QWidget* owner, TW_Contour* contour)
              u.edtPOFFName);
     shown_ = Entries();
 
-    connect(u.btnOK, &QPushButton::clicked, this, [this] { btnOKClick(); });
+    connect(u.btnOK, &QPushButton::clicked, this, [this] { acceptContourClick(); });
     connect(u.btnClose, &QPushButton::clicked, this, [this] { reject(); });
-    connect(u.edtCSensor, &QComboBox::activated, this, [this] { edtCSensorClick(); });
-    connect(u.edtRSensor, &QComboBox::activated, this, [this] { edtRSensorClick(); });
-    connect(u.edtPSensor, &QComboBox::activated, this, [this] { edtPSensorClick(); });
+    connect(u.edtCSensor, &QComboBox::activated, this, [this] { fillSensorStates(); });
+    connect(u.edtRSensor, &QComboBox::activated, this, [this] { fillRelayStates(); });
+    connect(u.edtPSensor, &QComboBox::activated, this, [this] { fillApparatusStates(); });
 }
 
 TContourEditForm::~TContourEditForm() = default;
@@ -122,15 +122,15 @@ void TContourEditForm::FillStateList(const QString& name, QComboBox* list) {
     list->setEditText(text);  // the typed state stays
 }
 
-void TContourEditForm::edtCSensorClick() {
+void TContourEditForm::fillSensorStates() {
     FillStateList(ui_->edtCSensor->currentText(), ui_->edtCState);
 }
 
-void TContourEditForm::edtRSensorClick() {
+void TContourEditForm::fillRelayStates() {
     FillStateList(ui_->edtRSensor->currentText(), ui_->edtRState);
 }
 
-void TContourEditForm::edtPSensorClick() {
+void TContourEditForm::fillApparatusStates() {
     FillStateList(ui_->edtPSensor->currentText(), ui_->edtPState);
 }
 
@@ -151,7 +151,7 @@ TW_ContourEntries TContourEditForm::Entries() const {
     return e;
 }
 
-void TContourEditForm::btnOKClick() {
+void TContourEditForm::acceptContourClick() {
     // The entries go into a copy: a refused "Принять" followed by "Отмена"
     // leaves the contour as it was. What the user left untouched stays as the
     // contour holds it.

@@ -24,10 +24,12 @@ class TContourEditForm : public QDialog {
 
     Ui::TContourEditForm* Form() const { return ui_.get(); }
 
-    void btnOKClick();
-    void edtCSensorClick();
-    void edtRSensorClick();
-    void edtPSensorClick();
+    // "Принять": the entries checked and written into the contour.
+    void acceptContourClick();
+    // A name chosen from a line's list refills that line's states.
+    void fillSensorStates();
+    void fillRelayStates();
+    void fillApparatusStates();
     // The variable names of the plug-in's configuration, sorted by text.
     void FillVariableList(QComboBox* list);
     // The states of the named variable (or the reason why there are none).

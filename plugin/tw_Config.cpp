@@ -31,6 +31,9 @@ namespace {
 const char* const kConfigFilter = "Файлы конфигураций (RTDB, RDB)|*.rtdb;*.rdb"_cp;
 const char* const kContourFilter = "Файлы настроек (WS)|*.ws"_cp;
 
+// The columns of the contour list: each shows one line of the contour.
+enum ContourColumn { kSensorColumn, kRelayColumn, kApparatusColumn };
+
 // The extension of the first pattern of a filter: "ws" of "Файлы настроек (WS)|*.ws".
 std::string FirstExtension(const char* filter) {
     const char* bar = std::strchr(filter, '|');
@@ -75,45 +78,47 @@ TConfigForm::TConfigForm(bool global, const char* reportName)
     // The month names of the date picker, as the plant's workstations show them.
     setLocale(QLocale(QLocale::Russian, QLocale::Russia));
     tripplug::State().DialogTime = host::NowDateTime();
-    ui_->pgReport->setCurrentIndex(0);
+    ui_->pgReport->setCurrentWidget(ui_->tabBIN);
     const std::string caption =
         host::Format("%s: %s", global ? "Глобальные"_cp : "Локальные"_cp, reportName);
-    ui_->Client->setTitle(FromCp1251(caption));
+    ui_->grpSettings->setTitle(FromCp1251(caption));
     setWindowTitle(FromCp1251(caption));
 
     Ui::TConfigForm& u = *ui_;
     u.list->SetSections({{"Датчик"_cp, 100}, {"Реле"_cp, 100}, {"Аппарат"_cp, 100}});
     u.list->SetCellText([this](int row, int column, std::string& text) {
-        return listDrawItemSection(row, column, text);
+        return contourCellText(row, column, text);
     });
     u.list->SetCellDimmed([this](int row, int column) {
         const TW_Contour* c = Contours.ItemINT(row);
-        return c && !(column == 0 ? c->Used : column == 1 ? c->Rele.Used : c->Prot.Used);
+        return c && !(column == kSensorColumn  ? c->Used
+                      : column == kRelayColumn ? c->Rele.Used
+                                               : c->Prot.Used);
     });
 
-    connect(u.ToolbarButton971, &QToolButton::clicked, this, [this] { idLoadCFG(); });
-    connect(u.list, &QTableView::clicked, this, [this] { listClick(); });
-    connect(u.list, &QTableView::doubleClicked, this, [this] { btnEditClick(); });
-    connect(u.btnAdd, &QToolButton::clicked, this, [this] { btnAddClick(); });
-    connect(u.btnEdit, &QToolButton::clicked, this, [this] { btnEditClick(); });
-    connect(u.btnDel, &QToolButton::clicked, this, [this] { btnDelClick(); });
-    connect(u.btnUp, &QToolButton::clicked, this, [this] { btnUpClick(); });
-    connect(u.btnDown, &QToolButton::clicked, this, [this] { btnDownClick(); });
-    connect(u.btnLoad, &QToolButton::clicked, this, [this] { btnLoadClick(); });
-    connect(u.btnSave, &QToolButton::clicked, this, [this] { btnSaveClick(); });
-    connect(u.chCfgNear, &QRadioButton::clicked, this, [this] { idDateCheck(); });
-    connect(u.chCfgSet, &QRadioButton::clicked, this, [this] { idDateCheck(); });
-    connect(u.SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
-    connect(u.btnRepDir, &QToolButton::clicked, this, [this] { btnRepDirClick(); });
-    connect(u.SpeedButton2, &QToolButton::clicked, this, [this] { SpeedButton2Click(); });
-    connect(u.SpeedButton3, &QToolButton::clicked, this, [this] { SpeedButton3Click(); });
-    connect(u.SpeedButton4, &QToolButton::clicked, this, [this] { SpeedButton4Click(); });
+    connect(u.btnLoadCfg, &QToolButton::clicked, this, [this] { loadConfigurationClick(); });
+    connect(u.list, &QTableView::clicked, this, [this] { updateContourButtons(); });
+    connect(u.list, &QTableView::doubleClicked, this, [this] { editContourClick(); });
+    connect(u.btnAdd, &QToolButton::clicked, this, [this] { addContourClick(); });
+    connect(u.btnEdit, &QToolButton::clicked, this, [this] { editContourClick(); });
+    connect(u.btnDel, &QToolButton::clicked, this, [this] { deleteContourClick(); });
+    connect(u.btnUp, &QToolButton::clicked, this, [this] { moveContourUpClick(); });
+    connect(u.btnDown, &QToolButton::clicked, this, [this] { moveContourDownClick(); });
+    connect(u.btnLoad, &QToolButton::clicked, this, [this] { importContoursClick(); });
+    connect(u.btnSave, &QToolButton::clicked, this, [this] { exportContoursClick(); });
+    connect(u.chCfgNear, &QRadioButton::clicked, this, [this] { enableConfigDate(); });
+    connect(u.chCfgSet, &QRadioButton::clicked, this, [this] { enableConfigDate(); });
+    connect(u.btnValPath, &QToolButton::clicked, this, [this] { chooseValuesFolderClick(); });
+    connect(u.btnRepDir, &QToolButton::clicked, this, [this] { chooseBinaryFolderClick(); });
+    connect(u.btnTXTDir, &QToolButton::clicked, this, [this] { chooseTextFolderClick(); });
+    connect(u.btnXLSDir, &QToolButton::clicked, this, [this] { chooseXlsFolderClick(); });
+    connect(u.btnXLSTempl, &QToolButton::clicked, this, [this] { chooseXlsTemplateClick(); });
     u.hostButtons->button(QDialogButtonBox::Ok)->setText(FromCp1251("ОК"_cp));
     u.hostButtons->button(QDialogButtonBox::Cancel)->setText(FromCp1251("Отмена"_cp));
     connect(u.hostButtons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(u.hostButtons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     RefreshView();
-    idDateCheck();
+    enableConfigDate();
 }
 
 TConfigForm::~TConfigForm() = default;
@@ -143,7 +148,7 @@ void TConfigForm::LoadDialog(HConfigItem* node) {
                   GetIOErrorS_GUI(-2));
     }
     RefreshView();
-    idDateCheck();
+    enableConfigDate();
 }
 
 void TConfigForm::LoadSettings(HConfigItem& node, HConfigCheck& check) {
@@ -216,17 +221,19 @@ void TConfigForm::RefreshView() {
                        ? host::Format("%08X (%s)", unsigned(db->ConfigId), db->ConfigTime.GetStr())
                        : std::string("<не загружена>"_cp)));
     ui_->list->SetRowCount(Contours.Count());
-    listClick();
+    updateContourButtons();
 }
 
-bool TConfigForm::listDrawItemSection(int row, int column, std::string& text) {
+bool TConfigForm::contourCellText(int row, int column, std::string& text) {
     const TW_Contour* c = Contours.ItemINT(row);
     if (!c) return false;
-    text = TW_FieldText(column == 0 ? c->Sensor : column == 1 ? c->Rele.Sensor : c->Prot.Sensor);
+    text = TW_FieldText(column == kSensorColumn  ? c->Sensor
+                        : column == kRelayColumn ? c->Rele.Sensor
+                                                 : c->Prot.Sensor);
     return true;
 }
 
-void TConfigForm::listClick() {
+void TConfigForm::updateContourButtons() {
     const int i = ui_->list->SelectedRow();
     const int n = Contours.Count();
     const bool holds = Contours.ItemINT(i) != nullptr;
@@ -236,13 +243,13 @@ void TConfigForm::listClick() {
     ui_->btnUp->setEnabled(i > 0);
 }
 
-void TConfigForm::idDateCheck() {
+void TConfigForm::enableConfigDate() {
     const bool set = ui_->chCfgSet->isChecked();
     ui_->edtCfgDate->setEnabled(set);
     ui_->edtCfgTime->setEnabled(set);
 }
 
-void TConfigForm::btnAddClick() {
+void TConfigForm::addContourClick() {
     TW_Contour contour{};
     if (const TW_Contour* selected = Contours.ItemINT(ui_->list->SelectedRow())) {
         contour = *selected;
@@ -252,43 +259,43 @@ void TConfigForm::btnAddClick() {
     Contours.Add(contour);
     RefreshView();
     ui_->list->selectRow(Contours.Count() - 1);
-    listClick();
+    updateContourButtons();
 }
 
-void TConfigForm::btnEditClick() {
+void TConfigForm::editContourClick() {
     TW_Contour* contour = Contours.ItemINT(ui_->list->SelectedRow());
     if (contour && contour->Edit(this)) ui_->list->viewport()->update();
 }
 
-void TConfigForm::btnDelClick() {
+void TConfigForm::deleteContourClick() {
     const int row = ui_->list->SelectedRow();
     if (!Contours.ItemINT(row)) return;
     if (!host::GetInteraction().AskYesNo(this, "Удалить выбранный контур?"_cp, false)) return;
     Contours.DeleteNumINT(row);
     RefreshView();
     if (row < Contours.Count()) ui_->list->selectRow(row);
-    listClick();
+    updateContourButtons();
 }
 
-void TConfigForm::btnUpClick() {
+void TConfigForm::moveContourUpClick() {
     const int i = ui_->list->SelectedRow();
     if (!Contours.ItemINT(i) || i <= 0) return;
     Contours.Swap(i - 1, i);
     ui_->list->selectRow(i - 1);
     ui_->list->viewport()->update();
-    listClick();
+    updateContourButtons();
 }
 
-void TConfigForm::btnDownClick() {
+void TConfigForm::moveContourDownClick() {
     const int i = ui_->list->SelectedRow();
     if (!Contours.ItemINT(i) || i >= Contours.Count() - 1) return;
     Contours.Swap(i + 1, i);
     ui_->list->selectRow(i + 1);
     ui_->list->viewport()->update();
-    listClick();
+    updateContourButtons();
 }
 
-void TConfigForm::idLoadCFG() {
+void TConfigForm::loadConfigurationClick() {
     std::string path;
     if (!host::GetInteraction().OpenFileName(this, Choice(StartLocal("Data"), kConfigFilter), path))
         return;
@@ -300,7 +307,7 @@ void TConfigForm::idLoadCFG() {
     RefreshView();
 }
 
-void TConfigForm::btnLoadClick() {
+void TConfigForm::importContoursClick() {
     std::string path;
     if (!host::GetInteraction().OpenFileName(this, Choice(StartLocal("Data"), kContourFilter),
                                              path))
@@ -311,7 +318,7 @@ void TConfigForm::btnLoadClick() {
     RefreshView();
 }
 
-void TConfigForm::btnSaveClick() {
+void TConfigForm::exportContoursClick() {
     std::string path;
     if (!host::GetInteraction().SaveFileName(this, Choice(StartLocal("Data"), kContourFilter),
                                              path))
@@ -330,26 +337,26 @@ void TConfigForm::PickFolder(QLineEdit* edit, const char* filter) {
     edit->setText(FromCp1251(StartRelative(folder)));
 }
 
-void TConfigForm::SpeedButton1Click() {
+void TConfigForm::chooseValuesFolderClick() {
     std::string folder = StartLocal(Text(ui_->edtValPath));
     if (!host::HSelectDirectory(this, folder, 3)) return;
     if (folder.empty() || folder.back() != '/') folder += '/';
     ui_->edtValPath->setText(FromCp1251(StartRelative(folder)));
 }
 
-void TConfigForm::btnRepDirClick() {
+void TConfigForm::chooseBinaryFolderClick() {
     PickFolder(ui_->edtDir, "Файлы отчетов BIN|*.twr"_cp);
 }
 
-void TConfigForm::SpeedButton2Click() {
+void TConfigForm::chooseTextFolderClick() {
     PickFolder(ui_->edtTXTDir, "Файлы отчетов TXT|*.txt"_cp);
 }
 
-void TConfigForm::SpeedButton3Click() {
+void TConfigForm::chooseXlsFolderClick() {
     PickFolder(ui_->edtXLSDir, "Файлы отчетов XLS|*.xls"_cp);
 }
 
-void TConfigForm::SpeedButton4Click() {
+void TConfigForm::chooseXlsTemplateClick() {
     char folder[kMaxPath];
     FPath(folder, Text(ui_->edtXLSTempl).c_str());
     std::string path;

@@ -37,24 +37,31 @@ class TConfigForm : public QDialog {
     // state tables current; false (last error set) when either step fails.
     bool LoadHostConfig(const char* path);
     void RefreshView();
-    void listClick();
+
+    // The handlers of the form. The contour buttons enabled for the row chosen
+    // (also on a click in the list).
+    void updateContourButtons();
     // The text of a cell of the contour list; false when the row holds no contour.
-    bool listDrawItemSection(int row, int column, std::string& text);
-    void idDateCheck();
-    void btnAddClick();
-    void btnEditClick();
-    void btnDelClick();
-    void btnUpClick();
-    void btnDownClick();
-    void idLoadCFG();
-    void btnLoadClick();
-    void btnSaveClick();
-    // The values folder, chosen as a folder.
-    void SpeedButton1Click();
-    void btnRepDirClick();
-    void SpeedButton2Click();
-    void SpeedButton3Click();
-    void SpeedButton4Click();
+    bool contourCellText(int row, int column, std::string& text);
+    // The date and time of the configuration enabled while "Заданная" is chosen.
+    void enableConfigDate();
+    void addContourClick();
+    void editContourClick();
+    void deleteContourClick();
+    void moveContourUpClick();
+    void moveContourDownClick();
+    // "Загрузить": a host configuration file.
+    void loadConfigurationClick();
+    // The contour set from and to a ".ws" file.
+    void importContoursClick();
+    void exportContoursClick();
+    // The "..." beside the folders and the template: the values folder is
+    // chosen as a folder, the report folders by a file in them.
+    void chooseValuesFolderClick();
+    void chooseBinaryFolderClick();
+    void chooseTextFolderClick();
+    void chooseXlsFolderClick();
+    void chooseXlsTemplateClick();
 
     TW_ContourArray Contours;  // the dialog's own copy of the job's contour set
     std::string CfgFileName;   // the configuration loaded by "Загрузить" (cp1251)

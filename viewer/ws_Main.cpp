@@ -39,18 +39,18 @@ TWSMainForm::TWSMainForm(const std::string& settingsFile, const std::string& log
     setLocale(QLocale(QLocale::Russian, QLocale::Russia));
     previousInteraction_ = host::SetInteraction(&interaction_);
     previousOperation_ = host::SetOperation(&operation_);
-    ui_->pages->setCurrentIndex(0);
+    ui_->pages->setCurrentIndex(kSourcePage);
     model_ = std::make_unique<TWSMainModel>(settingsFile, logFile);
 
     ui_->list->SetSections({{"Файл"_cp, 300}, {"Начало"_cp, 80}, {"Конец"_cp, 80}});
     ui_->list->SetCellText([this](int row, int column, std::string& text) {
-        return listDrawItemSection(row, column, text);
+        return reportCellText(row, column, text);
     });
     ui_->listRep->SetSections(
         {{"Период"_cp, 100}, {"Датчик"_cp, 200}, {"Реле"_cp, 200}, {"Агрегат"_cp, 200}});
     ui_->listRep->horizontalHeader()->setObjectName(QStringLiteral("hdrRep"));
     ui_->listRep->SetCellText([this](int row, int column, std::string& text) {
-        return listRepDrawItemSection(row, column, text);
+        return resultCellText(row, column, text);
     });
 
     std::vector<std::pair<std::string, int>> statsSections;
@@ -84,28 +84,27 @@ TWSMainForm::TWSMainForm(const std::string& settingsFile, const std::string& log
     mnuExportTXT_->setObjectName(QStringLiteral("mnuExportTXT"));
     mnuExportXLS_->setObjectName(QStringLiteral("mnuExportXLS"));
     mnuPrint_->setObjectName(QStringLiteral("mnuPrint"));
-    ui_->ToolbarButton974->setMenu(popupExport_);
+    ui_->btnExport->setMenu(popupExport_);
 
-    connect(ui_->dtStart, &QDateEdit::dateChanged, this, [this] { idPeriodChange(); });
-    connect(ui_->tmStart, &QTimeEdit::timeChanged, this, [this] { idPeriodChange(); });
-    connect(ui_->dtEnd, &QDateEdit::dateChanged, this, [this] { idPeriodChange(); });
-    connect(ui_->tmEnd, &QTimeEdit::timeChanged, this, [this] { idPeriodChange(); });
-    connect(ui_->SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
-    connect(ui_->btnNext1, &QPushButton::clicked, this, [this] { btnNext1Click(); });
-    connect(ui_->btnNext2, &QPushButton::clicked, this, [this] { btnNext2Click(); });
-    connect(ui_->ToolbarButton972, &QPushButton::clicked, this, [this] { idPrevPage(); });
-    connect(ui_->btnPrev3, &QPushButton::clicked, this, [this] { idPrevPage(); });
-    connect(ui_->ToolbarButton971, &QPushButton::clicked, this,
-            [this] { ToolbarButton971Click(); });
-    connect(ui_->SpeedButton2, &QToolButton::clicked, this, [this] { SpeedButton2Click(); });
-    connect(ui_->btnFinish, &QPushButton::clicked, this, [this] { btnFinishClick(); });
-    connect(popupExport_, &QMenu::aboutToShow, this, [this] { popupExportMenuItemCheck(); });
-    connect(mnuExportTXT_, &QAction::triggered, this, [this] { mnuExportTXTClick(); });
-    connect(mnuExportXLS_, &QAction::triggered, this, [this] { mnuExportXLSClick(); });
-    connect(mnuPrint_, &QAction::triggered, this, [this] { mnuPrintClick(); });
-    connect(mnuStatsPdf_, &QAction::triggered, this, [this] { mnuStatsPdfClick(); });
-    connect(mnuStatsPrint_, &QAction::triggered, this, [this] { mnuStatsPrintClick(); });
-    connect(ui_->listStats, &QAbstractItemView::clicked, this, [this] { listStatsRowChanged(); });
+    connect(ui_->dtStart, &QDateEdit::dateChanged, this, [this] { showPeriodCheck(); });
+    connect(ui_->tmStart, &QTimeEdit::timeChanged, this, [this] { showPeriodCheck(); });
+    connect(ui_->dtEnd, &QDateEdit::dateChanged, this, [this] { showPeriodCheck(); });
+    connect(ui_->tmEnd, &QTimeEdit::timeChanged, this, [this] { showPeriodCheck(); });
+    connect(ui_->btnPath, &QToolButton::clicked, this, [this] { chooseReportFolderClick(); });
+    connect(ui_->btnNext1, &QPushButton::clicked, this, [this] { acceptPeriodClick(); });
+    connect(ui_->btnNext2, &QPushButton::clicked, this, [this] { acceptReportsClick(); });
+    connect(ui_->btnPrev2, &QPushButton::clicked, this, [this] { previousPageClick(); });
+    connect(ui_->btnPrev3, &QPushButton::clicked, this, [this] { previousPageClick(); });
+    connect(ui_->btnExclude, &QPushButton::clicked, this, [this] { excludeReportClick(); });
+    connect(ui_->btnTemplate, &QToolButton::clicked, this, [this] { chooseTemplateClick(); });
+    connect(ui_->btnFinish, &QPushButton::clicked, this, [this] { finishClick(); });
+    connect(popupExport_, &QMenu::aboutToShow, this, [this] { enableExportItems(); });
+    connect(mnuExportTXT_, &QAction::triggered, this, [this] { exportTextClick(); });
+    connect(mnuExportXLS_, &QAction::triggered, this, [this] { exportXlsClick(); });
+    connect(mnuPrint_, &QAction::triggered, this, [this] { printReportClick(); });
+    connect(mnuStatsPdf_, &QAction::triggered, this, [this] { exportStatisticsPdfClick(); });
+    connect(mnuStatsPrint_, &QAction::triggered, this, [this] { printStatisticsClick(); });
+    connect(ui_->listStats, &QAbstractItemView::clicked, this, [this] { showContourCharts(); });
     connect(ui_->pages, &QStackedWidget::currentChanged, this, [this](int i) { PageChanged(i); });
 }
 
@@ -115,18 +114,23 @@ TWSMainForm::~TWSMainForm() {
     host::SetInteraction(previousInteraction_);
 }
 
-QAction* TWSMainForm::ExportAction(int tag) const {
-    return tag == 100   ? mnuExportTXT_
-           : tag == 101 ? mnuExportXLS_
-           : tag == 102 ? mnuPrint_
-                        : nullptr;
+QAction* TWSMainForm::ExportAction(TW_ExportItem item) const {
+    switch (item) {
+        case TW_ExportItem::Text:
+            return mnuExportTXT_;
+        case TW_ExportItem::Xls:
+            return mnuExportXLS_;
+        case TW_ExportItem::Print:
+            return mnuPrint_;
+    }
+    return nullptr;
 }
 
 void TWSMainForm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (shown_) return;
     shown_ = true;
-    tb1Show();  // the pages' show handlers run once the window is visible
+    showSourcePage();  // the pages' show handlers run once the window is visible
 }
 
 void TWSMainForm::closeEvent(QCloseEvent* event) {
@@ -143,14 +147,14 @@ void TWSMainForm::FormClose() {
 void TWSMainForm::PageChanged(int index) {
     const int previous = page_;
     page_ = index;
-    if (previous == 1) tb2Hide();
-    if (previous == 2) idCloseReport();
-    if (index == 0) tb1Show();
-    if (index == 1) tb2Show();
-    if (index == 2) tb3Show();
+    if (previous == kReportsPage) leaveReportsPage();
+    if (previous == kResultPage) leaveResultPage();
+    if (index == kSourcePage) showSourcePage();
+    if (index == kReportsPage) showReportsPage();
+    if (index == kResultPage) showResultPage();
 }
 
-void TWSMainForm::tb1Show() {
+void TWSMainForm::showSourcePage() {
     ui_->edtPath->setText(FromCp1251(model_->StoredPath()));
     const double start = model_->StoredStart(), end = model_->StoredEnd();
     const QSignalBlocker b1(ui_->dtStart), b2(ui_->tmStart), b3(ui_->dtEnd), b4(ui_->tmEnd);
@@ -158,10 +162,10 @@ void TWSMainForm::tb1Show() {
     ui_->tmStart->setTime(TimeOf(start));
     ui_->dtEnd->setDate(DateOf(end));
     ui_->tmEnd->setTime(TimeOf(end));
-    idPeriodChange();
+    showPeriodCheck();
 }
 
-void TWSMainForm::idPeriodChange() {
+void TWSMainForm::showPeriodCheck() {
     const TW_PeriodCheck check =
         TWSMainModel::CheckPeriod(DateValue(ui_->dtStart->date()), TimeValue(ui_->tmStart->time()),
                                   DateValue(ui_->dtEnd->date()), TimeValue(ui_->tmEnd->time()));
@@ -176,29 +180,30 @@ void TWSMainForm::idPeriodChange() {
     ui_->btnNext1->setEnabled(check.ok);
 }
 
-void TWSMainForm::SpeedButton1Click() {
+void TWSMainForm::chooseReportFolderClick() {
     std::string folder = ToCp1251(ui_->edtPath->text());
     if (host::HSelectDirectory(this, folder, 3)) ui_->edtPath->setText(FromCp1251(folder));
 }
 
-void TWSMainForm::btnNext1Click() {
+void TWSMainForm::acceptPeriodClick() {
     model_->LeavePage1(ToCp1251(ui_->edtPath->text()).c_str(), DateValue(ui_->dtStart->date()),
                        TimeValue(ui_->tmStart->time()), DateValue(ui_->dtEnd->date()),
                        TimeValue(ui_->tmEnd->time()));
-    ui_->pages->setCurrentIndex(1);
+    ui_->pages->setCurrentIndex(kReportsPage);
 }
 
-void TWSMainForm::btnNext2Click() {
-    ui_->pages->setCurrentIndex(2);
+void TWSMainForm::acceptReportsClick() {
+    ui_->pages->setCurrentIndex(kResultPage);
 }
 
-void TWSMainForm::idPrevPage() {
+void TWSMainForm::previousPageClick() {
     ui_->pages->setCurrentIndex(ui_->pages->currentIndex() - 1);
 }
 
-void TWSMainForm::tb2Show() {
+void TWSMainForm::showReportsPage() {
     for (int i = 0; i < ui_->list->SectionCount(); ++i)
-        ui_->list->SetSectionWidth(i, model_->ColumnWidth(2, i, ui_->list->SectionWidth(i)));
+        ui_->list->SetSectionWidth(
+            i, model_->ColumnWidth(kReportsPage, i, ui_->list->SectionWidth(i)));
     ui_->txtFullPeriod->setText(FromCp1251(model_->FullPeriodText()));
     const int found = model_->SearchReports();
     ui_->list->SetRowCount(found);
@@ -212,29 +217,30 @@ void TWSMainForm::ShowReportNotes() {
     ui_->txtNotes->setVisible(!notes.isEmpty());
 }
 
-void TWSMainForm::tb2Hide() {
+void TWSMainForm::leaveReportsPage() {
     for (int i = 0; i < ui_->list->SectionCount(); ++i)
-        model_->StoreColumnWidth(2, i, ui_->list->SectionWidth(i));
+        model_->StoreColumnWidth(kReportsPage, i, ui_->list->SectionWidth(i));
 }
 
-bool TWSMainForm::listDrawItemSection(int row, int column, std::string& text) {
+bool TWSMainForm::reportCellText(int row, int column, std::string& text) {
     return model_->ReportCell(row, column, text);
 }
 
-bool TWSMainForm::listRepDrawItemSection(int row, int column, std::string& text) {
+bool TWSMainForm::resultCellText(int row, int column, std::string& text) {
     return model_->ResultCell(row, column, text);
 }
 
-void TWSMainForm::ToolbarButton971Click() {
+void TWSMainForm::excludeReportClick() {
     if (model_->ExcludeReport(this, ui_->list->SelectedRow())) {
         ui_->list->SetRowCount(model_->Reports.Count());
         ShowReportNotes();
     }
 }
 
-void TWSMainForm::tb3Show() {
+void TWSMainForm::showResultPage() {
     for (int i = 0; i < ui_->listRep->SectionCount(); ++i)
-        ui_->listRep->SetSectionWidth(i, model_->ColumnWidth(3, i, ui_->listRep->SectionWidth(i)));
+        ui_->listRep->SetSectionWidth(
+            i, model_->ColumnWidth(kResultPage, i, ui_->listRep->SectionWidth(i)));
     ui_->edtTemplate->setText(FromCp1251(model_->StoredTemplate()));
     ui_->listRep->SetRowCount(model_->ComputeResult());
     ShowStatistics();
@@ -257,16 +263,16 @@ void TWSMainForm::ShowStatistics() {
     std::unique_ptr<QChart> trend = TW_TrendChart(model_->Stats);
     trendChart_->setVisible(trend != nullptr);
     if (trend) ShowChart(*trendChart_, std::move(trend));
-    listStatsRowChanged();
+    showContourCharts();
 }
 
-void TWSMainForm::listStatsRowChanged() {
+void TWSMainForm::showContourCharts() {
     const int row = ui_->listStats->SelectedRow();
     const int contour = row >= 0 && row < int(model_->Stats.Contours.size()) ? row : -1;
     ShowChart(*timeChart_, TW_ResponseTimeChart(model_->Stats, contour));
 }
 
-void TWSMainForm::mnuStatsPdfClick() {
+void TWSMainForm::exportStatisticsPdfClick() {
     host::FileChoice choice;
     choice.caption = "Показатели в PDF"_cp;
     choice.filter = "Файлы PDF|*.pdf|Все файлы|*.*"_cp;
@@ -278,7 +284,7 @@ void TWSMainForm::mnuStatsPdfClick() {
         host::GetInteraction().ErrorMessage(this, ToCp1251(error).c_str());
 }
 
-void TWSMainForm::mnuStatsPrintClick() {
+void TWSMainForm::printStatisticsClick() {
     QPrinter printer;
     printer.setPageOrientation(QPageLayout::Landscape);
     QPrintDialog dialog(&printer, this);
@@ -288,21 +294,21 @@ void TWSMainForm::mnuStatsPrintClick() {
         host::GetInteraction().ErrorMessage(this, ToCp1251(error).c_str());
 }
 
-void TWSMainForm::idCloseReport() {
+void TWSMainForm::leaveResultPage() {
     model_->StoreTemplate(ToCp1251(ui_->edtTemplate->text()).c_str());
     for (int i = 0; i < ui_->listRep->SectionCount(); ++i)
-        model_->StoreColumnWidth(3, i, ui_->listRep->SectionWidth(i));
+        model_->StoreColumnWidth(kResultPage, i, ui_->listRep->SectionWidth(i));
 }
 
-void TWSMainForm::popupExportMenuItemCheck() {
+void TWSMainForm::enableExportItems() {
     const std::string templ = ToCp1251(ui_->edtTemplate->text());
-    for (int tag : {100, 101, 102})
-        ExportAction(tag)->setEnabled(model_->MenuItemEnabled(tag, templ.c_str()));
+    for (TW_ExportItem item : kExportItems)
+        ExportAction(item)->setEnabled(model_->MenuItemEnabled(item, templ.c_str()));
     for (QAction* stats : {mnuStatsPdf_, mnuStatsPrint_})
         stats->setEnabled(model_->Stats.Plant.Demands > 0);
 }
 
-void TWSMainForm::SpeedButton2Click() {
+void TWSMainForm::chooseTemplateClick() {
     char folder[kMaxPath];
     FPath(folder, ToCp1251(ui_->edtTemplate->text()).c_str());
     host::FileChoice openTempl;
@@ -315,19 +321,19 @@ void TWSMainForm::SpeedButton2Click() {
         ui_->edtTemplate->setText(FromCp1251(path));
 }
 
-void TWSMainForm::mnuExportTXTClick() {
+void TWSMainForm::exportTextClick() {
     model_->ExportText(this);
 }
 
-void TWSMainForm::mnuExportXLSClick() {
+void TWSMainForm::exportXlsClick() {
     model_->ExportXls(this, ToCp1251(ui_->edtTemplate->text()).c_str());
 }
 
-void TWSMainForm::mnuPrintClick() {
+void TWSMainForm::printReportClick() {
     model_->Print();
 }
 
-void TWSMainForm::btnFinishClick() {
-    idCloseReport();
+void TWSMainForm::finishClick() {
+    leaveResultPage();
     close();
 }

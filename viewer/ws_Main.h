@@ -1,6 +1,6 @@
 // TWSMainForm: Tripview's one window, a three-step wizard (source and period,
-// the reports found, the protection non-operations). The handlers carry the
-// names of the form; the work behind each is TWSMainModel's.
+// the reports found, the protection non-operations). Each handler is named by
+// what it does; the work behind each is TWSMainModel's.
 #pragma once
 
 #include <QWidget>
@@ -29,38 +29,46 @@ class TWSMainForm : public QWidget {
 
     Ui::TWSMainForm* Form() const { return ui_.get(); }
     TWSMainModel& Model() { return *model_; }
-    QAction* ExportAction(int tag) const;
+    QAction* ExportAction(TW_ExportItem item) const;
 
-    // The handlers of the form.
-    void tb1Show();
-    void idPeriodChange();
-    void SpeedButton1Click();
-    void btnNext1Click();
-    void btnNext2Click();
-    void idPrevPage();
-    void tb2Show();
+    // The handlers of the form, page by page. Page 1: the stored folder and
+    // period; the period check under the pickers; the folder chooser; "Дальше"
+    // (stores the folder and the period).
+    void showSourcePage();
+    void showPeriodCheck();
+    void chooseReportFolderClick();
+    void acceptPeriodClick();
+    // "Назад" on pages 2 and 3.
+    void previousPageClick();
+    // Page 2: the search, the column widths stored on leaving, "Исключить",
+    // "Дальше".
+    void showReportsPage();
+    void leaveReportsPage();
+    void excludeReportClick();
+    void acceptReportsClick();
     // The unreadable and repeated reports under the list of page 2.
     void ShowReportNotes();
-    void tb2Hide();
     // The text of a cell of the report list (page 2) and of the result list
     // (page 3); false when the row has nothing to show.
-    bool listDrawItemSection(int row, int column, std::string& text);
-    bool listRepDrawItemSection(int row, int column, std::string& text);
-    void ToolbarButton971Click();
-    void tb3Show();
-    void idCloseReport();
-    void popupExportMenuItemCheck();
-    void SpeedButton2Click();
-    void mnuExportTXTClick();
-    void mnuExportXLSClick();
-    void mnuPrintClick();
+    bool reportCellText(int row, int column, std::string& text);
+    bool resultCellText(int row, int column, std::string& text);
+    // Page 3: the computation; the template and column widths stored on
+    // leaving; the export menu's items enabled before it opens; the template
+    // chooser and the outputs; "Завершить".
+    void showResultPage();
+    void leaveResultPage();
+    void enableExportItems();
+    void chooseTemplateClick();
+    void exportTextClick();
+    void exportXlsClick();
+    void printReportClick();
+    void finishClick();
     // The statistics of page 3: the table, the charts of the row chosen (the
     // plant's for its last row), and their print and PDF.
     void ShowStatistics();
-    void listStatsRowChanged();
-    void mnuStatsPdfClick();
-    void mnuStatsPrintClick();
-    void btnFinishClick();
+    void showContourCharts();
+    void exportStatisticsPdfClick();
+    void printStatisticsClick();
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -85,7 +93,7 @@ class TWSMainForm : public QWidget {
     QChartView* rateChart_ = nullptr;
     QChartView* timeChart_ = nullptr;
     QChartView* trendChart_ = nullptr;  // shown with a trend step only
-    int page_ = 0;
+    int page_ = kSourcePage;
     bool shown_ = false;
     bool closed_ = false;
 };

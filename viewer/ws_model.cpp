@@ -61,6 +61,11 @@ std::string LineText(const TW_ContourSignal& line, uint8_t outcome) {
                         unsigned(outcome), TW_ONOFF2Str(outcome));
 }
 
+// The store's key of a column width: the page's number counted from 1.
+std::string ColumnKey(TW_WizardPage page, int column) {
+    return host::Format("%d/Sec%d", int(page) + 1, column);
+}
+
 }  // namespace
 
 std::string TripviewSettingsFile() {
@@ -252,9 +257,9 @@ bool TWSMainModel::ResultCellText(const TW_File& result, int row, int column, st
     return true;
 }
 
-bool TWSMainModel::MenuItemEnabled(int tag, const char* templateText) const {
+bool TWSMainModel::MenuItemEnabled(TW_ExportItem item, const char* templateText) const {
     bool enabled = ResultFile.Count() > 0;
-    if (tag == 101 && enabled) enabled = templateText && *templateText;
+    if (item == TW_ExportItem::Xls && enabled) enabled = templateText && *templateText;
     return enabled;
 }
 
@@ -280,13 +285,12 @@ bool TWSMainModel::Print() {
     return ResultFile.Preview();
 }
 
-int TWSMainModel::ColumnWidth(int page, int column, int currentWidth) const {
-    return SettingsLink->Read(host::Format("%d/Sec%d", page, column).c_str(),
-                              int32_t(currentWidth));
+int TWSMainModel::ColumnWidth(TW_WizardPage page, int column, int currentWidth) const {
+    return SettingsLink->Read(ColumnKey(page, column).c_str(), int32_t(currentWidth));
 }
 
-void TWSMainModel::StoreColumnWidth(int page, int column, int width) {
-    SettingsLink->Write(host::Format("%d/Sec%d", page, column).c_str(), int32_t(width));
+void TWSMainModel::StoreColumnWidth(TW_WizardPage page, int column, int width) {
+    SettingsLink->Write(ColumnKey(page, column).c_str(), int32_t(width));
 }
 
 std::string TWSMainModel::StoredTemplate() const {

@@ -19,6 +19,14 @@
 std::string TripviewSettingsFile();
 std::string TripviewLogFile();
 
+// The wizard's pages, in the order it shows them: the window's page index.
+enum TW_WizardPage : int { kSourcePage, kReportsPage, kResultPage };
+
+// The items of the export menu of page 3, by their menu tags.
+enum class TW_ExportItem : int { Text = 100, Xls = 101, Print = 102 };
+inline constexpr TW_ExportItem kExportItems[] = {TW_ExportItem::Text, TW_ExportItem::Xls,
+                                                 TW_ExportItem::Print};
+
 // The outcome of the period check of page 1.
 struct TW_PeriodCheck {
     bool ok = false;  // "Дальше" may be pressed
@@ -69,12 +77,12 @@ class TWSMainModel {
 
     // Page 3: the computation (logged; the statistics of the same reports are
     // made with it into Stats), a cell of the result list, whether an
-    // item of the export menu (tags 100, 101, 102) is enabled, and the outputs.
+    // item of the export menu is enabled, and the outputs.
     int ComputeResult();
     bool ResultCell(int row, int column, std::string& text) const;
     // The same for any second-level report.
     static bool ResultCellText(const TW_File& result, int row, int column, std::string& text);
-    bool MenuItemEnabled(int tag, const char* templateText) const;
+    bool MenuItemEnabled(TW_ExportItem item, const char* templateText) const;
     // Asks for a folder (starting at the stored one), stores it and writes the
     // report into it; false when the user cancelled or the export failed.
     bool ExportText(void* owner);
@@ -82,10 +90,11 @@ class TWSMainModel {
     // The print preview of the result with the template of the last export.
     bool Print();
 
-    // Column widths of page 2 (page 2, columns 0-2) and page 3 (page 3,
-    // columns 0-3), and the template of page 3.
-    int ColumnWidth(int page, int column, int currentWidth) const;
-    void StoreColumnWidth(int page, int column, int width);
+    // Column widths of the reports page (columns 0-2) and the result page
+    // (columns 0-3), stored under the page's number counted from 1 ("2/Sec0"),
+    // and the template of page 3.
+    int ColumnWidth(TW_WizardPage page, int column, int currentWidth) const;
+    void StoreColumnWidth(TW_WizardPage page, int column, int width);
     std::string StoredTemplate() const;
     // The statistics' settings of the store ("Stats/NearMissShare", a share
     // from 0 to 1, default 0.8; "Stats/Step": 0 none, 1 week, 2 month); a value

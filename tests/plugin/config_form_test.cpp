@@ -63,7 +63,7 @@ class ConfigForm : public ::testing::Test {
 TEST_F(ConfigForm, AnEmptyJobShowsTheDefaultsAndSavingWritesEveryKey) {
     TConfigForm form(false, "Отключение оборудования"_cp);
     Ui::TConfigForm& u = *form.Form();
-    EXPECT_EQ(u.Client->title(), FromCp1251("Локальные: Отключение оборудования"_cp));
+    EXPECT_EQ(u.grpSettings->title(), FromCp1251("Локальные: Отключение оборудования"_cp));
     form.LoadDialog(tree.Root());
     EXPECT_EQ(u.edtName->text(), QStringLiteral("Report"));
     for (QLineEdit* e : {u.edtValPath, u.edtDir, u.edtTXTDir, u.edtXLSDir})
@@ -120,7 +120,7 @@ TEST_F(ConfigForm, TheListButtonsMoveAndDeleteContours) {
     EXPECT_FALSE(u.list->model()->data(u.list->model()->index(1, 0), Qt::ForegroundRole).isValid());
 
     u.list->selectRow(0);
-    form.listClick();
+    form.updateContourButtons();
     EXPECT_FALSE(u.btnUp->isEnabled());
     u.btnUp->click();  // the first row cannot go up
     EXPECT_STREQ(form.Contours.ItemINT(0)->Sensor, "A");
@@ -237,14 +237,14 @@ TEST_F(ConfigForm, FileButtonsLoadImportExportAndPickFoldersRelativeToTheStart) 
     form.LoadDialog(tree.Root());
 
     answers.file = dir + "missing.rtdb";
-    u.ToolbarButton971->click();
+    u.btnLoadCfg->click();
     ASSERT_EQ(answers.errors.size(), 1u);
     EXPECT_EQ(answers.errors[0].rfind(
                   "Ошибка загрузки конфигурации\nФайл: "_cp + dir + "missing.rtdb\nОшибка: "_cp, 0),
               0u);
     EXPECT_TRUE(form.CfgFileName.empty());
     answers.file = dir + "plant.rtdb";
-    u.ToolbarButton971->click();
+    u.btnLoadCfg->click();
     EXPECT_EQ(answers.errors.size(), 1u);
     EXPECT_EQ(form.CfgFileName, dir + "plant.rtdb");
     EXPECT_EQ(u.txtDBVer->text().left(9), QStringLiteral("00000042 "));
@@ -271,7 +271,7 @@ TEST_F(ConfigForm, FileButtonsLoadImportExportAndPickFoldersRelativeToTheStart) 
     // Folders and the template are shown relative to the start folder; the
     // values folder is chosen as a folder.
     answers.folder = start + "Out/Values";
-    u.SpeedButton1->click();
+    u.btnValPath->click();
     ASSERT_EQ(answers.folderStarts.size(), 1u);
     EXPECT_EQ(answers.folderStarts[0], (std::pair<std::string, int>(start + "Reports", 3)));
     EXPECT_EQ(u.edtValPath->text(), QStringLiteral("Out/Values/"));
@@ -280,10 +280,10 @@ TEST_F(ConfigForm, FileButtonsLoadImportExportAndPickFoldersRelativeToTheStart) 
     u.btnRepDir->click();
     EXPECT_EQ(u.edtDir->text(), QStringLiteral("Out/Bin/"));
     answers.file = "/elsewhere/t.txt";
-    u.SpeedButton2->click();
+    u.btnTXTDir->click();
     EXPECT_EQ(u.edtTXTDir->text(), QStringLiteral("/elsewhere/"));
     answers.file = start + "Templates/Plant.xls";
-    u.SpeedButton4->click();
+    u.btnXLSTempl->click();
     EXPECT_EQ(u.edtXLSTempl->text(), QStringLiteral("Templates/Plant.xls"));
     EXPECT_EQ(answers.fileExtensions.back(), "xls");
 }

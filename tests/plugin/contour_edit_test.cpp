@@ -154,7 +154,7 @@ TEST_F(Configured, TheDialogRefusesBadEntriesAndChangesTheContourOnlyWhenAccepte
         // Another name refills the states and keeps the typed state.
         u.edtCSensor->setCurrentIndex(u.edtCSensor->findText(QStringLiteral("Q1")));
         u.edtCState->setEditText(QStringLiteral("2"));
-        form.edtCSensorClick();
+        form.fillSensorStates();
         ASSERT_EQ(u.edtCState->count(), 1);
         EXPECT_EQ(u.edtCState->itemText(0), FromCp1251("<переменная не сконфигурирована>"_cp));
         EXPECT_EQ(u.edtCState->currentText(), QStringLiteral("2"));

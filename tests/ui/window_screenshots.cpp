@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
         window.resize(1200, 760);
         ui.tabsResult->setCurrentWidget(ui.tabStats);
         ui.listStats->selectRow(0);
-        window.listStatsRowChanged();
+        window.showContourCharts();
         app.processEvents();
         if (!window.grab().save(QString::fromUtf8((out + "tripview-stats.png").c_str())))
             status = 1;

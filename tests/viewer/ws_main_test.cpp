@@ -59,7 +59,7 @@ TEST(WizardWindow, LeadsFromThePeriodToTheNonOperationsAndKeepsItsSettings) {
         ASSERT_TRUE(ui.btnNext1->isEnabled());
 
         ui.btnNext1->click();
-        EXPECT_EQ(ui.pages->currentIndex(), 1);
+        EXPECT_EQ(ui.pages->currentIndex(), kReportsPage);
         EXPECT_EQ(ui.list->RowCount(), 2);
         EXPECT_TRUE(ui.btnNext2->isEnabled());
         EXPECT_EQ(ui.txtFullPeriod->text(),
@@ -70,7 +70,7 @@ TEST(WizardWindow, LeadsFromThePeriodToTheNonOperationsAndKeepsItsSettings) {
                                                   "bad.twr: " + "Неверный формат файла!"_cp));
 
         ui.btnNext2->click();
-        EXPECT_EQ(ui.pages->currentIndex(), 2);
+        EXPECT_EQ(ui.pages->currentIndex(), kResultPage);
         EXPECT_EQ(ui.listRep->RowCount(), 2);
         // Beside the list, the statistics: the one contour of the reports, then
         // the plant; its charts drawn.
@@ -79,21 +79,21 @@ TEST(WizardWindow, LeadsFromThePeriodToTheNonOperationsAndKeepsItsSettings) {
             window.findChild<QChartView*>(QStringLiteral("rateChart"))->chart()->series().size(),
             1);
         EXPECT_FALSE(window.findChild<QChartView*>(QStringLiteral("trendChart"))->isVisible());
-        window.popupExportMenuItemCheck();
-        EXPECT_TRUE(window.ExportAction(100)->isEnabled());
-        EXPECT_FALSE(window.ExportAction(101)->isEnabled());  // no template yet
-        EXPECT_TRUE(window.ExportAction(102)->isEnabled());
+        window.enableExportItems();
+        EXPECT_TRUE(window.ExportAction(TW_ExportItem::Text)->isEnabled());
+        EXPECT_FALSE(window.ExportAction(TW_ExportItem::Xls)->isEnabled());  // no template yet
+        EXPECT_TRUE(window.ExportAction(TW_ExportItem::Print)->isEnabled());
         ui.edtTemplate->setText(QStringLiteral("/tmp/t.xls"));
-        window.popupExportMenuItemCheck();
-        EXPECT_TRUE(window.ExportAction(101)->isEnabled());
+        window.enableExportItems();
+        EXPECT_TRUE(window.ExportAction(TW_ExportItem::Xls)->isEnabled());
 
         ui.btnPrev3->click();  // leaving page 3 keeps the template
-        EXPECT_EQ(ui.pages->currentIndex(), 1);
+        EXPECT_EQ(ui.pages->currentIndex(), kReportsPage);
         EXPECT_EQ(ui.list->RowCount(), 2);  // searched again
         EXPECT_EQ(ui.cbLog->currentText(),
                   FromCp1251("За заданный промежуток найдено 2 отчетов."_cp));
-        ui.ToolbarButton972->click();
-        EXPECT_EQ(ui.pages->currentIndex(), 0);
+        ui.btnPrev2->click();
+        EXPECT_EQ(ui.pages->currentIndex(), kSourcePage);
         window.close();
     }
     EXPECT_TRUE(std::filesystem::exists(settings));

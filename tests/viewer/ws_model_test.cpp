@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "common/cp1251.h"
 #include "runtime/interaction.h"
@@ -97,11 +98,18 @@ TEST_F(Wizard, SettingsReachTheFileWhenTheWindowClosesAndComeBackOnTheNextStart)
         EXPECT_EQ(first.StoredStart(), 0.0);
         EXPECT_EQ(first.StoredEnd(), 0.0);
         first.LeavePage1("/srv/reports", kDec7, 0, kDec8, 8 * kHour);
-        first.StoreColumnWidth(2, 1, 95);
+        first.StoreColumnWidth(kReportsPage, 1, 95);
+        first.StoreColumnWidth(kResultPage, 0, 120);
         EXPECT_FALSE(std::filesystem::exists(settings));
         first.Close();
     }
     EXPECT_TRUE(std::filesystem::exists(settings));
+    // Widths are filed under the page's number counted from 1, as stores
+    // written before hold them.
+    std::ifstream store(settings);
+    const std::string stored((std::istreambuf_iterator<char>(store)), {});
+    for (const char* entry : {"\"2/Sec1\": 95", "\"3/Sec0\": 120"})
+        EXPECT_NE(stored.find(entry), std::string::npos) << entry;
     const std::vector<std::string> lines{"Инициализация..."_cp, "OK", "All done. Bye."};
     EXPECT_EQ(log.lines, lines);
     std::ifstream f(logFile);
@@ -113,8 +121,8 @@ TEST_F(Wizard, SettingsReachTheFileWhenTheWindowClosesAndComeBackOnTheNextStart)
     EXPECT_EQ(next.StoredPath(), "/srv/reports");
     EXPECT_DOUBLE_EQ(next.StoredStart(), kDec7);
     EXPECT_NEAR(next.StoredEnd(), kDec8 + 8 * kHour, 1e-9);
-    EXPECT_EQ(next.ColumnWidth(2, 1, 80), 95);
-    EXPECT_EQ(next.ColumnWidth(2, 0, 300), 300);
+    EXPECT_EQ(next.ColumnWidth(kReportsPage, 1, 80), 95);
+    EXPECT_EQ(next.ColumnWidth(kReportsPage, 0, 300), 300);
 }
 
 // Page 2 names the files it could not read and the reports made twice for one
@@ -198,9 +206,9 @@ TEST_F(Wizard, FindsExcludesAndGathersThenExportsTheResult) {
     m.ResultCell(1 - relayRow, 3, text);
     EXPECT_EQ(text, "Q2 - Включен (12 \"ВКЛ: Отключение\")"_cp);
 
-    EXPECT_TRUE(m.MenuItemEnabled(100, ""));
-    EXPECT_FALSE(m.MenuItemEnabled(101, ""));
-    EXPECT_TRUE(m.MenuItemEnabled(101, "t.xls"));
+    EXPECT_TRUE(m.MenuItemEnabled(TW_ExportItem::Text, ""));
+    EXPECT_FALSE(m.MenuItemEnabled(TW_ExportItem::Xls, ""));
+    EXPECT_TRUE(m.MenuItemEnabled(TW_ExportItem::Xls, "t.xls"));
 
     // Text export: the stored folder starts the choice; a cancel writes nothing.
     EXPECT_FALSE(m.ExportText(nullptr));
@@ -220,8 +228,8 @@ TEST_F(Wizard, FindsExcludesAndGathersThenExportsTheResult) {
     EXPECT_FALSE(m.ExcludeReport(nullptr, 0));  // nothing left to ask about
     EXPECT_EQ(scripted.asked.size(), 3u);
     EXPECT_EQ(m.ComputeResult(), 0);
-    for (int tag : {100, 101, 102})
-        EXPECT_FALSE(m.MenuItemEnabled(tag, "t.xls"));
+    for (TW_ExportItem item : kExportItems)
+        EXPECT_FALSE(m.MenuItemEnabled(item, "t.xls"));
 }
 
 }  // namespace
