@@ -25,6 +25,7 @@
 #include "tw_contourarray.h"
 #include "tw_fieldtext.h"
 #include "tw_file.h"
+#include "tw_hostfillreporter.h"
 
 using namespace host::literals;
 using tripplug::State;
@@ -88,6 +89,16 @@ void NoteOutput(host::RunOutput::Kind kind, bool ok, const char* path) {
         RTLog("Ошибка сохранения отчета: %s"_cp, output.error.c_str());
     }
     host::CurrentRunNotes().AddOutput(std::move(output));
+}
+
+// The incidents of the computed report and its non-operations, for the host's
+// summary of the run.
+void NoteCounts(TW_File& report) {
+    host::ReportCounts counts;
+    counts.incidents = report.Count();
+    for (int i = 0; i < report.Count(); ++i)
+        if (TW_IsNonOperation(*report.ItemINT(i))) ++counts.nonOperations;
+    host::CurrentRunNotes().SetReportCounts(counts);
 }
 
 // The sensor, relay and apparatus names of the used contours.
@@ -154,7 +165,9 @@ const char* ReportTripwatch::Run(HConfigItem* settings) {
     report->RunTime.Set(std::time(nullptr));
 
     RTLog("%s", "TW: Расcчет значений..."_cp);  // the "c" of "Расcчет" is Latin
-    if (!report->Fill(*hourFile, contours)) return GetIOErrorS_GUI(-2);
+    TW_HostFillReporter hostServices;
+    if (!report->Fill(*hourFile, contours, hostServices)) return GetIOErrorS_GUI(-2);
+    NoteCounts(*report);
 
     char base[kMaxPath];
     if (job.saveBin) {

@@ -1,9 +1,10 @@
 // What a report run tells its host besides its result: the facts that the host's
-// summary of the run shows (verdicts resting on stale data, contours without
-// data, the outputs it wrote or failed to write). One record per process,
-// cleared by the host before each run.
+// summary of the run shows (the counts of the report it computed, verdicts
+// resting on stale data, contours without data, the outputs it wrote or failed
+// to write). One record per process, cleared by the host before each run.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,13 @@ struct RunOutput {
     std::string error;  // why it was not written (cp1251), when not ok
 };
 
+// The incidents of a computed report, and how many of them are protection
+// non-operations.
+struct ReportCounts {
+    int incidents = 0;
+    int nonOperations = 0;
+};
+
 class RunNotes {
   public:
     // Forgets everything noted so far.
@@ -29,17 +37,22 @@ class RunNotes {
     // have no sample in the period.
     void AddContourWithoutData(std::string sensor) { withoutData_.push_back(std::move(sensor)); }
 
+    // The counts of the report that the run computed.
+    void SetReportCounts(ReportCounts counts) { counts_ = counts; }
     // An output of the run, in the order attempted.
     void AddOutput(RunOutput output) { outputs_.push_back(std::move(output)); }
 
     int UnverifiedVerdicts() const { return unverified_; }
     const std::vector<std::string>& ContoursWithoutData() const { return withoutData_; }
     const std::vector<RunOutput>& Outputs() const { return outputs_; }
+    // The report's counts; null when the run computed no report.
+    const ReportCounts* Counts() const { return counts_ ? &*counts_ : nullptr; }
 
   private:
     int unverified_ = 0;
     std::vector<std::string> withoutData_;
     std::vector<RunOutput> outputs_;
+    std::optional<ReportCounts> counts_;
 };
 
 // The process's record, owned by the runtime.

@@ -17,7 +17,6 @@
 #include "common/timetext.h"
 #include "plugin_loader.h"
 #include "runtime/runtime.h"
-#include "tw_file.h"
 
 namespace {
 
@@ -50,20 +49,14 @@ const char* OutputName(host::RunOutput::Kind kind) {
     return "output";
 }
 
-// Incidents and non-operations of the binary report that this run wrote; false
-// when it wrote none.
-bool CountIncidents(const host::RunNotes& notes, int& incidents, int& nonOperations) {
-    for (const host::RunOutput& o : notes.Outputs()) {
-        if (o.kind != host::RunOutput::Binary || !o.ok || o.path.empty()) continue;
-        TW_File report;
-        if (!report.Load(o.path.c_str())) return false;
-        for (int i = 0; i < report.Count(); ++i) {
-            ++incidents;
-            if (TW_IsNonOperation(*report.ItemINT(i))) ++nonOperations;
-        }
-        return true;
-    }
-    return false;
+// The counts of the report that the module noted, when this run wrote its
+// binary report; null when it wrote none.
+const host::ReportCounts* WrittenReportCounts(const host::RunNotes& notes) {
+    const bool written =
+        std::any_of(notes.Outputs().begin(), notes.Outputs().end(), [](const host::RunOutput& o) {
+            return o.kind == host::RunOutput::Binary && o.ok && !o.path.empty();
+        });
+    return written ? notes.Counts() : nullptr;
 }
 
 // The files that the run wrote, then each output it could not write with the
@@ -128,10 +121,10 @@ bool RunOnce(RTPModule& module, HConfigItem* job, const PRTime& end) {
         return false;
     }
     const host::RunNotes& notes = host::CurrentRunNotes();
-    int incidents = 0, nonOperations = 0;
-    if (CountIncidents(notes, incidents, nonOperations))
-        std::printf("%s: %d incident(s), %d non-operation(s)%s\n", day.c_str(), incidents,
-                    nonOperations, nonOperations ? "  <-- protection did not operate cleanly" : "");
+    if (const host::ReportCounts* counts = WrittenReportCounts(notes))
+        std::printf("%s: %d incident(s), %d non-operation(s)%s\n", day.c_str(), counts->incidents,
+                    counts->nonOperations,
+                    counts->nonOperations ? "  <-- protection did not operate cleanly" : "");
     else if (std::any_of(notes.Outputs().begin(), notes.Outputs().end(),
                          [](const host::RunOutput& o) { return !o.ok; }))
         std::printf("%s: incomplete: not every output was written\n", day.c_str());

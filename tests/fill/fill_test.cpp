@@ -10,6 +10,7 @@
 #include "test_env.h"
 #include "tw_contourarray.h"
 #include "tw_file.h"
+#include "tw_fillreporter.h"
 
 using namespace host::literals;
 using twtest::MakeContour;
@@ -236,6 +237,93 @@ TEST_F(Fill, AbortKeepsTheRowsFoundSoFar) {
     EXPECT_EQ(op.texts[1], std::string("Рассчет для \"T1\" 0/5..."_cp));
     EXPECT_EQ(op.Text(), "");  // cleared on the way out
     EXPECT_FALSE(op.AbortOffered());
+}
+
+// Records each call of the computation to its reporter; polls are always due and
+// the n-th look at the abort request finds one (never when n is 0).
+class RecordingReporter final : public TW_FillReporter {
+  public:
+    explicit RecordingReporter(int abortAt) : abortAt_(abortAt) {}
+    std::vector<std::string> calls;
+
+    void ShowProgress() override { calls.push_back("show"); }
+    void SetProgress(int percent) override {
+        calls.push_back("progress " + std::to_string(percent));
+    }
+    void SetText(const char* text) override {
+        calls.push_back(text ? "text " + std::string(text) : "text cleared");
+    }
+    void OfferAbort(bool allow) override { calls.push_back(allow ? "offer abort" : "withdraw"); }
+    bool Aborted() override {
+        const bool aborted = ++looks_ == abortAt_;
+        calls.push_back(aborted ? "aborted" : "not aborted");
+        return aborted;
+    }
+    bool PollDue() override { return true; }
+    bool PollEverySample() const override { return true; }
+    void Log(const std::string& line) override { calls.push_back("log " + line); }
+    void NoteContourWithoutData(const std::string& sensor) override {
+        calls.push_back("without data " + sensor);
+    }
+    void NoteUnverifiedVerdict() override { calls.push_back("unverified"); }
+
+  private:
+    int abortAt_;
+    int looks_ = 0;
+};
+
+TEST_F(Fill, ReportsThroughTheReporterItIsGivenOnly) {
+    hb.Var("T1", {{0, 5}, {100, 0}});
+    hb.Var("R", {});  // no sample since the look-back began
+    hb.file.LookBackStart = hb.At(-3600);
+    hb.file.Spans = {{0, 0}, {2, 2}};
+    contours.Add(MakeContour("T1", 5, 60, "R", 1, 0));
+    const std::string log = "log ", text = "text ";
+    const std::vector<std::string> begin = {"show", log + "Формирование отчета..."_cp,
+                                            "offer abort", "progress 0",
+                                            text + "Формирование отчета 0/1..."_cp};
+    const std::vector<std::string> scan = {
+        "not aborted",     log + "Контур \"T1\": нет значений за период у \"R\""_cp,
+        "without data T1", "show",
+        "progress 0",      text + "Рассчет для \"T1\" 0/1..."_cp};
+    const std::vector<std::string> whole = {
+        "not aborted",
+        "progress 100",
+        text + "Рассчет для \"T1\" 1/1..."_cp,
+        "not aborted",
+        log +
+            "Результат не подтвержден данными: датчик \"T1\" 07.12.2026 00:00:00 - "
+            "07.12.2026 00:01:40, у \"R\" нет значений с 06.12.2026 23:00:00"_cp,
+        "unverified",
+        "text cleared"};
+    const auto join = [](std::vector<std::string> a, const std::vector<std::string>& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+    const std::vector<std::string> end = {"text cleared", "withdraw"};
+    const struct {
+        int abortAt;
+        std::vector<std::string> calls;
+    } cases[] = {
+        {0, join(join(join(begin, scan), whole), end)},
+        {1, join(join(begin, {"aborted"}), end)},
+        {2, join(join(join(begin, scan), {"aborted", "text cleared"}), end)},
+    };
+    for (const auto& c : cases) {
+        RecordingReporter reporter(c.abortAt);
+        host::LogCapture hostLog;
+        host::CurrentRunNotes().Clear();
+        EXPECT_EQ(report.Fill(hb.file, contours, reporter), c.abortAt == 0) << c.abortAt;
+        EXPECT_EQ(reporter.calls, c.calls) << c.abortAt;
+        EXPECT_EQ(report.Count(), c.abortAt == 0 ? 1 : 0) << c.abortAt;
+        if (c.abortAt) {
+            EXPECT_EQ(GetIOErrorN(), 1223u) << c.abortAt;
+        }
+        // Nothing went to the host's own log or run notes.
+        EXPECT_TRUE(hostLog.lines.empty()) << c.abortAt;
+        EXPECT_EQ(host::CurrentRunNotes().UnverifiedVerdicts(), 0) << c.abortAt;
+        EXPECT_TRUE(host::CurrentRunNotes().ContoursWithoutData().empty()) << c.abortAt;
+    }
 }
 
 TEST_F(Fill, AnExcursionAcrossMidnightIsReportedOnceByTheNextDay) {

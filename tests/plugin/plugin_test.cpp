@@ -195,6 +195,7 @@ TEST_F(RunTest, FailuresStopWithTheirTextAndTheLogSoFar) {
 
 TEST_F(RunTest, WithoutJobKeysAllThreeReportsGoToReports) {
     host::LogCapture log;
+    host::CurrentRunNotes().Clear();
     EXPECT_EQ(Run(), nullptr);
     std::vector<std::string> reports;
     for (const std::string& f : Files(*home_ + "Reports"))
@@ -225,6 +226,17 @@ TEST_F(RunTest, WithoutJobKeysAllThreeReportsGoToReports) {
         EXPECT_EQ(l.find("TW: Печать"_cp), std::string::npos);
     // SaveVals on by default: the values were kept (flags 3).
     EXPECT_EQ(Files(*home_ + "Reports").size(), reports.size() + 1);
+    // The run notes the counts of the report it wrote, for the host's summary.
+    TW_File written;
+    ASSERT_TRUE(written.Load((*home_ + "Reports/" + reports[0]).c_str()));
+    int nonOperations = 0;
+    for (int i = 0; i < written.Count(); ++i)
+        nonOperations += TW_IsNonOperation(*written.ItemINT(i));
+    const host::ReportCounts* counts = host::CurrentRunNotes().Counts();
+    ASSERT_NE(counts, nullptr);
+    EXPECT_EQ(counts->incidents, written.Count());
+    EXPECT_EQ(counts->nonOperations, nonOperations);
+    EXPECT_GT(nonOperations, 0);  // the demo plant has some
 }
 
 TEST_F(RunTest, SettingsChooseMomentValuesAndFolders) {

@@ -23,6 +23,7 @@
 class HDBDatabase;
 class HHourFile;
 class TW_ContourArray;
+class TW_FillReporter;
 class TTW_DataModule;
 
 // The first four bytes of a report file, "TWW" and 0x01, read as one number.
@@ -100,10 +101,13 @@ class TW_File : public MyRefArray<TW_ContourLine> {
         return &Times[std::size_t(index)];
     }
 
-    // Replaces the items by the incidents of the hour data for the used contours.
+    // Replaces the items by the incidents of the hour data for the used contours,
+    // with its progress, log lines and run notes through `reporter` (not owned).
     // True when every used contour was processed; false (last error set: a
     // missing variable, no data, or 1223 when the user aborted) with the rows
     // found before the failure.
+    bool Fill(HHourFile& hourFile, TW_ContourArray& contours, TW_FillReporter& reporter);
+    // The same through the host's services (TW_HostFillReporter).
     bool Fill(HHourFile& hourFile, TW_ContourArray& contours);
 
     // Writes the report as a text file named by MakeFileName(base, "txt"); a null

@@ -5,12 +5,13 @@
 
 #include "common/cp1251.h"
 #include "common/lasterror.h"
-#include "plantdb/dbdatabase.h"
+#include "common/strutil.h"
 #include "hourfile/hourfile.h"
-#include "runtime/runtime.h"
+#include "plantdb/dbdatabase.h"
 #include "tw_contourarray.h"
 #include "tw_fieldtext.h"
 #include "tw_file.h"
+#include "tw_fillreporter.h"
 
 using namespace host::literals;
 
@@ -21,13 +22,25 @@ const char* const kNoName = "<не задан>"_cp;
 // Withdraws the abort offer on every way out of Fill.
 class AbortOfferScope {
   public:
-    explicit AbortOfferScope(HOperation* op) : op_(op) {}
-    ~AbortOfferScope() { op_->SetAbort(false); }
+    explicit AbortOfferScope(TW_FillReporter& reporter) : reporter_(reporter) {}
+    ~AbortOfferScope() { reporter_.OfferAbort(false); }
     AbortOfferScope(const AbortOfferScope&) = delete;
     AbortOfferScope& operator=(const AbortOfferScope&) = delete;
 
   private:
-    HOperation* op_;
+    TW_FillReporter& reporter_;
+};
+
+// Clears the progress text on every way out of a long step.
+class ProgressTextScope {
+  public:
+    explicit ProgressTextScope(TW_FillReporter& reporter) : reporter_(reporter) {}
+    ~ProgressTextScope() { reporter_.SetText(nullptr); }
+    ProgressTextScope(const ProgressTextScope&) = delete;
+    ProgressTextScope& operator=(const ProgressTextScope&) = delete;
+
+  private:
+    TW_FillReporter& reporter_;
 };
 
 // The variable's samples that really exist: `last` is cut where the sample list ends.
@@ -93,12 +106,13 @@ int FirstNotBefore(const HHourFile& file, int first, int last, const PRTime& mom
 // more samples than 32 bits can multiply by 100).
 class ScanProgress {
   public:
-    ScanProgress(HOperation* op, int first, int last) : op_(op), first_(first), last_(last) {}
+    ScanProgress(TW_FillReporter& reporter, int first, int last)
+        : reporter_(reporter), first_(first), last_(last) {}
     void At(int i) {
         if (i < next_) return;
         const int64_t span = int64_t(last_) - first_;
         const int percent = span > 0 ? int((int64_t(i) - first_) * 100 / span) : 0;
-        op_->SetProgress(percent);
+        reporter_.SetProgress(percent);
         // The first index with a higher percentage.
         next_ = span > 0 ? int(std::min<int64_t>(
                                first_ + ((int64_t(percent) + 1) * span + 99) / 100, INT32_MAX))
@@ -107,7 +121,7 @@ class ScanProgress {
     }
 
   private:
-    HOperation* op_;
+    TW_FillReporter& reporter_;
     int first_, last_;
     int next_ = INT32_MIN;
 };
@@ -227,12 +241,14 @@ namespace {
 // A verdict on a variable without any sample since the look-back began comes
 // from a sample carried in from long before (or from none): said in the log and
 // counted for the run's summary.
-void CheckVerdictData(const TW_ContourLine& row, const HHourVar& variable, const HHourFile& file) {
+void CheckVerdictData(const TW_ContourLine& row, const HHourVar& variable, const HHourFile& file,
+                      TW_FillReporter& reporter) {
     if (!file.HasLookBack() || file.LookBackFirst(variable) <= LastPresent(variable, file)) return;
-    RTLog("Результат не подтвержден данными: датчик \"%s\" %s - %s, у \"%s\" нет значений с %s"_cp,
-          TW_FieldText(row.Contour.Sensor).c_str(), row.Start.GetStr(), row.End.GetStr(),
-          variable.Name, file.LookBackStart.GetStr());
-    host::CurrentRunNotes().AddUnverifiedVerdict();
+    reporter.Log(host::Format(
+        "Результат не подтвержден данными: датчик \"%s\" %s - %s, у \"%s\" нет значений с %s"_cp,
+        TW_FieldText(row.Contour.Sensor).c_str(), row.Start.GetStr(), row.End.GetStr(),
+        variable.Name, file.LookBackStart.GetStr()));
+    reporter.NoteUnverifiedVerdict();
 }
 }  // namespace
 
@@ -243,12 +259,12 @@ void AddIncident(TW_ContourLine& row, time_t start, time_t end, TW_FillContext& 
     if (ctx.relay) {
         row.ReleResult = EvaluateSection(ctx.contour->Rele, *ctx.relay, *ctx.hourFile, row, start,
                                          &ctx.relayFrom, &times.Rele);
-        CheckVerdictData(row, *ctx.relay, *ctx.hourFile);
+        CheckVerdictData(row, *ctx.relay, *ctx.hourFile, *ctx.reporter);
     }
     if (ctx.apparatus) {
         row.ProtResult = EvaluateSection(ctx.contour->Prot, *ctx.apparatus, *ctx.hourFile, row,
                                          start, &ctx.apparatusFrom, &times.Prot);
-        CheckVerdictData(row, *ctx.apparatus, *ctx.hourFile);
+        CheckVerdictData(row, *ctx.apparatus, *ctx.hourFile, *ctx.reporter);
     }
     // The times stay one per item: a report that had none before gets none.
     const bool timed = ctx.report->Times.size() == std::size_t(ctx.report->Count());
@@ -257,9 +273,9 @@ void AddIncident(TW_ContourLine& row, time_t start, time_t end, TW_FillContext& 
 }
 
 bool ScanContour(TW_FillContext& ctx) {
-    HOperation* op = RTGetOperation();
-    op->IncShow();
-    HOperationTextScope clearText(op);
+    TW_FillReporter& reporter = *ctx.reporter;
+    reporter.ShowProgress();
+    ProgressTextScope clearText(reporter);
 
     const TW_Contour& c = *ctx.contour;
     const HHourFile& file = *ctx.hourFile;
@@ -279,8 +295,7 @@ bool ScanContour(TW_FillContext& ctx) {
     // day's, one still open at the end is the next day's.
     const int lookBackFirst = file.LookBackFirst(*ctx.sensor);
     const int periodFirst = file.PeriodFirst(*ctx.sensor);
-    PRPeriod* idle = RTGetIdlePeriod();
-    ScanProgress progress(op, first, last);
+    ScanProgress progress(reporter, first, last);
     SamplePrefetch ahead(file, ctx.nextRelay, ctx.nextApparatus);
     ctx.relayFrom = ctx.apparatusFrom = 0;
     bool open = false;
@@ -288,13 +303,15 @@ bool ScanContour(TW_FillContext& ctx) {
     time_t start = 0;
     // The clock is asked every 64 samples: with an idle period of about 0.2 s a
     // poll comes microseconds late at most. A period of 0 asks at every sample.
-    const bool everySample = host::IdlePeriodLength().count() == 0;
+    const bool everySample = reporter.PollEverySample();
     for (int i = first; i <= last; ++i) {
         progress.At(i);
         ahead.Step();
-        if ((everySample || ((i - first) & 63) == 0) && PRPeriodEnd(idle, 1)) {
-            op->SetText("Рассчет для \"%s\" %d/%d..."_cp, sensorName.c_str(), i, last);
-            if (op->isAborted()) {
+        if ((everySample || ((i - first) & 63) == 0) && reporter.PollDue()) {
+            reporter.SetText(
+                host::Format("Рассчет для \"%s\" %d/%d..."_cp, sensorName.c_str(), i, last)
+                    .c_str());
+            if (reporter.Aborted()) {
                 SetErrorN(host::kErrorCancelled);
                 return false;
             }
@@ -324,8 +341,9 @@ bool ScanContour(TW_FillContext& ctx) {
             const time_t end = s->Time.GetTT();
             if (i >= periodFirst && int32_t(end - start) >= int32_t(c.Interval)) {
                 if (beforeLookBack)
-                    RTLog("Датчик \"%s\": отклонение длиннее просмотра, за начало взято %s"_cp,
-                          sensorName.c_str(), file.LookBackStart.GetStr());
+                    reporter.Log(host::Format(
+                        "Датчик \"%s\": отклонение длиннее просмотра, за начало взято %s"_cp,
+                        sensorName.c_str(), file.LookBackStart.GetStr()));
                 AddIncident(row, start, end, ctx);
             }
             open = false;
@@ -348,8 +366,9 @@ void NoteMissingData(const TW_FillContext& ctx, const std::string& sensor) {
         names += '"';
     }
     if (names.empty()) return;
-    RTLog("Контур \"%s\": нет значений за период у %s"_cp, sensor.c_str(), names.c_str());
-    host::CurrentRunNotes().AddContourWithoutData(sensor);
+    ctx.reporter->Log(host::Format("Контур \"%s\": нет значений за период у %s"_cp, sensor.c_str(),
+                                   names.c_str()));
+    ctx.reporter->NoteContourWithoutData(sensor);
 }
 
 // The relay and apparatus of the first used contour from index `from` on, for
@@ -369,32 +388,31 @@ void LocateAhead(TW_FillContext& ctx, TW_ContourArray& contours, int from) {
 }
 }  // namespace
 
-bool TW_File::Fill(HHourFile& hourFile, TW_ContourArray& contours) {
+bool TW_File::Fill(HHourFile& hourFile, TW_ContourArray& contours, TW_FillReporter& reporter) {
     const HHourVarBounds variables(hourFile);
-    HOperation* op = RTGetOperation();
-    op->IncShow();
-    AbortOfferScope abortOffer(op);
-    HOperationTextScope clearText(op);  // cleared before the offer is withdrawn
+    reporter.ShowProgress();
+    AbortOfferScope abortOffer(reporter);
+    ProgressTextScope clearText(reporter);  // cleared before the offer is withdrawn
     TW_FillContext ctx{};
     ctx.report = this;
+    ctx.reporter = &reporter;
     ctx.hourFile = &hourFile;
     ctx.variables = &variables;
 
-    RTLogR("Формирование отчета..."_cp);
+    reporter.Log("Формирование отчета..."_cp);
     if (variables.Count() == 0) {
         SetError("%s", "Нет данных для переменных"_cp);
         return false;
     }
     DeleteAll();
-    op->SetAbort(true);
+    reporter.OfferAbort(true);
 
-    PRPeriod* idle = RTGetIdlePeriod();
     const int count = contours.Count();
     for (int n = 0; n < count; ++n) {
-        op->SetProgress(int(int64_t(n) * 100 / count));
-        if (PRPeriodEnd(idle, 1)) {
-            op->SetText("Формирование отчета %d/%d..."_cp, n, count);
-            if (op->isAborted()) {
+        reporter.SetProgress(int(int64_t(n) * 100 / count));
+        if (reporter.PollDue()) {
+            reporter.SetText(host::Format("Формирование отчета %d/%d..."_cp, n, count).c_str());
+            if (reporter.Aborted()) {
                 SetErrorN(host::kErrorCancelled);
                 return false;
             }

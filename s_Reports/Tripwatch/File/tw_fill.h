@@ -1,7 +1,8 @@
 // The incident computation: TW_File::Fill walks, contour by contour, the sensor's
 // samples of a period's hour data, keeps every excursion into the contour's state
 // that lasts at least its Interval, and judges for each whether the relay and the
-// apparatus operated in their response windows. The pieces below are exposed for
+// apparatus operated in their response windows. Its progress, log lines and run
+// notes go through the caller's TW_FillReporter. The pieces below are exposed for
 // the tests; callers use TW_File::Fill.
 #pragma once
 
@@ -17,10 +18,12 @@ class HHourVarBounds;
 struct HHourVar;
 struct TW_Contour;
 struct TW_ContourSignal;
+class TW_FillReporter;
 
 // Shared by the per-contour steps of one Fill call; zero-filled at its start.
 struct TW_FillContext {
     TW_File* report = nullptr;
+    TW_FillReporter* reporter = nullptr;  // the caller's; not owned
     const HHourFile* hourFile = nullptr;
     const HHourVarBounds* variables = nullptr;
     const TW_Contour* contour = nullptr;
