@@ -5,5 +5,6 @@
 
 #include <CLI/CLI.hpp>
 
-// Adds the three subcommands; a command that fails sets `exitCode` to 1.
+// Adds the three subcommands; a command that fails sets `exitCode` to 1, or to 2
+// for a wrong argument.
 void AddDataCommands(CLI::App& app, int& exitCode);
