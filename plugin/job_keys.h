@@ -1,8 +1,8 @@
 // The keys of a report job's settings, in one table: for each its name, type,
 // range, the default the run takes and the one the settings dialog shows where
-// the two differ. The run and the settings dialog read and write a job node
-// only through it. The contour set's keys ("Count", "Item%d" and those below)
-// are TW_ContourArray's.
+// the two differ. The run, the settings dialog and the job writer read and
+// write a job node only through it. The contour set's keys ("Count", "Item%d"
+// and those below) are TW_ContourArray's.
 #pragma once
 
 #include <cstdint>

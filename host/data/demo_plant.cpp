@@ -367,49 +367,51 @@ bool WriteArchive(const std::string& home, const DemoOptions& options, Generator
     return store && store->ReplaceRange(from, to, series);
 }
 
-// The job with the plant's contours, in the tree form of a contour set.
-bool WriteJob(const std::string& home, const Plant& plant, DemoSummary& summary) {
+constexpr RTPJobFlag Given(bool value) {
+    return {1, uint8_t(value ? 1 : 0)};
+}
+
+// The job with the plant's contours, as the report module writes it.
+bool WriteJob(const std::string& home, const Plant& plant, RTPWriteJobNodeProc writeJob,
+              DemoSummary& summary) {
+    std::vector<RTPJobContour> contours;
+    for (const Contour& c : plant.contours)
+        contours.push_back(RTPJobContour{
+            .Used = c.Used ? uint8_t(1) : uint8_t(0),
+            .Sensor = c.Sensor.c_str(),
+            .Interval = uint32_t(c.Interval),
+            .State = kSensorAlarm,
+            .StateName = c.Event,
+            .Limit = c.Limit,
+            .ValueType = 0,  // the maximum
+            .Rele = {c.RelayUsed ? uint8_t(1) : uint8_t(0), c.Relay.c_str(), kRelayOn,
+                     uint32_t(c.RelayMax), "Реле сработало"_cp, "Реле не сработало"_cp},
+            .Prot = {c.BreakerUsed ? uint8_t(1) : uint8_t(0), c.Breaker.c_str(), kBreakerOff,
+                     uint32_t(c.BreakerMax), "Выключатель отключился"_cp,
+                     "Выключатель не отключился"_cp},
+        });
+    RTPJob job{};
+    job.Size = int32_t(sizeof job);
+    RTPJobSettings& s = job.Settings;
+    s.Name = kJobName;
+    s.LoadCfg = Given(true);
+    s.CfgFile = "Config/demo.rtdb";
+    s.UseCfg = Given(false);  // the configuration of the end of each day
+    s.SaveVals = Given(true);
+    s.ValPath = "Values";
+    s.SaveBIN = Given(true);
+    s.ReportDir = "Reports";
+    s.SaveTXT = Given(true);
+    s.TXTDir = "Reports";
+    s.SaveXLS = Given(true);
+    s.XLSDir = "Reports";
+    s.Print = Given(false);
+    job.ContourCount = int32_t(contours.size());
+    job.Contours = contours.data();
+
     summary.JobPath = JobFilePath(home.c_str(), kJobName);
-    HConfigTree job;
-    HConfigItem* root = job.Root();
-    root->SetStr("Name", kJobName);
-    root->SetBool("LoadCfg", true);
-    root->SetStr("CfgFile", "Config/demo.rtdb");
-    root->SetBool("UseCfg", false);
-    root->SetBool("SaveVals", true);
-    root->SetStr("ValPath", "Values");
-    root->SetBool("SaveBIN", true);
-    root->SetStr("ReportDir", "Reports");
-    root->SetBool("SaveTXT", true);
-    root->SetStr("TXTDir", "Reports");
-    root->SetBool("SaveXLS", true);
-    root->SetStr("XLSDir", "Reports");
-    root->SetBool("Print", false);
-    root->SetInt("Count", int32_t(plant.contours.size()));
-    for (std::size_t i = 0; i < plant.contours.size(); ++i) {
-        const Contour& c = plant.contours[i];
-        HConfigItem* item = root->GetChild(Message("Item%d", int(i)));
-        item->SetByte("Used", c.Used ? 1 : 0);
-        item->SetStr("Sensor", c.Sensor.c_str());
-        item->SetInt("Interval", c.Interval);
-        item->SetWord("State", kSensorAlarm);
-        item->SetStr("StateName", c.Event);
-        item->SetStr("Limit", c.Limit);
-        item->SetByte("ValueType", 0);
-        item->SetByte("Rele/Used", c.RelayUsed ? 1 : 0);
-        item->SetStr("Rele/Sensor", c.Relay.c_str());
-        item->SetWord("Rele/State", kRelayOn);
-        item->SetInt("Rele/MaxTime", c.RelayMax);
-        item->SetStr("Rele/ONName", "Реле сработало"_cp);
-        item->SetStr("Rele/OFFName", "Реле не сработало"_cp);
-        item->SetByte("Prot/Used", c.BreakerUsed ? 1 : 0);
-        item->SetStr("Prot/Sensor", c.Breaker.c_str());
-        item->SetWord("Prot/State", kBreakerOff);
-        item->SetInt("Prot/MaxTime", c.BreakerMax);
-        item->SetStr("Prot/ONName", "Выключатель отключился"_cp);
-        item->SetStr("Prot/OFFName", "Выключатель не отключился"_cp);
-    }
-    return job.SaveAs(summary.JobPath.c_str());
+    HConfigTree tree;
+    return writeJob(tree.Root(), &job) && tree.SaveAs(summary.JobPath.c_str());
 }
 
 // demo-incidents.json: the planted excursions, in contour and time order.
@@ -451,10 +453,15 @@ bool WriteIncidentList(const std::string& home, const DemoOptions& options, Plan
 
 }  // namespace
 
-bool MakeDemoPlant(const char* homeArg, const DemoOptions& options, DemoSummary& summary) {
+bool MakeDemoPlant(const char* homeArg, const DemoOptions& options, RTPWriteJobNodeProc writeJob,
+                   DemoSummary& summary) {
     const std::string home = homeArg ? homeArg : "";
     if (options.Days < 1 || options.Days > 366) {
         SetError("%s", "Число дней демо должно быть от 1 до 366"_cp);
+        return false;
+    }
+    if (!writeJob) {
+        SetError("%s", "Модуль отчета не записывает заданий"_cp);
         return false;
     }
     for (const char* sub : {"", "/Config", "/Archive", "/Jobs"})
@@ -473,7 +480,7 @@ bool MakeDemoPlant(const char* homeArg, const DemoOptions& options, DemoSummary&
     if (!WriteArchive(home, options, g, plant, total)) return false;
     summary.ConfigPath = ConfigFolder(home.c_str()) + "demo.rtdb";
     if (!DBSaveDatabase(plant.db, summary.ConfigPath.c_str())) return false;
-    if (!WriteJob(home, plant, summary)) return false;
+    if (!WriteJob(home, plant, writeJob, summary)) return false;
     if (!WriteIncidentList(home, options, plant, summary)) return false;
 
     summary.Objects = kObjects;

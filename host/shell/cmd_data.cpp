@@ -12,6 +12,7 @@
 #include "data/archive_csv.h"
 #include "data/demo_plant.h"
 #include "data/timetext.h"
+#include "plugin_loader.h"
 #include "report/xls_writer.h"
 
 namespace {
@@ -35,6 +36,7 @@ struct DataArgs {
     std::string from, to, variable, output;
     bool force = false;
     std::string archive;
+    std::string plugin;
 };
 
 // The first entry of a host home that the demo would replace, or empty.
@@ -87,7 +89,8 @@ bool WriteDemoTemplate(const std::string& home, std::string* error) {
     return host::xls::SaveWorkbook(book, folder + "/Tripwatch.xls", error);
 }
 
-// `rthost demo`: the demo plant and its spreadsheet template. Its exit code.
+// `rthost demo`: the demo plant, its job written by the report module, and the
+// spreadsheet template. Its exit code.
 int MakeDemo(const DataArgs& args) {
     if (const std::string entry = HomeEntryOf(args.home); !entry.empty() && !args.force) {
         std::fprintf(stderr,
@@ -109,12 +112,19 @@ int MakeDemo(const DataArgs& args) {
         }
         o.Today = int64_t(end.GetTT());
     }
+    std::string error;
+    const std::string path = args.plugin.empty() ? host::DefaultPluginPath() : args.plugin;
+    const auto module = host::LoadedPlugin::Load(path, &error);
+    if (module && !module->WriteJobNode()) error = path + " exports no WriteJobNode";
+    if (!error.empty()) {
+        std::fprintf(stderr, "rthost demo: %s\n", error.c_str());
+        return 1;
+    }
     host::DemoSummary s;
-    if (!host::MakeDemoPlant(Cp(args.home).c_str(), o, s)) {
+    if (!host::MakeDemoPlant(Cp(args.home).c_str(), o, module->WriteJobNode(), s)) {
         std::fprintf(stderr, "rthost demo: %s\n", LastError().c_str());
         return 1;
     }
-    std::string error;
     if (!WriteDemoTemplate(args.home, &error)) {
         std::fprintf(stderr, "rthost demo: %s\n", error.c_str());
         return 1;
@@ -183,6 +193,8 @@ void AddDemoCommand(CLI::App& app, const std::shared_ptr<DataArgs>& args, int& e
     demo->add_option("--archive", args->archive,
                      "Keep the samples in this PostgreSQL database (libpq connection string or "
                      "URI), named in HOME/Archive.json");
+    demo->add_option("--plugin", args->plugin,
+                     "Path of the report module that writes the job (default: beside rthost)");
     demo->add_flag("--force", args->force,
                    "Replace the archive, configuration and job of an existing home");
     demo->callback([args, &exitCode] {
