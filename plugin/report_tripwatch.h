@@ -3,6 +3,7 @@
 // directly; its layout is fixed by RTPModule.
 #pragma once
 
+#include "runtime/rtpjob.h"
 #include "runtime/rtpmodule.h"
 
 #pragma pack(push, 1)
@@ -37,4 +38,14 @@ extern "C" {
 // A new descriptor (owned by the caller, free with ::operator delete), or null
 // when it cannot be allocated. The argument is ignored.
 __attribute__((visibility("default"))) HPackageInfo* QueryPackageInfo(int32_t);
+
+// Writes a job node from a host's plain description of a job (an
+// RTPWriteJobNodeProc, runtime/rtpjob.h; failures as described there): the
+// settings it gives through the module's key table, then its contours as
+// TW_ContourArray stores them. A host that makes jobs itself (the demo plant)
+// so names none of the module's keys, and what it writes is what the run and
+// the dialog read. A C function over plain records, found by name like
+// QueryPackageInfo, because a host reaches the module only through what it
+// exports, without its headers or the report core's.
+__attribute__((visibility("default"))) bool WriteJobNode(HConfigItem* node, const RTPJob* job);
 }

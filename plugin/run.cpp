@@ -18,6 +18,7 @@
 #include "config/configitem.h"
 #include "request/grabvalues.h"
 #include "hourfile/hourfile.h"
+#include "job_keys.h"
 #include "plugin_state.h"
 #include "report_tripwatch.h"
 #include "runtime/runnotes.h"
@@ -32,8 +33,7 @@ using tripplug::State;
 
 namespace {
 
-const char* const kDefaultFolder = "Reports";
-const char* const kDefaultTemplate = "Templates/Tripwatch.xls";
+using tripplug::JobKey;
 
 // The job keys that the run reads, all read and checked before anything runs.
 struct JobSettings {
@@ -44,28 +44,25 @@ struct JobSettings {
 };
 
 // False, with the first wrong value in the last error, when a key holds a value
-// of another type; a missing key takes the run's default.
+// of another type or a name that could lead out of the output folders; a
+// missing key takes the run's default.
 bool ReadSettings(HConfigItem& node, double now, JobSettings& s) {
     HConfigCheck check;
-    s.cfgTime = check.Date(node, "CfgTime", now);
-    s.cfgDate = check.Date(node, "CfgDate", now);
-    s.valPath = check.Str(node, "ValPath", kDefaultFolder);
-    s.useCfg = check.Bool(node, "UseCfg", true);
-    s.saveVals = check.Bool(node, "SaveVals", true);
-    s.xlsTempl = check.Str(node, "XLSTempl", kDefaultTemplate);
-    s.saveBin = check.Bool(node, "SaveBIN", true);
-    s.reportDir = check.Str(node, "ReportDir", kDefaultFolder);
-    s.name = check.Str(node, "Name", "Report");
-    // The name is part of a file name: it cannot lead out of the output folders.
-    if (s.name.find_first_of("/\\") != std::string::npos)
-        check.Fail(
-            node, "Name",
-            host::Format("ожидается имя без знаков / и \\, записано \"%s\""_cp, s.name.c_str()));
-    s.saveTxt = check.Bool(node, "SaveTXT", true);
-    s.txtDir = check.Str(node, "TXTDir", kDefaultFolder);
-    s.saveXls = check.Bool(node, "SaveXLS", true);
-    s.xlsDir = check.Str(node, "XLSDir", kDefaultFolder);
-    s.print = check.Bool(node, "Print", false);
+    tripplug::JobReader keys(node, check, tripplug::JobSide::Run);
+    s.cfgTime = keys.Date(JobKey::CfgTime, now);
+    s.cfgDate = keys.Date(JobKey::CfgDate, now);
+    s.valPath = keys.Text(JobKey::ValPath);
+    s.useCfg = keys.Flag(JobKey::UseCfg);
+    s.saveVals = keys.Flag(JobKey::SaveVals);
+    s.xlsTempl = keys.Text(JobKey::XLSTempl);
+    s.saveBin = keys.Flag(JobKey::SaveBIN);
+    s.reportDir = keys.Text(JobKey::ReportDir);
+    s.name = keys.Text(JobKey::Name);
+    s.saveTxt = keys.Flag(JobKey::SaveTXT);
+    s.txtDir = keys.Text(JobKey::TXTDir);
+    s.saveXls = keys.Flag(JobKey::SaveXLS);
+    s.xlsDir = keys.Text(JobKey::XLSDir);
+    s.print = keys.Flag(JobKey::Print);
     return check.Report();
 }
 

@@ -3,9 +3,7 @@
 #include <QDialogButtonBox>
 #include <QPushButton>
 
-#include <cstdint>
 #include <cstring>
-#include <limits>
 
 #include "common/cp1251.h"
 #include "common/lasterror.h"
@@ -14,6 +12,7 @@
 #include "config/configcheck.h"
 #include "config/configitem.h"
 #include "plantdb/dbdatabase.h"
+#include "job_keys.h"
 #include "plugin_state.h"
 #include "runtime/interaction.h"
 #include "runtime/rtlog.h"
@@ -25,6 +24,13 @@
 using namespace host::literals;
 using host::ui::FromCp1251;
 using host::ui::ToCp1251;
+using tripplug::JobKey;
+using tripplug::JobReader;
+using tripplug::JobSide;
+using tripplug::WriteColumnWidth;
+using tripplug::WriteDate;
+using tripplug::WriteFlag;
+using tripplug::WriteText;
 
 namespace {
 
@@ -127,14 +133,12 @@ void TConfigForm::LoadDialog(HConfigItem* node) {
     Ui::TConfigForm& u = *ui_;
     // Checked reads: a wrong value shows its default, and the user is told.
     HConfigCheck check;
+    JobReader keys(*node, check, JobSide::Dialog);
     for (int i = 0; i < u.list->SectionCount(); ++i)
-        u.list->SetSectionWidth(
-            i, int(check.Int(*node, host::Format("Sec%d", i).c_str(),
-                             std::numeric_limits<int32_t>::min(),
-                             std::numeric_limits<int32_t>::max(), u.list->SectionWidth(i))));
-    u.chLoadCfg->setChecked(check.Bool(*node, "LoadCfg", true));
+        u.list->SetSectionWidth(i, keys.ColumnWidth(i, u.list->SectionWidth(i)));
+    u.chLoadCfg->setChecked(keys.Flag(JobKey::LoadCfg));
     const std::string contourProblem = Contours.Load(node) ? "" : GetIOErrorS_GUI(-2);
-    LoadSettings(*node, check);
+    LoadSettings(keys);
     for (const std::string& problem : {contourProblem, check.Problem()})
         if (!problem.empty())
             RTErrorMessage(this, "%s\n%s\n%s", "Ошибка в настройках задания"_cp, problem.c_str(),
@@ -142,7 +146,7 @@ void TConfigForm::LoadDialog(HConfigItem* node) {
 
     const HDBDatabase* db = tripplug::State().PluginDatabase;
     if (u.chLoadCfg->isChecked() && db && db->ConfigId == 0) {
-        const std::string file = check.Str(*node, "CfgFile", "");
+        const std::string file = keys.Text(JobKey::CfgFile);
         if (!file.empty() && !LoadHostConfig(file.c_str()))
             RTLog("Ошибка загрузки конфигурации\nФайл: %s\nОшибка: %s"_cp, file.c_str(),
                   GetIOErrorS_GUI(-2));
@@ -151,58 +155,59 @@ void TConfigForm::LoadDialog(HConfigItem* node) {
     enableConfigDate();
 }
 
-void TConfigForm::LoadSettings(HConfigItem& node, HConfigCheck& check) {
+void TConfigForm::LoadSettings(JobReader& keys) {
     Ui::TConfigForm& u = *ui_;
-    auto text = [&](const char* key, const char* defaultValue) {
-        return FromCp1251(check.Str(node, key, defaultValue));
-    };
-    u.edtName->setText(text("Name", "Report"));
-    const bool useCfg = check.Bool(node, "UseCfg", true);
+    auto text = [&](JobKey key) { return FromCp1251(keys.Text(key)); };
+    u.edtName->setText(text(JobKey::Name));
+    const bool useCfg = keys.Flag(JobKey::UseCfg);
     u.chCfgSet->setChecked(useCfg);
     u.chCfgNear->setChecked(!useCfg);
     const double dialogTime = tripplug::State().DialogTime;
-    u.edtCfgDate->setDate(host::ui::DateOf(check.Date(node, "CfgDate", dialogTime)));
-    u.edtCfgTime->setTime(host::ui::TimeOf(check.Date(node, "CfgTime", dialogTime)));
-    u.chSaveVals->setChecked(check.Bool(node, "SaveVals", true));
-    u.edtValPath->setText(text("ValPath", "Reports"));
-    u.chSaveBIN->setChecked(check.Bool(node, "SaveBIN", true));
-    u.edtDir->setText(text("ReportDir", "Reports"));
-    u.chSaveTXT->setChecked(check.Bool(node, "SaveTXT", false));
-    u.edtTXTDir->setText(text("TXTDir", "Reports"));
-    u.chSaveXLS->setChecked(check.Bool(node, "SaveXLS", false));
-    u.edtXLSDir->setText(text("XLSDir", "Reports"));
-    u.edtXLSTempl->setText(text("XLSTempl", "Templates\\Tripwatch.xls"));
-    u.chPrint->setChecked(check.Bool(node, "Print", false));
-    u.chPreview->setChecked(check.Bool(node, "Preview", false));
-    u.chPrvManual->setChecked(check.Bool(node, "PrvManual", true));
+    u.edtCfgDate->setDate(host::ui::DateOf(keys.Date(JobKey::CfgDate, dialogTime)));
+    u.edtCfgTime->setTime(host::ui::TimeOf(keys.Date(JobKey::CfgTime, dialogTime)));
+    u.chSaveVals->setChecked(keys.Flag(JobKey::SaveVals));
+    u.edtValPath->setText(text(JobKey::ValPath));
+    u.chSaveBIN->setChecked(keys.Flag(JobKey::SaveBIN));
+    u.edtDir->setText(text(JobKey::ReportDir));
+    u.chSaveTXT->setChecked(keys.Flag(JobKey::SaveTXT));
+    u.edtTXTDir->setText(text(JobKey::TXTDir));
+    u.chSaveXLS->setChecked(keys.Flag(JobKey::SaveXLS));
+    u.edtXLSDir->setText(text(JobKey::XLSDir));
+    u.edtXLSTempl->setText(text(JobKey::XLSTempl));
+    u.chPrint->setChecked(keys.Flag(JobKey::Print));
+    u.chPreview->setChecked(keys.Flag(JobKey::Preview));
+    u.chPrvManual->setChecked(keys.Flag(JobKey::PrvManual));
 }
 
 void TConfigForm::SaveDialog(HConfigItem* node) {
     Ui::TConfigForm& u = *ui_;
     for (int i = 0; i < u.list->SectionCount(); ++i)
-        node->SetInt(host::Format("Sec%d", i).c_str(), u.list->SectionWidth(i));
-    node->SetBool("LoadCfg", u.chLoadCfg->isChecked());
-    if (!CfgFileName.empty()) node->SetStr("CfgFile", CfgFileName.c_str());
+        WriteColumnWidth(*node, i, u.list->SectionWidth(i));
+    WriteFlag(*node, JobKey::LoadCfg, u.chLoadCfg->isChecked());
+    if (!CfgFileName.empty()) WriteText(*node, JobKey::CfgFile, CfgFileName.c_str());
     Contours.Save(node);
-    node->SetStr("Name", Text(u.edtName).c_str());
-    node->SetBool("UseCfg", u.chCfgSet->isChecked());
+    const auto text = [node](JobKey key, const QLineEdit* edit) {
+        WriteText(*node, key, Text(edit).c_str());
+    };
+    text(JobKey::Name, u.edtName);
+    WriteFlag(*node, JobKey::UseCfg, u.chCfgSet->isChecked());
     // The run takes the day of "CfgDate" and the time of day of "CfgTime".
     const double moment =
         host::ui::DateValue(u.edtCfgDate->date()) + host::ui::TimeValue(u.edtCfgTime->time());
-    node->SetDate("CfgDate", moment);
-    node->SetDate("CfgTime", moment);
-    node->SetBool("SaveVals", u.chSaveVals->isChecked());
-    node->SetStr("ValPath", Text(u.edtValPath).c_str());
-    node->SetBool("SaveBIN", u.chSaveBIN->isChecked());
-    node->SetStr("ReportDir", Text(u.edtDir).c_str());
-    node->SetBool("SaveTXT", u.chSaveTXT->isChecked());
-    node->SetStr("TXTDir", Text(u.edtTXTDir).c_str());
-    node->SetBool("SaveXLS", u.chSaveXLS->isChecked());
-    node->SetStr("XLSDir", Text(u.edtXLSDir).c_str());
-    node->SetStr("XLSTempl", Text(u.edtXLSTempl).c_str());
-    node->SetBool("Print", u.chPrint->isChecked());
-    node->SetBool("Preview", u.chPreview->isChecked());
-    node->SetBool("PrvManual", u.chPrvManual->isChecked());
+    WriteDate(*node, JobKey::CfgDate, moment);
+    WriteDate(*node, JobKey::CfgTime, moment);
+    WriteFlag(*node, JobKey::SaveVals, u.chSaveVals->isChecked());
+    text(JobKey::ValPath, u.edtValPath);
+    WriteFlag(*node, JobKey::SaveBIN, u.chSaveBIN->isChecked());
+    text(JobKey::ReportDir, u.edtDir);
+    WriteFlag(*node, JobKey::SaveTXT, u.chSaveTXT->isChecked());
+    text(JobKey::TXTDir, u.edtTXTDir);
+    WriteFlag(*node, JobKey::SaveXLS, u.chSaveXLS->isChecked());
+    text(JobKey::XLSDir, u.edtXLSDir);
+    text(JobKey::XLSTempl, u.edtXLSTempl);
+    WriteFlag(*node, JobKey::Print, u.chPrint->isChecked());
+    WriteFlag(*node, JobKey::Preview, u.chPreview->isChecked());
+    WriteFlag(*node, JobKey::PrvManual, u.chPrvManual->isChecked());
 }
 
 bool TConfigForm::LoadHostConfig(const char* path) {

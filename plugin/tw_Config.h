@@ -12,8 +12,10 @@
 
 #include "tw_contourarray.h"
 
-class HConfigCheck;
 class HConfigItem;
+namespace tripplug {
+class JobReader;
+}
 namespace Ui {
 class TConfigForm;
 }
@@ -68,7 +70,7 @@ class TConfigForm : public QDialog {
 
   private:
     // The job keys below the contour set, into the controls.
-    void LoadSettings(HConfigItem& node, HConfigCheck& check);
+    void LoadSettings(tripplug::JobReader& keys);
     void PickFolder(class QLineEdit* edit, const char* filter);
     std::unique_ptr<Ui::TConfigForm> ui_;
 };

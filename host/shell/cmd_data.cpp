@@ -13,6 +13,7 @@
 #include "csv/archive_csv.h"
 #include "report/xls/workbook.h"
 #include "shell/demo_plant.h"
+#include "plugin_loader.h"
 
 namespace {
 
@@ -35,6 +36,7 @@ struct DataArgs {
     std::string from, to, variable, output;
     bool force = false;
     std::string archive;
+    std::string plugin;
 };
 
 // The first entry of a host home that the demo would replace, or empty.
@@ -87,11 +89,98 @@ bool WriteDemoTemplate(const std::string& home, std::string* error) {
     return host::xls::SaveWorkbook(book, folder + "/Tripwatch.xls", error);
 }
 
-}  // namespace
+// `rthost demo`: the demo plant, its job written by the report module, and the
+// spreadsheet template. Its exit code.
+int MakeDemo(const DataArgs& args) {
+    if (const std::string entry = HomeEntryOf(args.home); !entry.empty() && !args.force) {
+        std::fprintf(stderr,
+                     "rthost demo: %s is already a home (it holds %s); --force replaces its "
+                     "archive, configuration and job\n",
+                     args.home.c_str(), entry.c_str());
+        return 2;
+    }
+    host::DemoOptions o;
+    o.Days = args.days;
+    o.Seed = args.seed;
+    o.BackgroundVariables = args.background;
+    o.Archive = args.archive;
+    if (!args.end.empty()) {
+        PRTime end;
+        if (!host::ParseMomentText(args.end.c_str(), end) || end.Hour || end.Minute || end.Second) {
+            std::fprintf(stderr, "rthost demo: --end must be a day YYYY-MM-DD\n");
+            return 2;
+        }
+        o.Today = int64_t(end.GetTT());
+    }
+    std::string error;
+    const std::string path = args.plugin.empty() ? host::DefaultPluginPath() : args.plugin;
+    const auto module = host::LoadedPlugin::Load(path, &error);
+    if (module && !module->WriteJobNode()) error = path + " exports no WriteJobNode";
+    if (!error.empty()) {
+        std::fprintf(stderr, "rthost demo: %s\n", error.c_str());
+        return 1;
+    }
+    host::DemoSummary s;
+    if (!host::MakeDemoPlant(Cp(args.home).c_str(), o, module->WriteJobNode(), s)) {
+        std::fprintf(stderr, "rthost demo: %s\n", LastError().c_str());
+        return 1;
+    }
+    if (!WriteDemoTemplate(args.home, &error)) {
+        std::fprintf(stderr, "rthost demo: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("Demo plant in %s\n", args.home.c_str());
+    std::printf("  configuration %s (id %08X): %d objects, %d contours, %d variables\n",
+                host::Cp1251ToUtf8(s.ConfigPath).c_str(), s.ConfigId, s.Objects, s.Contours,
+                s.Variables);
+    std::printf("  archive%s: %d day(s) %s .. %s, %lld samples\n",
+                o.Archive.empty() ? "" : " (PostgreSQL, HOME/Archive.json)", o.Days,
+                s.FirstDay.c_str(), s.LastDay.c_str(), s.Samples);
+    std::printf("  job: %s\n", host::Cp1251ToUtf8(s.JobPath).c_str());
+    std::printf("  spreadsheet template: %s/Templates/Tripwatch.xls\n", args.home.c_str());
+    std::printf("  planted incidents: %d, listed in %s\n", s.Incidents,
+                host::Cp1251ToUtf8(s.IncidentsPath).c_str());
+    return 0;
+}
 
-void AddDataCommands(CLI::App& app, int& exitCode) {
-    auto args = std::make_shared<DataArgs>();
+// `rthost import`: a CSV file into the hour archive. Its exit code.
+int Import(const DataArgs& args) {
+    host::ImportResult r;
+    if (!host::ImportCsv(Cp(args.home).c_str(), Cp(args.csv).c_str(), &r)) {
+        std::fprintf(stderr, "rthost import: %s\n", LastError().c_str());
+        return 1;
+    }
+    std::fprintf(stderr, "Imported %d samples into %d day file(s)\n", r.Rows, r.DayFiles);
+    return 0;
+}
 
+// `rthost export`: samples of the hour archive as CSV. Its exit code.
+int Export(const DataArgs& args) {
+    PRTime from, to;
+    if (!host::ParseTimeText(args.from.c_str(), from) ||
+        !host::ParseTimeText(args.to.c_str(), to)) {
+        std::fprintf(stderr, "rthost export: a time must be YYYY-MM-DD HH:MM:SS\n");
+        return 2;
+    }
+    std::string out;
+    int rows = 0;
+    const std::string variable = Cp(args.variable);
+    if (!host::ExportCsv(Cp(args.home).c_str(), from.GetTT(), to.GetTT(),
+                         args.variable.empty() ? nullptr : variable.c_str(), out, &rows)) {
+        std::fprintf(stderr, "rthost export: %s\n", LastError().c_str());
+        return 1;
+    }
+    if (args.output.empty()) {
+        if (!WriteStdout(out)) return 1;
+    } else if (!host::WriteFileAtomically(Cp(args.output).c_str(), out)) {
+        std::fprintf(stderr, "rthost export: %s\n", LastError().c_str());
+        return 1;
+    }
+    std::fprintf(stderr, "Exported %d samples\n", rows);
+    return 0;
+}
+
+void AddDemoCommand(CLI::App& app, const std::shared_ptr<DataArgs>& args, int& exitCode) {
     CLI::App* demo = app.add_subcommand("demo", "Create the demo plant in HOME");
     demo->add_option("HOME", args->home, "Home folder")->required();
     demo->add_option("--days", args->days, "Archive days ending yesterday (or before --end)")
@@ -104,70 +193,25 @@ void AddDataCommands(CLI::App& app, int& exitCode) {
     demo->add_option("--archive", args->archive,
                      "Keep the samples in this PostgreSQL database (libpq connection string or "
                      "URI), named in HOME/Archive.json");
+    demo->add_option("--plugin", args->plugin,
+                     "Path of the report module that writes the job (default: beside rthost)");
     demo->add_flag("--force", args->force,
                    "Replace the archive, configuration and job of an existing home");
     demo->callback([args, &exitCode] {
-        if (const std::string entry = HomeEntryOf(args->home); !entry.empty() && !args->force) {
-            std::fprintf(stderr,
-                         "rthost demo: %s is already a home (it holds %s); --force replaces its "
-                         "archive, configuration and job\n",
-                         args->home.c_str(), entry.c_str());
-            exitCode = 2;
-            return;
-        }
-        host::DemoOptions o;
-        o.Days = args->days;
-        o.Seed = args->seed;
-        o.BackgroundVariables = args->background;
-        o.Archive = args->archive;
-        if (!args->end.empty()) {
-            PRTime end;
-            if (!host::ParseMomentText(args->end.c_str(), end) || end.Hour || end.Minute ||
-                end.Second) {
-                std::fprintf(stderr, "rthost demo: --end must be a day YYYY-MM-DD\n");
-                exitCode = 2;
-                return;
-            }
-            o.Today = int64_t(end.GetTT());
-        }
-        host::DemoSummary s;
-        if (!host::MakeDemoPlant(Cp(args->home).c_str(), o, s)) {
-            std::fprintf(stderr, "rthost demo: %s\n", LastError().c_str());
-            exitCode = 1;
-            return;
-        }
-        std::string templateError;
-        if (!WriteDemoTemplate(args->home, &templateError)) {
-            std::fprintf(stderr, "rthost demo: %s\n", templateError.c_str());
-            exitCode = 1;
-            return;
-        }
-        std::printf("Demo plant in %s\n", args->home.c_str());
-        std::printf("  configuration %s (id %08X): %d objects, %d contours, %d variables\n",
-                    host::Cp1251ToUtf8(s.ConfigPath).c_str(), s.ConfigId, s.Objects, s.Contours,
-                    s.Variables);
-        std::printf("  archive%s: %d day(s) %s .. %s, %lld samples\n",
-                    o.Archive.empty() ? "" : " (PostgreSQL, HOME/Archive.json)", o.Days,
-                    s.FirstDay.c_str(), s.LastDay.c_str(), s.Samples);
-        std::printf("  job: %s\n", host::Cp1251ToUtf8(s.JobPath).c_str());
-        std::printf("  spreadsheet template: %s/Templates/Tripwatch.xls\n", args->home.c_str());
-        std::printf("  planted incidents: %d, listed in %s\n", s.Incidents,
-                    host::Cp1251ToUtf8(s.IncidentsPath).c_str());
+        if (const int code = MakeDemo(*args)) exitCode = code;
     });
+}
 
+void AddImportCommand(CLI::App& app, const std::shared_ptr<DataArgs>& args, int& exitCode) {
     CLI::App* imp = app.add_subcommand("import", "Import samples from a CSV file into HOME");
     imp->add_option("HOME", args->home, "Home folder")->required();
     imp->add_option("FILE", args->csv, "CSV file: variable,time,state,value")->required();
     imp->callback([args, &exitCode] {
-        host::ImportResult r;
-        if (!host::ImportCsv(Cp(args->home).c_str(), Cp(args->csv).c_str(), &r)) {
-            std::fprintf(stderr, "rthost import: %s\n", LastError().c_str());
-            exitCode = 1;
-            return;
-        }
-        std::fprintf(stderr, "Imported %d samples into %d day file(s)\n", r.Rows, r.DayFiles);
+        if (const int code = Import(*args)) exitCode = code;
     });
+}
 
+void AddExportCommand(CLI::App& app, const std::shared_ptr<DataArgs>& args, int& exitCode) {
     CLI::App* exp = app.add_subcommand("export", "Export archived samples of HOME as CSV");
     exp->add_option("HOME", args->home, "Home folder")->required();
     exp->add_option("--from", args->from, "First moment, YYYY-MM-DD HH:MM:SS")->required();
@@ -175,32 +219,15 @@ void AddDataCommands(CLI::App& app, int& exitCode) {
     exp->add_option("--variable", args->variable, "Only this variable");
     exp->add_option("-o,--output", args->output, "Output file (default: standard output)");
     exp->callback([args, &exitCode] {
-        PRTime from, to;
-        if (!host::ParseTimeText(args->from.c_str(), from) ||
-            !host::ParseTimeText(args->to.c_str(), to)) {
-            std::fprintf(stderr, "rthost export: a time must be YYYY-MM-DD HH:MM:SS\n");
-            exitCode = 2;
-            return;
-        }
-        std::string out;
-        int rows = 0;
-        const std::string variable = Cp(args->variable);
-        if (!host::ExportCsv(Cp(args->home).c_str(), from.GetTT(), to.GetTT(),
-                             args->variable.empty() ? nullptr : variable.c_str(), out, &rows)) {
-            std::fprintf(stderr, "rthost export: %s\n", LastError().c_str());
-            exitCode = 1;
-            return;
-        }
-        if (args->output.empty()) {
-            if (!WriteStdout(out)) {
-                exitCode = 1;
-                return;
-            }
-        } else if (!host::WriteFileAtomically(Cp(args->output).c_str(), out)) {
-            std::fprintf(stderr, "rthost export: %s\n", LastError().c_str());
-            exitCode = 1;
-            return;
-        }
-        std::fprintf(stderr, "Exported %d samples\n", rows);
+        if (const int code = Export(*args)) exitCode = code;
     });
+}
+
+}  // namespace
+
+void AddDataCommands(CLI::App& app, int& exitCode) {
+    auto args = std::make_shared<DataArgs>();
+    AddDemoCommand(app, args, exitCode);
+    AddImportCommand(app, args, exitCode);
+    AddExportCommand(app, args, exitCode);
 }

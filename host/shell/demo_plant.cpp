@@ -139,16 +139,22 @@ bool SteadyOffset(int64_t from, int64_t to) {
 }
 }  // namespace
 
-bool MakeDemoPlant(const char* homeArg, const DemoOptions& options, DemoSummary& summary) {
-    const std::string home = homeArg ? homeArg : "";
-    if (options.Days < 1 || options.Days > 366) {
-        SetError("%s", "Число дней демо должно быть от 1 до 366"_cp);
-        return false;
-    }
-    for (const char* sub : {"", "/Config", "/Archive", "/Jobs"})
-        if (!MakeDirectories((home + sub).c_str())) return false;
+namespace {
 
-    // The days: N whole local days ending yesterday.
+constexpr int kObjects = 4, kPerObject = 8;
+const char* const kJobName = "Daily";
+
+// What the generator makes before anything is written.
+struct Plant {
+    std::vector<archive::Day> days;  // in order, the last one is yesterday
+    HDBDatabase db;
+    std::vector<Contour> contours;
+    std::vector<std::string> background;  // measurement variables
+    std::vector<Planted> planted;         // excursions of used contours
+};
+
+// N whole local days ending yesterday.
+std::vector<archive::Day> DemoDays(const DemoOptions& options) {
     const int64_t now = options.Today ? options.Today : int64_t(time(nullptr));
     const archive::Day today = archive::DayOf(now);
     std::vector<archive::Day> days;
@@ -157,11 +163,11 @@ bool MakeDemoPlant(const char* homeArg, const DemoOptions& options, DemoSummary&
         days.insert(days.begin(), d);
         d = archive::DayOf(d.Begin - 1);
     }
+    return days;
+}
 
-    Generator g(options);
-    HDBDatabase db;
-    db.ConfigId = 0x00DE0000u | (options.Seed & 0xFFFFu);
-    db.ConfigTime.Set(time_t(days.front().Begin - 86400));
+// The four state sets, with state 3 the error state of every one.
+void AddStateSets(HDBDatabase& db) {
     db.AddStateSet(kSetSensor, "Датчик защиты"_cp, 0, 3);
     db.SetStateName(kSetSensor, 0, "Норма"_cp);
     db.SetStateName(kSetSensor, 1, "Предупреждение"_cp);
@@ -183,17 +189,24 @@ bool MakeDemoPlant(const char* homeArg, const DemoOptions& options, DemoSummary&
     db.SetStateName(kSetAnalog, 2, "Ниже нормы"_cp);
     db.SetStateName(kSetAnalog, 3, "Недостоверно"_cp);
     db.AddErrorState(kError);
+}
+
+// The configuration database: state sets and types, then per object its place
+// and the variables of its contours, then the background measurements.
+void MakeConfiguration(Generator& g, Plant& plant) {
+    HDBDatabase& db = plant.db;
+    db.ConfigId = 0x00DE0000u | (g.options_.Seed & 0xFFFFu);
+    db.ConfigTime.Set(time_t(plant.days.front().Begin - 86400));
+    AddStateSets(db);
     const int tSensor = db.AddType("Датчик защиты"_cp, kSetSensor);
     const int tRelay = db.AddType("Выходное реле"_cp, kSetRelay);
     const int tBreaker = db.AddType("Выключатель"_cp, kSetBreaker);
     const int tAnalog = db.AddType("Измерение"_cp, kSetAnalog);
 
-    constexpr int kObjects = 4, kPerObject = 8;
     static const char* const kEvents[] = {"Перегрев"_cp, "Перегрузка"_cp, "Замыкание на землю"_cp,
                                           "Понижение давления"_cp};
     static const char* const kLimits[] = {"> 90 °C"_cp, "> 1.2 Iном"_cp, "> 5 мА"_cp,
                                           "< 0.3 МПа"_cp};
-    std::vector<Contour> contours;
     for (int o = 0; o < kObjects; ++o) {
         db.AddObject(Message("%s %d", "Энергоблок"_cp, o + 1));
         db.AddPlace(Message("%s %d", "Щит защит"_cp, o + 1));
@@ -204,7 +217,7 @@ bool MakeDemoPlant(const char* homeArg, const DemoOptions& options, DemoSummary&
             c.Relay = base + "Relay";
             c.Breaker = base + "Breaker";
             c.Object = o;
-            const int n = int(contours.size());
+            const int n = int(plant.contours.size());
             c.Used = n % 13 != 12;
             c.BreakerUsed = n % 7 != 6;
             c.RelayUsed = n % 11 != 10;
@@ -216,113 +229,133 @@ bool MakeDemoPlant(const char* homeArg, const DemoOptions& options, DemoSummary&
             db.AddVariable(c.Sensor.c_str(), uint16_t(tSensor), uint16_t(o), uint16_t(o));
             db.AddVariable(c.Relay.c_str(), uint16_t(tRelay), uint16_t(o), uint16_t(o));
             db.AddVariable(c.Breaker.c_str(), uint16_t(tBreaker), uint16_t(o), uint16_t(o));
-            contours.push_back(c);
+            plant.contours.push_back(c);
         }
     }
-    std::vector<std::string> background;
-    for (int i = 0; i < options.BackgroundVariables; ++i) {
-        background.push_back(Format("U%d.M%04d", i % kObjects + 1, i + 1));
-        db.AddVariable(background.back().c_str(), uint16_t(tAnalog), uint16_t(i % kObjects),
+    for (int i = 0; i < g.options_.BackgroundVariables; ++i) {
+        plant.background.push_back(Format("U%d.M%04d", i % kObjects + 1, i + 1));
+        db.AddVariable(plant.background.back().c_str(), uint16_t(tAnalog), uint16_t(i % kObjects),
                        kDBNoIndex);
     }
+}
 
-    // Initial states at the start of the first day.
-    const int64_t t0 = days.front().Begin;
-    for (const auto& c : contours) {
+// The [start, end) of each excursion of contour `c` in day `di`: a few in the
+// day and, between two archive days, now and then one across midnight.
+std::vector<std::pair<int64_t, int64_t>> ExcursionSpans(Generator& g, const Plant& plant,
+                                                        std::size_t ci, std::size_t di) {
+    const Contour& c = plant.contours[ci];
+    const archive::Day& day = plant.days[di];
+    std::vector<std::pair<int64_t, int64_t>> spans;
+    const int count = g.Uniform(1, 3);
+    for (int k = 0; k < count; ++k) {
+        const int64_t slot = (day.End - day.Begin - 7200) / count;
+        int64_t s = day.Begin + 1800 + k * slot + g.Uniform(0, int(slot / 2));
+        const int64_t length = c.Interval + g.Uniform(40, 600);
+        // Not where the clocks change: a record's local time cannot tell
+        // the two passes of a repeated hour apart.
+        while (!SteadyOffset(s, s + length))
+            s += 7200;
+        spans.push_back({s, s + length});
+    }
+    const bool cross = di + 1 < plant.days.size() && (ci + di) % 3 == 0;
+    if (cross) {
+        const int64_t s = day.End - g.Uniform(60, 1200);
+        const int64_t e = std::max<int64_t>(day.End + g.Uniform(30, 600), s + c.Interval + 40);
+        if (SteadyOffset(s, e)) spans.push_back({s, e});
+    }
+    return spans;
+}
+
+// The behaviours cycle so that every outcome occurs, while most lines operate
+// cleanly, as in a plant.
+const Behaviour kCycle[] = {Behaviour::InTime, Behaviour::InTime, Behaviour::Late,
+                            Behaviour::InTime, Behaviour::InTime, Behaviour::Never,
+                            Behaviour::InTime, Behaviour::InTime, Behaviour::ThenError,
+                            Behaviour::InTime, Behaviour::InTime, Behaviour::ThenOff};
+constexpr int kCycleLength = int(std::size(kCycle));
+
+// One excursion [s, e) of contour `ci` that ends in or after `day`: the sensor's
+// readings, its lines' answers (the `turn`th behaviours), and the record of a
+// used contour's incident.
+void PlantExcursion(Generator& g, Plant& plant, std::size_t ci, const archive::Day& day, int64_t s,
+                    int64_t e, int turn) {
+    const Contour& c = plant.contours[ci];
+    const bool crossing = s < day.End && e >= day.End;
+    double value = g.Round(g.Real(92, 120));
+    g.Add(c.Sensor, s, kSensorAlarm, value);
+    for (int64_t t = s + 7; t < e - 1; t += g.Uniform(20, 90)) {  // readings inside
+        const double v = g.Round(g.Real(92, 130));
+        value = std::max(value, v);
+        g.Add(c.Sensor, t, kSensorAlarm, v);
+    }
+    g.Add(c.Sensor, e, kSensorNormal, g.Round(g.Real(40, 60)));
+    // The lines of an excursion across midnight may act, and drop out, before
+    // midnight: the next day's report sees it whole.
+    const int64_t earliest = s + 1;
+    const Behaviour rb = kCycle[turn % kCycleLength];
+    const Behaviour bb = kCycle[(turn / kCycleLength + turn + 5) % kCycleLength];
+    int relay = 0, breaker = 0;
+    LineTimes relayTimes, breakerTimes;
+    if (c.RelayUsed || !c.Used)
+        relay = g.PlantLine(c.Relay, s, e, c.RelayMax, kRelayOn, kRelayOff, rb, earliest, 5,
+                            relayTimes);
+    if (c.BreakerUsed || !c.Used)
+        breaker = g.PlantLine(c.Breaker, s, e, c.BreakerMax, kBreakerOff, kBreakerOn, bb, earliest,
+                              30, breakerTimes);
+    if (c.Used)
+        plant.planted.push_back(
+            {int(ci), s, e, c.RelayUsed ? relay : 0, c.BreakerUsed ? breaker : 0, value, crossing,
+             c.RelayUsed ? relayTimes : LineTimes{}, c.BreakerUsed ? breakerTimes : LineTimes{}});
+}
+
+// Every contour's samples: its initial states, then per day its excursions and
+// a short blip that is too brief to count as an incident.
+void PlantContours(Generator& g, Plant& plant) {
+    const int64_t t0 = plant.days.front().Begin;
+    for (const auto& c : plant.contours) {
         g.Add(c.Sensor, t0, kSensorNormal, g.Round(g.Real(40, 60)));
         g.Add(c.Relay, t0, kRelayOff, 0);
         g.Add(c.Breaker, t0, kBreakerOn, 0);
     }
-
-    // Excursions: each contour, each day, a few in the day and, between two
-    // archive days, now and then one across midnight. The behaviours cycle so
-    // that every outcome occurs, while most lines operate cleanly, as in a plant.
-    std::vector<Planted> planted;
-    const Behaviour kCycle[] = {Behaviour::InTime, Behaviour::InTime, Behaviour::Late,
-                                Behaviour::InTime, Behaviour::InTime, Behaviour::Never,
-                                Behaviour::InTime, Behaviour::InTime, Behaviour::ThenError,
-                                Behaviour::InTime, Behaviour::InTime, Behaviour::ThenOff};
-    constexpr int kCycleLength = int(std::size(kCycle));
     int turn = 0;
-    for (std::size_t ci = 0; ci < contours.size(); ++ci) {
-        const Contour& c = contours[ci];
-        for (std::size_t di = 0; di < days.size(); ++di) {
-            const archive::Day& day = days[di];
-            std::vector<std::pair<int64_t, int64_t>> spans;  // [start, end) of each excursion
-            const int count = g.Uniform(1, 3);
-            for (int k = 0; k < count; ++k) {
-                const int64_t slot = (day.End - day.Begin - 7200) / count;
-                int64_t s = day.Begin + 1800 + k * slot + g.Uniform(0, int(slot / 2));
-                const int64_t length = c.Interval + g.Uniform(40, 600);
-                // Not where the clocks change: a record's local time cannot tell
-                // the two passes of a repeated hour apart.
-                while (!SteadyOffset(s, s + length))
-                    s += 7200;
-                spans.push_back({s, s + length});
-            }
-            const bool cross = di + 1 < days.size() && (ci + di) % 3 == 0;
-            if (cross) {
-                const int64_t s = day.End - g.Uniform(60, 1200);
-                const int64_t e =
-                    std::max<int64_t>(day.End + g.Uniform(30, 600), s + c.Interval + 40);
-                if (SteadyOffset(s, e)) spans.push_back({s, e});
-            }
-            for (auto [s, e] : spans) {
-                const bool crossing = s < day.End && e >= day.End;
-                double value = g.Round(g.Real(92, 120));
-                g.Add(c.Sensor, s, kSensorAlarm, value);
-                for (int64_t t = s + 7; t < e - 1; t += g.Uniform(20, 90)) {  // readings inside
-                    const double v = g.Round(g.Real(92, 130));
-                    value = std::max(value, v);
-                    g.Add(c.Sensor, t, kSensorAlarm, v);
-                }
-                g.Add(c.Sensor, e, kSensorNormal, g.Round(g.Real(40, 60)));
-                // The lines of an excursion across midnight may act, and drop
-                // out, before midnight: the next day's report sees it whole.
-                const int64_t earliest = s + 1;
-                const Behaviour rb = kCycle[turn % kCycleLength];
-                const Behaviour bb = kCycle[(turn / kCycleLength + turn + 5) % kCycleLength];
-                ++turn;
-                int relay = 0, breaker = 0;
-                LineTimes relayTimes, breakerTimes;
-                if (c.RelayUsed || !c.Used)
-                    relay = g.PlantLine(c.Relay, s, e, c.RelayMax, kRelayOn, kRelayOff, rb,
-                                        earliest, 5, relayTimes);
-                if (c.BreakerUsed || !c.Used)
-                    breaker = g.PlantLine(c.Breaker, s, e, c.BreakerMax, kBreakerOff, kBreakerOn,
-                                          bb, earliest, 30, breakerTimes);
-                if (c.Used)
-                    planted.push_back({int(ci), s, e, c.RelayUsed ? relay : 0,
-                                       c.BreakerUsed ? breaker : 0, value, crossing,
-                                       c.RelayUsed ? relayTimes : LineTimes{},
-                                       c.BreakerUsed ? breakerTimes : LineTimes{}});
-            }
-            // A short blip that is too brief to count as an incident.
+    for (std::size_t ci = 0; ci < plant.contours.size(); ++ci) {
+        const Contour& c = plant.contours[ci];
+        for (std::size_t di = 0; di < plant.days.size(); ++di) {
+            const archive::Day& day = plant.days[di];
+            for (auto [s, e] : ExcursionSpans(g, plant, ci, di))
+                PlantExcursion(g, plant, ci, day, s, e, turn++);
             const int64_t blip = day.Begin + 600 + g.Uniform(0, 600);
             g.Add(c.Sensor, blip, kSensorAlarm, g.Round(g.Real(91, 95)));
             g.Add(c.Sensor, blip + std::max(0, c.Interval - 3), kSensorNormal, 50);
         }
     }
+}
 
-    // Background measurements: a reading every 10 to 20 minutes, rarely out of norm.
-    for (const auto& name : background) {
+// Background measurements: a reading every 10 to 20 minutes, rarely out of norm.
+void PlantBackground(Generator& g, const Plant& plant) {
+    for (const auto& name : plant.background) {
         double v = g.Real(10, 100);
-        for (int64_t t = t0 + g.Uniform(0, 600); t < days.back().End; t += g.Uniform(600, 1200)) {
+        for (int64_t t = plant.days.front().Begin + g.Uniform(0, 600); t < plant.days.back().End;
+             t += g.Uniform(600, 1200)) {
             v = std::clamp(v + g.Real(-2, 2), 0.0, 200.0);
             const int r = g.Uniform(0, 999);
             const uint16_t state = r < 985 ? 0 : r < 992 ? 1 : r < 998 ? 2 : 3;
             g.Add(name, t, state, g.Round(v));
         }
     }
+}
 
-    // Into the home's archive: each variable's samples in time order, one per
-    // second (the last planted wins).
+// Into the home's archive: each variable's samples in time order, one per
+// second (the last planted wins). `total` is the number written.
+bool WriteArchive(const std::string& home, const DemoOptions& options, Generator& g,
+                  const Plant& plant, long long& total) {
+    const int64_t from = plant.days.front().Begin, to = plant.days.back().End;
     std::vector<archive::VariableSamples> series;
-    long long total = 0;
+    total = 0;
     for (auto& [name, list] : g.series_) {
         std::vector<archive::Sample> inside;
         for (const auto& s : list)
-            if (s.Time >= days.front().Begin && s.Time < days.back().End) inside.push_back(s);
+            if (s.Time >= from && s.Time < to) inside.push_back(s);
         std::vector<archive::Sample> unique = archive::TimeOrderedLatest(std::move(inside));
         total += (long long)unique.size();
         if (!unique.empty()) series.push_back({name, std::move(unique)});
@@ -330,63 +363,68 @@ bool MakeDemoPlant(const char* homeArg, const DemoOptions& options, DemoSummary&
     if (!options.Archive.empty() && !WriteArchiveSettings(home.c_str(), options.Archive, ""))
         return false;
     const std::unique_ptr<HourArchive> store = OpenHourArchive(home.c_str());
-    if (!store || !store->ReplaceRange(days.front().Begin, days.back().End, series)) return false;
+    return store && store->ReplaceRange(from, to, series);
+}
 
-    summary.ConfigPath = ConfigFolder(home.c_str()) + "demo.rtdb";
-    if (!DBSaveDatabase(db, summary.ConfigPath.c_str())) return false;
+constexpr RTPJobFlag Given(bool value) {
+    return {1, uint8_t(value ? 1 : 0)};
+}
 
-    // The job with its contours, in the tree form of a contour set.
-    summary.JobPath = JobFilePath(home.c_str(), "Daily");
-    HConfigTree job;
-    HConfigItem* root = job.Root();
-    root->SetStr("Name", "Daily");
-    root->SetBool("LoadCfg", true);
-    root->SetStr("CfgFile", "Config/demo.rtdb");
-    root->SetBool("UseCfg", false);
-    root->SetBool("SaveVals", true);
-    root->SetStr("ValPath", "Values");
-    root->SetBool("SaveBIN", true);
-    root->SetStr("ReportDir", "Reports");
-    root->SetBool("SaveTXT", true);
-    root->SetStr("TXTDir", "Reports");
-    root->SetBool("SaveXLS", true);
-    root->SetStr("XLSDir", "Reports");
-    root->SetBool("Print", false);
-    root->SetInt("Count", int32_t(contours.size()));
-    for (std::size_t i = 0; i < contours.size(); ++i) {
-        const Contour& c = contours[i];
-        HConfigItem* item = root->GetChild(Message("Item%d", int(i)));
-        item->SetByte("Used", c.Used ? 1 : 0);
-        item->SetStr("Sensor", c.Sensor.c_str());
-        item->SetInt("Interval", c.Interval);
-        item->SetWord("State", kSensorAlarm);
-        item->SetStr("StateName", c.Event);
-        item->SetStr("Limit", c.Limit);
-        item->SetByte("ValueType", 0);
-        item->SetByte("Rele/Used", c.RelayUsed ? 1 : 0);
-        item->SetStr("Rele/Sensor", c.Relay.c_str());
-        item->SetWord("Rele/State", kRelayOn);
-        item->SetInt("Rele/MaxTime", c.RelayMax);
-        item->SetStr("Rele/ONName", "Реле сработало"_cp);
-        item->SetStr("Rele/OFFName", "Реле не сработало"_cp);
-        item->SetByte("Prot/Used", c.BreakerUsed ? 1 : 0);
-        item->SetStr("Prot/Sensor", c.Breaker.c_str());
-        item->SetWord("Prot/State", kBreakerOff);
-        item->SetInt("Prot/MaxTime", c.BreakerMax);
-        item->SetStr("Prot/ONName", "Выключатель отключился"_cp);
-        item->SetStr("Prot/OFFName", "Выключатель не отключился"_cp);
-    }
-    if (!job.SaveAs(summary.JobPath.c_str())) return false;
+// The job with the plant's contours, as the report module writes it.
+bool WriteJob(const std::string& home, const Plant& plant, RTPWriteJobNodeProc writeJob,
+              DemoSummary& summary) {
+    std::vector<RTPJobContour> contours;
+    for (const Contour& c : plant.contours)
+        contours.push_back(RTPJobContour{
+            .Used = c.Used ? uint8_t(1) : uint8_t(0),
+            .Sensor = c.Sensor.c_str(),
+            .Interval = uint32_t(c.Interval),
+            .State = kSensorAlarm,
+            .StateName = c.Event,
+            .Limit = c.Limit,
+            .ValueType = 0,  // the maximum
+            .Rele = {c.RelayUsed ? uint8_t(1) : uint8_t(0), c.Relay.c_str(), kRelayOn,
+                     uint32_t(c.RelayMax), "Реле сработало"_cp, "Реле не сработало"_cp},
+            .Prot = {c.BreakerUsed ? uint8_t(1) : uint8_t(0), c.Breaker.c_str(), kBreakerOff,
+                     uint32_t(c.BreakerMax), "Выключатель отключился"_cp,
+                     "Выключатель не отключился"_cp},
+        });
+    RTPJob job{};
+    job.Size = int32_t(sizeof job);
+    RTPJobSettings& s = job.Settings;
+    s.Name = kJobName;
+    s.LoadCfg = Given(true);
+    s.CfgFile = "Config/demo.rtdb";
+    s.UseCfg = Given(false);  // the configuration of the end of each day
+    s.SaveVals = Given(true);
+    s.ValPath = "Values";
+    s.SaveBIN = Given(true);
+    s.ReportDir = "Reports";
+    s.SaveTXT = Given(true);
+    s.TXTDir = "Reports";
+    s.SaveXLS = Given(true);
+    s.XLSDir = "Reports";
+    s.Print = Given(false);
+    job.ContourCount = int32_t(contours.size());
+    job.Contours = contours.data();
 
-    // The planted excursions, in contour and time order.
-    std::stable_sort(planted.begin(), planted.end(), [](const Planted& a, const Planted& b) {
-        return a.Contour != b.Contour ? a.Contour < b.Contour : a.Start < b.Start;
-    });
+    summary.JobPath = JobFilePath(home.c_str(), kJobName);
+    HConfigTree tree;
+    return writeJob(tree.Root(), &job) && tree.SaveAs(summary.JobPath.c_str());
+}
+
+// demo-incidents.json: the planted excursions, in contour and time order.
+bool WriteIncidentList(const std::string& home, const DemoOptions& options, Plant& plant,
+                       DemoSummary& summary) {
+    std::stable_sort(plant.planted.begin(), plant.planted.end(),
+                     [](const Planted& a, const Planted& b) {
+                         return a.Contour != b.Contour ? a.Contour < b.Contour : a.Start < b.Start;
+                     });
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
-    for (const auto& p : planted) {
+    for (const auto& p : plant.planted) {
         nlohmann::ordered_json j;
         j["contour"] = p.Contour;
-        j["sensor"] = contours[std::size_t(p.Contour)].Sensor;
+        j["sensor"] = plant.contours[std::size_t(p.Contour)].Sensor;
         j["start"] = TimeText(time_t(p.Start));
         j["end"] = TimeText(time_t(p.End));
         j["relay"] = p.Relay;
@@ -404,21 +442,52 @@ bool MakeDemoPlant(const char* homeArg, const DemoOptions& options, DemoSummary&
     }
     nlohmann::ordered_json doc;
     doc["seed"] = options.Seed;
-    doc["firstDay"] = TimeText(time_t(days.front().Begin)).substr(0, 10);
-    doc["lastDay"] = TimeText(time_t(days.back().Begin)).substr(0, 10);
-    doc["configId"] = Format("%08X", db.ConfigId);
+    doc["firstDay"] = summary.FirstDay;
+    doc["lastDay"] = summary.LastDay;
+    doc["configId"] = Format("%08X", plant.db.ConfigId);
     doc["incidents"] = list;
     summary.IncidentsPath = home + "/demo-incidents.json";
-    if (!WriteFileAtomically(summary.IncidentsPath.c_str(), doc.dump(2) + "\n")) return false;
+    return WriteFileAtomically(summary.IncidentsPath.c_str(), doc.dump(2) + "\n");
+}
+
+}  // namespace
+
+bool MakeDemoPlant(const char* homeArg, const DemoOptions& options, RTPWriteJobNodeProc writeJob,
+                   DemoSummary& summary) {
+    const std::string home = homeArg ? homeArg : "";
+    if (options.Days < 1 || options.Days > 366) {
+        SetError("%s", "Число дней демо должно быть от 1 до 366"_cp);
+        return false;
+    }
+    if (!writeJob) {
+        SetError("%s", "Модуль отчета не записывает заданий"_cp);
+        return false;
+    }
+    for (const char* sub : {"", "/Config", "/Archive", "/Jobs"})
+        if (!MakeDirectories((home + sub).c_str())) return false;
+
+    Generator g(options);
+    Plant plant;
+    plant.days = DemoDays(options);
+    MakeConfiguration(g, plant);
+    PlantContours(g, plant);
+    PlantBackground(g, plant);
+    summary.FirstDay = TimeText(time_t(plant.days.front().Begin)).substr(0, 10);
+    summary.LastDay = TimeText(time_t(plant.days.back().Begin)).substr(0, 10);
+
+    long long total = 0;
+    if (!WriteArchive(home, options, g, plant, total)) return false;
+    summary.ConfigPath = ConfigFolder(home.c_str()) + "demo.rtdb";
+    if (!DBSaveDatabase(plant.db, summary.ConfigPath.c_str())) return false;
+    if (!WriteJob(home, plant, writeJob, summary)) return false;
+    if (!WriteIncidentList(home, options, plant, summary)) return false;
 
     summary.Objects = kObjects;
-    summary.Contours = int(contours.size());
-    summary.Variables = db.GetTable(kDBTableVariables)->Count();
-    summary.Incidents = int(planted.size());
+    summary.Contours = int(plant.contours.size());
+    summary.Variables = plant.db.GetTable(kDBTableVariables)->Count();
+    summary.Incidents = int(plant.planted.size());
     summary.Samples = total;
-    summary.FirstDay = doc["firstDay"].get<std::string>();
-    summary.LastDay = doc["lastDay"].get<std::string>();
-    summary.ConfigId = db.ConfigId;
+    summary.ConfigId = plant.db.ConfigId;
     return true;
 }
 

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "runtime/rtpjob.h"
+
 namespace host {
 
 struct DemoOptions {
@@ -33,7 +35,9 @@ struct DemoSummary {
 };
 
 // Makes the demo plant in `home` (created when missing; files of an earlier demo
-// are replaced). False (last error set) on failure.
-bool MakeDemoPlant(const char* home, const DemoOptions& options, DemoSummary& summary);
+// are replaced). The job is written by the report module's `writeJob`, which
+// knows its keys. False (last error set) on failure.
+bool MakeDemoPlant(const char* home, const DemoOptions& options, RTPWriteJobNodeProc writeJob,
+                   DemoSummary& summary);
 
 }  // namespace host

@@ -43,7 +43,9 @@ std::unique_ptr<LoadedPlugin> LoadedPlugin::Load(const std::string& path, std::s
         ::dlclose(handle);
         return nullptr;
     }
-    return std::unique_ptr<LoadedPlugin>(new LoadedPlugin(handle, static_cast<RTPModule*>(info)));
+    auto writeJobNode = reinterpret_cast<RTPWriteJobNodeProc>(::dlsym(handle, "WriteJobNode"));
+    return std::unique_ptr<LoadedPlugin>(
+        new LoadedPlugin(handle, static_cast<RTPModule*>(info), writeJobNode));
 }
 
 LoadedPlugin::~LoadedPlugin() {

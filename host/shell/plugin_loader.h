@@ -1,10 +1,12 @@
-// Loads a report module (a shared library exporting QueryPackageInfo), checks
-// its descriptor and owns both. The library stays loaded while the object lives.
+// Loads a report module (a shared library exporting QueryPackageInfo, and
+// WriteJobNode when it writes jobs for the host), checks its descriptor and owns
+// both. The library stays loaded while the object lives.
 #pragma once
 
 #include <memory>
 #include <string>
 
+#include "runtime/rtpjob.h"
 #include "runtime/rtpmodule.h"
 
 namespace host {
@@ -19,11 +21,16 @@ class LoadedPlugin {
     LoadedPlugin& operator=(const LoadedPlugin&) = delete;
 
     RTPModule& Module() { return *module_; }
+    // The module's job writer (runtime/rtpjob.h), valid while the object lives;
+    // null when the module exports none.
+    RTPWriteJobNodeProc WriteJobNode() const { return writeJobNode_; }
 
   private:
-    LoadedPlugin(void* handle, RTPModule* module) : handle_(handle), module_(module) {}
+    LoadedPlugin(void* handle, RTPModule* module, RTPWriteJobNodeProc writeJobNode)
+        : handle_(handle), module_(module), writeJobNode_(writeJobNode) {}
     void* handle_;
     RTPModule* module_;
+    RTPWriteJobNodeProc writeJobNode_;
 };
 
 // The default module path: libTripplug.so beside the running program.

@@ -16,6 +16,7 @@
 #include "plantdb/dbdatabase.h"
 #include "shell/demo_plant.h"
 #include "plugin_state.h"
+#include "report_tripwatch.h"
 #include "scripted_interaction.h"
 #include "runtime/interaction.h"
 #include "test_env.h"
@@ -287,7 +288,7 @@ TEST_F(Configured, OpeningAndAcceptingEachContourOfTheDemoJobLeavesItsFileAsItWa
     options.BackgroundVariables = 0;
     options.Today = 1796720400;  // 2026-12-08, a fixed day
     host::DemoSummary demo;
-    ASSERT_TRUE(host::MakeDemoPlant(home.c_str(), options, demo));
+    ASSERT_TRUE(host::MakeDemoPlant(home.c_str(), options, &WriteJobNode, demo));
     ASSERT_TRUE(RTLoadDBCfgINF(nullptr, demo.ConfigPath.c_str(), &db));
     ASSERT_TRUE(DBInitTables(&db, nullptr, nullptr));
 

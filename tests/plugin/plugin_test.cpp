@@ -40,8 +40,10 @@ class Module {
     Module() {
         const std::string path = std::string(std::getenv("TW_BIN_DIR")) + "/libTripplug.so";
         handle_ = dlopen(path.c_str(), RTLD_NOW);
-        if (handle_)
+        if (handle_) {
             query_ = reinterpret_cast<QueryPackageInfoProc>(dlsym(handle_, "QueryPackageInfo"));
+            writeJob_ = reinterpret_cast<RTPWriteJobNodeProc>(dlsym(handle_, "WriteJobNode"));
+        }
     }
     ~Module() {
         if (handle_) dlclose(handle_);
@@ -51,10 +53,12 @@ class Module {
                 [](RTPModule* m) { ::operator delete(static_cast<HPackageInfo*>(m)); }};
     }
     bool Loaded() const { return query_ != nullptr; }
+    RTPWriteJobNodeProc WriteJob() const { return writeJob_; }
 
   private:
     void* handle_ = nullptr;
     QueryPackageInfoProc query_ = nullptr;
+    RTPWriteJobNodeProc writeJob_ = nullptr;
 };
 
 TEST(Descriptor, TwoQueriesGiveTwoIdenticalObjects) {
@@ -91,7 +95,8 @@ class RunTest : public ::testing::Test {
         o.BackgroundVariables = 20;
         o.Today = kToday;
         host::DemoSummary s;
-        ASSERT_TRUE(host::MakeDemoPlant(home_->c_str(), o, s));
+        Module module;
+        ASSERT_TRUE(host::MakeDemoPlant(home_->c_str(), o, module.WriteJob(), s));
     }
     void SetUp() override {
         tz_ = std::make_unique<twtest::ScopedTimeZone>("Europe/Moscow");

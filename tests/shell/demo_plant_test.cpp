@@ -10,6 +10,7 @@
 #include "shell/demo_plant.h"
 #include "request/grabvalues.h"
 #include "archive/data_home.h"
+#include "report_tripwatch.h"
 
 using namespace host::literals;
 using twtest::At;
@@ -22,7 +23,7 @@ TEST(DemoPlant, MakesConfigurationArchiveJobAndIncidentList) {
     o.BackgroundVariables = 40;
     o.Today = At(2024, 3, 10, 15);
     host::DemoSummary s;
-    ASSERT_TRUE(host::MakeDemoPlant(home.c_str(), o, s)) << GetIOErrorS_GUI(-2);
+    ASSERT_TRUE(host::MakeDemoPlant(home.c_str(), o, &WriteJobNode, s)) << GetIOErrorS_GUI(-2);
     EXPECT_EQ(s.FirstDay, "2024-03-08");
     EXPECT_EQ(s.LastDay, "2024-03-09");
     EXPECT_EQ(s.Contours, 32);
@@ -78,7 +79,7 @@ TEST(DemoPlant, MakesConfigurationArchiveJobAndIncidentList) {
 
     // Same seed and dates: the same files.
     const std::string again = twtest::ScratchDir("demo2");
-    ASSERT_TRUE(host::MakeDemoPlant(again.c_str(), o, s));
+    ASSERT_TRUE(host::MakeDemoPlant(again.c_str(), o, &WriteJobNode, s));
     EXPECT_EQ(twtest::ReadFile(home + "Archive/2024-03-09.rta"),
               twtest::ReadFile(again + "Archive/2024-03-09.rta"));
     EXPECT_EQ(twtest::ReadFile(home + "demo-incidents.json"),
