@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # layers.sh BIN SOURCE: the dependency arrows that the build must keep.
 # - Programs that read reports or jobs load neither libpq nor the hour archive.
+# - rthost reaches the report core only through the module it loads.
 # - The archive's interface names no archive behind it: no header of
 #   host/archive/ includes one of dayfile/ or pg/, and outside those folders
 #   only their own tests, benchmarks and fuzzers do.
@@ -16,6 +17,8 @@ for f in libTripcore.so Tripview twdump; do
         if grep -q "$lib" <<<"$deps"; then fail "$f loads $lib"; fi
     done
 done
+
+if ldd "$bin/rthost" | grep -q libTripcore.so; then fail "rthost loads libTripcore.so"; fi
 
 cd "$src" || exit 1
 hits=$(grep -l -E '#include "archive/(dayfile|pg)/' host/archive/*.h 2>/dev/null)
