@@ -3,6 +3,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -21,11 +22,16 @@ inline std::string TempDir() {
     const char* env = std::getenv("TW_TEST_TMP");
     std::string dir =
         env && *env ? env : (std::filesystem::temp_directory_path() / "tw-test").string();
-    if (const auto* info = ::testing::UnitTest::GetInstance()->current_test_info()) {
-        std::string name = std::string(info->test_suite_name()) + "." + info->name();
-        std::replace(name.begin(), name.end(), '/', '_');
-        dir += "/" + name;
-    }
+    // Outside a case (a suite's set-up), the process's own folder: CTest runs
+    // the cases of one suite in processes side by side.
+    const auto* unit = ::testing::UnitTest::GetInstance();
+    std::string name = "process-" + std::to_string(::getpid());
+    if (const auto* info = unit->current_test_info())
+        name = std::string(info->test_suite_name()) + "." + info->name();
+    else if (const auto* suite = unit->current_test_suite())
+        name = std::string(suite->name()) + "." + name;
+    std::replace(name.begin(), name.end(), '/', '_');
+    dir += "/" + name;
     std::filesystem::create_directories(dir);
     if (dir.back() != '/') dir += '/';
     return dir;
