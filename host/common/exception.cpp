@@ -5,22 +5,18 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "osfile.h"
+
 namespace host {
 
 namespace {
 bool DebuggerAttached() {
-    FILE* f = std::fopen("/proc/self/status", "r");
+    const UniqueFile f(std::fopen("/proc/self/status", "re"));
     if (!f) return false;
     char line[256];
-    bool attached = false;
-    while (std::fgets(line, sizeof line, f)) {
-        if (std::strncmp(line, "TracerPid:", 10) == 0) {
-            attached = std::atoi(line + 10) != 0;
-            break;
-        }
-    }
-    std::fclose(f);
-    return attached;
+    while (std::fgets(line, sizeof line, f.get()))
+        if (std::strncmp(line, "TracerPid:", 10) == 0) return std::atoi(line + 10) != 0;
+    return false;
 }
 }  // namespace
 

@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "cp1251.h"
-#include "exception.h"
 #include "lasterror.h"
 #include "osfile.h"
 #include "strutil.h"
@@ -115,8 +114,10 @@ IniFile::IniFile(const char* path) : path_(path ? path : "") {
     std::string text;
     if (!ReadWholeFile(path_.c_str(), text)) {
         if (GetIOErrorN() == ENOENT) return;  // a missing file reads as empty
-        throw Exception(Format("%s \"%s\": %s", "Не удалось прочитать файл"_cp, path_.c_str(),
-                               GetIOErrorS_GUI(-2)));
+        const std::string reason = GetIOErrorS_GUI(-2);
+        SetError("%s \"%s\": %s", "Не удалось прочитать файл"_cp, path_.c_str(), reason.c_str());
+        ok_ = false;
+        return;
     }
     Parse(text);
 }
@@ -250,10 +251,11 @@ std::string IniFile::Text() const {
     return out;
 }
 
-void IniFile::UpdateFile() const {
-    if (!WriteFileAtomically(path_.c_str(), Text()))
-        throw Exception(Format("%s \"%s\": %s", "Не удалось записать файл"_cp, path_.c_str(),
-                               GetIOErrorS_GUI(-2)));
+bool IniFile::UpdateFile() const {
+    if (WriteFileAtomically(path_.c_str(), Text())) return true;
+    const std::string reason = GetIOErrorS_GUI(-2);
+    SetError("%s \"%s\": %s", "Не удалось записать файл"_cp, path_.c_str(), reason.c_str());
+    return false;
 }
 
 }  // namespace host

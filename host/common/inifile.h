@@ -7,8 +7,8 @@
 //
 // The whole file is held in memory: the constructor reads it, writes change the
 // memory only, and UpdateFile writes the file anew, atomically, with CR LF line
-// ends. Failures to read an existing file or to write it raise host::Exception
-// with a cp1251 message; a missing file reads as empty.
+// ends. A missing file reads as empty; failing to read an existing file or to
+// write it leaves a cp1251 text naming the file in the last-error slot.
 #pragma once
 
 #include <cstdint>
@@ -21,13 +21,15 @@ namespace host {
 class IniFile {
   public:
     // Reads `path` (cp1251); a missing file gives an empty set of sections.
-    // Raises host::Exception when an existing file cannot be read.
+    // ok() is false (last error set, no sections) when an existing file cannot
+    // be read.
     explicit IniFile(const char* path);
     // A new, empty file for `path`; nothing is read.
     static IniFile Create(const char* path);
     // A file built from text in memory (no path).
     static IniFile FromText(const std::string& text);
 
+    bool ok() const { return ok_; }
     bool SectionExists(const char* section) const;
     bool ValueExists(const char* section, const char* key) const;
 
@@ -51,9 +53,9 @@ class IniFile {
 
     // The file text as UpdateFile writes it (cp1251, CR LF).
     std::string Text() const;
-    // Writes the whole file anew, atomically (temporary file and rename).
-    // Raises host::Exception when it cannot.
-    void UpdateFile() const;
+    // Writes the whole file anew, atomically (temporary file and rename). False
+    // (last error set) when it cannot.
+    bool UpdateFile() const;
 
     const std::string& Path() const { return path_; }
 
@@ -71,6 +73,7 @@ class IniFile {
     Section& GetSection(const char* section);
 
     std::string path_;
+    bool ok_ = true;
     std::vector<Section> sections_;
     std::unordered_map<std::string, std::size_t> index_;  // folded name -> first section
 };

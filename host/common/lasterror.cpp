@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
+#include <exception>
+#include <new>
 
 #include "cp1251.h"
 #include "strutil.h"
@@ -65,6 +67,19 @@ std::string ErrorNumberText(unsigned number) {
 bool SetErrnoError() {
     const int e = errno;
     SetErrorN(e ? unsigned(e) : unsigned(EIO));
+    return false;
+}
+
+bool SetCaughtError() {
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        SetErrorN(ENOMEM);
+    } catch (const std::exception& e) {
+        SetError("%s", e.what());
+    } catch (...) {
+        SetError("%s", "Исключение неизвестного типа: причина ошибки неизвестна"_cp);
+    }
     return false;
 }
 

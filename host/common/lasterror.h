@@ -26,5 +26,10 @@ std::string ErrorNumberText(unsigned number);
 // Sets the slot from errno (EIO when errno is 0); returns false for use in
 // `return host::SetErrnoError();`.
 bool SetErrnoError();
+// Only inside a catch block, where a library's exported function turns the
+// exception it caught into the last error: ENOMEM for std::bad_alloc, the text
+// of another std::exception (host::Exception's is cp1251), and for an exception
+// of any other type a text saying that its reason is unknown. Returns false.
+bool SetCaughtError();
 void ClearError();
 }  // namespace host

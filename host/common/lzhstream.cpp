@@ -23,18 +23,19 @@ bool GzError(gzFile gz) {
     return host::SetErrnoError();
 }
 
+using UniqueGzFile = host::UniqueHandle<gzFile, &gzclose_r>;
+
 class GzIStream final : public HIStream {
   public:
-    explicit GzIStream(gzFile gz) : gz_(gz) {}
-    ~GzIStream() override { gzclose_r(gz_); }
+    explicit GzIStream(UniqueGzFile gz) : gz_(std::move(gz)) {}
     std::size_t Read(void* data, std::size_t size) override {
         std::size_t total = 0;
         auto* out = static_cast<unsigned char*>(data);
         while (total < size) {
             const unsigned chunk = unsigned(std::min<std::size_t>(size - total, INT_MAX / 2));
-            const int n = gzread(gz_, out + total, chunk);
+            const int n = gzread(gz_.get(), out + total, chunk);
             if (n < 0) {
-                GzError(gz_);
+                GzError(gz_.get());
                 return total;
             }
             if (n == 0) break;
@@ -44,7 +45,7 @@ class GzIStream final : public HIStream {
     }
 
   private:
-    gzFile gz_;
+    UniqueGzFile gz_;
 };
 
 // Input deflated at a time: a daily report in one go, a long one in pieces.
@@ -58,19 +59,19 @@ constexpr int kParts = 2;
 LZHFileOStream::LZHFileOStream(int level) : level_(level < 0 || level > 9 ? 6 : level) {}
 
 LZHFileOStream::~LZHFileOStream() {
-    if (fd_ >= 0) Close();
+    if (fd_) Close();
 }
 
 bool LZHFileOStream::Assign(const char* path) {
-    const int fd =
-        ::open(host::OsPath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return host::SetErrnoError();
-    return AssignFd(fd);
+    host::UniqueFd fd(
+        ::open(host::OsPath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!fd) return host::SetErrnoError();
+    return AssignFd(fd.release());
 }
 
 bool LZHFileOStream::AssignFd(int fd) {
-    if (fd_ >= 0) Close();
-    fd_ = fd;
+    if (fd_) Close();
+    fd_.reset(fd);
     failed_ = started_ = false;
     pending_.clear();
     history_.clear();
@@ -85,8 +86,8 @@ bool LZHFileOStream::Failed() {
 }
 
 bool LZHFileOStream::Write(const void* data, std::size_t size) {
-    if (fd_ < 0 || failed_) {
-        if (fd_ < 0) SetErrorN(EBADF);
+    if (!fd_ || failed_) {
+        if (!fd_) SetErrorN(EBADF);
         return false;
     }
     const auto* in = static_cast<const unsigned char*>(data);
@@ -113,7 +114,7 @@ bool LZHFileOStream::Emit(std::span<const unsigned char> data, bool final) {
         history_.erase(history_.begin(), history_.end() - std::ptrdiff_t(kHistory));
     if (data.data() == pending_.data()) pending_.clear();
     started_ = true;
-    if (const int err = host::WriteAll(fd_, out.data(), out.size())) {
+    if (const int err = host::WriteAll(fd_.get(), out.data(), out.size())) {
         errno = err;
         return Failed();
     }
@@ -121,22 +122,21 @@ bool LZHFileOStream::Emit(std::span<const unsigned char> data, bool final) {
 }
 
 bool LZHFileOStream::Close() {
-    if (fd_ < 0) return !failed_;
+    if (!fd_) return !failed_;
     const bool emitted = failed_ || Emit(pending_, true);
-    const int fd = std::exchange(fd_, -1);
-    if (::close(fd) != 0 && !failed_) return Failed();
+    if (fd_.Close() != 0 && !failed_) return Failed();
     return emitted && !failed_;
 }
 
 std::unique_ptr<HIStream> OpenStreamFile(const char* path) {
-    const int fd = host::OpenRegularFile(path);
-    if (fd < 0) return nullptr;
-    gzFile gz = gzdopen(fd, "rb");
+    host::UniqueFd fd(host::OpenRegularFile(path));
+    if (!fd) return nullptr;
+    UniqueGzFile gz(gzdopen(fd.get(), "rb"));
     if (!gz) {
-        ::close(fd);
         errno = errno ? errno : ENOMEM;
         host::SetErrnoError();
         return nullptr;
     }
-    return std::make_unique<GzIStream>(gz);
+    (void)fd.release();  // the gz stream closes it
+    return std::make_unique<GzIStream>(std::move(gz));
 }

@@ -8,6 +8,8 @@
 #include <span>
 #include <vector>
 
+#include "unique_handle.h"
+
 class HOStream {
   public:
     virtual ~HOStream() = default;
@@ -48,7 +50,7 @@ class LZHFileOStream : public HOStream {
     bool Emit(std::span<const unsigned char> data, bool final);
     bool Failed();
 
-    int fd_ = -1;
+    host::UniqueFd fd_;
     int level_;
     bool failed_ = false;
     bool started_ = false;                // the header is out

@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 #include "cp1251.h"
 #include "lasterror.h"
@@ -62,8 +61,7 @@ bool MakeDirectories(const char* path) {
 bool ForEachDirEntry(const char* folder,
                      const std::function<bool(const char* name, bool isFolder)>& visit) {
     const std::string dirPath = OsPath(folder);
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(dirPath.empty() ? "." : dirPath.c_str()),
-                                            &::closedir);
+    const UniqueHandle<DIR*, &::closedir> dir(::opendir(dirPath.empty() ? "." : dirPath.c_str()));
     if (!dir) return SetErrnoError();
     std::string cp;
     while (dirent* e = ::readdir(dir.get())) {
@@ -80,11 +78,14 @@ bool ForEachDirEntry(const char* folder,
     return true;
 }
 
+int CloseStream(FILE* f) noexcept {
+    return std::fclose(f);
+}
+
 bool UniqueFile::Close() {
     if (!f_) return true;
-    const bool bad = std::ferror(f_) != 0;
-    const int rc = std::fclose(f_);
-    f_ = nullptr;
+    const bool bad = std::ferror(f_.get()) != 0;
+    const int rc = f_.Close();
     if (bad || rc != 0) {
         if (!errno) errno = EIO;
         return SetErrnoError();
@@ -92,31 +93,24 @@ bool UniqueFile::Close() {
     return true;
 }
 
-void UniqueFile::reset() {
-    if (f_) std::fclose(f_);
-    f_ = nullptr;
-}
-
 int OpenRegularOsFile(const std::string& osPath) {
-    const int fd = ::open(osPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) {
+    UniqueFd fd(::open(osPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!fd) {
         SetErrnoError();
         return -1;
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0) {
+    if (::fstat(fd.get(), &st) != 0) {
         SetErrnoError();
-        ::close(fd);
         return -1;
     }
     if (!S_ISREG(st.st_mode)) {
-        ::close(fd);
         using namespace host::literals;
         SetError("%s", "Не является обычным файлом!"_cp);
         return -1;
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return fd;
+    ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+    return fd.release();
 }
 
 int OpenRegularFile(const char* path) {
@@ -131,13 +125,14 @@ bool ReadsOnly(const char* mode) {
 
 UniqueFile OpenFile(const char* path, const char* mode) {
     if (ReadsOnly(mode)) {
-        const int fd = OpenRegularFile(path);
-        if (fd < 0) return UniqueFile();
-        FILE* f = ::fdopen(fd, mode);
+        UniqueFd fd(OpenRegularFile(path));
+        if (!fd) return UniqueFile();
+        FILE* f = ::fdopen(fd.get(), mode);
         if (!f) {
             SetErrnoError();
-            ::close(fd);
+            return UniqueFile();
         }
+        (void)fd.release();  // the stream owns it now
         return UniqueFile(f);
     }
     FILE* f = std::fopen(OsPath(path).c_str(), mode);
@@ -145,15 +140,14 @@ UniqueFile OpenFile(const char* path, const char* mode) {
     return UniqueFile(f);
 }
 
-std::string MakeTempBeside(const char* path, int* fd) {
+std::string MakeTempBeside(const char* path, UniqueFd& fd) {
     std::string tmpl = OsPath(path) + ".tmpXXXXXX";
-    const int d = ::mkstemp(tmpl.data());
-    if (d < 0) {
+    fd.reset(::mkstemp(tmpl.data()));
+    if (!fd) {
         SetErrnoError();
         return std::string();
     }
-    ::fchmod(d, 0644);  // mkstemp creates 0600; reports are meant to be read by others
-    *fd = d;
+    ::fchmod(fd.get(), 0644);  // mkstemp creates 0600; reports are meant to be read by others
     return tmpl;
 }
 
@@ -161,12 +155,9 @@ namespace {
 
 // fsync of a file given by name; false (last error set) on failure.
 bool SyncFile(const std::string& osPath) {
-    const int fd = ::open(osPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return SetErrnoError();
-    const bool synced = ::fsync(fd) == 0;
-    if (!synced) SetErrnoError();
-    ::close(fd);
-    return synced;
+    const UniqueFd fd(::open(osPath.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd || ::fsync(fd.get()) != 0) return SetErrnoError();
+    return true;
 }
 
 }  // namespace
@@ -195,13 +186,12 @@ PendingFile::PendingFile(const std::string& osTarget) {
     const std::size_t slash = osTarget.rfind('/');
     std::string name = slash == std::string::npos ? std::string() : osTarget.substr(0, slash + 1);
     name += ".tripwatch-XXXXXX.part";
-    const int fd = ::mkstemps(name.data(), 5);
-    if (fd < 0) {
+    const UniqueFd fd(::mkstemps(name.data(), 5));
+    if (!fd) {
         SetErrnoError();
         return;
     }
-    ::fchmod(fd, 0644);  // mkstemps creates 0600; reports are meant to be read by others
-    ::close(fd);
+    ::fchmod(fd.get(), 0644);  // mkstemps creates 0600; reports are meant to be read by others
     path_ = name;
 }
 
@@ -229,16 +219,15 @@ mode_t TargetMode(const std::string& osPath) {
     struct stat st {};
     if (::stat(osPath.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return st.st_mode & 07777;
     mode_t mask = 022;
-    if (FILE* f = std::fopen("/proc/self/status", "re")) {
+    if (const UniqueFile f{std::fopen("/proc/self/status", "re")}) {
         char line[256];
-        while (std::fgets(line, sizeof line, f)) {
+        while (std::fgets(line, sizeof line, f.get())) {
             unsigned value = 0;
             if (std::sscanf(line, "Umask: %o", &value) == 1) {
                 mask = static_cast<mode_t>(value);
                 break;
             }
         }
-        std::fclose(f);
     }
     return 0666 & ~mask;
 }
@@ -265,13 +254,13 @@ namespace {
 template <typename Fill>
 bool WriteAtomically(const std::string& osPath, const Fill& fill) {
     std::string temp = osPath + ".tmpXXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return SetErrnoError();
+    UniqueFd fd(::mkstemp(temp.data()));
+    if (!fd) return SetErrnoError();
     int err = 0;
-    if (::fchmod(fd, TargetMode(osPath)) != 0) err = errno;
-    if (err == 0) err = fill(fd);
-    if (err == 0 && ::fsync(fd) != 0) err = errno;
-    if (::close(fd) != 0 && err == 0) err = errno;
+    if (::fchmod(fd.get(), TargetMode(osPath)) != 0) err = errno;
+    if (err == 0) err = fill(fd.get());
+    if (err == 0 && ::fsync(fd.get()) != 0) err = errno;
+    if (fd.Close() != 0 && err == 0) err = errno;
     if (err == 0 && ::rename(temp.c_str(), osPath.c_str()) != 0) err = errno;
     if (err != 0) {
         ::unlink(temp.c_str());
@@ -299,17 +288,10 @@ bool WriteFileAtomically(const char* path, const std::function<bool(std::string&
 }
 
 bool WriteOsFile(const std::string& osPath, const std::string& data) {
-    const int fd = ::open(osPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return SetErrnoError();
-    int err = 0;
-    for (std::size_t done = 0; err == 0 && done < data.size();) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n >= 0)
-            done += std::size_t(n);
-        else if (errno != EINTR)
-            err = errno;
-    }
-    if (::close(fd) != 0 && err == 0) err = errno;
+    UniqueFd fd(::open(osPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!fd) return SetErrnoError();
+    int err = WriteAll(fd.get(), data.data(), data.size());
+    if (fd.Close() != 0 && err == 0) err = errno;
     if (err == 0) return true;
     SetErrorN(unsigned(err));
     return false;

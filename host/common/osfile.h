@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "unique_handle.h"
+
 namespace host {
 
 // The UTF-8 file-system name of a cp1251 path ('\' becomes '/'). A lossless
@@ -29,31 +31,23 @@ bool MakeDirectories(const char* path);
 bool ForEachDirEntry(const char* folder,
                      const std::function<bool(const char* name, bool isFolder)>& visit);
 
+// A stdio stream's fclose, for UniqueHandle.
+int CloseStream(FILE* f) noexcept;
+
 // Owning FILE* handle: closes on destruction; Close() reports the close's outcome.
 class UniqueFile {
   public:
     UniqueFile() = default;
     explicit UniqueFile(FILE* f) : f_(f) {}
-    UniqueFile(const UniqueFile&) = delete;
-    UniqueFile& operator=(const UniqueFile&) = delete;
-    UniqueFile(UniqueFile&& o) noexcept : f_(o.f_) { o.f_ = nullptr; }
-    UniqueFile& operator=(UniqueFile&& o) noexcept {
-        if (this != &o) {
-            reset();
-            f_ = o.f_;
-            o.f_ = nullptr;
-        }
-        return *this;
-    }
-    ~UniqueFile() { reset(); }
-    FILE* get() const { return f_; }
-    explicit operator bool() const { return f_ != nullptr; }
+    FILE* get() const { return f_.get(); }
+    explicit operator bool() const { return bool(f_); }
     // Closes; false (last error set) when a buffered write or the close failed.
     bool Close();
-    void reset();
+    // Closes without reporting.
+    void reset() { f_.reset(); }
 
   private:
-    FILE* f_ = nullptr;
+    UniqueHandle<FILE*, &CloseStream> f_;
 };
 
 // Opens a file for reading (read-only, close-on-exec) only when it is a regular
@@ -89,9 +83,9 @@ bool WriteOsFile(const std::string& osPath, const std::string& data);
 // than `limit` bytes with EFBIG.
 bool ReadWholeFile(const char* path, std::string& out, std::size_t limit = std::size_t(1) << 30);
 
-// A temporary name in the folder of `path`, created exclusively (mkstemp); the
-// open descriptor is returned in *fd. Empty (last error set) on failure.
-std::string MakeTempBeside(const char* path, int* fd);
+// A temporary name in the folder of `path`, created exclusively (mkstemp); its
+// open descriptor goes to `fd`. Empty (last error set) on failure.
+std::string MakeTempBeside(const char* path, UniqueFd& fd);
 
 // Flushes the file `osFrom` to the disk and gives it the name `osTo`, which must
 // not exist: an existing file is never replaced (on a file system with neither

@@ -80,7 +80,7 @@ class HConfigTree::Node final : public HConfigItem {
     const Json* Find(const char* key) {
         Json* obj = Resolve(false);
         if (!obj || !key) return nullptr;
-        auto it = obj->find(key);
+        auto it = obj->find(host::Cp1251ToUtf8(key));
         return it == obj->end() ? nullptr : &*it;
     }
     void Put(const char* key, Json value);
@@ -115,7 +115,7 @@ Json* HConfigTree::Node::Resolve(bool create) {
 void HConfigTree::Node::Put(const char* key, Json value) {
     if (tree_->readOnly || !key) return;
     Json* obj = Resolve(true);
-    (*obj)[std::string(key)] = std::move(value);
+    (*obj)[host::Cp1251ToUtf8(key)] = std::move(value);  // JSON holds only UTF-8
 }
 
 HConfigTree::Node* HConfigTree::Node::ChildNode(const std::string& key) {

@@ -2,11 +2,8 @@
 
 #include <sqlite3.h>
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstring>
-#include <functional>
 #include <mutex>
 #include <utility>
 
@@ -15,6 +12,7 @@
 #include "common/osfile.h"
 #include "common/strutil.h"
 #include "common/timetext.h"
+#include "common/unique_handle.h"
 #include "runtime/rtlog.h"
 
 using namespace host::literals;
@@ -52,34 +50,38 @@ void CopyName(char* dst, const std::string& src) {
 }
 
 // Owning SQLite handles.
-struct Db {
-    sqlite3* db = nullptr;
-    ~Db() {
-        if (db) sqlite3_close(db);
-    }
-};
-struct Stmt {
-    sqlite3_stmt* st = nullptr;
-    ~Stmt() {
-        if (st) sqlite3_finalize(st);
-    }
-};
+using SqliteDb = host::UniqueHandle<sqlite3*, &sqlite3_close>;
+using SqliteStmt = host::UniqueHandle<sqlite3_stmt*, &sqlite3_finalize>;
+
+// Opens an SQLite file by its file-system name; the handle (also on a failure,
+// for its message) goes to `db`.
+int OpenSqlite(const std::string& osPath, int flags, SqliteDb& db) {
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(osPath.c_str(), &raw, flags, nullptr);
+    db.reset(raw);
+    return rc;
+}
 
 // A failed load: the reason, to be prefixed with the file name.
 struct LoadError {
     std::string text;
 };
 
+// Reads the tables of a configuration file; a problem raises LoadError, which
+// the loading functions below catch.
 class Loader {
   public:
-    Loader(sqlite3* db) : db_(db) {}
+    explicit Loader(sqlite3* db) : db_(db) {}
 
-    void Query(const char* sql, Stmt& s) {
-        if (sqlite3_prepare_v2(db_, sql, -1, &s.st, nullptr) != SQLITE_OK)
-            Fail(sqlite3_errmsg(db_));
+    SqliteStmt Query(const char* sql) {
+        sqlite3_stmt* raw = nullptr;
+        const int rc = sqlite3_prepare_v2(db_, sql, -1, &raw, nullptr);
+        SqliteStmt s(raw);
+        if (rc != SQLITE_OK) Fail(sqlite3_errmsg(db_));
+        return s;
     }
-    bool Step(Stmt& s) {
-        const int rc = sqlite3_step(s.st);
+    bool Step(const SqliteStmt& s) {
+        const int rc = sqlite3_step(s.get());
         if (rc == SQLITE_ROW) return true;
         if (rc == SQLITE_DONE) return false;
         Fail(sqlite3_errmsg(db_));
@@ -89,18 +91,19 @@ class Loader {
     }
     [[noreturn]] void FailCp(const std::string& cpReason) { throw LoadError{cpReason}; }
 
-    long long Int(Stmt& s, int col, long long lo, long long hi, const char* table, int row) {
-        if (sqlite3_column_type(s.st, col) != SQLITE_INTEGER)
+    long long Int(const SqliteStmt& s, int col, long long lo, long long hi, const char* table,
+                  int row) {
+        if (sqlite3_column_type(s.get(), col) != SQLITE_INTEGER)
             FailCp(host::Format("%s %s, %s %d: %s", "таблица"_cp, table, "строка"_cp, row + 1,
                                 "ожидалось целое число"_cp));
-        const long long v = sqlite3_column_int64(s.st, col);
+        const long long v = sqlite3_column_int64(s.get(), col);
         if (v < lo || v > hi)
             FailCp(host::Format("%s %s, %s %d: %s %lld", "таблица"_cp, table, "строка"_cp, row + 1,
                                 "недопустимое значение"_cp, v));
         return v;
     }
-    std::string Text(Stmt& s, int col, bool isName, const char* table, int row) {
-        const unsigned char* t = sqlite3_column_text(s.st, col);
+    std::string Text(const SqliteStmt& s, int col, bool isName, const char* table, int row) {
+        const unsigned char* t = sqlite3_column_text(s.get(), col);
         std::string out;
         if (!t || !host::Utf8ToCp1251(reinterpret_cast<const char*>(t), out))
             FailCp(host::Format("%s %s, %s %d: %s", "таблица"_cp, table, "строка"_cp, row + 1,
@@ -111,89 +114,75 @@ class Loader {
         return out;
     }
 
+    // The id and time of the configuration: the first row of its table.
+    void ConfigRow(const SqliteStmt& s, uint32_t& id, PRTime& time) {
+        if (!Step(s)) FailCp("нет записи в таблице config"_cp);
+        id = uint32_t(Int(s, 0, 1, 0xFFFFFFFFLL, "config", 0));
+        const std::string text = Text(s, 1, false, "config", 0);
+        if (!host::ParseTimeText(text.c_str(), time))
+            FailCp(host::Format("%s \"%s\"", "неверное время конфигурации"_cp, text.c_str()));
+    }
+
     void Load(HDBDatabase& out) {
-        {
-            Stmt s;
-            Query("PRAGMA user_version", s);
-            if (!Step(s) || sqlite3_column_int(s.st, 0) != kSchemaVersion)
-                FailCp(host::Format("%s %d", "неизвестная версия схемы"_cp,
-                                    s.st ? sqlite3_column_int(s.st, 0) : -1));
-        }
-        {
-            Stmt s;
-            Query("SELECT id, time FROM config", s);
-            if (!Step(s)) FailCp("нет записи в таблице config"_cp);
-            out.ConfigId = uint32_t(Int(s, 0, 1, 0xFFFFFFFFLL, "config", 0));
-            const std::string time = Text(s, 1, false, "config", 0);
-            if (!host::ParseTimeText(time.c_str(), out.ConfigTime))
-                FailCp(host::Format("%s \"%s\"", "неверное время конфигурации"_cp, time.c_str()));
-            if (Step(s)) FailCp("в таблице config больше одной записи"_cp);
-        }
-        {
-            Stmt s;
-            Query("SELECT code, name, lowest, highest FROM state_sets ORDER BY code", s);
-            for (int row = 0; Step(s); ++row) {
-                const auto code = uint16_t(Int(s, 0, 0, 65535, "state_sets", row));
-                const std::string name = Text(s, 1, false, "state_sets", row);
-                out.AddStateSet(code, name.c_str(),
-                                uint16_t(Int(s, 2, 0, 65535, "state_sets", row)),
-                                uint16_t(Int(s, 3, 0, 65535, "state_sets", row)));
-            }
-        }
-        {
-            Stmt s;
-            Query("SELECT set_code, state, name FROM state_names ORDER BY set_code, state", s);
-            for (int row = 0; Step(s); ++row) {
-                const auto code = uint16_t(Int(s, 0, 0, 65535, "state_names", row));
-                const auto state = uint16_t(Int(s, 1, 0, 65535, "state_names", row));
-                if (!out.States().Sets.count(code))
-                    FailCp(host::Format("%s state_names, %s %d: %s %u", "таблица"_cp, "строка"_cp,
-                                        row + 1, "нет набора состояний"_cp, unsigned(code)));
-                out.SetStateName(code, state, Text(s, 2, false, "state_names", row).c_str());
-            }
-        }
-        {
-            Stmt s;
-            Query("SELECT state FROM error_states", s);
-            for (int row = 0; Step(s); ++row)
-                out.AddErrorState(uint16_t(Int(s, 0, 0, 65535, "error_states", row)));
-        }
+        CheckVersion();
+        LoadConfig(out);
+        LoadStateSets(out);
+        LoadStateNames(out);
+        LoadErrorStates(out);
         LoadNames("objects", [&](const char* n) { out.AddObject(n); });
         LoadNames("places", [&](const char* n) { out.AddPlace(n); });
-        {
-            Stmt s;
-            Query("SELECT idx, name, state_set FROM types ORDER BY idx", s);
-            for (int row = 0; Step(s); ++row) {
-                Int(s, 0, row, row, "types", row);
-                out.AddType(Text(s, 1, true, "types", row).c_str(),
-                            uint16_t(Int(s, 2, 0, 65535, "types", row)));
-                if (row >= 65535) FailCp("слишком много типов"_cp);
-            }
+        LoadTypes(out);
+        LoadVariables(out);
+    }
+
+  private:
+    void CheckVersion() {
+        const SqliteStmt s = Query("PRAGMA user_version");
+        if (!Step(s) || sqlite3_column_int(s.get(), 0) != kSchemaVersion)
+            FailCp(host::Format("%s %d", "неизвестная версия схемы"_cp,
+                                s ? sqlite3_column_int(s.get(), 0) : -1));
+    }
+
+    void LoadConfig(HDBDatabase& out) {
+        const SqliteStmt s = Query("SELECT id, time FROM config");
+        ConfigRow(s, out.ConfigId, out.ConfigTime);
+        if (Step(s)) FailCp("в таблице config больше одной записи"_cp);
+    }
+
+    void LoadStateSets(HDBDatabase& out) {
+        const SqliteStmt s =
+            Query("SELECT code, name, lowest, highest FROM state_sets ORDER BY code");
+        for (int row = 0; Step(s); ++row) {
+            const auto code = uint16_t(Int(s, 0, 0, 65535, "state_sets", row));
+            const std::string name = Text(s, 1, false, "state_sets", row);
+            out.AddStateSet(code, name.c_str(), uint16_t(Int(s, 2, 0, 65535, "state_sets", row)),
+                            uint16_t(Int(s, 3, 0, 65535, "state_sets", row)));
         }
-        {
-            Stmt s;
-            Query("SELECT idx, name, type, object, place FROM variables ORDER BY idx", s);
-            for (int row = 0; Step(s); ++row) {
-                Int(s, 0, row, row, "variables", row);
-                const std::string name = Text(s, 1, true, "variables", row);
-                const auto type = uint16_t(Int(s, 2, 0, 65535, "variables", row));
-                auto optIndex = [&](int col) -> uint16_t {
-                    if (sqlite3_column_type(s.st, col) == SQLITE_NULL) return kDBNoIndex;
-                    return uint16_t(Int(s, col, 0, 65535, "variables", row));
-                };
-                const uint16_t object = optIndex(3);
-                const uint16_t place = optIndex(4);
-                if (out.FindVariable(name.c_str()) >= 0)
-                    FailCp(host::Format("%s \"%s\"", "повторяется переменная"_cp, name.c_str()));
-                out.AddVariable(name.c_str(), type, object, place);
-            }
+    }
+
+    void LoadStateNames(HDBDatabase& out) {
+        const SqliteStmt s =
+            Query("SELECT set_code, state, name FROM state_names ORDER BY set_code, state");
+        for (int row = 0; Step(s); ++row) {
+            const auto code = uint16_t(Int(s, 0, 0, 65535, "state_names", row));
+            const auto state = uint16_t(Int(s, 1, 0, 65535, "state_names", row));
+            if (!out.States().Sets.count(code))
+                FailCp(host::Format("%s state_names, %s %d: %s %u", "таблица"_cp, "строка"_cp,
+                                    row + 1, "нет набора состояний"_cp, unsigned(code)));
+            out.SetStateName(code, state, Text(s, 2, false, "state_names", row).c_str());
         }
+    }
+
+    void LoadErrorStates(HDBDatabase& out) {
+        const SqliteStmt s = Query("SELECT state FROM error_states");
+        for (int row = 0; Step(s); ++row)
+            out.AddErrorState(uint16_t(Int(s, 0, 0, 65535, "error_states", row)));
     }
 
     template <typename F>
     void LoadNames(const char* table, F add) {
-        Stmt s;
-        Query((std::string("SELECT idx, name FROM ") + table + " ORDER BY idx").c_str(), s);
+        const SqliteStmt s =
+            Query((std::string("SELECT idx, name FROM ") + table + " ORDER BY idx").c_str());
         for (int row = 0; Step(s); ++row) {
             Int(s, 0, row, row, table, row);
             if (row >= 65535) FailCp(host::Format("%s %s", "слишком много строк в"_cp, table));
@@ -201,22 +190,170 @@ class Loader {
         }
     }
 
-  private:
+    void LoadTypes(HDBDatabase& out) {
+        const SqliteStmt s = Query("SELECT idx, name, state_set FROM types ORDER BY idx");
+        for (int row = 0; Step(s); ++row) {
+            Int(s, 0, row, row, "types", row);
+            out.AddType(Text(s, 1, true, "types", row).c_str(),
+                        uint16_t(Int(s, 2, 0, 65535, "types", row)));
+            if (row >= 65535) FailCp("слишком много типов"_cp);
+        }
+    }
+
+    void LoadVariables(HDBDatabase& out) {
+        const SqliteStmt s =
+            Query("SELECT idx, name, type, object, place FROM variables ORDER BY idx");
+        for (int row = 0; Step(s); ++row) {
+            Int(s, 0, row, row, "variables", row);
+            const std::string name = Text(s, 1, true, "variables", row);
+            const auto type = uint16_t(Int(s, 2, 0, 65535, "variables", row));
+            auto optIndex = [&](int col) -> uint16_t {
+                if (sqlite3_column_type(s.get(), col) == SQLITE_NULL) return kDBNoIndex;
+                return uint16_t(Int(s, col, 0, 65535, "variables", row));
+            };
+            const uint16_t object = optIndex(3);
+            const uint16_t place = optIndex(4);
+            if (out.FindVariable(name.c_str()) >= 0)
+                FailCp(host::Format("%s \"%s\"", "повторяется переменная"_cp, name.c_str()));
+            out.AddVariable(name.c_str(), type, object, place);
+        }
+    }
+
     sqlite3* db_;
 };
 
-bool OpenReadOnly(const char* path, Db& db) {
+bool OpenReadOnly(const char* path, SqliteDb& db) {
     if (!host::FileExists(path)) {
         SetError("%s \"%s\": %s", "Конфигурация"_cp, path, "файл не найден"_cp);
         return false;
     }
-    const std::string os = host::OsPath(path);
-    if (sqlite3_open_v2(os.c_str(), &db.db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+    if (OpenSqlite(host::OsPath(path), SQLITE_OPEN_READONLY, db) != SQLITE_OK) {
         SetError("%s \"%s\": %s", "Конфигурация"_cp, path,
-                 host::Utf8ToCp1251Lossy(db.db ? sqlite3_errmsg(db.db) : "").c_str());
+                 host::Utf8ToCp1251Lossy(db ? sqlite3_errmsg(db.get()) : "").c_str());
         return false;
     }
     return true;
+}
+
+// Writes the rows of a configuration into an open SQLite file in one
+// transaction; after the first failure nothing more is tried, and the reason
+// stays with the connection (sqlite3_errmsg).
+class Writer {
+  public:
+    explicit Writer(sqlite3* db) : db_(db) {}
+    bool ok() const { return ok_; }
+
+    void Exec(const char* sql) {
+        if (ok_) ok_ = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    // One statement; `bind(statement)` gives its parameters.
+    template <typename Bind>
+    void Insert(const char* sql, const Bind& bind) {
+        if (!ok_) return;
+        sqlite3_stmt* raw = nullptr;
+        ok_ = sqlite3_prepare_v2(db_, sql, -1, &raw, nullptr) == SQLITE_OK;
+        const SqliteStmt s(raw);
+        if (!ok_) return;
+        bind(s.get());
+        ok_ = sqlite3_step(s.get()) == SQLITE_DONE;
+    }
+
+  private:
+    sqlite3* db_;
+    bool ok_ = true;
+};
+
+// A cp1251 text as the UTF-8 parameter `col`.
+void BindText(sqlite3_stmt* st, int col, const std::string& cp) {
+    const std::string u = host::Cp1251ToUtf8(cp);
+    sqlite3_bind_text(st, col, u.c_str(), int(u.size()), SQLITE_TRANSIENT);
+}
+
+void InsertConfig(Writer& w, const HDBDatabase& database) {
+    w.Insert("INSERT INTO config VALUES(?, ?)", [&](sqlite3_stmt* st) {
+        sqlite3_bind_int64(st, 1, database.ConfigId);
+        BindText(st, 2, host::TimeText(database.ConfigTime));
+    });
+}
+
+// The state sets with their state names, and the error states.
+void InsertStates(Writer& w, const HDBStateTables& states) {
+    for (const auto& [code, set] : states.Sets) {
+        w.Insert("INSERT INTO state_sets VALUES(?, ?, ?, ?)", [&](sqlite3_stmt* st) {
+            sqlite3_bind_int(st, 1, code);
+            BindText(st, 2, set.Name);
+            sqlite3_bind_int(st, 3, set.Lowest);
+            sqlite3_bind_int(st, 4, set.Highest);
+        });
+        for (const auto& [state, name] : set.StateNames)
+            w.Insert("INSERT INTO state_names VALUES(?, ?, ?)", [&](sqlite3_stmt* st) {
+                sqlite3_bind_int(st, 1, code);
+                sqlite3_bind_int(st, 2, state);
+                BindText(st, 3, name);
+            });
+    }
+    for (int s = 0; s < 65536; ++s)
+        if (states.ErrorStates[std::size_t(s)])
+            w.Insert("INSERT INTO error_states VALUES(?)",
+                     [&](sqlite3_stmt* st) { sqlite3_bind_int(st, 1, s); });
+}
+
+// The object or place names, by index.
+void InsertNames(Writer& w, const char* sql, const std::vector<std::string>& list) {
+    for (std::size_t i = 0; i < list.size(); ++i)
+        w.Insert(sql, [&](sqlite3_stmt* st) {
+            sqlite3_bind_int64(st, 1, (long long)i);
+            BindText(st, 2, list[i]);
+        });
+}
+
+void InsertTypes(Writer& w, const HDBTable& types) {
+    for (int i = 0; i < types.Count(); ++i)
+        w.Insert("INSERT INTO types VALUES(?, ?, ?)", [&](sqlite3_stmt* st) {
+            const auto* r = types.ItemAs<HDBTypeRecord>(i);
+            sqlite3_bind_int(st, 1, i);
+            BindText(st, 2, r->Name);
+            sqlite3_bind_int(st, 3, r->StateSet);
+        });
+}
+
+void InsertVariables(Writer& w, const HDBTable& vars) {
+    for (int i = 0; i < vars.Count(); ++i)
+        w.Insert("INSERT INTO variables VALUES(?, ?, ?, ?, ?)", [&](sqlite3_stmt* st) {
+            const auto* r = vars.ItemAs<HDBVarRecord>(i);
+            sqlite3_bind_int(st, 1, i);
+            BindText(st, 2, r->Name);
+            sqlite3_bind_int(st, 3, r->Type);
+            if (r->Object != kDBNoIndex) sqlite3_bind_int(st, 4, r->Object);
+            if (r->Place != kDBNoIndex) sqlite3_bind_int(st, 5, r->Place);
+        });
+}
+
+// The schema and every row, committed; false when any statement failed.
+bool WriteTables(sqlite3* db, const HDBDatabase& database) {
+    Writer w(db);
+    w.Exec("BEGIN");
+    w.Exec(kSchema);
+    InsertConfig(w, database);
+    InsertStates(w, database.States());
+    InsertNames(w, "INSERT INTO objects VALUES(?, ?)", database.Objects());
+    InsertNames(w, "INSERT INTO places VALUES(?, ?)", database.Places());
+    InsertTypes(w, *database.GetTable(kDBTableTypes));
+    InsertVariables(w, *database.GetTable(kDBTableVariables));
+    w.Exec("COMMIT");
+    return w.ok();
+}
+
+// Writes the database into the empty file `osTemp`; false (last error naming
+// `file`, the configuration's cp1251 path) on failure.
+bool WriteDatabaseFile(const std::string& osTemp, const HDBDatabase& database, const char* file) {
+    SqliteDb db;
+    if (OpenSqlite(osTemp, SQLITE_OPEN_READWRITE, db) == SQLITE_OK &&
+        WriteTables(db.get(), database))
+        return true;
+    SetError("%s \"%s\" %s: %s", "Конфигурация"_cp, file, "не записана"_cp,
+             host::Utf8ToCp1251Lossy(db ? sqlite3_errmsg(db.get()) : "").c_str());
+    return false;
 }
 
 }  // namespace
@@ -329,11 +466,11 @@ bool RTLoadDBCfgINF(void* /*window*/, const char* path, HDBDatabase* database) {
         SetError("%s \"%s\": %s", "Конфигурация"_cp, file, "нет объекта базы"_cp);
         return false;
     }
-    Db db;
+    SqliteDb db;
     if (!OpenReadOnly(file, db)) return false;
     HDBDatabase loaded;
     try {
-        Loader(db.db).Load(loaded);
+        Loader(db.get()).Load(loaded);
     } catch (const LoadError& e) {
         SetError("%s \"%s\": %s", "Конфигурация"_cp, file, e.text.c_str());
         return false;
@@ -360,18 +497,13 @@ int DBInitTables(HDBDatabase* database, DBLogProc logProc, DBErrorProc errorProc
 
 bool DBReadConfigHeader(const char* path, uint32_t& configId, PRTime& configTime) {
     const char* file = path ? path : "";
-    Db db;
+    SqliteDb db;
     if (!OpenReadOnly(file, db)) return false;
     try {
-        Loader l(db.db);
-        Stmt s;
-        l.Query("SELECT id, time FROM config", s);
-        if (!l.Step(s)) l.FailCp("нет записи в таблице config"_cp);
-        const auto id = uint32_t(l.Int(s, 0, 1, 0xFFFFFFFFLL, "config", 0));
-        const std::string time = l.Text(s, 1, false, "config", 0);
+        Loader l(db.get());
+        uint32_t id = 0;
         PRTime t;
-        if (!host::ParseTimeText(time.c_str(), t))
-            l.FailCp(host::Format("%s \"%s\"", "неверное время конфигурации"_cp, time.c_str()));
+        l.ConfigRow(l.Query("SELECT id, time FROM config"), id, t);
         configId = id;
         configTime = t;
     } catch (const LoadError& e) {
@@ -383,97 +515,13 @@ bool DBReadConfigHeader(const char* path, uint32_t& configId, PRTime& configTime
 
 bool DBSaveDatabase(const HDBDatabase& database, const char* path) {
     const char* file = path ? path : "";
-    int fd = -1;
-    const std::string tmp = host::MakeTempBeside(file, &fd);
+    host::UniqueFd created;
+    const std::string tmp = host::MakeTempBeside(file, created);
     if (tmp.empty()) return false;
-    ::close(fd);
-    auto fail = [&](sqlite3* db) {
-        SetError("%s \"%s\" %s: %s", "Конфигурация"_cp, file, "не записана"_cp,
-                 host::Utf8ToCp1251Lossy(db ? sqlite3_errmsg(db) : "").c_str());
+    created.reset();  // SQLite opens the file by its name
+    if (!WriteDatabaseFile(tmp, database, file)) {
+        std::remove(tmp.c_str());
         return false;
-    };
-    {
-        Db db;
-        if (sqlite3_open_v2(tmp.c_str(), &db.db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-            fail(db.db);
-            std::remove(tmp.c_str());
-            return false;
-        }
-        auto exec = [&](const std::string& sql) {
-            return sqlite3_exec(db.db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
-        };
-        bool ok = exec("BEGIN") && exec(kSchema);
-        auto insert = [&](const char* sql, const std::function<void(sqlite3_stmt*)>& bind) {
-            if (!ok) return;
-            Stmt s;
-            ok = sqlite3_prepare_v2(db.db, sql, -1, &s.st, nullptr) == SQLITE_OK;
-            if (!ok) return;
-            bind(s.st);
-            ok = sqlite3_step(s.st) == SQLITE_DONE;
-        };
-        auto text = [](sqlite3_stmt* st, int col, const std::string& cp) {
-            const std::string u = host::Cp1251ToUtf8(cp);
-            sqlite3_bind_text(st, col, u.c_str(), int(u.size()), SQLITE_TRANSIENT);
-        };
-        insert("INSERT INTO config VALUES(?, ?)", [&](sqlite3_stmt* st) {
-            sqlite3_bind_int64(st, 1, database.ConfigId);
-            text(st, 2, host::TimeText(database.ConfigTime));
-        });
-        for (const auto& entry : database.States().Sets) {
-            const uint16_t code = entry.first;
-            const HDBStateSet& set = entry.second;
-            insert("INSERT INTO state_sets VALUES(?, ?, ?, ?)", [&](sqlite3_stmt* st) {
-                sqlite3_bind_int(st, 1, code);
-                text(st, 2, set.Name);
-                sqlite3_bind_int(st, 3, set.Lowest);
-                sqlite3_bind_int(st, 4, set.Highest);
-            });
-            for (const auto& stateName : set.StateNames)
-                insert("INSERT INTO state_names VALUES(?, ?, ?)", [&](sqlite3_stmt* st) {
-                    sqlite3_bind_int(st, 1, code);
-                    sqlite3_bind_int(st, 2, stateName.first);
-                    text(st, 3, stateName.second);
-                });
-        }
-        for (int s = 0; s < 65536; ++s)
-            if (database.States().ErrorStates[std::size_t(s)])
-                insert("INSERT INTO error_states VALUES(?)",
-                       [&](sqlite3_stmt* st) { sqlite3_bind_int(st, 1, s); });
-        auto names = [&](const char* sql, const std::vector<std::string>& list) {
-            for (std::size_t i = 0; i < list.size(); ++i)
-                insert(sql, [&](sqlite3_stmt* st) {
-                    sqlite3_bind_int64(st, 1, (long long)i);
-                    text(st, 2, list[i]);
-                });
-        };
-        names("INSERT INTO objects VALUES(?, ?)", database.Objects());
-        names("INSERT INTO places VALUES(?, ?)", database.Places());
-        const HDBTable* types = database.GetTable(kDBTableTypes);
-        for (int i = 0; i < types->Count(); ++i)
-            insert("INSERT INTO types VALUES(?, ?, ?)", [&](sqlite3_stmt* st) {
-                const auto* r = types->ItemAs<HDBTypeRecord>(i);
-                sqlite3_bind_int(st, 1, i);
-                text(st, 2, r->Name);
-                sqlite3_bind_int(st, 3, r->StateSet);
-            });
-        const HDBTable* vars = database.GetTable(kDBTableVariables);
-        for (int i = 0; i < vars->Count(); ++i)
-            insert("INSERT INTO variables VALUES(?, ?, ?, ?, ?)", [&](sqlite3_stmt* st) {
-                const auto* r = vars->ItemAs<HDBVarRecord>(i);
-                sqlite3_bind_int(st, 1, i);
-                text(st, 2, r->Name);
-                sqlite3_bind_int(st, 3, r->Type);
-                if (r->Object != kDBNoIndex) sqlite3_bind_int(st, 4, r->Object);
-                if (r->Place != kDBNoIndex) sqlite3_bind_int(st, 5, r->Place);
-            });
-        ok = ok && exec("COMMIT");
-        if (!ok) {
-            fail(db.db);
-            sqlite3_close(db.db);
-            db.db = nullptr;
-            std::remove(tmp.c_str());
-            return false;
-        }
     }
     if (std::rename(tmp.c_str(), host::OsPath(file).c_str()) != 0) {
         host::SetErrnoError();

@@ -3,6 +3,8 @@
 
 #include <cerrno>
 #include <fstream>
+#include <functional>
+#include <stdexcept>
 #include <set>
 #include <vector>
 
@@ -12,6 +14,7 @@
 
 #include "common/basearray.h"
 #include "common/cp1251.h"
+#include "common/exception.h"
 #include "common/lasterror.h"
 #include "common/lzhstream.h"
 #include "common/osfile.h"
@@ -248,6 +251,25 @@ TEST(LastError, BothSettersAndTheirTexts) {
     EXPECT_STREQ(GetIOErrorS_GUI(-2), "No such file or directory (2)");
     SetErrorN(0x12345);
     EXPECT_STREQ(GetIOErrorS_GUI(-2), "Ошибка 74565"_cp);
+
+    // What a library's boundary makes of the exception it caught.
+    const struct {
+        std::function<void()> raise;
+        std::string text;
+    } caught[] = {
+        {[] { throw std::bad_alloc(); }, "Cannot allocate memory (12)"},
+        {[] { throw host::Exception("Сбой"_cp); }, "Сбой"_cp},
+        {[] { throw std::length_error("too long"); }, "too long"},
+        {[] { throw 5; }, "Исключение неизвестного типа: причина ошибки неизвестна"_cp},
+    };
+    for (const auto& c : caught) {
+        try {
+            c.raise();
+        } catch (...) {
+            EXPECT_FALSE(host::SetCaughtError());
+        }
+        EXPECT_EQ(GetIOErrorS_GUI(-2), c.text);
+    }
 }
 
 struct Rec {

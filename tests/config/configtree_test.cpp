@@ -42,6 +42,7 @@ TEST(ConfigTree, TypedValuesSurviveSaveAndLoad) {
         root->SetStr("StateName", "Авария"_cp);
         root->SetInt("Rele/MaxTime", 30);
         root->SetDWord("Prot/MaxTime", 4294967295u);
+        root->SetInt("Счетчик"_cp, 5);  // a key is cp1251 too
         ASSERT_TRUE(tree.SaveAs(path.c_str())) << GetIOErrorS_GUI(-2);
     }
     HConfigTree tree;
@@ -54,6 +55,7 @@ TEST(ConfigTree, TypedValuesSurviveSaveAndLoad) {
     EXPECT_DOUBLE_EQ(root->GetDate("CfgDate", 0), 45123.75);
     EXPECT_STREQ(root->GetStr("StateName", ""), "Авария"_cp);
     EXPECT_EQ(root->GetInt("Rele/MaxTime", 0), 30);
+    EXPECT_EQ(root->GetInt("Счетчик"_cp, 0), 5);
     // What the writes store, the checked reads of the same kind take unchanged.
     HConfigCheck check;
     EXPECT_TRUE(check.Bool(*root, "SaveBIN", false));
@@ -69,6 +71,7 @@ TEST(ConfigTree, TypedValuesSurviveSaveAndLoad) {
     const std::string text = twtest::ReadFile(path);
     EXPECT_NE(text.find("\"StateName\": \"Авария\""), std::string::npos) << text;
     EXPECT_NE(text.find("\"Rele/MaxTime\": 30"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"Счетчик\": 5"), std::string::npos) << text;
 }
 
 TEST(ConfigTree, ChildrenAreNestedObjectsAndStayValid) {

@@ -87,7 +87,7 @@ std::string PreviewPdf(TW_File& file) {
 }  // namespace
 
 TEST(ReportSheet, EveryCellByTheColumnRulesWithItsType) {
-    const std::string dir = tw_test::ScratchDir("sheet");
+    const std::string dir = twtest::ScratchDir("sheet");
     Report r;
     r.Add(Line(1, 1, 0x10, 1, 0x10, 3.14159));  // both lines operated
     r.Add(Line(2, 1, 0x11, 1, 0x12, 12345.6));  // neither clean
@@ -157,7 +157,7 @@ TEST(ReportSheet, EveryCellByTheColumnRulesWithItsType) {
 }
 
 TEST(ReportSheet, TemplateNamedValues) {
-    const std::string dir = tw_test::ScratchDir("template");
+    const std::string dir = twtest::ScratchDir("template");
     host::SetStartupDir(dir.c_str());
     std::filesystem::create_directories(dir + "Templates");
     host::xls::Workbook t;
@@ -194,7 +194,7 @@ TEST(ReportSheet, TemplateNamedValues) {
 }
 
 TEST(ReportSheet, SameBaseTwiceAndMissingTemplate) {
-    const std::string dir = tw_test::ScratchDir("twice");
+    const std::string dir = twtest::ScratchDir("twice");
     host::SetStartupDir(dir.c_str());
     Report r;
     r.file.FileName.Set((dir + "a.twr").c_str());
@@ -214,7 +214,7 @@ TEST(ReportSheet, SameBaseTwiceAndMissingTemplate) {
 }
 
 TEST(ReportSheet, ExportFailureIsReported) {
-    const std::string dir = tw_test::ScratchDir("failure");
+    const std::string dir = twtest::ScratchDir("failure");
     Report r;
     host::ClearError();
     EXPECT_FALSE(r.file.ExportToXLS((dir + "missing/folder/x").c_str()));
@@ -225,7 +225,7 @@ TEST(ReportSheet, ExportFailureIsReported) {
 // A second-level report longer than a sheet (65,536 rows): the items go on in
 // a second sheet that begins with the header row; every item is there once.
 TEST(ReportSheet, ReportLongerThanASheetGoesOnInTheNext) {
-    const std::string dir = tw_test::ScratchDir("long");
+    const std::string dir = twtest::ScratchDir("long");
     Report r;
     constexpr int kItems = 65600;
     for (int i = 0; i < kItems; ++i) {
@@ -278,7 +278,7 @@ TEST(ReportHandlers, UnknownNamesAndIndexesSetNothing) {
 
 TEST(ReportPreview, EmptyReportAndFivePages) {
     if (!HavePoppler()) GTEST_SKIP() << "pdftotext is not installed";
-    const std::string dir = tw_test::ScratchDir("preview");
+    const std::string dir = twtest::ScratchDir("preview");
     host::SetStartupDir(dir.c_str());
     Report r;
     std::string pdf = PreviewPdf(r.file);

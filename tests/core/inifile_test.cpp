@@ -4,7 +4,7 @@
 #include <string>
 
 #include "common/cp1251.h"
-#include "common/exception.h"
+#include "common/lasterror.h"
 #include "common/inifile.h"
 #include "core_test_util.h"
 
@@ -40,7 +40,7 @@ TEST(IniFile, IntegersAndBooleans) {
 }
 
 TEST(IniFile, WritesOnceAtomicallyWithCrLf) {
-    const std::string dir = tw_test::ScratchDir("IniWrite");
+    const std::string dir = twtest::ScratchDir("IniWrite");
     const std::string path = dir + "a.ini";
     tw_test::WriteText(path, "[old]\nx=1\n");
     host::IniFile ini(path.c_str());
@@ -48,7 +48,7 @@ TEST(IniFile, WritesOnceAtomicallyWithCrLf) {
     ini.WriteBool("new", "flag", true);
     ini.WriteString("new", "text", "Текст"_cp);
     EXPECT_EQ(tw_test::ReadText(path), "[old]\nx=1\n");  // nothing written before UpdateFile
-    ini.UpdateFile();
+    ASSERT_TRUE(ini.UpdateFile());
     EXPECT_EQ(tw_test::ReadText(path),
               std::string("[old]\r\nx=-5\r\n\r\n[new]\r\nflag=1\r\ntext=") + "Текст"_cp + "\r\n");
     ini.EraseSection("OLD");
@@ -56,5 +56,6 @@ TEST(IniFile, WritesOnceAtomicallyWithCrLf) {
     EXPECT_EQ(ini.ReadInteger("new", "flag", 0), 1);
 
     host::IniFile bad = host::IniFile::Create((dir + "missing/a.ini").c_str());
-    EXPECT_THROW(bad.UpdateFile(), host::Exception);
+    EXPECT_FALSE(bad.UpdateFile());
+    EXPECT_EQ(std::string(GetIOErrorS_GUI(-2)).rfind("Не удалось записать файл"_cp, 0), 0u);
 }

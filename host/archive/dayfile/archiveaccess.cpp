@@ -29,20 +29,9 @@ namespace {
 constexpr const char* kJournalHead = "RTHA journal 1";
 constexpr std::size_t kTempSuffix = 10;  // ".tmpXXXXXX" of mkstemp
 
-// An owned descriptor, closed on every way out.
-struct Fd {
-    int fd = -1;
-    explicit Fd(int d) : fd(d) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (fd >= 0) ::close(fd);
-    }
-};
-
 bool SyncFolder(const std::string& osFolder) {
-    const Fd d(::open(osFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (d.fd < 0 || ::fsync(d.fd) != 0) return SetErrnoError();
+    const UniqueFd d(::open(osFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!d || ::fsync(d.get()) != 0) return SetErrnoError();
     return true;
 }
 
@@ -209,14 +198,10 @@ bool CompleteJournal(const std::string& osFolder, const std::vector<JournalEntry
     return SyncFolder(osFolder);
 }
 
-ArchiveAccess::~ArchiveAccess() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
 bool ArchiveAccess::Lock(int operation) {
     const double wait = LockWaitSeconds();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(wait);
-    while (::flock(fd_, operation | LOCK_NB) != 0) {
+    while (::flock(fd_.get(), operation | LOCK_NB) != 0) {
         if (errno != EWOULDBLOCK && errno != EINTR) return SetErrnoError();
         if (std::chrono::steady_clock::now() >= deadline) {
             char seconds[32];
@@ -282,11 +267,11 @@ bool ArchiveAccess::OpenLockFile() {
         return false;
     }
     const std::string lock = OsPath((folder + kLockName).c_str());
-    fd_ = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd_ < 0 && mode_ == Access::Read) fd_ = ::open(lock.c_str(), O_RDONLY | O_CLOEXEC);
+    fd_.reset(::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+    if (!fd_ && mode_ == Access::Read) fd_.reset(::open(lock.c_str(), O_RDONLY | O_CLOEXEC));
     // Nobody writes a folder that this reader may not write either (a copy on
     // read-only media): it is read without a lock.
-    if (fd_ >= 0 || (mode_ == Access::Read && (errno == EACCES || errno == EROFS))) return true;
+    if (fd_ || (mode_ == Access::Read && (errno == EACCES || errno == EROFS))) return true;
     SetErrnoError();
     const std::string reason = GetIOErrorS_GUI(-2);
     SetError("%s \"%s\" %s: %s", "Архив"_cp, folder.c_str(), "не открыт"_cp, reason.c_str());
@@ -295,7 +280,7 @@ bool ArchiveAccess::OpenLockFile() {
 
 bool ArchiveAccess::OpenLocked() {
     const int own = mode_ == Access::Write ? LOCK_EX : LOCK_SH;
-    if (!OpenLockFile() || (fd_ >= 0 && !Lock(own))) return false;
+    if (!OpenLockFile() || (fd_ && !Lock(own))) return false;
     const std::string folder = ArchiveFolder(home_.c_str());
     // A reader that finds a writer's leftovers takes the lock alone to clear
     // them; another writer may come and go while it changes its lock.
@@ -304,7 +289,7 @@ bool ArchiveAccess::OpenLocked() {
         std::vector<std::string> strays;
         if (!Inspect(folder, journal, strays)) return false;
         if (!journal && strays.empty()) break;
-        if (round == 3 || fd_ < 0) {
+        if (round == 3 || !fd_) {
             SetError("%s \"%s\" %s", "Архив"_cp, folder.c_str(),
                      "не восстановлен: прерванное изменение не завершено"_cp);
             return false;
@@ -317,13 +302,11 @@ bool ArchiveAccess::OpenLocked() {
 }
 
 bool ArchiveAccess::Open(const char* home, Access mode) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    fd_.reset();
     home_ = home ? home : "";
     mode_ = mode;
     if (OpenLocked()) return true;
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    fd_.reset();
     return false;
 }
 

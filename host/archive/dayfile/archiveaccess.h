@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "common/unique_handle.h"
+
 namespace host::archive {
 
 enum class Access { Read, Write };
@@ -24,7 +26,6 @@ class ArchiveAccess {
     ArchiveAccess() = default;
     ArchiveAccess(const ArchiveAccess&) = delete;
     ArchiveAccess& operator=(const ArchiveAccess&) = delete;
-    ~ArchiveAccess();
 
     // Locks the archive (waiting at most LockWaitSeconds()), completes an
     // interrupted change, removes stray temporary files and checks the zone.
@@ -33,7 +34,7 @@ class ArchiveAccess {
     // be repaired or it was written in another zone.
     bool Open(const char* home, Access mode);
     const std::string& Home() const { return home_; }
-    bool Writable() const { return fd_ >= 0 && mode_ == Access::Write; }
+    bool Writable() const { return fd_ && mode_ == Access::Write; }
 
   private:
     bool OpenLockFile();
@@ -44,7 +45,7 @@ class ArchiveAccess {
 
     std::string home_;
     Access mode_ = Access::Read;
-    int fd_ = -1;
+    UniqueFd fd_;  // the lock file; none when read without a lock
 };
 
 // Seconds to wait for the lock: TW_ARCHIVE_LOCK_WAIT when set, else 10.

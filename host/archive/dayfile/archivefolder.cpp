@@ -48,26 +48,21 @@ bool ListDays(const char* home, std::vector<Day>& days) {
 namespace {
 
 // Writes one day's bytes to a new temporary file beside its target; its OS path
-// in `temp`. False (last error naming the target) on failure.
+// in `temp`. False (last error naming the target, the file removed) on failure.
 bool WriteTemp(const std::string& target, const std::string& bytes, std::string& temp) {
-    int fd = -1;
-    temp = MakeTempBeside(target.c_str(), &fd);
+    UniqueFd fd;
+    temp = MakeTempBeside(target.c_str(), fd);
     bool ok = !temp.empty();
     if (ok) {
-        std::size_t done = 0;
-        while (ok && done < bytes.size()) {
-            const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                ok = SetErrnoError();
-                break;
-            }
-            done += std::size_t(n);
+        if (const int err = WriteAll(fd.get(), bytes.data(), bytes.size())) {
+            errno = err;
+            ok = SetErrnoError();
         }
-        if (ok && ::fsync(fd) != 0) ok = SetErrnoError();
-        if (::close(fd) != 0 && ok) ok = SetErrnoError();
+        if (ok && ::fsync(fd.get()) != 0) ok = SetErrnoError();
+        if (fd.Close() != 0 && ok) ok = SetErrnoError();
     }
     if (!ok) {
+        if (!temp.empty()) ::unlink(temp.c_str());
         const std::string reason = GetIOErrorS_GUI(-2);
         SetError("%s \"%s\" %s: %s", "Файл архива"_cp, target.c_str(), "не записан"_cp,
                  reason.c_str());

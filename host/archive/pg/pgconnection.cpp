@@ -3,18 +3,23 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <memory>
 
 namespace host::pg {
 
+namespace {
+// Memory that libpq handed out.
+using PgMemory = UniqueHandle<char*, &PQfreemem>;
+}  // namespace
+
 std::string Result::Text(int row, int column) const {
-    if (!r_ || PQgetisnull(r_, row, column)) return {};
-    return std::string(PQgetvalue(r_, row, column), std::size_t(PQgetlength(r_, row, column)));
+    const PGresult* r = r_.get();
+    if (!r || PQgetisnull(r, row, column)) return {};
+    return std::string(PQgetvalue(r, row, column), std::size_t(PQgetlength(r, row, column)));
 }
 
 bool Connection::Fail(const char* fallback, const PGresult* result) {
     const char* message = result ? PQresultErrorMessage(result) : nullptr;
-    if (!message || !*message) message = c_ ? PQerrorMessage(c_) : nullptr;
+    if (!message || !*message) message = c_ ? PQerrorMessage(c_.get()) : nullptr;
     error_ = message && *message ? message : fallback;
     while (!error_.empty() && (error_.back() == '\n' || error_.back() == ' '))
         error_.pop_back();
@@ -22,8 +27,8 @@ bool Connection::Fail(const char* fallback, const PGresult* result) {
 }
 
 bool Connection::FinishCopy() {
-    Result done(PQgetResult(c_));
-    while (PGresult* extra = PQgetResult(c_))
+    Result done(PQgetResult(c_.get()));
+    while (PGresult* extra = PQgetResult(c_.get()))
         PQclear(extra);
     if (!done.get() || PQresultStatus(done.get()) != PGRES_COMMAND_OK)
         return Fail("COPY failed", done.get());
@@ -31,12 +36,12 @@ bool Connection::FinishCopy() {
 }
 
 bool Connection::Open(const std::string& conninfo) {
-    PQfinish(c_);
-    c_ = PQconnectdb(conninfo.c_str());
+    c_.reset();  // the old session ends before the new one begins
+    c_.reset(PQconnectdb(conninfo.c_str()));
     if (!c_) return Fail("out of memory");
-    if (PQstatus(c_) != CONNECTION_OK) return Fail("connection failed");
+    if (PQstatus(c_.get()) != CONNECTION_OK) return Fail("connection failed");
     PQsetNoticeProcessor(
-        c_, [](void*, const char*) {}, nullptr);  // notices are not errors
+        c_.get(), [](void*, const char*) {}, nullptr);  // notices are not errors
     // Times cross as timestamptz; texts as UTF-8 whatever the server's default.
     // No parallel plans: the period's query relies on a nested loop handing
     // each variable's rows on in the order of its index scan. No JIT
@@ -45,20 +50,20 @@ bool Connection::Open(const std::string& conninfo) {
     std::string setup =
         "SET client_encoding = 'UTF8'; SET TIME ZONE 'UTC';"
         "SET max_parallel_workers_per_gather = 0";
-    if (PQserverVersion(c_) >= 110000) setup += "; SET jit = off";
+    if (PQserverVersion(c_.get()) >= 110000) setup += "; SET jit = off";
     return Exec(setup);
 }
 
 void Connection::Forget() {
     if (!c_) return;
     // Our copy of the socket closed first, the close's message has nowhere to go.
-    if (PQsocket(c_) >= 0) ::close(PQsocket(c_));
-    PQfinish(std::exchange(c_, nullptr));
+    if (PQsocket(c_.get()) >= 0) ::close(PQsocket(c_.get()));
+    c_.reset();
 }
 
 bool Connection::Exec(const std::string& sql, Result* out, ExecStatusType expected) {
     if (!c_) return Fail("not connected");
-    Result r(PQexec(c_, sql.c_str()));  // one or more commands, the last one's result
+    Result r(PQexec(c_.get(), sql.c_str()));  // one or more commands, the last one's result
     if (!r.get() || PQresultStatus(r.get()) != expected) return Fail("command failed", r.get());
     if (out) *out = std::move(r);
     return true;
@@ -70,8 +75,8 @@ bool Connection::Exec(const std::string& sql, const std::vector<std::string>& pa
     std::vector<const char*> values;
     for (const std::string& p : params)
         values.push_back(p.c_str());
-    Result r(PQexecParams(c_, sql.c_str(), int(values.size()), nullptr, values.data(), nullptr,
-                          nullptr, 0));
+    Result r(PQexecParams(c_.get(), sql.c_str(), int(values.size()), nullptr, values.data(),
+                          nullptr, nullptr, 0));
     if (!r.get() || PQresultStatus(r.get()) != expected) return Fail("command failed", r.get());
     if (out) *out = std::move(r);
     return true;
@@ -83,10 +88,10 @@ bool Connection::CopyOut(const std::string& sql,
     bool ok = true;
     for (;;) {
         char* chunk = nullptr;
-        const int n = PQgetCopyData(c_, &chunk, 0);
+        const int n = PQgetCopyData(c_.get(), &chunk, 0);
         if (n == -1) break;  // done; the command's result follows
         if (n < 0) return Fail("the connection was lost during COPY");
-        const std::unique_ptr<char, void (*)(void*)> owned(chunk, PQfreemem);
+        const PgMemory owned(chunk);
         if (ok && !sink(chunk, std::size_t(n))) ok = false;
     }
     return FinishCopy() && ok;
@@ -97,23 +102,21 @@ bool Connection::CopyIn(const std::string& sql, const std::string& data) {
     constexpr std::size_t kChunk = 1 << 16;
     for (std::size_t at = 0; at < data.size(); at += kChunk) {
         const std::size_t n = std::min(kChunk, data.size() - at);
-        if (PQputCopyData(c_, data.data() + at, int(n)) != 1) return Fail("COPY failed");
+        if (PQputCopyData(c_.get(), data.data() + at, int(n)) != 1) return Fail("COPY failed");
     }
-    if (PQputCopyEnd(c_, nullptr) != 1) return Fail("COPY failed");
+    if (PQputCopyEnd(c_.get(), nullptr) != 1) return Fail("COPY failed");
     return FinishCopy();
 }
 
 std::string Connection::Literal(const std::string& text) const {
     if (!c_) return {};
-    const std::unique_ptr<char, void (*)(void*)> q(PQescapeLiteral(c_, text.data(), text.size()),
-                                                   PQfreemem);
+    const PgMemory q(PQescapeLiteral(c_.get(), text.data(), text.size()));
     return q ? std::string(q.get()) : std::string();
 }
 
 std::string Connection::Identifier(const std::string& text) const {
     if (!c_) return {};
-    const std::unique_ptr<char, void (*)(void*)> q(PQescapeIdentifier(c_, text.data(), text.size()),
-                                                   PQfreemem);
+    const PgMemory q(PQescapeIdentifier(c_.get(), text.data(), text.size()));
     return q ? std::string(q.get()) : std::string();
 }
 

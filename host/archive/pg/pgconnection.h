@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "common/unique_handle.h"
+
 namespace host::pg {
 
 // One result of a command; owns the PGresult.
@@ -21,30 +23,26 @@ class Result {
   public:
     Result() = default;
     explicit Result(PGresult* r) : r_(r) {}
-    ~Result() { PQclear(r_); }
-    Result(const Result&) = delete;
-    Result& operator=(const Result&) = delete;
-    Result(Result&& o) noexcept : r_(std::exchange(o.r_, nullptr)) {}
+    Result(Result&& o) noexcept = default;
     Result& operator=(Result&& o) noexcept {
         std::swap(r_, o.r_);
         return *this;
     }
-    PGresult* get() const { return r_; }
-    int Rows() const { return r_ ? PQntuples(r_) : 0; }
+    PGresult* get() const { return r_.get(); }
+    int Rows() const { return r_ ? PQntuples(r_.get()) : 0; }
     // The text of a field (empty for null).
     std::string Text(int row, int column) const;
 
   private:
-    PGresult* r_ = nullptr;
+    UniqueHandle<PGresult*, &PQclear> r_;
 };
 
 class Connection {
   public:
     Connection() = default;
-    ~Connection() { PQfinish(c_); }
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-    Connection(Connection&& o) noexcept : c_(std::exchange(o.c_, nullptr)) {}
+    // A move hands the connection over (an assignment swaps the two); Error()
+    // stays with its object.
+    Connection(Connection&& o) noexcept : c_(std::move(o.c_)) {}
     Connection& operator=(Connection&& o) noexcept {
         std::swap(c_, o.c_);
         return *this;
@@ -53,13 +51,13 @@ class Connection {
     // Connects; false with libpq's message when the server is not reachable or
     // refuses the login.
     bool Open(const std::string& conninfo);
-    bool IsOpen() const { return c_ && PQstatus(c_) == CONNECTION_OK; }
+    bool IsOpen() const { return c_ && PQstatus(c_.get()) == CONNECTION_OK; }
     // Frees the connection without a word to the server (the copy of a parent's
     // in a child of fork(): the Terminate message of a close would end the
     // parent's session).
     void Forget();
     // Open and outside any transaction or command: fit to be used again.
-    bool IsIdle() const { return IsOpen() && PQtransactionStatus(c_) == PQTRANS_IDLE; }
+    bool IsIdle() const { return IsOpen() && PQtransactionStatus(c_.get()) == PQTRANS_IDLE; }
 
     // Runs commands without parameters (separated by ';'); false (Error() set)
     // unless the last gave `expected` (PGRES_COMMAND_OK or PGRES_TUPLES_OK).
@@ -86,7 +84,7 @@ class Connection {
     // Takes the result that ends a COPY.
     bool FinishCopy();
 
-    PGconn* c_ = nullptr;
+    UniqueHandle<PGconn*, &PQfinish> c_;
     std::string error_;
 };
 

@@ -1,9 +1,7 @@
 // The contour set as a ".ws" settings file: one section "Item%d" per contour with
 // the nineteen keys (section keys joined by "_"); no count, no other section.
-#include <exception>
 #include <string>
 
-#include "common/exception.h"
 #include "common/inifile.h"
 #include "common/lasterror.h"
 #include "common/strutil.h"
@@ -38,18 +36,16 @@ bool TW_ContourArray::Save(const char* path) const {
                     ini.WriteInteger(section.c_str(), key.c_str(), TW_GetFieldInt(c, f));
             }
         }
-        ini.UpdateFile();
-        return true;
-    } catch (const host::Exception& e) {
-        SetError("%s", e.what());
+        return ini.UpdateFile();
     } catch (...) {
+        return host::SetCaughtError();  // the reason of whatever was thrown
     }
-    return false;
 }
 
 bool TW_ContourArray::Load(const char* path) {
     try {
         const host::IniFile ini(path);
+        if (!ini.ok()) return false;
         DeleteAll();
         for (int i = 0;; ++i) {
             const std::string section = host::Format("Item%d", i);
@@ -69,9 +65,7 @@ bool TW_ContourArray::Load(const char* path) {
             AddINT(&c);
         }
         return true;
-    } catch (const host::Exception& e) {
-        SetError("%s", e.what());
     } catch (...) {
+        return host::SetCaughtError();
     }
-    return false;
 }
