@@ -13,10 +13,10 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 #include "common/lasterror.h"
 #include "common/osfile.h"
+#include "common/unique_handle.h"
 
 namespace host::xls {
 
@@ -56,10 +56,7 @@ std::string FreeXlReason(int code) {
 }
 
 // An open FreeXL workbook, closed when the holder goes.
-struct CloseFreeXl {
-    void operator()(const void* h) const { freexl_close(h); }
-};
-using FreeXlHandle = std::unique_ptr<const void, CloseFreeXl>;
+using FreeXlHandle = host::UniqueHandle<const void*, freexl_close>;
 
 std::string NumberText(double v) {
     char buf[64];
@@ -93,7 +90,7 @@ FreeXlHandle OpenWorkbook(const std::string& path, std::string* reason) {
     FreeXlHandle h(raw);
     if (rc != FREEXL_OK) {
         *reason = FreeXlReason(rc);
-        return nullptr;
+        return FreeXlHandle();
     }
     // FreeXL reports some damage (a cell outside the sheet's dimensions, a wrong
     // sheet offset) as success with no handle.
@@ -303,21 +300,18 @@ std::string Receive(int fd, bool* timedOut) {
 bool ReadInChild(const std::string& path, TemplateSheet* sheet, std::string* reason) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return false;
+    host::UniqueFd readEnd(fds[0]), writeEnd(fds[1]);
     const pid_t pid = ::fork();
-    if (pid < 0) {
-        ::close(fds[0]);
-        ::close(fds[1]);
-        return false;
-    }
+    if (pid < 0) return false;
     if (pid == 0) {
-        ::close(fds[0]);
-        ReadAndSend(path, fds[1]);
+        readEnd.reset();
+        ReadAndSend(path, writeEnd.get());
     }
-    ::close(fds[1]);
+    writeEnd.reset();
 
     bool timedOut = false;
-    const std::string data = Receive(fds[0], &timedOut);
-    ::close(fds[0]);
+    const std::string data = Receive(readEnd.get(), &timedOut);
+    readEnd.reset();
     if (timedOut) ::kill(pid, SIGKILL);
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
@@ -338,16 +332,15 @@ bool ReadInChild(const std::string& path, TemplateSheet* sheet, std::string* rea
 // opens folders and waits on a FIFO. Returns the reason of a refusal, or an
 // empty text.
 std::string CheckSignature(const std::string& utf8Path) {
-    const int fd = host::OpenRegularOsFile(utf8Path);
-    if (fd < 0)
+    const host::UniqueFd fd(host::OpenRegularOsFile(utf8Path));
+    if (!fd)
         return GetIOErrorN() == host::kErrorText ? "not a regular file"
                                                  : "the file does not exist or cannot be opened";
     static constexpr unsigned char kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
     unsigned char head[8] = {};
     ssize_t n;
-    while ((n = ::read(fd, head, sizeof head)) < 0 && errno == EINTR) {
+    while ((n = ::read(fd.get(), head, sizeof head)) < 0 && errno == EINTR) {
     }
-    ::close(fd);
     if (n < 0) return "the file cannot be read";
     if (std::size_t(n) < sizeof head || std::memcmp(head, kSignature, sizeof head) != 0)
         return "not an Excel 97-2003 (.xls) file";
