@@ -111,10 +111,7 @@ extern "C" bool WriteJobNode(HConfigItem* node, const RTPJob* job) {
     }
     try {
         return WriteJob(*node, *job);
-    } catch (const std::exception& e) {
-        SetError("%s", e.what());
     } catch (...) {
-        SetError("%s", "Задание не записано"_cp);
+        return host::SetCaughtError();  // nothing crosses into the host
     }
-    return false;
 }
