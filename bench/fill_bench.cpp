@@ -23,8 +23,7 @@
 
 namespace {
 
-using twbench::Clock;
-using twbench::Seconds;
+using namespace twbench;
 
 constexpr int kContours = 1000;
 constexpr int kSensorSamples = 600;

@@ -6,6 +6,7 @@
 // should grow in proportion to the items; then a year's second-level report
 // (24,090 non-operations from 730 daily reports) and one longer than a sheet
 // (70,000 items, two sheets).
+#include "bench_report.h"
 #include "bench_util.h"
 #include <chrono>
 #include <cstdio>
@@ -31,9 +32,7 @@ constexpr int kRounds = 3;
 
 void Fill(TW_File& f, int items) {
     std::mt19937 rng(42);
-    f.Start.Set(2026, 12, 7, 0, 0, 0);
-    f.End.Set(2026, 12, 7, 23, 59, 0);
-    f.RunTime.Set(2026, 12, 8, 0, 5, 0);
+    twbench::SetReportDay(f);
     for (int i = 0; i < items; ++i) {
         TW_ContourLine l;
         const int c = int(rng() % 300);

@@ -3,6 +3,7 @@
 // second-level program does when it looks for the reports of a period.
 // Targets: save and load at least 200 MB/s of item bytes; 10,000 headers in
 // under 1 s.
+#include "bench_report.h"
 #include "bench_util.h"
 #include <chrono>
 #include <cstdio>
@@ -22,8 +23,7 @@ using namespace host::literals;
 
 namespace {
 
-using twbench::Clock;
-using twbench::Seconds;
+using namespace twbench;
 
 constexpr int kItems = 100000;
 constexpr int kHeaderFiles = 10000;
@@ -33,9 +33,7 @@ constexpr int kRounds = 3;
 // values and outcomes.
 void Fill(TW_File& f) {
     std::mt19937 rng(42);
-    f.Start.Set(2026, 12, 7, 0, 0, 0);
-    f.End.Set(2026, 12, 7, 23, 59, 0);
-    f.RunTime.Set(2026, 12, 8, 0, 5, 0);
+    twbench::SetReportDay(f);
     for (int i = 0; i < kItems; ++i) {
         TW_ContourLine l;
         TW_Contour& c = l.Contour;

@@ -30,8 +30,7 @@ using namespace host::literals;
 
 namespace {
 
-using twbench::Clock;
-using twbench::Seconds;
+using namespace twbench;
 
 constexpr int kContours = 1000;
 constexpr int kDays = 365;

@@ -43,6 +43,28 @@ struct JobSettings {
     bool print = false;
 };
 
+// The text and flag keys of the settings, in the order they are read (and so
+// the order in which a wrong value is found first).
+struct SettingKey {
+    JobKey key;
+    std::string JobSettings::*text;  // null for a flag
+    bool JobSettings::*flag;
+};
+constexpr SettingKey kSettingKeys[] = {
+    {JobKey::ValPath, &JobSettings::valPath, nullptr},
+    {JobKey::UseCfg, nullptr, &JobSettings::useCfg},
+    {JobKey::SaveVals, nullptr, &JobSettings::saveVals},
+    {JobKey::XLSTempl, &JobSettings::xlsTempl, nullptr},
+    {JobKey::SaveBIN, nullptr, &JobSettings::saveBin},
+    {JobKey::ReportDir, &JobSettings::reportDir, nullptr},
+    {JobKey::Name, &JobSettings::name, nullptr},
+    {JobKey::SaveTXT, nullptr, &JobSettings::saveTxt},
+    {JobKey::TXTDir, &JobSettings::txtDir, nullptr},
+    {JobKey::SaveXLS, nullptr, &JobSettings::saveXls},
+    {JobKey::XLSDir, &JobSettings::xlsDir, nullptr},
+    {JobKey::Print, nullptr, &JobSettings::print},
+};
+
 // False, with the first wrong value in the last error, when a key holds a value
 // of another type or a name that could lead out of the output folders; a
 // missing key takes the run's default.
@@ -51,18 +73,12 @@ bool ReadSettings(HConfigItem& node, double now, JobSettings& s) {
     tripplug::JobReader keys(node, check, tripplug::JobSide::Run);
     s.cfgTime = keys.Date(JobKey::CfgTime, now);
     s.cfgDate = keys.Date(JobKey::CfgDate, now);
-    s.valPath = keys.Text(JobKey::ValPath);
-    s.useCfg = keys.Flag(JobKey::UseCfg);
-    s.saveVals = keys.Flag(JobKey::SaveVals);
-    s.xlsTempl = keys.Text(JobKey::XLSTempl);
-    s.saveBin = keys.Flag(JobKey::SaveBIN);
-    s.reportDir = keys.Text(JobKey::ReportDir);
-    s.name = keys.Text(JobKey::Name);
-    s.saveTxt = keys.Flag(JobKey::SaveTXT);
-    s.txtDir = keys.Text(JobKey::TXTDir);
-    s.saveXls = keys.Flag(JobKey::SaveXLS);
-    s.xlsDir = keys.Text(JobKey::XLSDir);
-    s.print = keys.Flag(JobKey::Print);
+    for (const SettingKey& k : kSettingKeys) {
+        if (k.text)
+            s.*k.text = keys.Text(k.key);
+        else
+            s.*k.flag = keys.Flag(k.key);
+    }
     return check.Report();
 }
 

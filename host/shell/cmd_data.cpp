@@ -180,9 +180,22 @@ int Export(const DataArgs& args) {
     return 0;
 }
 
+// The subcommand `name` on a required HOME; when chosen it runs `run`, whose
+// non-zero result becomes `exitCode`.
+CLI::App* AddHomeCommand(CLI::App& app, const char* name, const char* description,
+                         const std::shared_ptr<DataArgs>& args, int& exitCode,
+                         int (*run)(const DataArgs&)) {
+    CLI::App* cmd = app.add_subcommand(name, description);
+    cmd->add_option("HOME", args->home, "Home folder")->required();
+    cmd->callback([args, &exitCode, run] {
+        if (const int code = run(*args)) exitCode = code;
+    });
+    return cmd;
+}
+
 void AddDemoCommand(CLI::App& app, const std::shared_ptr<DataArgs>& args, int& exitCode) {
-    CLI::App* demo = app.add_subcommand("demo", "Create the demo plant in HOME");
-    demo->add_option("HOME", args->home, "Home folder")->required();
+    CLI::App* demo =
+        AddHomeCommand(app, "demo", "Create the demo plant in HOME", args, exitCode, MakeDemo);
     demo->add_option("--days", args->days, "Archive days ending yesterday (or before --end)")
         ->check(CLI::Range(1, 366));
     demo->add_option("--end", args->end,
@@ -197,30 +210,21 @@ void AddDemoCommand(CLI::App& app, const std::shared_ptr<DataArgs>& args, int& e
                      "Path of the report module that writes the job (default: beside rthost)");
     demo->add_flag("--force", args->force,
                    "Replace the archive, configuration and job of an existing home");
-    demo->callback([args, &exitCode] {
-        if (const int code = MakeDemo(*args)) exitCode = code;
-    });
 }
 
 void AddImportCommand(CLI::App& app, const std::shared_ptr<DataArgs>& args, int& exitCode) {
-    CLI::App* imp = app.add_subcommand("import", "Import samples from a CSV file into HOME");
-    imp->add_option("HOME", args->home, "Home folder")->required();
+    CLI::App* imp = AddHomeCommand(app, "import", "Import samples from a CSV file into HOME", args,
+                                   exitCode, Import);
     imp->add_option("FILE", args->csv, "CSV file: variable,time,state,value")->required();
-    imp->callback([args, &exitCode] {
-        if (const int code = Import(*args)) exitCode = code;
-    });
 }
 
 void AddExportCommand(CLI::App& app, const std::shared_ptr<DataArgs>& args, int& exitCode) {
-    CLI::App* exp = app.add_subcommand("export", "Export archived samples of HOME as CSV");
-    exp->add_option("HOME", args->home, "Home folder")->required();
+    CLI::App* exp = AddHomeCommand(app, "export", "Export archived samples of HOME as CSV", args,
+                                   exitCode, Export);
     exp->add_option("--from", args->from, "First moment, YYYY-MM-DD HH:MM:SS")->required();
     exp->add_option("--to", args->to, "Last moment, YYYY-MM-DD HH:MM:SS")->required();
     exp->add_option("--variable", args->variable, "Only this variable");
     exp->add_option("-o,--output", args->output, "Output file (default: standard output)");
-    exp->callback([args, &exitCode] {
-        if (const int code = Export(*args)) exitCode = code;
-    });
 }
 
 }  // namespace

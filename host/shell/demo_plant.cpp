@@ -168,26 +168,26 @@ std::vector<archive::Day> DemoDays(const DemoOptions& options) {
 
 // The four state sets, with state 3 the error state of every one.
 void AddStateSets(HDBDatabase& db) {
-    db.AddStateSet(kSetSensor, "Датчик защиты"_cp, 0, 3);
-    db.SetStateName(kSetSensor, 0, "Норма"_cp);
-    db.SetStateName(kSetSensor, 1, "Предупреждение"_cp);
-    db.SetStateName(kSetSensor, 2, "Авария"_cp);
-    db.SetStateName(kSetSensor, 3, "Ошибка"_cp);
-    db.AddStateSet(kSetRelay, "Реле"_cp, 0, 3);
-    db.SetStateName(kSetRelay, 0, "Отпущено"_cp);
-    db.SetStateName(kSetRelay, 1, "Сработало"_cp);
-    db.SetStateName(kSetRelay, 2, "Блокировано"_cp);
-    db.SetStateName(kSetRelay, 3, "Ошибка"_cp);
-    db.AddStateSet(kSetBreaker, "Выключатель"_cp, 0, 3);
-    db.SetStateName(kSetBreaker, 0, "Включен"_cp);
-    db.SetStateName(kSetBreaker, 1, "Отключен"_cp);
-    db.SetStateName(kSetBreaker, 2, "Ремонт"_cp);
-    db.SetStateName(kSetBreaker, 3, "Ошибка"_cp);
-    db.AddStateSet(kSetAnalog, "Измерение"_cp, 0, 3);
-    db.SetStateName(kSetAnalog, 0, "Норма"_cp);
-    db.SetStateName(kSetAnalog, 1, "Выше нормы"_cp);
-    db.SetStateName(kSetAnalog, 2, "Ниже нормы"_cp);
-    db.SetStateName(kSetAnalog, 3, "Недостоверно"_cp);
+    struct StateSet {
+        uint16_t code;
+        const char* name;
+        const char* states[4];
+    };
+    static constexpr StateSet kSets[] = {
+        {kSetSensor,
+         "Датчик защиты"_cp,
+         {"Норма"_cp, "Предупреждение"_cp, "Авария"_cp, "Ошибка"_cp}},
+        {kSetRelay, "Реле"_cp, {"Отпущено"_cp, "Сработало"_cp, "Блокировано"_cp, "Ошибка"_cp}},
+        {kSetBreaker, "Выключатель"_cp, {"Включен"_cp, "Отключен"_cp, "Ремонт"_cp, "Ошибка"_cp}},
+        {kSetAnalog,
+         "Измерение"_cp,
+         {"Норма"_cp, "Выше нормы"_cp, "Ниже нормы"_cp, "Недостоверно"_cp}},
+    };
+    for (const StateSet& set : kSets) {
+        db.AddStateSet(set.code, set.name, 0, 3);
+        for (uint16_t state = 0; state < 4; ++state)
+            db.SetStateName(set.code, state, set.states[state]);
+    }
     db.AddErrorState(kError);
 }
 

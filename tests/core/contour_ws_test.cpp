@@ -56,15 +56,20 @@ const std::string kItem0Text = std::string() +
                                "Prot_OFFName=" +
                                "Выключатель не отключен"_cp + "\r\n";
 
+// Saves the set of FullContour() and `second` as `path`; false when it fails.
+bool SaveFullAnd(const TW_Contour& second, const std::string& path) {
+    TW_ContourArray set;
+    set.Add(FullContour());
+    set.Add(second);
+    return set.Save(path.c_str());
+}
+
 }  // namespace
 
 TEST(ContourWs, WritesTheKeysInOrderAsCp1251WithCrLf) {
     const std::string path = ScratchDir("WsText") + "set.ws";
-    TW_ContourArray set;
-    set.Add(FullContour());
     TW_Contour empty;
-    set.Add(empty);
-    ASSERT_TRUE(set.Save(path.c_str()));
+    ASSERT_TRUE(SaveFullAnd(empty, path));
     const std::string item1 =
         "[Item1]\r\nUsed=0\r\nSensor=\r\nInterval=0\r\nState=0\r\nStateName=\r\nLimit=\r\n"
         "ValueType=0\r\nRele_Used=0\r\nRele_Sensor=\r\nRele_State=0\r\nRele_MaxTime=0\r\n"
@@ -227,12 +232,9 @@ TEST(ContourWs, PythonConfigparserReadsOurFile) {
         GTEST_SKIP() << "python3 is not available";
     const std::string dir = ScratchDir("WsPython");
     const std::string path = dir + "set.ws";
-    TW_ContourArray set;
-    set.Add(FullContour());
     TW_Contour c;
     c.Interval = 3000000000u;
-    set.Add(c);
-    ASSERT_TRUE(set.Save(path.c_str()));
+    ASSERT_TRUE(SaveFullAnd(c, path));
 
     const std::string script =
         "import configparser, sys\n"

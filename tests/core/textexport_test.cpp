@@ -97,6 +97,23 @@ std::vector<std::string> Cp(const std::vector<std::string>& utf8) {
     return out;
 }
 
+// The lines of the text export of Report() saved as `name`, with the `cfg`
+// line after the ID unless it is empty.
+std::vector<std::string> ReportLines(const std::string& name, const std::string& cfg = {}) {
+    std::vector<std::string> lines = {
+        "ID: \"TWReport1\"",
+        "Start: \"07-12-2026 00:00\"",
+        "End: \"07-12-2026 23:59\"",
+        "Run: \"08-12-2026 00:05\"",
+        "File: \"" + name + "\"",
+        "Count: \"2\"",
+        kItem1,
+        Item2(),
+    };
+    if (!cfg.empty()) lines.insert(lines.begin() + 1, cfg);
+    return Cp(lines);
+}
+
 }  // namespace
 
 TEST(TextExport, LinesWithConfigUnderADecimalCommaLocale) {
@@ -113,18 +130,8 @@ TEST(TextExport, LinesWithConfigUnderADecimalCommaLocale) {
     host::LogCapture log;
     ASSERT_TRUE(f.ExportToText((dir + "Report").c_str()));
     const std::string name = dir + "Report 07-12-2026 00_00-23_59.txt";
-    const std::vector<std::string> expected = Cp({
-        "ID: \"TWReport1\"",
-        "Cfg: \"00ABCDEF\", \"01-12-2026 08:09:10\"",
-        "Start: \"07-12-2026 00:00\"",
-        "End: \"07-12-2026 23:59\"",
-        "Run: \"08-12-2026 00:05\"",
-        "File: \"" + name + "\"",
-        "Count: \"2\"",
-        kItem1,
-        Item2(),
-    });
-    EXPECT_EQ(SplitCrLf(ReadText(name)), expected);
+    EXPECT_EQ(SplitCrLf(ReadText(name)),
+              ReportLines(name, "Cfg: \"00ABCDEF\", \"01-12-2026 08:09:10\""));
     ASSERT_EQ(log.lines.size(), 1u);
     EXPECT_EQ(log.lines[0], "Сохранение отчета: ["_cp + name + "]...");
     EXPECT_EQ(f.FileName.Length, 0);  // the report's own name is not changed
@@ -138,17 +145,7 @@ TEST(TextExport, WithoutConfigStartFollowsId) {
     f.FileName.Set((dir + "Report 07-12-2026 00_00-23_59.twr").c_str());
     ASSERT_TRUE(f.ExportToText(nullptr));  // the folder of FileName, then the period
     const std::string name = dir + " 07-12-2026 00_00-23_59.txt";
-    const std::vector<std::string> expected = Cp({
-        "ID: \"TWReport1\"",
-        "Start: \"07-12-2026 00:00\"",
-        "End: \"07-12-2026 23:59\"",
-        "Run: \"08-12-2026 00:05\"",
-        "File: \"" + name + "\"",
-        "Count: \"2\"",
-        kItem1,
-        Item2(),
-    });
-    EXPECT_EQ(SplitCrLf(ReadText(name)), expected);
+    EXPECT_EQ(SplitCrLf(ReadText(name)), ReportLines(name));
 }
 
 TEST(TextExport, EmptyReportAndASecondExport) {

@@ -147,34 +147,29 @@ TEST(ConfigDatabase, LoadFailuresNameTheFileAndKeepTheDatabase) {
     Exec(empty, "CREATE TABLE t(x)");
     refused(empty, "Конфигурация \""_cp + empty + "\": неизвестная версия схемы 0"_cp);
 
-    const std::string noTable = dir + "notable.rtdb";
-    std::filesystem::copy_file(good, noTable);
-    Exec(noTable, "DROP TABLE variables");
-    refused(noTable, "Конфигурация \""_cp + noTable + "\": no such table: variables");
-
-    const std::string badTime = dir + "badtime.rtdb";
-    std::filesystem::copy_file(good, badTime);
-    Exec(badTime, "UPDATE config SET time = '2024-02-30 10:00:00'");
-    refused(badTime, "Конфигурация \""_cp + badTime +
-                         "\": неверное время конфигурации \"2024-02-30 10:00:00\""_cp);
-
-    const std::string gap = dir + "gap.rtdb";
-    std::filesystem::copy_file(good, gap);
-    Exec(gap, "UPDATE variables SET idx = 7 WHERE idx = 2");
-    refused(gap, "Конфигурация \""_cp + gap +
-                     "\": таблица variables, строка 3: недопустимое значение 7"_cp);
-
-    const std::string wide = dir + "wide.rtdb";
-    std::filesystem::copy_file(good, wide);
-    Exec(wide, "UPDATE variables SET type = 70000 WHERE idx = 0");
-    refused(wide, "Конфигурация \""_cp + wide +
-                      "\": таблица variables, строка 1: недопустимое значение 70000"_cp);
-
-    const std::string zeroId = dir + "zero.rtdb";
-    std::filesystem::copy_file(good, zeroId);
-    Exec(zeroId, "UPDATE config SET id = 0");
-    refused(zeroId, "Конфигурация \""_cp + zeroId +
-                        "\": таблица config, строка 1: недопустимое значение 0"_cp);
+    // Copies of the good file, each damaged by one statement.
+    struct Damage {
+        const char* file;
+        const char* sql;
+        const char* error;  // after the quoted file name
+    };
+    const Damage damages[] = {
+        {"notable.rtdb", "DROP TABLE variables", "\": no such table: variables"},
+        {"badtime.rtdb", "UPDATE config SET time = '2024-02-30 10:00:00'",
+         "\": неверное время конфигурации \"2024-02-30 10:00:00\""_cp},
+        {"gap.rtdb", "UPDATE variables SET idx = 7 WHERE idx = 2",
+         "\": таблица variables, строка 3: недопустимое значение 7"_cp},
+        {"wide.rtdb", "UPDATE variables SET type = 70000 WHERE idx = 0",
+         "\": таблица variables, строка 1: недопустимое значение 70000"_cp},
+        {"zero.rtdb", "UPDATE config SET id = 0",
+         "\": таблица config, строка 1: недопустимое значение 0"_cp},
+    };
+    for (const Damage& d : damages) {
+        const std::string path = dir + d.file;
+        std::filesystem::copy_file(good, path);
+        Exec(path, d.sql);
+        refused(path, "Конфигурация \""_cp + path + d.error);
+    }
 
     EXPECT_FALSE(RTLoadDBCfgINF(nullptr, good.c_str(), nullptr));
     EXPECT_EQ(DBInitTables(nullptr, nullptr, nullptr), 0);

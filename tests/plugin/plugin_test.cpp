@@ -272,6 +272,18 @@ TEST_F(RunTest, SettingsChooseMomentValuesAndFolders) {
     EXPECT_EQ(Files(*home_ + "Values").size(), 1u);  // flags 3
 }
 
+// Among `files`, the outputs that follow a failed binary save: one text export
+// and one spreadsheet.
+void ExpectOneTextAndOneSheet(const std::vector<std::string>& files) {
+    int txt = 0, xls = 0;
+    for (const std::string& f : files) {
+        txt += f.find(".txt") != std::string::npos;
+        xls += f.find(".xls") != std::string::npos;
+    }
+    EXPECT_EQ(txt, 1);
+    EXPECT_EQ(xls, 1);
+}
+
 TEST_F(RunTest, AFailedBinarySaveIsLoggedAndTheOthersFollow) {
     std::ofstream(*home_ + "Blocked") << "a file where a folder should be";
     job_.Root()->SetStr("ReportDir", "Blocked/sub");
@@ -281,13 +293,7 @@ TEST_F(RunTest, AFailedBinarySaveIsLoggedAndTheOthersFollow) {
     for (const std::string& l : log.lines)
         logged |= l.rfind("Ошибка сохранения отчета: "_cp, 0) == 0;
     EXPECT_TRUE(logged);
-    int txt = 0, xls = 0;
-    for (const std::string& f : Files(*home_ + "Reports")) {
-        txt += f.find(".txt") != std::string::npos;
-        xls += f.find(".xls") != std::string::npos;
-    }
-    EXPECT_EQ(txt, 1);
-    EXPECT_EQ(xls, 1);
+    ExpectOneTextAndOneSheet(Files(*home_ + "Reports"));
     fs::remove(*home_ + "Blocked");
 }
 
@@ -408,13 +414,7 @@ TEST_F(RunTest, ABinarySaveIntoAReadOnlyFolderFailsAndTheOthersFollow) {
         if (l.rfind("Ошибка сохранения отчета: "_cp, 0) == 0) errors.push_back(l);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_TRUE(Files(*home_ + "ReadOnly").empty());
-    int txt = 0, xls = 0;
-    for (const std::string& f : Files(*home_ + "Reports")) {
-        txt += f.find(".txt") != std::string::npos;
-        xls += f.find(".xls") != std::string::npos;
-    }
-    EXPECT_EQ(txt, 1);
-    EXPECT_EQ(xls, 1);
+    ExpectOneTextAndOneSheet(Files(*home_ + "Reports"));
 }
 
 // Every report under a final name in `folder` is complete: the binary report

@@ -173,13 +173,8 @@ TEST(CompoundFile, EverySizeReadsBackWithSoundBookkeeping) {
     }
 }
 
-class AtomicWrite : public ::testing::Test {
+class AtomicWrite : public ScratchFolderTest {
   protected:
-    void SetUp() override {
-        dir_ = twtest::ScratchDir("");
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
     std::vector<std::string> Entries(const fs::path& d) const {
         std::vector<std::string> names;
         for (const auto& e : fs::directory_iterator(d))
@@ -187,7 +182,6 @@ class AtomicWrite : public ::testing::Test {
         std::sort(names.begin(), names.end());
         return names;
     }
-    fs::path dir_;
 };
 
 TEST_F(AtomicWrite, ReplacesTheFileAndKeepsItsPermissions) {

@@ -17,14 +17,8 @@ using host::xls::TemplateCell;
 using host::xls::TemplateSheet;
 namespace fs = std::filesystem;
 
-class Template : public ::testing::Test {
+class Template : public ScratchFolderTest {
   protected:
-    void SetUp() override {
-        dir_ = twtest::ScratchDir("");
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-
     // A template as a user would make it: captions with markers, numbers, a date.
     std::string WriteTemplate() {
         host::xls::Workbook book;
@@ -56,8 +50,6 @@ class Template : public ::testing::Test {
         }
         EXPECT_TRUE(sheet.cells.empty());
     }
-
-    fs::path dir_;
 };
 
 TEST_F(Template, ReadsCellsOfTheFirstSheet) {

@@ -1,5 +1,5 @@
-// Helpers shared by the spreadsheet tests: byte comparison, a BIFF record walker
-// and a FreeXL dump of a sheet.
+// Helpers shared by the spreadsheet tests: byte comparison, a BIFF record walker,
+// a FreeXL dump of a sheet and a fixture with a scratch folder.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -18,7 +18,16 @@
 #include <utility>
 #include <vector>
 
+#include "test_env.h"
+
 namespace xls_test {
+
+// A test case with an empty scratch folder of its own in `dir_`.
+class ScratchFolderTest : public ::testing::Test {
+  protected:
+    void SetUp() override { dir_ = twtest::ScratchDir(""); }
+    std::filesystem::path dir_;
+};
 
 using Bytes = std::vector<uint8_t>;
 

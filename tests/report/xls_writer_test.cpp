@@ -471,15 +471,7 @@ Workbook ReportBook(int dataRows) {
     return book;
 }
 
-class XlsFile : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        dir_ = twtest::ScratchDir("");
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    fs::path dir_;
-};
+using XlsFile = ScratchFolderTest;
 
 TEST_F(XlsFile, FreeXlReadsBackEveryCell) {
     const Workbook book = ReportBook(100);

@@ -21,6 +21,25 @@ struct DumpResult {
     std::string out, err;
 };
 
+// The fields of a contour's relay or protection apparatus in a dump.
+struct Apparatus {
+    int used;
+    const char* sensor;
+    int state;
+    uint32_t maxTime;
+    const char* onName;
+    const char* offName;
+};
+
+void ExpectApparatus(const nlohmann::json& a, const Apparatus& expected) {
+    EXPECT_EQ(a["Used"], expected.used);
+    EXPECT_EQ(a["Sensor"], expected.sensor);
+    EXPECT_EQ(a["State"], expected.state);
+    EXPECT_EQ(a["MaxTime"], expected.maxTime);
+    EXPECT_EQ(a["ONName"], expected.onName);
+    EXPECT_EQ(a["OFFName"], expected.offName);
+}
+
 DumpResult Twdump(const std::string& file, const std::string& dir) {
     const char* bin = std::getenv("TW_BIN_DIR");
     const std::string cmd = "timeout 20 " + std::string(bin ? bin : ".") + "/twdump '" + file +
@@ -78,20 +97,10 @@ TEST(Twdump, PrintsEveryMemberOfASavedReport) {
     EXPECT_EQ(c["StateName"], "Превышение температуры");
     EXPECT_EQ(c["Limit"], "> 120 °C");
     EXPECT_EQ(c["ValueType"], 1);
-    const auto& rele = c["Rele"];
-    EXPECT_EQ(rele["Used"], 2);
-    EXPECT_EQ(rele["Sensor"], "RL7.OUT");
-    EXPECT_EQ(rele["State"], 0x0C0D);
-    EXPECT_EQ(rele["MaxTime"], 0x55667788);
-    EXPECT_EQ(rele["ONName"], "Реле сработало");
-    EXPECT_EQ(rele["OFFName"], "Реле не сработало");
-    const auto& prot = c["Prot"];
-    EXPECT_EQ(prot["Used"], 3);
-    EXPECT_EQ(prot["Sensor"], "Q5.POS");
-    EXPECT_EQ(prot["State"], 0x0E0F);
-    EXPECT_EQ(prot["MaxTime"], 0x99AABBCCu);
-    EXPECT_EQ(prot["ONName"], "Выключатель отключен");
-    EXPECT_EQ(prot["OFFName"], "Выключатель не отключен");
+    ExpectApparatus(c["Rele"],
+                    {2, "RL7.OUT", 0x0C0D, 0x55667788, "Реле сработало", "Реле не сработало"});
+    ExpectApparatus(c["Prot"], {3, "Q5.POS", 0x0E0F, 0x99AABBCCu, "Выключатель отключен",
+                                "Выключатель не отключен"});
 
     EXPECT_EQ(j["Items"][1]["SensorPlace"], std::string(50, 'P'));
     EXPECT_EQ(j["Items"][1]["Value"], -0.5);

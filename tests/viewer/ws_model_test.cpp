@@ -31,6 +31,15 @@ double Day(int year, int month, int day) {
     return double(host::DaysFromCivil(year, month, day) - host::DaysFromCivil(1899, 12, 30));
 }
 
+// The report of `start` to `end` with one incident, saved as `base` + ".twr"
+// and again as `base` + `copy` + ".twr", and an empty "zero.twr" in `dir`.
+void SaveRepeatedAndEmpty(const std::string& base, const char* copy, const PRTime& start,
+                          const PRTime& end, const std::string& dir) {
+    ASSERT_TRUE(SaveReport(base + ".twr", start, end, {Incident(true, 0, false, 0, 1)}));
+    ASSERT_TRUE(SaveReport(base + copy + ".twr", start, end, {Incident(true, 0, false, 0, 1)}));
+    twview_test::WriteText(dir + "zero.twr", "");
+}
+
 // A period passes when it holds a calendar day of its zone, however many hours
 // that day has, or 24 hours; the text counts calendar days and the hours after them.
 TEST(PeriodCheck, NeedsAWholeCalendarDayOfTheZone) {
@@ -130,13 +139,9 @@ TEST_F(Wizard, SettingsReachTheFileWhenTheWindowClosesAndComeBackOnTheNextStart)
 TEST_F(Wizard, Page2NotesUnreadableAndRepeatedReports) {
     host::SetLogConsole(false);
     const std::string reports = twtest::ScratchDir("wizard-notes");
-    PRTime d7, d8;
-    d7.Set(2026, 12, 7, 0, 0, 0);
-    d8.Set(2026, 12, 8, 0, 0, 0);
     const std::string day = reports + "Daily 07-12-2026 00_00-00_00";
-    ASSERT_TRUE(SaveReport(day + ".twr", d7, d8, {Incident(true, 0, false, 0, 1)}));
-    ASSERT_TRUE(SaveReport(day + " (2).twr", d7, d8, {Incident(true, 0, false, 0, 1)}));
-    twview_test::WriteText(reports + "zero.twr", "");
+    ASSERT_NO_FATAL_FAILURE(SaveRepeatedAndEmpty(day, " (2)", PRTime().Set(2026, 12, 7),
+                                                 PRTime().Set(2026, 12, 8), reports));
     TWSMainModel m(settings, logFile);
     m.LeavePage1(reports.c_str(), kDec7, 0, kDec8, 0);
     host::LogCapture log;
@@ -307,13 +312,9 @@ TEST(Batch, AFolderThatIsNotThereIsAWrongArgument) {
 TEST(Batch, NamesUnreadableAndRepeatedReports) {
     host::SetLogConsole(false);
     const std::string dir = twtest::ScratchDir("batch-incomplete");
-    PRTime d5, d6;
-    d5.Set(2026, 12, 5, 0, 0, 0);
-    d6.Set(2026, 12, 6, 0, 0, 0);
+    const PRTime d5 = PRTime().Set(2026, 12, 5), d6 = PRTime().Set(2026, 12, 6);
     const std::string day = dir + "Daily 05-12-2026 00_00-00_00";
-    ASSERT_TRUE(SaveReport(day + ".twr", d5, d6, {Incident(true, 0, false, 0, 1)}));
-    ASSERT_TRUE(SaveReport(day + " (1).twr", d5, d6, {Incident(true, 0, false, 0, 1)}));
-    twview_test::WriteText(dir + "zero.twr", "");
+    ASSERT_NO_FATAL_FAILURE(SaveRepeatedAndEmpty(day, " (1)", d5, d6, dir));
     twview_test::WriteText(dir + "garbage.twr", "not a report");
     twview_test::SaveHeaderOnly(dir + "header.twr", d5, d6, 2);
     ASSERT_EQ(::mkfifo((dir + "fifo.twr").c_str(), 0600), 0);
