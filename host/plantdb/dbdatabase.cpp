@@ -278,18 +278,21 @@ void InsertConfig(Writer& w, const HDBDatabase& database) {
 
 // The state sets with their state names, and the error states.
 void InsertStates(Writer& w, const HDBStateTables& states) {
-    for (const auto& [code, set] : states.Sets) {
+    for (const auto& entry : states.Sets) {
+        // Named copies: a lambda may not capture a structured binding (C++17).
+        const auto code = entry.first;
+        const auto& set = entry.second;
         w.Insert("INSERT INTO state_sets VALUES(?, ?, ?, ?)", [&](sqlite3_stmt* st) {
             sqlite3_bind_int(st, 1, code);
             BindText(st, 2, set.Name);
             sqlite3_bind_int(st, 3, set.Lowest);
             sqlite3_bind_int(st, 4, set.Highest);
         });
-        for (const auto& [state, name] : set.StateNames)
+        for (const auto& stateName : set.StateNames)
             w.Insert("INSERT INTO state_names VALUES(?, ?, ?)", [&](sqlite3_stmt* st) {
                 sqlite3_bind_int(st, 1, code);
-                sqlite3_bind_int(st, 2, state);
-                BindText(st, 3, name);
+                sqlite3_bind_int(st, 2, stateName.first);
+                BindText(st, 3, stateName.second);
             });
     }
     for (int s = 0; s < 65536; ++s)
