@@ -570,16 +570,16 @@ TEST_F(RunTest, TwoRunsAtOnceEachCountOnlyTheirOwnFiles) {
     std::set<std::string> soloFiles;
     const std::string solo = split("solo.out", soloFiles);
     EXPECT_EQ(soloFiles.size(), 8u);
-    // Both wait on a pipe and start as one writer opens it; twice, as the two may
-    // still miss each other.
+    // Both wait for a file to appear and start as it does; twice, as the two may
+    // still miss each other. (A pipe would leave the later reader waiting for
+    // ever when the writer has come and gone before it opened.)
     const std::string go = *home_ + "go";
-    const std::string wait = "cat " + go + " >/dev/null; ";
+    const std::string wait = "until [ -e " + go + " ]; do sleep 0.01; done; ";
     for (int round = 0; round < 2; ++round) {
         fs::remove_all(*home_ + "Reports");
         ::unlink(go.c_str());
-        ASSERT_EQ(::mkfifo(go.c_str(), 0600), 0);
         ASSERT_EQ(std::system(("(" + wait + run + "a.out) & (" + wait + run +
-                               "b.out) & sleep 0.2; echo >" + go + "; wait")
+                               "b.out) & sleep 0.2; touch " + go + "; wait")
                                   .c_str()),
                   0);
         std::set<std::string> files;
