@@ -3,10 +3,15 @@
 // times file beside it, the header also names it ("TimesFile", the name without
 // its folder) and every item ends with its "Times"; a report without one prints
 // exactly as before, and a times file that cannot be used is named with the
-// reason on standard error. On a report that cannot be read it prints the
-// reason on standard error and exits with 1; a wrong command line exits with 2.
+// reason on standard error. Its operations file, when there is one of the same
+// computation, is named too ("OperationsFile") and its entries come in
+// "Operations" before the items; an operations file given alone (a day without
+// incidents has no report file) prints its header and "Operations". On a file
+// that cannot be read it prints the reason on standard error and exits with 1;
+// a wrong command line exits with 2.
 //
 //   twdump FILE.twr
+//   twdump FILE.two
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -18,9 +23,11 @@
 #include "common/cp1251.h"
 #include "common/lasterror.h"
 #include "common/lzhstream.h"
+#include "common/osfile.h"
 #include "common/strutil.h"
 #include "tw_fieldtext.h"
 #include "tw_file.h"
+#include "tw_opsfile.h"
 
 using nlohmann::ordered_json;
 
@@ -89,6 +96,33 @@ ordered_json Times(const TW_IncidentTimes& t) {
     return j;
 }
 
+ordered_json Operation(const TW_Operation& op) {
+    ordered_json j;
+    j["Variable"] = Text(op.Variable);
+    j["Role"] = TW_OpRoleName(op.Role);
+    j["State"] = op.State;
+    j["Class"] = TW_OpClassName(op.Class);
+    j["Time"] = TimeText(op.Time);
+    j["IncidentStart"] = op.IncidentStart.IsZero() ? ordered_json(nullptr)
+                                                   : ordered_json(TimeText(op.IncidentStart));
+    j["Incident"] = op.Incident >= 0 ? ordered_json(op.Incident) : ordered_json(nullptr);
+    j["Sensor"] = Text(op.Sensor);
+    return j;
+}
+
+ordered_json Operations(const std::vector<TW_Operation>& ops) {
+    ordered_json list = ordered_json::array();
+    for (const TW_Operation& op : ops)
+        list.push_back(Operation(op));
+    return list;
+}
+
+// The file's own name: it lies beside the report, and a dump does not depend
+// on the folder.
+std::string OwnName(const std::string& cp1251Path) {
+    return host::Cp1251ToUtf8(cp1251Path.substr(cp1251Path.find_last_of('/') + 1));
+}
+
 int Fail(const std::string& utf8) {
     std::fprintf(stderr, "twdump: %s\n", utf8.c_str());
     return 1;
@@ -131,16 +165,33 @@ void PrintReport(const ordered_json& header, const TW_File& report) {
 
 int main(int argc, char** argv) {
     if (argc == 2 && (!std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "--help"))) {
-        std::printf("usage: twdump FILE.twr\n");
+        std::printf("usage: twdump FILE.twr | FILE.two\n");
         return 0;
     }
     // An option it does not know is a wrong command line, not a file name.
     if (argc != 2 || (argv[1][0] == '-' && argv[1][1] != '\0')) {
-        std::fprintf(stderr, "usage: twdump FILE.twr\n");
+        std::fprintf(stderr, "usage: twdump FILE.twr | FILE.two\n");
         return 2;
     }
     std::string path;  // cp1251, as the system's file layer takes it
     if (!host::Utf8ToCp1251(argv[1], path)) return Fail("file name without a cp1251 form");
+
+    const bool opsAlone = path.size() > 4 && path.compare(path.size() - 4, 4, ".two") == 0;
+    if (opsAlone) {
+        TW_OpsHeader header;
+        std::vector<TW_Operation> ops;
+        if (!TW_ReadOpsFile(path.c_str(), header, ops))
+            return Fail(host::Cp1251ToUtf8(GetIOErrorS_GUI(-2)));
+        ordered_json j;
+        j["File"] = argv[1];
+        j["Start"] = TimeText(header.Start);
+        j["End"] = TimeText(header.End);
+        j["RunTime"] = TimeText(header.RunTime);
+        j["Count"] = header.Count;
+        j["Operations"] = Operations(ops);
+        std::printf("%s\n", Dump(j).c_str());
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
 
     TW_File report;
     if (!report.Load(path.c_str())) return Fail(host::Cp1251ToUtf8(GetIOErrorS_GUI(-2)));
@@ -153,13 +204,28 @@ int main(int argc, char** argv) {
     j["RecordSize"] = StoredRecordSize(path.c_str());
     j["Count"] = report.Count();
     const std::string timesFile = TW_TimesFileName(path.c_str());
-    // Its own name: it lies beside the report, and a dump does not depend on the folder.
-    if (report.TimesOf(0))
-        j["TimesFile"] = host::Cp1251ToUtf8(timesFile.substr(timesFile.find_last_of('/') + 1));
+    if (report.TimesOf(0)) j["TimesFile"] = OwnName(timesFile);
     if (!report.TimesProblem.empty())
         std::fprintf(stderr, "twdump: times file not used: %s: %s\n",
                      host::Cp1251ToUtf8(timesFile).c_str(),
                      host::Cp1251ToUtf8(report.TimesProblem).c_str());
+    const std::string opsFile = TW_OpsFileName(path.c_str());
+    TW_OpsHeader opsHeader;
+    std::vector<TW_Operation> ops;
+    if (host::FileExists(opsFile.c_str())) {
+        if (!TW_ReadOpsFile(opsFile.c_str(), opsHeader, ops))
+            std::fprintf(stderr, "twdump: operations file not used: %s: %s\n",
+                         host::Cp1251ToUtf8(opsFile).c_str(),
+                         host::Cp1251ToUtf8(GetIOErrorS_GUI(-2)).c_str());
+        else if (opsHeader.Start != report.Start || opsHeader.End != report.End ||
+                 opsHeader.RunTime != report.RunTime)
+            std::fprintf(stderr, "twdump: operations file not used: %s: made by another run (%s)\n",
+                         host::Cp1251ToUtf8(opsFile).c_str(), TimeText(opsHeader.RunTime).c_str());
+        else {
+            j["OperationsFile"] = OwnName(opsFile);
+            j["Operations"] = Operations(ops);
+        }
+    }
     j["Items"] = ordered_json::array();
     PrintReport(j, report);
     return std::fflush(stdout) == 0 ? 0 : 1;

@@ -10,6 +10,7 @@
 
 #include "core/core_test_util.h"
 #include "tw_file.h"
+#include "tw_opsfile.h"
 
 using namespace host::literals;
 using namespace tw_test;
@@ -178,4 +179,64 @@ TEST(Twdump, ShowsTheTimesAndOtherwisePrintsAsBefore) {
                   "за 07.12.2026 00:00:00 - 08.12.2026 00:00:00 (расчет 00.00.0000 00:00:00), в "
                   "отчете 2 за 07.12.2026 00:00:00 - 08.12.2026 00:00:00 (расчет 00.00.0000 "
                   "00:00:00)\n");
+}
+
+TEST(Twdump, ShowsTheOperationsBesideAReportOrAlone) {
+    const std::string dir = ScratchDir("TwdumpOperations");
+    TW_File f;
+    f.Start.Set(2026, 12, 7, 0, 0, 0);
+    f.End.Set(2026, 12, 8, 0, 0, 0);
+    f.Add(FullLine());
+    f.FileName.Set((dir + "day.twr").c_str());
+    ASSERT_TRUE(f.Save());
+    const std::string plain = Twdump(dir + "day.twr", dir).out;
+    TW_Operation op;
+    std::strcpy(op.Variable, "Q1");
+    op.Role = TW_RoleApparatus;
+    op.State = 2;
+    op.Class = TW_OpUnexplained;
+    op.Time.Set(2026, 12, 7, 3, 12, 44);
+    std::strcpy(op.Sensor, "Датчик"_cp);
+    const std::string expected =
+        R"([{"Variable":"Q1","Role":"apparatus","State":2,"Class":"unexplained",)"
+        R"("Time":"2026-12-07 03:12:44","IncidentStart":null,"Incident":null,"Sensor":"Датчик"}])";
+    struct Row {
+        PRTime runTime;
+        const char* file;  // dumped
+        std::string err;
+    };
+    PRTime other;
+    other.Set(2026, 12, 8, 0, 5, 0);
+    const Row rows[] = {
+        {f.RunTime, "day.twr", ""},
+        {other, "day.twr",
+         "twdump: operations file not used: " + dir +
+             "day.two: made by another run (2026-12-08 00:05:00)\n"},
+        {other, "day.two", ""},
+    };
+    for (const Row& r : rows) {
+        ASSERT_TRUE(TW_WriteOpsFile((dir + "day.two").c_str(), f.Start, f.End, r.runTime, {op}));
+        const DumpResult d = Twdump(dir + r.file, dir);
+        ASSERT_EQ(d.status, 0) << d.err;
+        EXPECT_EQ(d.err, r.err);
+        auto j = nlohmann::ordered_json::parse(d.out);
+        if (!r.err.empty()) {
+            EXPECT_EQ(d.out, plain);
+            continue;
+        }
+        EXPECT_EQ(j["Operations"].dump(), expected);
+        if (std::string(r.file) == "day.two") {
+            EXPECT_EQ(j["Count"], 1);
+            EXPECT_EQ(j["RunTime"], "2026-12-08 00:05:00");
+            continue;
+        }
+        EXPECT_EQ(j["OperationsFile"], "day.two");
+        j.erase("OperationsFile");
+        j.erase("Operations");
+        EXPECT_EQ(j, nlohmann::ordered_json::parse(plain));
+    }
+    WriteBytes(dir + "bad.two", "TWRO", 4);
+    const DumpResult bad = Twdump(dir + "bad.two", dir);
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.err, "twdump: Файл срабатываний поврежден или обрезан!\n");
 }
