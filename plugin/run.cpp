@@ -27,6 +27,8 @@
 #include "tw_fieldtext.h"
 #include "tw_file.h"
 #include "tw_hostfillreporter.h"
+#include "tw_operations.h"
+#include "tw_opsfile.h"
 
 using namespace host::literals;
 using tripplug::State;
@@ -114,9 +116,24 @@ void NoteCounts(TW_File& report) {
     host::CurrentRunNotes().SetReportCounts(counts);
 }
 
-// The sensor, relay and apparatus names of the used contours.
-std::vector<std::string> UsedVariables(TW_ContourArray& contours) {
+// Logs every operation that no incident explains, and notes the unexplained
+// ones for the host's summary.
+void NoteOperations(const std::vector<TW_Operation>& operations) {
+    std::vector<std::string> unexplained;
+    for (const TW_Operation& op : operations) {
+        if (op.Class == TW_OpDemand) continue;
+        RTLog("Срабатывание: %s"_cp, TW_OperationText(op).c_str());
+        if (op.Class == TW_OpUnexplained) unexplained.push_back(TW_OperationText(op));
+    }
+    host::CurrentRunNotes().SetUnexplainedOperations(std::move(unexplained));
+}
+
+// The sensor, relay and apparatus names of the used contours, and the command
+// variables of the job.
+std::vector<std::string> UsedVariables(TW_ContourArray& contours, const TW_OperationRules& rules) {
     std::vector<std::string> names;
+    for (const TW_Command& c : rules.Commands)
+        names.push_back(c.Variable);
     for (int i = 0; i < contours.Count(); ++i) {
         const TW_Contour& c = *contours.ItemINT(i);
         if (!c.Used) continue;
@@ -137,6 +154,8 @@ const char* ReportTripwatch::Run(HConfigItem* settings) {
     if (contours.CfgCount() == 0) return "Нет сконфигурированных контуров для отчета"_cp;
     JobSettings job;
     if (!ReadSettings(*settings, now, job)) return GetIOErrorS_GUI(-2);
+    TW_OperationRules rules;
+    if (!TW_LoadOperationRules(*settings, rules)) return GetIOErrorS_GUI(-2);
 
     RTLog("%s", "TW: Формирование путей..."_cp);
     PRTime configMoment;
@@ -161,7 +180,7 @@ const char* ReportTripwatch::Run(HConfigItem* settings) {
     RTLog("TW: Запрос данных. Конфигурация за %s..."_cp, moment.GetStr());
     const int flags = job.saveVals ? 3 : 1;
     // Only the used contours' variables are read, unless all are kept on disk.
-    if (!job.saveVals) hourFile->Wanted = UsedVariables(contours);
+    if (!job.saveVals) hourFile->Wanted = UsedVariables(contours, rules);
     if (const char* error =
             GrabReportValues(valuesFolder, State().HostInfo, *hourFile, moment, flags))
         return error;
@@ -181,6 +200,9 @@ const char* ReportTripwatch::Run(HConfigItem* settings) {
     TW_HostFillReporter hostServices;
     if (!report->Fill(*hourFile, contours, hostServices)) return GetIOErrorS_GUI(-2);
     NoteCounts(*report);
+    const std::vector<TW_Operation> operations =
+        TW_FindOperations(*hourFile, contours, rules, start, end, *report);
+    NoteOperations(operations);
 
     char base[kMaxPath];
     if (job.saveBin) {
@@ -194,6 +216,15 @@ const char* ReportTripwatch::Run(HConfigItem* settings) {
             StatString<261> times;
             const bool ok = report->SaveTimes(&times);
             NoteOutput(host::RunOutput::Times, ok, times.c_str());
+        }
+        // The operations too, and on a day without incidents beside the name
+        // the report would have had: a day without the file is one whose
+        // operations are not known.
+        if (saved) {
+            const std::string name = TW_OpsFileName(report->FileName);
+            const bool ok = TW_WriteOpsFile(name.c_str(), report->Start, report->End,
+                                            report->RunTime, operations);
+            NoteOutput(host::RunOutput::Operations, ok, name.c_str());
         }
     }
     StatString<261> written;

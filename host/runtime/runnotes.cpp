@@ -7,6 +7,7 @@ void RunNotes::Clear() {
     withoutData_.clear();
     outputs_.clear();
     counts_.reset();
+    unexplained_.reset();
 }
 
 RunNotes& CurrentRunNotes() {

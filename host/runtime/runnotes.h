@@ -12,7 +12,8 @@ namespace host {
 
 // One output that a run attempted.
 struct RunOutput {
-    enum Kind { Binary, Times, Text, Spreadsheet };  // Times: the response times beside Binary
+    // Times, Operations: the response times and the operations beside Binary
+    enum Kind { Binary, Times, Operations, Text, Spreadsheet };
     Kind kind = Binary;
     std::string path;   // the file written or attempted (cp1251); empty when none was due
     bool ok = true;     // written, or (an empty binary report) rightly not written
@@ -39,12 +40,21 @@ class RunNotes {
 
     // The counts of the report that the run computed.
     void SetReportCounts(ReportCounts counts) { counts_ = counts; }
+    // The operations that nothing explains, one text (cp1251) each, in time
+    // order; the run found operations (none, perhaps) once this is called.
+    void SetUnexplainedOperations(std::vector<std::string> lines) {
+        unexplained_ = std::move(lines);
+    }
     // An output of the run, in the order attempted.
     void AddOutput(RunOutput output) { outputs_.push_back(std::move(output)); }
 
     int UnverifiedVerdicts() const { return unverified_; }
     const std::vector<std::string>& ContoursWithoutData() const { return withoutData_; }
     const std::vector<RunOutput>& Outputs() const { return outputs_; }
+    // Null when the run found no operations.
+    const std::vector<std::string>* UnexplainedOperations() const {
+        return unexplained_ ? &*unexplained_ : nullptr;
+    }
     // The report's counts; null when the run computed no report.
     const ReportCounts* Counts() const { return counts_ ? &*counts_ : nullptr; }
 
@@ -53,6 +63,7 @@ class RunNotes {
     std::vector<std::string> withoutData_;
     std::vector<RunOutput> outputs_;
     std::optional<ReportCounts> counts_;
+    std::optional<std::vector<std::string>> unexplained_;
 };
 
 // The process's record, owned by the runtime.

@@ -41,6 +41,8 @@ const char* OutputName(host::RunOutput::Kind kind) {
             return "binary report";
         case host::RunOutput::Times:
             return "response times";
+        case host::RunOutput::Operations:
+            return "operations";
         case host::RunOutput::Text:
             return "text report";
         case host::RunOutput::Spreadsheet:
@@ -84,6 +86,12 @@ void PrintNotes(const host::RunNotes& notes) {
             names += (names.empty() ? "" : ", ") + host::Cp1251ToUtf8(s);
         std::printf("  %zu contour(s) without data in the period: %s\n", silent.size(),
                     names.c_str());
+    }
+    if (const auto* unexplained = notes.UnexplainedOperations();
+        unexplained && !unexplained->empty()) {
+        std::printf("  %zu operation(s) without demand:\n", unexplained->size());
+        for (const std::string& line : *unexplained)
+            std::printf("    %s\n", host::Cp1251ToUtf8(line).c_str());
     }
     if (notes.UnverifiedVerdicts())
         std::printf(

@@ -205,10 +205,10 @@ TEST_F(RunTest, WithoutJobKeysAllThreeReportsGoToReports) {
     std::vector<std::string> reports;
     for (const std::string& f : Files(*home_ + "Reports"))
         if (f.rfind("values_", 0) != 0) reports.push_back(f);
-    EXPECT_EQ(reports,
-              (std::vector<std::string>{
-                  "Report 06-12-2026 00_00-00_00.twr", "Report 06-12-2026 00_00-00_00.twt",
-                  "Report 06-12-2026 00_00-00_00.txt", "Report 06-12-2026 00_00-00_00.xls"}));
+    EXPECT_EQ(reports, (std::vector<std::string>{
+                           "Report 06-12-2026 00_00-00_00.two", "Report 06-12-2026 00_00-00_00.twr",
+                           "Report 06-12-2026 00_00-00_00.twt", "Report 06-12-2026 00_00-00_00.txt",
+                           "Report 06-12-2026 00_00-00_00.xls"}));
     const std::string base = *home_ + "Reports/Report";
     const std::string expected[] = {
         "TW: Анализ контуров..."_cp,
@@ -233,7 +233,7 @@ TEST_F(RunTest, WithoutJobKeysAllThreeReportsGoToReports) {
     EXPECT_EQ(Files(*home_ + "Reports").size(), reports.size() + 1);
     // The run notes the counts of the report it wrote, for the host's summary.
     TW_File written;
-    ASSERT_TRUE(written.Load((*home_ + "Reports/" + reports[0]).c_str()));
+    ASSERT_TRUE(written.Load((*home_ + "Reports/" + reports[1]).c_str()));
     int nonOperations = 0;
     for (int i = 0; i < written.Count(); ++i)
         nonOperations += TW_IsNonOperation(*written.ItemINT(i));
@@ -261,7 +261,7 @@ TEST_F(RunTest, SettingsChooseMomentValuesAndFolders) {
     EXPECT_EQ(log.lines[6], std::string("TW: Сохранение бинарного отчета ["_cp) + base + "]...");
     EXPECT_EQ(log.lines[7], std::string("TW: Сохранение текстового отчета ["_cp) + base + "]...");
     EXPECT_TRUE(Files(*home_ + "Values").empty());  // flags 1: nothing kept
-    EXPECT_EQ(Files(*home_ + "Out").size(), 3u);    // the report, its times, the text
+    EXPECT_EQ(Files(*home_ + "Out").size(), 4u);  // the report, its times and operations, the text
 
     job_.Root()->SetBool("UseCfg", false);
     job_.Root()->SetBool("SaveVals", true);
@@ -318,9 +318,10 @@ TEST_F(RunTest, AJobFileWithAWrongValueIsRefusedBeforeAnythingRuns) {
     // empty when the value is taken and the run writes `reports`.
     struct Row {
         std::string item, key, json, refusal, reports;
+        std::string place = "";  // where the refusal is, when not at `key` of `item`
     };
     const Row rows[] = {
-        {"Item0", "Prot/Used", "true", "", "twr twt txt xls"},
+        {"Item0", "Prot/Used", "true", "", "two twr twt txt xls"},
         {"", "SaveBIN", "0", "", "txt xls"},
         {"Item0", "Interval", "\"20\"", dword + "\"20\"", ""},
         {"Item0", "Prot/MaxTime", "-1", dword + "-1", ""},
@@ -337,10 +338,17 @@ TEST_F(RunTest, AJobFileWithAWrongValueIsRefusedBeforeAnythingRuns) {
         {"", "Name", "\"a\\\\b\"", "ожидается имя без знаков / и \\, записано \"a\\b\""_cp, ""},
         {"", "CfgDate", "\"07.12.2026\"",
          "ожидается дата (число дней от 30.12.1899), записано \"07.12.2026\""_cp, ""},
+        {"", "Commands", R"({"Count": 1, "Item0": {"Line": "L", "Variable": "V", "State": -1}})",
+         word + "-1", "", ", узел Commands/Item0, ключ \"State\""_cp},
+        {"", "Maintenance", R"({"Count": 1, "Item0": {"Variable": "*", "From": "x"}})",
+         "ожидается время ГГГГ-ММ-ДД ЧЧ:ММ:СС, записано \"x\""_cp, "",
+         ", узел Maintenance/Item0, ключ \"From\""_cp},
         {"", "Count", std::to_string(count + 1),
          host::Format("записано %d, но узла Item%d нет"_cp, count + 1, count), ""},
     };
     auto refused = [&](const Row& r) {
+        if (!r.place.empty())
+            return "Файл настроек \""_cp + path + "\"" + r.place + ": " + r.refusal;
         const std::string place = r.item.empty() ? "" : ", узел "_cp + r.item;
         return "Файл настроек \""_cp + path + "\"" + place + ", ключ \""_cp + r.key +
                "\": " + r.refusal;
@@ -523,9 +531,9 @@ TEST_F(RunTest, AnOutputNotWrittenFailsTheRunAndIsNamed) {
         {{{"TXTDir", "ReadOnly"}},
          "",
          counts + "  HOME/Reports/" + day + ".twr\n  HOME/Reports/" + day +
-             ".twt\n  HOME/Reports/" + day + ".xls\n  not written: text report HOME/ReadOnly/" +
-             day + ".txt: " + denied + "\n",
-         {day + ".twr", day + ".twt", day + ".xls"}},
+             ".twt\n  HOME/Reports/" + day + ".two\n  HOME/Reports/" + day +
+             ".xls\n  not written: text report HOME/ReadOnly/" + day + ".txt: " + denied + "\n",
+         {day + ".two", day + ".twr", day + ".twt", day + ".xls"}},
         {{{"ReportDir", "ReadOnly"}},
          "",
          "2026-12-06 00:00:00 .. 2026-12-07 00:00:00: incomplete: not every output was written\n"
@@ -537,7 +545,8 @@ TEST_F(RunTest, AnOutputNotWrittenFailsTheRunAndIsNamed) {
         {{{"SaveVals", false}},
          "prlimit --fsize=8000 ",
          counts + "  HOME/Reports/" + day + ".twr\n  HOME/Reports/" + day +
-             ".twt\n  not written: text report HOME/Reports/" + day +
+             ".twt\n  not written: operations HOME/Reports/" + day +
+             ".two: File too large (27)\n  not written: text report HOME/Reports/" + day +
              ".txt: File too large (27)\n  not written: spreadsheet HOME/Reports/" + day +
              ".xls: cannot write 'HOME/Reports/" + day + ".xls': File too large\n",
          {day + ".twr", day + ".twt"}},
@@ -569,7 +578,7 @@ TEST_F(RunTest, TwoRunsAtOnceEachCountOnlyTheirOwnFiles) {
     ASSERT_EQ(std::system((run + "solo.out").c_str()), 0);
     std::set<std::string> soloFiles;
     const std::string solo = split("solo.out", soloFiles);
-    EXPECT_EQ(soloFiles.size(), 8u);
+    EXPECT_EQ(soloFiles.size(), 10u);
     // Both wait for a file to appear and start as it does; twice, as the two may
     // still miss each other. (A pipe would leave the later reader waiting for
     // ever when the writer has come and gone before it opened.)
@@ -585,7 +594,7 @@ TEST_F(RunTest, TwoRunsAtOnceEachCountOnlyTheirOwnFiles) {
         std::set<std::string> files;
         EXPECT_EQ(split("a.out", files), solo);
         EXPECT_EQ(split("b.out", files), solo);
-        EXPECT_EQ(files.size(), 16u);
+        EXPECT_EQ(files.size(), 20u);
     }
 }
 
