@@ -107,6 +107,7 @@ ordered_json Operation(const TW_Operation& op) {
                                                    : ordered_json(TimeText(op.IncidentStart));
     j["Incident"] = op.Incident >= 0 ? ordered_json(op.Incident) : ordered_json(nullptr);
     j["Sensor"] = Text(op.Sensor);
+    j["SensorState"] = op.SensorState;
     return j;
 }
 

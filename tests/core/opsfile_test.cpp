@@ -17,8 +17,8 @@ namespace {
 
 // An operations file from the byte table: the header, then `count` entries of
 // `entrySize` bytes: relay "K1" state 1, class `cls`, at 03:12:44, tied to item 2
-// of an incident at 03:12:40 of contour "T1".
-Bytes OpsImage(uint32_t count, uint8_t cls = 0, uint32_t entrySize = 136, uint32_t version = 1) {
+// of an incident at 03:12:40 of contour "T1" (state 5).
+Bytes OpsImage(uint32_t count, uint8_t cls = 0, uint32_t entrySize = 140, uint32_t version = 1) {
     Bytes b(52, 0);
     PutText(b, 0, "TWRO");
     Put32(b, 4, version);
@@ -29,7 +29,7 @@ Bytes OpsImage(uint32_t count, uint8_t cls = 0, uint32_t entrySize = 136, uint32
     Put32(b, 48, count);
     for (uint32_t i = 0; i < count; ++i) {
         const std::size_t at = b.size();
-        b.resize(at + std::max<uint32_t>(entrySize, 136), 0);
+        b.resize(at + std::max<uint32_t>(entrySize, 140), 0);
         PutText(b, at, "K1");
         Put8(b, at + 51, 0);
         Put16(b, at + 52, 1);
@@ -38,6 +38,7 @@ Bytes OpsImage(uint32_t count, uint8_t cls = 0, uint32_t entrySize = 136, uint32
         PutTime(b, at + 68, 2026, 12, 7, 3, 12, 40);
         Put32(b, at + 80, 2);
         PutText(b, at + 84, "T1");
+        Put16(b, at + 136, 5);
     }
     return b;
 }
@@ -52,6 +53,7 @@ TW_Operation Op() {
     op.IncidentStart.Set(2026, 12, 7, 3, 12, 40);
     op.Incident = 2;
     std::strcpy(op.Sensor, "T1");
+    op.SensorState = 5;
     return op;
 }
 
@@ -83,12 +85,12 @@ TEST(OpsFile, BytesAsTheTableSaysAndEveryRefusal) {
         uint8_t cls = 0;
     } cases[] = {
         {OpsImage(2, TW_OpUnexplained), "", TW_OpUnexplained},
-        {OpsImage(1, TW_OpByRelay, 140), "", TW_OpByRelay},  // longer entries, read by their start
+        {OpsImage(1, TW_OpByRelay, 144), "", TW_OpByRelay},  // longer entries, read by their start
         {Bytes{}, "Неверный формат файла срабатываний!"_cp},
         {Bytes(52, 'x'), "Неверный формат файла срабатываний!"_cp},
         {shortHeader, "Файл срабатываний поврежден или обрезан!"_cp},
-        {OpsImage(1, 0, 136, 2), "Неизвестная версия файла срабатываний: 2"_cp},
-        {OpsImage(1, 0, 135), "Неверный формат записи файла срабатываний!"_cp},
+        {OpsImage(1, 0, 140, 2), "Неизвестная версия файла срабатываний: 2"_cp},
+        {OpsImage(1, 0, 139), "Неверный формат записи файла срабатываний!"_cp},
         {cut, "Файл срабатываний поврежден или обрезан!"_cp},
         {hugeCount, "Файл срабатываний поврежден или обрезан!"_cp},
         {OpsImage(2, 6), "Неверная запись 1 файла срабатываний: класс 6, роль 0"_cp},

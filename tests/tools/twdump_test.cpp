@@ -197,9 +197,11 @@ TEST(Twdump, ShowsTheOperationsBesideAReportOrAlone) {
     op.Class = TW_OpUnexplained;
     op.Time.Set(2026, 12, 7, 3, 12, 44);
     std::strcpy(op.Sensor, "Датчик"_cp);
+    op.SensorState = 7;
     const std::string expected =
         R"([{"Variable":"Q1","Role":"apparatus","State":2,"Class":"unexplained",)"
-        R"("Time":"2026-12-07 03:12:44","IncidentStart":null,"Incident":null,"Sensor":"Датчик"}])";
+        R"("Time":"2026-12-07 03:12:44","IncidentStart":null,"Incident":null,"Sensor":"Датчик",)"
+        R"("SensorState":7}])";
     struct Row {
         PRTime runTime;
         const char* file;  // dumped

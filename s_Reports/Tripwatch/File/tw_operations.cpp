@@ -305,6 +305,7 @@ std::vector<TW_Operation> TW_FindOperations(const HHourFile& hourFile,
             op.Class = e.cls;
             op.Time = s.Time;
             TW_SetField(op.Sensor, TW_FieldText(c.Sensor).c_str());
+            op.SensorState = c.State;
             if (e.excursion) {
                 op.IncidentStart = e.excursion->startAt;
                 const auto it = incidents.find({TW_FieldText(c.Sensor), c.State, op.IncidentStart});

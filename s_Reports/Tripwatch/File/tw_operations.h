@@ -64,7 +64,7 @@ const char* TW_OpClassName(uint8_t cls);
 // "relay" or "apparatus"; "?" otherwise.
 const char* TW_OpRoleName(uint8_t role);
 
-// One operation, 136 bytes, the entry of the operations file (OPERATIONS_FORMAT.md).
+// One operation, 140 bytes, the entry of the operations file (OPERATIONS_FORMAT.md).
 // Texts are zero-terminated cp1251 fields; bytes no member fills are zero.
 struct TW_Operation {
     char Variable[51] = {};  // the line's variable
@@ -77,8 +77,10 @@ struct TW_Operation {
     int32_t Incident = -1;  // the tied incident's item in the report of its day; -1 when none
     char Sensor[51] = {};   // the sensor of the operation's contour
     uint8_t Reserved2 = 0;
+    uint16_t SensorState = 0;  // the state of that contour's excursions
+    uint8_t Reserved3[2] = {};
 };
-static_assert(sizeof(TW_Operation) == 136);
+static_assert(sizeof(TW_Operation) == 140);
 static_assert(offsetof(TW_Operation, Variable) == 0);
 static_assert(offsetof(TW_Operation, Role) == 51);
 static_assert(offsetof(TW_Operation, State) == 52);
@@ -89,6 +91,8 @@ static_assert(offsetof(TW_Operation, IncidentStart) == 68);
 static_assert(offsetof(TW_Operation, Incident) == 80);
 static_assert(offsetof(TW_Operation, Sensor) == 84);
 static_assert(offsetof(TW_Operation, Reserved2) == 135);
+static_assert(offsetof(TW_Operation, SensorState) == 136);
+static_assert(offsetof(TW_Operation, Reserved3) == 138);
 
 // The operations of the lines of the used contours whose samples lie in
 // [start, end), classified, in time order (then by variable and state). The
