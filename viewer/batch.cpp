@@ -8,6 +8,7 @@
 #include "common/osfile.h"
 #include "common/timetext.h"
 #include "nonoperation.h"
+#include "operations_search.h"
 #include "report_search.h"
 #include "runtime/runtime.h"
 #include "stats_csv.h"
@@ -90,23 +91,46 @@ void PrintUnreadable(const TW_UnreadableList& unreadable, const char* what) {
         std::printf("  %s: %s\n", Utf8(u.path).c_str(), Utf8(u.reason).c_str());
 }
 
-// Writes the statistics as `folder`/stats.csv and names it; false on failure.
-bool WriteStatistics(const std::string& folder, const TW_Statistics& stats) {
-    std::string dir = folder;
-    if (dir.back() != '/') dir += '/';
-    host::MakeDirectories(dir.c_str());
-    const std::string path = dir + "stats.csv";
+// Writes one table as `dir``name` and names it; false on failure.
+bool WriteTable(const std::string& dir, const char* name, const std::string& bytes) {
+    const std::string path = dir + name;
     // Written in a hidden file beside it that takes the name when whole, as
     // every output of a run.
     const std::string target = host::OsPath(path.c_str());
     host::PendingFile pending(target);
-    if (!pending.ok() || !host::WriteOsFile(pending.path(), TW_StatsCsv(stats)) ||
-        !pending.Replace(target)) {
+    if (!pending.ok() || !host::WriteOsFile(pending.path(), bytes) || !pending.Replace(target)) {
         std::printf("statistics: failed: %s\n", Utf8(GetIOErrorS_GUI(-2)).c_str());
         return false;
     }
     std::printf("statistics: %s\n", Utf8(path).c_str());
     return true;
+}
+
+// Writes the statistics as `folder`/stats.csv, and the operations and their
+// lines when they are known; false on failure.
+bool WriteStatistics(const std::string& folder, const TW_Statistics& stats) {
+    std::string dir = folder;
+    if (dir.back() != '/') dir += '/';
+    host::MakeDirectories(dir.c_str());
+    if (!WriteTable(dir, "stats.csv", TW_StatsCsv(stats))) return false;
+    if (!stats.OperationsKnown) return true;
+    return WriteTable(dir, "operations.csv", TW_OperationsCsv(stats)) &&
+           WriteTable(dir, "lines.csv", TW_LinesCsv(stats));
+}
+
+// The operations without demand, or why the operations are not known.
+void PrintOperations(const TW_PeriodOperations& ops) {
+    if (!ops.Known) {
+        std::printf("operations: not known (%zu report(s) without an operations file)\n",
+                    ops.Missing.size());
+        return;
+    }
+    std::vector<const TW_Operation*> unexplained;
+    for (const TW_Operation& op : ops.Operations)
+        if (op.Class == TW_OpUnexplained) unexplained.push_back(&op);
+    std::printf("%zu operation(s) without demand\n", unexplained.size());
+    for (const TW_Operation* op : unexplained)
+        std::printf("  %s\n", Utf8(TW_OperationText(*op)).c_str());
 }
 
 }  // namespace
@@ -154,12 +178,19 @@ int RunBatch(const TW_BatchArgs& args) {
             unusedTimes.push_back({TW_TimesFileName(report.FileName), report.TimesProblem});
     };
     const int count = GatherNonOperations(reports, start, end, result, &unreadable, observe);
+    TW_UnreadableList unreadableOps;
+    const TW_PeriodOperations ops =
+        GatherOperations(folder.c_str(), reports, start, end, &unreadableOps);
+    stats.Add(ops.Operations);
+    stats.SetOperationsKnown(ops.Known);
     const TW_Statistics figures = stats.Finish(start, end);
     PrintNonOperations(result, count);
+    PrintOperations(ops);
     PrintUnreadable(unreadable, "report(s) could not be read");
     PrintUnreadable(unusedTimes, "times file(s) could not be used");
+    PrintUnreadable(unreadableOps, "operations file(s) could not be read");
 
-    bool ok = unreadable.empty() && unusedTimes.empty();
+    bool ok = unreadable.empty() && unusedTimes.empty() && unreadableOps.empty();
     if (!txtDir.empty())
         ok &=
             WriteOutput(txtDir, "text", [&](const char* dir) { return result.ExportToText(dir); });

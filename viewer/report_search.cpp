@@ -16,10 +16,16 @@
 
 using namespace host::literals;
 
+bool HasFileExtension(const char* name, const char* ext) {
+    const std::size_t n = std::strlen(name), e = std::strlen(ext);
+    if (n <= e || name[n - e - 1] != '.') return false;
+    for (std::size_t i = 0; i < e; ++i)
+        if ((name[n - e + i] | 0x20) != ext[i]) return false;
+    return true;
+}
+
 bool IsReportFileName(const char* name) {
-    const std::size_t n = std::strlen(name);
-    return n >= 4 && name[n - 4] == '.' && (name[n - 3] | 0x20) == 't' &&
-           (name[n - 2] | 0x20) == 'w' && (name[n - 1] | 0x20) == 'r';
+    return HasFileExtension(name, "twr");
 }
 
 namespace {

@@ -31,6 +31,9 @@ int SearchReports(InfoArray& reports, const char* folder, const PRTime& periodSt
 // given as two indexes in the order of the reports' paths.
 std::vector<std::pair<int, int>> RepeatedReports(const InfoArray& reports);
 
+// True when `name` ends in "." and `ext` (lower-case letters), in any letter case.
+bool HasFileExtension(const char* name, const char* ext);
+
 // True when a directory entry's name is that of a report file: it ends in
 // ".twr" in any letter case, as the Windows file pattern "*.twr" matched.
 bool IsReportFileName(const char* name);

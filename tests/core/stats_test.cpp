@@ -226,3 +226,92 @@ TEST(Statistics, StepsCoverThePeriodAndEveryIncident) {
     ExpectCounts(s.PlantSteps[0], {0, 0, 0, 0, 0, 0, 0, 0, 0}, "November");
     EXPECT_TRUE(TW_StatsBuilder().Finish(from, to).StepStarts.empty());
 }
+
+namespace {
+
+// An operation of `variable` at 10:00 + `at` seconds of 2026-12-06, tied (on
+// demand) to an incident at 10:00 of contour `sensor` state 5.
+TW_Operation Op(const char* variable, uint8_t role, uint8_t cls, const char* sensor, int at = 0) {
+    TW_Operation op;
+    std::strcpy(op.Variable, variable);
+    op.Role = role;
+    op.Class = cls;
+    std::strcpy(op.Sensor, sensor);
+    op.SensorState = 5;
+    op.Time.Set(2026, 12, 6, 10, at / 60, at % 60);
+    if (cls == TW_OpDemand || cls == TW_OpShortDemand) op.IncidentStart.Set(2026, 12, 6, 10);
+    return op;
+}
+
+std::string Share(const std::optional<double>& v) {
+    return v ? std::to_string(*v).substr(0, 5) : "-";
+}
+
+// "on_demand false_relay false_apparatus commanded maintenance dependability
+// security misoperation_rate_all"
+std::string OperationFigures(const TW_StatsFigures& f) {
+    return std::to_string(f.OnDemand) + " " + std::to_string(f.FalseRelay) + " " +
+           std::to_string(f.FalseApparatus) + " " + std::to_string(f.Commanded) + " " +
+           std::to_string(f.Maintenance) + " " + Share(f.Dependability()) + " " +
+           Share(f.Security()) + " " + Share(f.MisoperationRateAll());
+}
+
+}  // namespace
+
+TEST(Statistics, OperationsMakeTheSecurityHalfAndLineTrends) {
+    const uint8_t R = TW_RoleRelay, A = TW_RoleApparatus;
+    std::vector<TW_Operation> ops = {
+        Op("R1", R, TW_OpDemand, "T1", 3),   Op("R1", R, TW_OpDemand, "T1", 4),
+        Op("Q1", A, TW_OpDemand, "T1", 20),  Op("R1", R, TW_OpUnexplained, "T1"),
+        Op("Q1", A, TW_OpUnexplained, "T1"), Op("Q1", A, TW_OpUnexplained, "T1"),
+        Op("Q1", A, TW_OpCommanded, "T1"),   Op("R1", R, TW_OpMaintenance, "T1"),
+        Op("Q1", A, TW_OpByRelay, "T1"),     Op("R1", R, TW_OpShortDemand, "T1", 2),
+        Op("R2", R, TW_OpUnexplained, "T2"),
+    };
+    // Six timed operations on demand each: slowing, steady, and five (no trend).
+    for (int at : {1, 1, 1, 3, 3, 3})
+        ops.push_back(Op("R3", R, TW_OpDemand, "T3", at));
+    for (int at : {10, 10, 10, 12, 12, 12})
+        ops.push_back(Op("R4", R, TW_OpDemand, "T4", at));
+    for (int at : {1, 1, 9, 9, 9})
+        ops.push_back(Op("R5", R, TW_OpDemand, "T5", at));
+
+    for (const bool known : {true, false}) {
+        SCOPED_TRACE(known);
+        TW_StatsBuilder b;
+        b.Add(Line("T1", 5, {true, 0x10, 3, true, 0x10, 20}), nullptr);
+        b.Add(Line("T1", 5, {true, 0x00, kNone, true, 0x10, 20}), nullptr);
+        b.Add(ops);
+        b.SetOperationsKnown(known);
+        const TW_Statistics s = b.Finish(PRTime().Set(2026, 12, 6), PRTime().Set(2026, 12, 7));
+        ASSERT_EQ(s.Contours.size(), known ? 5u : 1u);
+        EXPECT_EQ(OperationFigures(s.Contours[0].Total),
+                  known ? "3 1 2 1 1 0.500 0.500 0.800" : "0 0 0 0 0 0.500 - -");
+        EXPECT_EQ(s.Operations.size(), known ? ops.size() : 0u);
+        if (!known) {
+            EXPECT_TRUE(s.Lines.empty());
+            continue;
+        }
+        EXPECT_EQ(OperationFigures(s.Contours[1].Total), "0 1 0 0 0 - 0.000 1.000");
+        EXPECT_EQ(s.Contours[1].Relay, "R2");
+        EXPECT_EQ(OperationFigures(s.Plant), "20 2 2 1 1 0.500 0.833 0.833");
+        // Lines in the order of their first operation: operations, on demand,
+        // unexplained, median, p90, trend.
+        std::vector<std::string> lines;
+        for (const TW_LineStats& l : s.Lines)
+            lines.push_back(
+                l.Variable + " " + TW_OpRoleName(l.Role) + " " + std::to_string(l.Operations) +
+                " " + std::to_string(l.OnDemand) + " " + std::to_string(l.Unexplained) + " " +
+                (l.Times.Count ? Share(l.Times.Median) : "-") + " " + std::to_string(l.Times.P90) +
+                " " + (l.HasTrend ? Share(l.EarlierMedian) + ">" + Share(l.LaterMedian) : "-") +
+                (l.Slowing ? " slowing" : ""));
+        EXPECT_EQ(lines, (std::vector<std::string>{
+                             "R1 relay 5 2 1 3.500 4 -",
+                             "Q1 apparatus 5 1 2 20.00 20 -",
+                             "R2 relay 1 0 1 - 0 -",
+                             "R3 relay 6 6 0 2.000 3 1.000>3.000 slowing",
+                             "R5 relay 5 5 0 9.000 9 -",
+                             "R4 relay 6 6 0 11.00 12 10.00>12.00",
+                         }));
+    }
+}

@@ -14,6 +14,7 @@
 #include "test_env.h"
 #include "viewer_test_util.h"
 #include "batch.h"
+#include "tw_opsfile.h"
 #include "ws_model.h"
 
 using namespace host::literals;
@@ -387,10 +388,12 @@ TEST(Batch, WritesTheStatisticsAsCsv) {
     args.statsDir = dir + "out";
     const std::string csv =
         "sensor,demands,correct,misoperations,failed,not_held,slow,near_miss,misoperation_rate,"
-        "relay_median_s,relay_max_s,apparatus_median_s,apparatus_max_s\n"
-        "TS1,4,2,2,1,1,1,,0.5000,8.5,14,16,20\n"
-        "\"Т,2\",2,0,2,1,1,,0,1.0000,5,5,,\n"
-        "*,6,2,4,2,2,,,0.6667,5,14,16,20\n";
+        "relay_median_s,relay_max_s,apparatus_median_s,apparatus_max_s,false_relay,"
+        "false_apparatus,commanded,maintenance,dependability,security,misoperation_rate_all,"
+        "relay_p90_s,apparatus_p90_s\n"
+        "TS1,4,2,2,1,1,1,,0.5000,8.5,14,16,20,,,,,0.5000,,,14,20\n"
+        "\"Т,2\",2,0,2,1,1,,0,1.0000,5,5,,,,,,,0.0000,,,5,\n"
+        "*,6,2,4,2,2,,,0.6667,5,14,16,20,,,,,0.3333,,,14,20\n";
     BatchRun r = RunBatchCaptured(args);
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(twview_test::ReadText(dir + "out/stats.csv"), csv);
@@ -410,11 +413,68 @@ TEST(Batch, WritesTheStatisticsAsCsv) {
     r = RunBatchCaptured(args);
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(twview_test::ReadText(dir + "out/stats.csv"), csv);
+    EXPECT_NE(r.out.find("operations: not known (3 report(s) without an operations file)\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_FALSE(std::filesystem::exists(dir + "out/operations.csv"));
+
+    // With an operations file for each day (one of the two reports of the 6th
+    // is enough: the period is the day's) the other half is known.
+    const auto op = [](const char* variable, uint8_t role, uint8_t cls, int day, int hour, int s) {
+        TW_Operation o;
+        std::strcpy(o.Variable, variable);
+        o.Role = role;
+        o.Class = cls;
+        std::strcpy(o.Sensor, "TS1");
+        o.Time.Set(2026, 12, day, hour, 0, s);
+        if (cls == TW_OpDemand) o.IncidentStart.Set(2026, 12, day, hour);
+        return o;
+    };
+    const auto day = [](int d) { return PRTime().Set(2026, 12, d); };
+    ASSERT_TRUE(TW_WriteOpsFile((dir + "a.two").c_str(), day(5), day(6), day(6),
+                                {op("R", TW_RoleRelay, TW_OpDemand, 5, 10, 3),
+                                 op("Q", TW_RoleApparatus, TW_OpUnexplained, 5, 12, 0)}));
+    ASSERT_TRUE(TW_WriteOpsFile((dir + "b.two").c_str(), day(6), day(7), day(7),
+                                {op("R", TW_RoleRelay, TW_OpUnexplained, 6, 8, 0)}));
+    r = RunBatchCaptured(args);
+    EXPECT_EQ(r.code, 0);
+    std::string known = csv;
+    for (const auto& [from, to] :
+         {std::pair{",,,,,0.5000,,,14,20\n", ",1,1,0,0,0.5000,0.3333,0.6667,14,20\n"},
+          {",,,,,0.0000,,,5,\n", ",0,0,0,0,0.0000,,1.0000,5,\n"},
+          {",,,,,0.3333,,,14,20\n", ",1,1,0,0,0.3333,0.3333,0.7500,14,20\n"}})
+        known.replace(known.find(from), std::strlen(from), to);
+    EXPECT_EQ(twview_test::ReadText(dir + "out/stats.csv"), known);
+    EXPECT_EQ(twview_test::ReadText(dir + "out/operations.csv"),
+              "variable,role,contour,time,class,incident_start\n"
+              "R,relay,TS1,2026-12-05 10:00:03,demand,2026-12-05 10:00:00\n"
+              "Q,apparatus,TS1,2026-12-05 12:00:00,unexplained,\n"
+              "R,relay,TS1,2026-12-06 08:00:00,unexplained,\n");
+    EXPECT_EQ(twview_test::ReadText(dir + "out/lines.csv"),
+              "variable,role,operations,on_demand,unexplained,median_s,p90_s,earlier_median_s,"
+              "later_median_s,slowing\n"
+              "R,relay,2,1,1,3,3,,,0\n"
+              "Q,apparatus,1,0,1,,,,,0\n");
+    EXPECT_NE(r.out.find("2 operation(s) without demand\n  05.12.2026 12:00:00 apparatus \"Q\" "
+                         "(contour \"TS1\"): unexplained\n  06.12.2026 08:00:00 relay \"R\" "
+                         "(contour \"TS1\"): unexplained\n"),
+              std::string::npos)
+        << r.out;
+    // A damaged operations file is named, and the run exits 1.
+    twview_test::WriteText(dir + "z.two", "TWRO");
+    r = RunBatchCaptured(args);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.out.find("incomplete: 1 operations file(s) could not be read:\n  " + dir +
+                         "z.two: Файл срабатываний поврежден или обрезан!\n"),
+              std::string::npos)
+        << r.out;
+    std::filesystem::remove(dir + "z.two");
+
     args.from = "2026-12-10";
     args.to = "2026-12-11";
     EXPECT_EQ(RunBatchCaptured(args).code, 0);
     EXPECT_EQ(twview_test::ReadText(dir + "out/stats.csv"),
-              csv.substr(0, csv.find('\n') + 1) + "*,0,0,0,0,0,0,0,,,,,\n");
+              csv.substr(0, csv.find('\n') + 1) + "*,0,0,0,0,0,0,0,,,,,,,,,,,,,,\n");
     args.statsDir = dir + "a.twr";
     r = RunBatchCaptured(args);
     EXPECT_EQ(r.code, 1);

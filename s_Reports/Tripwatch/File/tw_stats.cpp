@@ -43,6 +43,7 @@ void Summarize(std::vector<uint32_t>& values, TW_TimeSummary& out) {
     const std::size_t n = values.size();
     out.Count = int(n);
     out.Max = values.back();
+    out.P90 = values[(n * 9 + 9) / 10 - 1];
     out.Median = n % 2 ? double(values[n / 2]) : (double(values[n / 2 - 1]) + values[n / 2]) / 2;
 }
 
@@ -67,7 +68,31 @@ void Count(TW_StatsFigures& f, const TW_Judgement& j) {
     }
 }
 
+void CountOperation(TW_StatsFigures& f, const TW_Operation& op) {
+    switch (op.Class) {
+        case TW_OpDemand:
+            ++f.OnDemand;
+            break;
+        case TW_OpCommanded:
+            ++f.Commanded;
+            break;
+        case TW_OpMaintenance:
+            ++f.Maintenance;
+            break;
+        case TW_OpUnexplained:
+            ++(op.Role == TW_RoleRelay ? f.FalseRelay : f.FalseApparatus);
+            break;
+        default:
+            break;
+    }
+}
+
 void AddCounts(TW_StatsFigures& to, const TW_StatsFigures& f) {
+    to.OnDemand += f.OnDemand;
+    to.FalseRelay += f.FalseRelay;
+    to.FalseApparatus += f.FalseApparatus;
+    to.Commanded += f.Commanded;
+    to.Maintenance += f.Maintenance;
     to.Demands += f.Demands;
     to.Correct += f.Correct;
     to.Misoperations += f.Misoperations;
@@ -100,7 +125,79 @@ class TimeGroups {
     std::vector<uint32_t> all_;
 };
 
+// Seconds from the tied incident's start to an operation on demand.
+uint32_t OperationResponse(const TW_Operation& op) {
+    const int64_t d = int64_t(op.Time.GetTT()) - int64_t(op.IncidentStart.GetTT());
+    return d <= 0 ? 0 : uint32_t(std::min<int64_t>(d, TW_NoTime - 1));
+}
+
+double Median(std::vector<uint32_t> values) {
+    TW_TimeSummary s;
+    Summarize(values, s);
+    return s.Median;
+}
+
+// The lines of the operations (sorted by time), each with its figures.
+std::vector<TW_LineStats> LineStats(const std::vector<TW_Operation>& ops) {
+    std::vector<TW_LineStats> lines;
+    std::vector<std::vector<uint32_t>> times;
+    std::unordered_map<std::string, std::size_t> index;
+    for (const TW_Operation& op : ops) {
+        const auto [it, added] = index.try_emplace(
+            std::string(FieldView(op.Variable)) + '\0' + char(op.Role), lines.size());
+        if (added) {
+            TW_LineStats l;
+            l.Variable = FieldView(op.Variable);
+            l.Role = op.Role;
+            lines.push_back(std::move(l));
+            times.emplace_back();
+        }
+        TW_LineStats& l = lines[it->second];
+        ++l.Operations;
+        l.Unexplained += op.Class == TW_OpUnexplained;
+        if (op.Class != TW_OpDemand) continue;
+        ++l.OnDemand;
+        times[it->second].push_back(OperationResponse(op));
+    }
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::vector<uint32_t>& t = times[i];
+        TW_LineStats& l = lines[i];
+        if (t.size() >= 6) {
+            const std::size_t half = t.size() / 2;
+            l.HasTrend = true;
+            l.EarlierMedian = Median({t.begin(), t.begin() + std::ptrdiff_t(half)});
+            l.LaterMedian = Median({t.end() - std::ptrdiff_t(half), t.end()});
+            l.Slowing =
+                l.LaterMedian >= 1.25 * l.EarlierMedian && l.LaterMedian - l.EarlierMedian >= 1.0;
+        }
+        Summarize(t, l.Times);
+    }
+    return lines;
+}
+
+void MarkOperationsKnown(std::vector<TW_StatsFigures>& figures, bool known) {
+    for (TW_StatsFigures& f : figures)
+        f.OperationsKnown = known;
+}
+
 }  // namespace
+
+std::optional<double> TW_StatsFigures::Dependability() const {
+    if (!Demands) return std::nullopt;
+    return double(Correct) / Demands;
+}
+
+std::optional<double> TW_StatsFigures::Security() const {
+    const int all = OnDemand + Unexplained();
+    if (!OperationsKnown || !all) return std::nullopt;
+    return double(OnDemand) / all;
+}
+
+std::optional<double> TW_StatsFigures::MisoperationRateAll() const {
+    const int all = Demands + Unexplained();
+    if (!OperationsKnown || !all) return std::nullopt;
+    return double(Misoperations + Unexplained()) / all;
+}
 
 TW_Judgement TW_Judge(const TW_ContourLine& line, const TW_IncidentTimes* times,
                       double nearMissShare) {
@@ -152,9 +249,7 @@ TW_Judgement TW_Judge(const TW_ContourLine& line, const TW_IncidentTimes* times,
 
 TW_StatsBuilder::TW_StatsBuilder(TW_StatsSettings settings) : settings_(settings) {}
 
-int TW_StatsBuilder::ContourOf(const TW_ContourLine& line) {
-    const std::string_view sensor = FieldView(line.Contour.Sensor);
-    const uint16_t state = line.Contour.State;
+int TW_StatsBuilder::ContourOf(std::string_view sensor, uint16_t state) {
     // The incidents of one contour follow each other in a report.
     if (last_ >= 0 && contours_[std::size_t(last_)].State == state &&
         contours_[std::size_t(last_)].Sensor == sensor)
@@ -174,8 +269,8 @@ int TW_StatsBuilder::ContourOf(const TW_ContourLine& line) {
 }
 
 void TW_StatsBuilder::Add(const TW_ContourLine& line, const TW_IncidentTimes* times) {
-    TW_ContourStats& c = contours_[std::size_t(ContourOf(line))];
     const TW_Contour& k = line.Contour;
+    TW_ContourStats& c = contours_[std::size_t(ContourOf(FieldView(k.Sensor), k.State))];
     c.StateName = FieldView(k.StateName);
     c.Relay = k.Rele.Used ? FieldView(k.Rele.Sensor) : std::string_view();
     c.Apparatus = k.Prot.Used ? FieldView(k.Prot.Sensor) : std::string_view();
@@ -192,6 +287,10 @@ void TW_StatsBuilder::Add(const TW_ContourLine& line, const TW_IncidentTimes* ti
     p.Judgement = TW_Judge(line, times, settings_.NearMissShare);
     c.Series.push_back(p);
     ++incidents_;
+}
+
+void TW_StatsBuilder::Add(const std::vector<TW_Operation>& operations) {
+    operations_.insert(operations_.end(), operations.begin(), operations.end());
 }
 
 void TW_StatsBuilder::Add(const TW_File& report) {
@@ -213,27 +312,57 @@ TW_Statistics TW_StatsBuilder::Finish(const PRTime& start, const PRTime& end) {
         to = StepKey(step, end);
         if (StepStart(step, to) == end) --to;  // the period ends where that step begins
         to = std::max(to, from);
+        auto widen = [&](const PRTime& t) {
+            const long key = StepKey(step, t);
+            from = std::min(from, key);
+            to = std::max(to, key);
+        };
         for (const TW_ContourStats& c : contours_)
-            for (const TW_IncidentPoint& p : c.Series) {
-                const long key = StepKey(step, p.Start);
-                from = std::min(from, key);
-                to = std::max(to, key);
-            }
+            for (const TW_IncidentPoint& p : c.Series)
+                widen(p.Start);
+        if (operationsKnown_)
+            for (const TW_Operation& op : operations_)
+                widen(op.Time);
         for (long key = from; key <= to; ++key)
             s.StepStarts.push_back(StepStart(step, key));
     }
     const std::size_t steps = s.StepStarts.size();
     s.PlantSteps.resize(steps);
 
+    // Operations of contours without an incident make their contours too.
+    std::vector<int> operationContour;
+    if (operationsKnown_) {
+        std::stable_sort(
+            operations_.begin(), operations_.end(),
+            [](const TW_Operation& a, const TW_Operation& b) { return a.Time < b.Time; });
+        for (const TW_Operation& op : operations_) {
+            const int n = ContourOf(FieldView(op.Sensor), op.SensorState);
+            operationContour.push_back(n);
+            TW_ContourStats& c = contours_[std::size_t(n)];
+            std::string& name = op.Role == TW_RoleRelay ? c.Relay : c.Apparatus;
+            if (name.empty()) name = FieldView(op.Variable);
+        }
+    }
+
     std::unordered_map<std::string, int> sensors;
     for (const TW_ContourStats& c : contours_)
         ++sensors[c.Sensor];
+
+    for (TW_ContourStats& c : contours_)
+        c.Steps.assign(steps, TW_StatsFigures{});
+    for (std::size_t i = 0; i < operationContour.size(); ++i) {
+        const TW_Operation& op = operations_[i];
+        TW_ContourStats& c = contours_[std::size_t(operationContour[i])];
+        CountOperation(c.Total, op);
+        if (steps) CountOperation(c.Steps[std::size_t(StepKey(step, op.Time) - from)], op);
+    }
 
     TimeGroups plantRelay(steps), plantApparatus(steps);
     for (TW_ContourStats& c : contours_) {
         c.Label =
             sensors[c.Sensor] > 1 ? c.Sensor + " [" + std::to_string(c.State) + "]" : c.Sensor;
-        c.Steps.assign(steps, TW_StatsFigures{});
+        c.Total.OperationsKnown = operationsKnown_;
+        MarkOperationsKnown(c.Steps, operationsKnown_);
         TimeGroups relay(steps), apparatus(steps);
         for (const TW_IncidentPoint& p : c.Series) {
             const std::size_t at = steps ? std::size_t(StepKey(step, p.Start) - from) : 0;
@@ -256,11 +385,20 @@ TW_Statistics TW_StatsBuilder::Finish(const PRTime& start, const PRTime& end) {
     }
     plantRelay.SummarizeInto(s.Plant.Relay, s.PlantSteps, &TW_StatsFigures::Relay);
     plantApparatus.SummarizeInto(s.Plant.Apparatus, s.PlantSteps, &TW_StatsFigures::Apparatus);
+    s.Plant.OperationsKnown = operationsKnown_;
+    MarkOperationsKnown(s.PlantSteps, operationsKnown_);
+    s.OperationsKnown = operationsKnown_;
+    if (operationsKnown_) {
+        s.Lines = LineStats(operations_);
+        s.Operations = std::move(operations_);
+    }
 
     s.Contours = std::move(contours_);
     contours_.clear();
     index_.clear();
     last_ = -1;
     incidents_ = 0;
+    operations_.clear();
+    operationsKnown_ = false;
     return s;
 }

@@ -38,15 +38,31 @@
 // 0 when the line was in its state already as the excursion began.
 // Every item of every report given counts, as the second-level report takes
 // them: incidents are not filtered by the period.
+//
+// The other half comes from the operations of the relay and apparatus lines
+// (tw_operations.h), counted for the contour each names, and is known only
+// when the caller says that every day has its operations file:
+//   false relay / false apparatus  unexplained operations of that role.
+//   dependability  correct / demands.
+//   security       operations on demand / (on demand + unexplained).
+//   misoperation rate over both halves
+//                  (misoperations + unexplained) / (demands + unexplained).
+// A line's response times are those of its operations on demand (from the
+// incident's start); with at least 6 of them, the median of the later half is
+// set against that of the earlier half (a middle one left out), and the line
+// is slowing when the later is at least 25% and at least 1 s later.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "common/prtime.h"
 #include "tw_contourline.h"
+#include "tw_operations.h"
 #include "tw_times.h"
 
 class TW_File;
@@ -81,6 +97,7 @@ struct TW_TimeSummary {
     int Count = 0;      // incidents with a time; 0 = no time (median, max meaningless)
     double Median = 0;  // the middle time, or the mean of the two middle ones
     uint32_t Max = 0;
+    uint32_t P90 = 0;  // the 90th percentile (the nearest rank)
 };
 
 // The figures of one contour, or of the plant, over the period or one step.
@@ -98,6 +115,32 @@ struct TW_StatsFigures {
     TW_TimeSummary Apparatus;
     // Misoperations / Demands; 0 when there was no demand.
     double MisoperationRate() const { return Demands ? double(Misoperations) / Demands : 0; }
+
+    // The operations: counted only when OperationsKnown.
+    bool OperationsKnown = false;
+    int OnDemand = 0;  // operations of class demand
+    int FalseRelay = 0;
+    int FalseApparatus = 0;
+    int Commanded = 0;
+    int Maintenance = 0;
+    int Unexplained() const { return FalseRelay + FalseApparatus; }
+    // None where a share has nothing to divide by, or its operations are unknown.
+    std::optional<double> Dependability() const;
+    std::optional<double> Security() const;
+    std::optional<double> MisoperationRateAll() const;
+};
+
+// One line (a variable in one role) over the period.
+struct TW_LineStats {
+    std::string Variable;  // cp1251
+    uint8_t Role = TW_RoleRelay;
+    int Operations = 0;
+    int OnDemand = 0;
+    int Unexplained = 0;
+    TW_TimeSummary Times;   // of its operations on demand
+    bool HasTrend = false;  // at least 6 timed operations on demand
+    double EarlierMedian = 0, LaterMedian = 0;
+    bool Slowing = false;
 };
 
 // One incident of a contour, for charts of times against windows.
@@ -140,6 +183,11 @@ struct TW_Statistics {
     // step i lasts until StepStarts[i + 1], the last one to the end of its week
     // or month. Empty when the step is None.
     std::vector<PRTime> StepStarts;
+    // Every operation added, in time order; the lines in order of appearance.
+    // Both empty when the operations are not known.
+    bool OperationsKnown = false;
+    std::vector<TW_Operation> Operations;
+    std::vector<TW_LineStats> Lines;
 };
 
 // Gathers incidents, then makes the statistics. Memory: about 60 bytes per
@@ -153,17 +201,24 @@ class TW_StatsBuilder {
     // One incident; `times` null when there are none.
     void Add(const TW_ContourLine& line, const TW_IncidentTimes* times);
     int Incidents() const { return incidents_; }
+    // Operations of the period (any order).
+    void Add(const std::vector<TW_Operation>& operations);
+    // Whether the operations added are all of the period's (every day had its
+    // operations file); false at first.
+    void SetOperationsKnown(bool known) { operationsKnown_ = known; }
 
     // The statistics of everything added, for the period [start, end). The
     // builder is empty afterwards.
     TW_Statistics Finish(const PRTime& start, const PRTime& end);
 
   private:
-    int ContourOf(const TW_ContourLine& line);
+    int ContourOf(std::string_view sensor, uint16_t state);
 
     TW_StatsSettings settings_;
     std::vector<TW_ContourStats> contours_;
     std::unordered_map<std::string, int> index_;
     int last_ = -1;  // the contour of the previous incident
     int incidents_ = 0;
+    bool operationsKnown_ = false;
+    std::vector<TW_Operation> operations_;
 };
