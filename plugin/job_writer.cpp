@@ -3,14 +3,17 @@
 // the key table and its contours through the contour set's own persistence.
 #include <cstring>
 #include <exception>
+#include <string>
 
 #include "common/cp1251.h"
 #include "common/lasterror.h"
 #include "common/strutil.h"
+#include "common/timetext.h"
 #include "config/configitem.h"
 #include "job_keys.h"
 #include "report_tripwatch.h"
 #include "tw_contourarray.h"
+#include "tw_oprules.h"
 
 using namespace host::literals;
 using tripplug::JobKey;
@@ -81,11 +84,40 @@ void WriteSettings(HConfigItem& node, const RTPJobSettings& s) {
     flag(JobKey::PrvManual, s.PrvManual);
 }
 
+// The commands and maintenance windows of the description; false (last error
+// set) for a list without its records or a moment that is not one.
+bool ToRules(const RTPJob& job, TW_OperationRules& rules) {
+    if (job.CommandCount < 0 || (job.CommandCount > 0 && !job.Commands) ||
+        job.MaintenanceCount < 0 || (job.MaintenanceCount > 0 && !job.Maintenance)) {
+        SetError("%s", "Описание задания: список команд или обслуживания без записей"_cp);
+        return false;
+    }
+    auto text = [](const char* t) { return std::string(t ? t : ""); };
+    for (int i = 0; i < job.CommandCount; ++i) {
+        const RTPJobCommand& c = job.Commands[i];
+        rules.Commands.push_back({text(c.Line), text(c.Variable), c.State, c.Seconds});
+    }
+    for (int i = 0; i < job.MaintenanceCount; ++i) {
+        const RTPJobMaintenance& m = job.Maintenance[i];
+        TW_MaintenanceWindow w{text(m.Variable), {}, {}, text(m.Note)};
+        if (!host::ParseTimeText(text(m.From).c_str(), w.From) ||
+            !host::ParseTimeText(text(m.To).c_str(), w.To)) {
+            SetError("Описание задания: окно обслуживания %d: время не ГГГГ-ММ-ДД ЧЧ:ММ:СС"_cp,
+                     i + 1);
+            return false;
+        }
+        rules.Maintenance.push_back(std::move(w));
+    }
+    return true;
+}
+
 bool WriteJob(HConfigItem& node, const RTPJob& job) {
     if (job.ContourCount < 0 || (job.ContourCount > 0 && !job.Contours)) {
         SetError("Описание задания: %d контуров без списка"_cp, job.ContourCount);
         return false;
     }
+    TW_OperationRules rules;
+    if (!ToRules(job, rules)) return false;
     TW_ContourArray contours;
     for (int i = 0; i < job.ContourCount; ++i) {
         TW_Contour c;
@@ -94,6 +126,7 @@ bool WriteJob(HConfigItem& node, const RTPJob& job) {
     }
     WriteSettings(node, job.Settings);
     contours.Save(&node);
+    if (job.CommandCount || job.MaintenanceCount) TW_SaveOperationRules(node, rules);
     return true;
 }
 

@@ -67,11 +67,33 @@ struct RTPJobContour {
     RTPJobLine Prot;
 };
 
+// A command that explains operations of a line: a sample of Variable in State
+// at most Seconds before the line operated.
+struct RTPJobCommand {
+    const char* Line;
+    const char* Variable;
+    uint16_t State;
+    uint32_t Seconds;
+};
+
+// A maintenance window [From, To) of a line ("*": every line); the moments as
+// "YYYY-MM-DD HH:MM:SS" local time.
+struct RTPJobMaintenance {
+    const char* Variable;
+    const char* From;
+    const char* To;
+    const char* Note;
+};
+
 struct RTPJob {
     int32_t Size;  // sizeof(RTPJob): a module refuses a record of another size
     RTPJobSettings Settings;
     int32_t ContourCount;
     const RTPJobContour* Contours;  // ContourCount of them, in the job's order
+    int32_t CommandCount;           // 0 with the next 0: the job has neither list
+    const RTPJobCommand* Commands;
+    int32_t MaintenanceCount;
+    const RTPJobMaintenance* Maintenance;
 };
 
 // Writes `job` into `node` (a new, empty job node): its given settings, then its

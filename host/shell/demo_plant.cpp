@@ -29,11 +29,14 @@ namespace host {
 namespace {
 
 // State sets of the demo configuration. State 3 is the error state of every set.
-enum : uint16_t { kSetSensor = 1, kSetRelay = 2, kSetBreaker = 3, kSetAnalog = 4 };
+enum : uint16_t { kSetSensor = 1, kSetRelay = 2, kSetBreaker = 3, kSetAnalog = 4, kSetCommand = 5 };
 constexpr uint16_t kError = 3;
 constexpr uint16_t kSensorAlarm = 2, kSensorNormal = 0;
 constexpr uint16_t kRelayOn = 1, kRelayOff = 0;
 constexpr uint16_t kBreakerOff = 1, kBreakerOn = 0;
+constexpr uint16_t kCommandNone = 0, kCommandTrip = 1;
+// How long before a breaker's opening its command may come.
+constexpr uint32_t kCommandSeconds = 5;
 
 // Outcome bytes of a protection line.
 constexpr int kOperated = 0x10, kThenError = 0x11, kThenOff = 0x12;
@@ -42,6 +45,7 @@ enum class Behaviour { InTime, Late, Never, ThenError, ThenOff };
 
 struct Contour {
     std::string Sensor, Relay, Breaker;
+    std::string Command;  // the variable that commands the breaker; empty: none
     int Object = 0;
     bool Used = true, RelayUsed = true, BreakerUsed = true;
     int Interval = 10, RelayMax = 10, BreakerMax = 20;
@@ -64,13 +68,24 @@ struct Planted {
     LineTimes RelayTimes, BreakerTimes;
 };
 
+// An operation of a relay or breaker line that the reports must show, with its
+// class.
+struct PlantedOperation {
+    int Contour;
+    std::string Variable;
+    const char* Role;  // "relay", "apparatus"
+    int64_t Time;
+    const char* Class;
+};
+
 using Series = std::map<std::string, std::vector<archive::Sample>>;
 
 class Generator {
   public:
-    Generator(const DemoOptions& o) : options_(o), rng_(o.Seed) {}
+    Generator(const DemoOptions& o) : options_(o), rng_(o.Seed), extra_(o.Seed * 7919u + 17u) {}
 
     int Uniform(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
+    int Extra(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(extra_); }
     double Real(double lo, double hi) {
         return std::uniform_real_distribution<double>(lo, hi)(rng_);
     }
@@ -81,10 +96,12 @@ class Generator {
     }
 
     // One protection line's samples for an excursion [s, e); returns its outcome
-    // and gives its times.
+    // and gives its times and the moment it came into its state (-1: never).
     int PlantLine(const std::string& name, int64_t s, int64_t e, int maxTime, uint16_t on,
-                  uint16_t off, Behaviour b, int64_t earliest, int64_t reset, LineTimes& times) {
+                  uint16_t off, Behaviour b, int64_t earliest, int64_t reset, LineTimes& times,
+                  int64_t& operated) {
         times = LineTimes{};
+        operated = -1;
         const auto rise = [&](int64_t lo, int64_t hi) { return lo + Uniform(0, int(hi - lo)); };
         switch (b) {
             case Behaviour::Never:
@@ -92,6 +109,7 @@ class Generator {
             case Behaviour::Late: {
                 const int64_t t = s + maxTime + Uniform(1, 5);
                 if (t < e) times.Response = t - s;
+                operated = t;
                 Add(name, t, on, 1);
                 Add(name, std::max(t, e) + reset, off, 0);
                 return 0;
@@ -99,6 +117,7 @@ class Generator {
             case Behaviour::InTime: {
                 const int64_t t = rise(std::max(s + 1, earliest), s + maxTime - 1);
                 times.Response = t - s;
+                operated = t;
                 Add(name, t, on, 1);
                 Add(name, e + reset, off, 0);
                 return kOperated;
@@ -106,6 +125,7 @@ class Generator {
             case Behaviour::ThenError:
             case Behaviour::ThenOff: {
                 const int64_t t = rise(std::max(s + 1, earliest), s + maxTime - 1);
+                operated = t;
                 Add(name, t, on, 1);
                 const int64_t drop = t + 1 + Uniform(0, int(std::max<int64_t>(0, e - t - 2)));
                 times.Response = t - s;
@@ -121,6 +141,9 @@ class Generator {
 
     const DemoOptions& options_;
     std::mt19937 rng_;
+    // The operations without demand draw from a stream of their own, so that
+    // the excursions stay those of earlier demos of the same seed.
+    std::mt19937 extra_;
     Series series_;
 };
 
@@ -149,8 +172,11 @@ struct Plant {
     std::vector<archive::Day> days;  // in order, the last one is yesterday
     HDBDatabase db;
     std::vector<Contour> contours;
-    std::vector<std::string> background;  // measurement variables
-    std::vector<Planted> planted;         // excursions of used contours
+    std::vector<std::string> background;       // measurement variables
+    std::vector<Planted> planted;              // excursions of used contours
+    std::vector<PlantedOperation> operations;  // of the used lines
+    int maintenanceContour = -1;               // the breaker of the job's window
+    int64_t maintenanceFrom = 0, maintenanceTo = 0;
 };
 
 // N whole local days ending yesterday.
@@ -182,6 +208,7 @@ void AddStateSets(HDBDatabase& db) {
         {kSetAnalog,
          "Измерение"_cp,
          {"Норма"_cp, "Выше нормы"_cp, "Ниже нормы"_cp, "Недостоверно"_cp}},
+        {kSetCommand, "Команда"_cp, {"Нет"_cp, "Отключить"_cp, "Включить"_cp, "Ошибка"_cp}},
     };
     for (const StateSet& set : kSets) {
         db.AddStateSet(set.code, set.name, 0, 3);
@@ -202,6 +229,7 @@ void MakeConfiguration(Generator& g, Plant& plant) {
     const int tRelay = db.AddType("Выходное реле"_cp, kSetRelay);
     const int tBreaker = db.AddType("Выключатель"_cp, kSetBreaker);
     const int tAnalog = db.AddType("Измерение"_cp, kSetAnalog);
+    const int tCommand = db.AddType("Команда выключателя"_cp, kSetCommand);
 
     static const char* const kEvents[] = {"Перегрев"_cp, "Перегрузка"_cp, "Замыкание на землю"_cp,
                                           "Понижение давления"_cp};
@@ -229,6 +257,11 @@ void MakeConfiguration(Generator& g, Plant& plant) {
             db.AddVariable(c.Sensor.c_str(), uint16_t(tSensor), uint16_t(o), uint16_t(o));
             db.AddVariable(c.Relay.c_str(), uint16_t(tRelay), uint16_t(o), uint16_t(o));
             db.AddVariable(c.Breaker.c_str(), uint16_t(tBreaker), uint16_t(o), uint16_t(o));
+            // The fourth breaker of each unit is also opened by command.
+            if (k == 3 && c.Used && c.BreakerUsed) {
+                c.Command = base + "Command";
+                db.AddVariable(c.Command.c_str(), uint16_t(tCommand), uint16_t(o), uint16_t(o));
+            }
             plant.contours.push_back(c);
         }
     }
@@ -266,13 +299,13 @@ std::vector<std::pair<int64_t, int64_t>> ExcursionSpans(Generator& g, const Plan
     return spans;
 }
 
-// The behaviours cycle so that every outcome occurs, while most lines operate
-// cleanly, as in a plant.
-const Behaviour kCycle[] = {Behaviour::InTime, Behaviour::InTime, Behaviour::Late,
-                            Behaviour::InTime, Behaviour::InTime, Behaviour::Never,
-                            Behaviour::InTime, Behaviour::InTime, Behaviour::ThenError,
-                            Behaviour::InTime, Behaviour::InTime, Behaviour::ThenOff};
-constexpr int kCycleLength = int(std::size(kCycle));
+// Most lines operate cleanly, as in a plant: one answer in 25 is one of the
+// four faults, in turn, so that every outcome occurs.
+Behaviour BehaviourAt(int turn) {
+    static constexpr Behaviour kFaults[] = {Behaviour::Late, Behaviour::Never, Behaviour::ThenError,
+                                            Behaviour::ThenOff};
+    return turn % 25 == 7 ? kFaults[turn / 25 % 4] : Behaviour::InTime;
+}
 
 // One excursion [s, e) of contour `ci` that ends in or after `day`: the sensor's
 // readings, its lines' answers (the `turn`th behaviours), and the record of a
@@ -292,38 +325,132 @@ void PlantExcursion(Generator& g, Plant& plant, std::size_t ci, const archive::D
     // The lines of an excursion across midnight may act, and drop out, before
     // midnight: the next day's report sees it whole.
     const int64_t earliest = s + 1;
-    const Behaviour rb = kCycle[turn % kCycleLength];
-    const Behaviour bb = kCycle[(turn / kCycleLength + turn + 5) % kCycleLength];
+    const Behaviour rb = BehaviourAt(turn);
+    const Behaviour bb = BehaviourAt(turn + 12);
     int relay = 0, breaker = 0;
     LineTimes relayTimes, breakerTimes;
+    int64_t relayAt = -1, breakerAt = -1;
     if (c.RelayUsed || !c.Used)
         relay = g.PlantLine(c.Relay, s, e, c.RelayMax, kRelayOn, kRelayOff, rb, earliest, 5,
-                            relayTimes);
+                            relayTimes, relayAt);
     if (c.BreakerUsed || !c.Used)
         breaker = g.PlantLine(c.Breaker, s, e, c.BreakerMax, kBreakerOff, kBreakerOn, bb, earliest,
-                              30, breakerTimes);
+                              30, breakerTimes, breakerAt);
+    if (c.Used && c.RelayUsed && relayAt >= 0)
+        plant.operations.push_back({int(ci), c.Relay, "relay", relayAt, "demand"});
+    if (c.Used && c.BreakerUsed && breakerAt >= 0)
+        plant.operations.push_back({int(ci), c.Breaker, "apparatus", breakerAt, "demand"});
     if (c.Used)
         plant.planted.push_back(
             {int(ci), s, e, c.RelayUsed ? relay : 0, c.BreakerUsed ? breaker : 0, value, crossing,
              c.RelayUsed ? relayTimes : LineTimes{}, c.BreakerUsed ? breakerTimes : LineTimes{}});
 }
 
-// Every contour's samples: its initial states, then per day its excursions and
-// a short blip that is too brief to count as an incident.
+using Spans = std::vector<std::pair<int64_t, int64_t>>;
+
+// A moment of `day` at least 15 minutes away from every span of `busy` (and
+// then added to it), where the clocks do not change; -1 when none was found.
+int64_t QuietMoment(Generator& g, const archive::Day& day, Spans& busy) {
+    for (int tries = 0; tries < 100; ++tries) {
+        const int64_t t = day.Begin + g.Extra(7200, int(day.End - day.Begin - 10800));
+        const bool clear = std::all_of(busy.begin(), busy.end(), [&](const auto& span) {
+            return t + 900 < span.first || t - 900 > span.second + 900;
+        });
+        if (!clear || !SteadyOffset(t - 900, t + 900)) continue;
+        busy.push_back({t - 900, t + 900});
+        return t;
+    }
+    return -1;
+}
+
+// Operations without a demand of used contour `ci` on day `di`, now and then:
+// a relay that picks up alone, a breaker that opens alone, a relay that trips
+// its breaker, a breaker opened by its command, a relay in a sensor's blip
+// too short to be an incident; and the breaker of the maintenance window.
+void PlantOperationsWithoutDemand(Generator& g, Plant& plant, std::size_t ci, std::size_t di,
+                                  Spans& busy) {
+    const Contour& c = plant.contours[ci];
+    const archive::Day& day = plant.days[di];
+    const int n = int(ci + di);
+    auto op = [&](const std::string& variable, const char* role, int64_t t, const char* cls) {
+        plant.operations.push_back({int(ci), variable, role, t, cls});
+    };
+    int64_t t;
+    if (c.RelayUsed && n % 11 == 0 && (t = QuietMoment(g, day, busy)) >= 0) {
+        g.Add(c.Relay, t, kRelayOn, 1);
+        g.Add(c.Relay, t + 4, kRelayOff, 0);
+        op(c.Relay, "relay", t, "unexplained");
+    }
+    if (c.BreakerUsed && n % 13 == 1 && (t = QuietMoment(g, day, busy)) >= 0) {
+        g.Add(c.Breaker, t, kBreakerOff, 1);
+        g.Add(c.Breaker, t + 120, kBreakerOn, 0);
+        op(c.Breaker, "apparatus", t, "unexplained");
+    }
+    if (c.RelayUsed && c.BreakerUsed && n % 17 == 2 && (t = QuietMoment(g, day, busy)) >= 0) {
+        g.Add(c.Relay, t, kRelayOn, 1);
+        g.Add(c.Breaker, t + 3, kBreakerOff, 1);
+        g.Add(c.Relay, t + 5, kRelayOff, 0);
+        g.Add(c.Breaker, t + 300, kBreakerOn, 0);
+        op(c.Relay, "relay", t, "unexplained");
+        op(c.Breaker, "apparatus", t + 3, "by_relay");
+    }
+    if (!c.Command.empty() && (t = QuietMoment(g, day, busy)) >= 0) {
+        g.Add(c.Command, t, kCommandTrip, 1);
+        g.Add(c.Command, t + 2, kCommandNone, 0);
+        g.Add(c.Breaker, t + 2, kBreakerOff, 1);
+        g.Add(c.Breaker, t + 600, kBreakerOn, 0);
+        op(c.Breaker, "apparatus", t + 2, "commanded");
+    }
+    if (c.RelayUsed && n % 6 == 3 && (t = QuietMoment(g, day, busy)) >= 0) {
+        g.Add(c.Sensor, t, kSensorAlarm, g.Round(g.Extra(91, 95)));
+        g.Add(c.Sensor, t + std::max(2, c.Interval - 3), kSensorNormal, 50);
+        g.Add(c.Relay, t + 1, kRelayOn, 1);
+        g.Add(c.Relay, t + c.Interval, kRelayOff, 0);
+        op(c.Relay, "relay", t + 1, "short_demand");
+    }
+    if (int(ci) == plant.maintenanceContour && di + 1 == plant.days.size() &&
+        (t = QuietMoment(g, day, busy)) >= 0) {
+        plant.maintenanceFrom = t - 600;
+        plant.maintenanceTo = t + 600;
+        g.Add(c.Breaker, t, kBreakerOff, 1);
+        g.Add(c.Breaker, t + 300, kBreakerOn, 0);
+        op(c.Breaker, "apparatus", t, "maintenance");
+    }
+}
+
+// The breaker of the job's maintenance window: the first used one without a
+// command.
+int MaintenanceContour(const Plant& plant) {
+    for (std::size_t ci = 0; ci < plant.contours.size(); ++ci) {
+        const Contour& c = plant.contours[ci];
+        if (c.Used && c.BreakerUsed && c.Command.empty()) return int(ci);
+    }
+    return -1;
+}
+
+// Every contour's samples: its initial states, then per day its excursions,
+// a short blip that is too brief to count as an incident, and its operations
+// without a demand.
 void PlantContours(Generator& g, Plant& plant) {
     const int64_t t0 = plant.days.front().Begin;
     for (const auto& c : plant.contours) {
         g.Add(c.Sensor, t0, kSensorNormal, g.Round(g.Real(40, 60)));
         g.Add(c.Relay, t0, kRelayOff, 0);
         g.Add(c.Breaker, t0, kBreakerOn, 0);
+        if (!c.Command.empty()) g.Add(c.Command, t0, kCommandNone, 0);
     }
+    plant.maintenanceContour = MaintenanceContour(plant);
     int turn = 0;
     for (std::size_t ci = 0; ci < plant.contours.size(); ++ci) {
         const Contour& c = plant.contours[ci];
+        Spans busy;
         for (std::size_t di = 0; di < plant.days.size(); ++di) {
             const archive::Day& day = plant.days[di];
-            for (auto [s, e] : ExcursionSpans(g, plant, ci, di))
+            for (auto [s, e] : ExcursionSpans(g, plant, ci, di)) {
                 PlantExcursion(g, plant, ci, day, s, e, turn++);
+                busy.push_back({s - 60, e + 900});
+            }
+            if (c.Used) PlantOperationsWithoutDemand(g, plant, ci, di, busy);
             const int64_t blip = day.Begin + 600 + g.Uniform(0, 600);
             g.Add(c.Sensor, blip, kSensorAlarm, g.Round(g.Real(91, 95)));
             g.Add(c.Sensor, blip + std::max(0, c.Interval - 3), kSensorNormal, 50);
@@ -389,8 +516,23 @@ bool WriteJob(const std::string& home, const Plant& plant, RTPWriteJobNodeProc w
                      uint32_t(c.BreakerMax), "Выключатель отключился"_cp,
                      "Выключатель не отключился"_cp},
         });
+    std::vector<RTPJobCommand> commands;
+    for (const Contour& c : plant.contours)
+        if (!c.Command.empty())
+            commands.push_back(
+                {c.Breaker.c_str(), c.Command.c_str(), kCommandTrip, kCommandSeconds});
+    std::vector<RTPJobMaintenance> windows;
+    const std::string from = TimeText(time_t(plant.maintenanceFrom));
+    const std::string to = TimeText(time_t(plant.maintenanceTo));
+    if (plant.maintenanceTo)
+        windows.push_back({plant.contours[std::size_t(plant.maintenanceContour)].Breaker.c_str(),
+                           from.c_str(), to.c_str(), "Проверка выключателя"_cp});
     RTPJob job{};
     job.Size = int32_t(sizeof job);
+    job.CommandCount = int32_t(commands.size());
+    job.Commands = commands.data();
+    job.MaintenanceCount = int32_t(windows.size());
+    job.Maintenance = windows.data();
     RTPJobSettings& s = job.Settings;
     s.Name = kJobName;
     s.LoadCfg = Given(true);
@@ -440,12 +582,28 @@ bool WriteIncidentList(const std::string& home, const DemoOptions& options, Plan
         j["apparatusHeld"] = seconds(p.BreakerTimes.Held);
         list.push_back(j);
     }
+    std::stable_sort(plant.operations.begin(), plant.operations.end(),
+                     [](const PlantedOperation& a, const PlantedOperation& b) {
+                         return a.Time != b.Time ? a.Time < b.Time : a.Variable < b.Variable;
+                     });
+    nlohmann::ordered_json operations = nlohmann::ordered_json::array();
+    for (const PlantedOperation& op : plant.operations) {
+        nlohmann::ordered_json j;
+        j["contour"] = op.Contour;
+        j["sensor"] = plant.contours[std::size_t(op.Contour)].Sensor;
+        j["variable"] = op.Variable;
+        j["role"] = op.Role;
+        j["time"] = TimeText(time_t(op.Time));
+        j["class"] = op.Class;
+        operations.push_back(j);
+    }
     nlohmann::ordered_json doc;
     doc["seed"] = options.Seed;
     doc["firstDay"] = summary.FirstDay;
     doc["lastDay"] = summary.LastDay;
     doc["configId"] = Format("%08X", plant.db.ConfigId);
     doc["incidents"] = list;
+    doc["operations"] = operations;
     summary.IncidentsPath = home + "/demo-incidents.json";
     return WriteFileAtomically(summary.IncidentsPath.c_str(), doc.dump(2) + "\n");
 }

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "planted_operations.h"
 #include "shell_output.h"
 #include "test_env.h"
 
@@ -97,6 +98,13 @@ TEST(EndToEnd, TwoDaysOfTheDemoPlantReportEveryPlantedIncidentOnce) {
     }
     EXPECT_EQ(int(reported.size()), expected);
     EXPECT_GT(acrossMidnight, 0);
+    // Every operation of a relay or breaker of both days, once, with its class;
+    // the demo plants each class.
+    const auto classes = twtest::ExpectPlantedOperations(home, from);
+    for (const char* cls :
+         {"demand", "short_demand", "by_relay", "commanded", "maintenance", "unexplained"})
+        EXPECT_GT(classes.count(cls) ? classes.at(cls) : 0, 0) << cls;
+    EXPECT_NE(out.find(" operation(s) without demand:\n"), std::string::npos) << out;
     // The text and spreadsheet reports of both days are there too.
     int txt = 0, xls = 0;
     for (const auto& entry : std::filesystem::directory_iterator(home + "Reports")) {

@@ -15,6 +15,7 @@
 
 #include "archive/pg/pgconnection.h"
 #include "pg_test_db.h"
+#include "planted_operations.h"
 #include "shell_output.h"
 #include "test_env.h"
 
@@ -85,6 +86,9 @@ TEST(PgArchive, TheSamePlantInDayFilesAndInPostgreSqlGivesTheSameResults) {
     }
     const std::string reports = Reports(files);
     EXPECT_TRUE(Reports(pg) == reports) << FirstDifference(Reports(pg), reports);
+    // The planted operations, after the busy day has run its course: its
+    // excursions explain the operations of that contour as demands.
+    twtest::ExpectPlantedOperations(pg, "2026-11-20 01:00:00");
     EXPECT_NE(reports.find("\"Items\":[{"), std::string::npos);
     // The values the runs kept: every sample fetched, the same from both.
     for (const auto& e : fs::directory_iterator(files + "Values")) {

@@ -26,6 +26,7 @@
 #include "runtime/runtime.h"
 #include "test_env.h"
 #include "tw_file.h"
+#include "tw_opsfile.h"
 
 using namespace host::literals;
 namespace fs = std::filesystem;
@@ -198,6 +199,16 @@ TEST_F(RunTest, FailuresStopWithTheirTextAndTheLogSoFar) {
     }
 }
 
+// The log lines of a run that name an operation ("Срабатывание: ..."), taken
+// out of `lines`.
+std::vector<std::string> TakeOperationLines(std::vector<std::string>& lines) {
+    std::vector<std::string> taken, rest;
+    for (std::string& l : lines)
+        (l.rfind("Срабатывание: "_cp, 0) == 0 ? taken : rest).push_back(std::move(l));
+    lines = std::move(rest);
+    return taken;
+}
+
 TEST_F(RunTest, WithoutJobKeysAllThreeReportsGoToReports) {
     host::LogCapture log;
     host::CurrentRunNotes().Clear();
@@ -209,6 +220,16 @@ TEST_F(RunTest, WithoutJobKeysAllThreeReportsGoToReports) {
                            "Report 06-12-2026 00_00-00_00.two", "Report 06-12-2026 00_00-00_00.twr",
                            "Report 06-12-2026 00_00-00_00.twt", "Report 06-12-2026 00_00-00_00.txt",
                            "Report 06-12-2026 00_00-00_00.xls"}));
+    // Every operation but those on demand is named in the log, as in its file.
+    const std::vector<std::string> logged = TakeOperationLines(log.lines);
+    TW_OpsHeader header;
+    std::vector<TW_Operation> ops;
+    ASSERT_TRUE(TW_ReadOpsFile((*home_ + "Reports/" + reports[0]).c_str(), header, ops));
+    std::vector<std::string> named;
+    for (const TW_Operation& op : ops)
+        if (op.Class != TW_OpDemand) named.push_back("Срабатывание: "_cp + TW_OperationText(op));
+    EXPECT_EQ(logged, named);
+    EXPECT_GT(TW_CountOperations(ops, TW_OpUnexplained), 0);  // the demo plant has some
     const std::string base = *home_ + "Reports/Report";
     const std::string expected[] = {
         "TW: Анализ контуров..."_cp,
@@ -255,6 +276,7 @@ TEST_F(RunTest, SettingsChooseMomentValuesAndFolders) {
     job_.Root()->SetBool("SaveXLS", false);
     host::LogCapture log;
     EXPECT_EQ(Run(), nullptr);
+    TakeOperationLines(log.lines);
     EXPECT_EQ(log.lines[3],
               std::string("TW: Запрос данных. Конфигурация за 06.12.2026 12:00:00..."_cp));
     const std::string base = *home_ + "Out/Report";
@@ -517,6 +539,13 @@ TEST_F(RunTest, AnOutputNotWrittenFailsTheRunAndIsNamed) {
     const std::string solo = Rthost(*home_, "Daily", {}, "", code);
     ASSERT_EQ(code, 0) << solo;
     const std::string counts = solo.substr(0, solo.find('\n') + 1);
+    // Then the operations without demand, as many as there are, each on a line.
+    const std::string notes = solo.substr(counts.size(), solo.find("  HOME/") - counts.size());
+    EXPECT_EQ(notes.rfind("  7 operation(s) without demand:\n    06.12.2026 04:51:31 relay "
+                          "\"U2.P04.Relay\" (contour \"U2.P04.Sensor\"): unexplained\n",
+                          0),
+              0u)
+        << notes;
     const std::string day = "Daily 06-12-2026 00_00-00_00";
     ReadOnlyFolder folder(*home_ + "ReadOnly");
     if (!folder.ok()) GTEST_SKIP() << "cannot make a folder read-only here";
@@ -530,21 +559,20 @@ TEST_F(RunTest, AnOutputNotWrittenFailsTheRunAndIsNamed) {
     const Row rows[] = {
         {{{"TXTDir", "ReadOnly"}},
          "",
-         counts + "  HOME/Reports/" + day + ".twr\n  HOME/Reports/" + day +
+         counts + notes + "  HOME/Reports/" + day + ".twr\n  HOME/Reports/" + day +
              ".twt\n  HOME/Reports/" + day + ".two\n  HOME/Reports/" + day +
              ".xls\n  not written: text report HOME/ReadOnly/" + day + ".txt: " + denied + "\n",
          {day + ".two", day + ".twr", day + ".twt", day + ".xls"}},
         {{{"ReportDir", "ReadOnly"}},
          "",
-         "2026-12-06 00:00:00 .. 2026-12-07 00:00:00: incomplete: not every output was written\n"
-         "  HOME/Reports/" +
-             day + ".txt\n  HOME/Reports/" + day +
+         "2026-12-06 00:00:00 .. 2026-12-07 00:00:00: incomplete: not every output was written\n" +
+             notes + "  HOME/Reports/" + day + ".txt\n  HOME/Reports/" + day +
              ".xls\n  not written: binary report HOME/ReadOnly/" + day + ".twr: " + denied + "\n",
          {day + ".txt", day + ".xls"}},
         // Values are not kept: they would not fit either.
         {{{"SaveVals", false}},
          "prlimit --fsize=8000 ",
-         counts + "  HOME/Reports/" + day + ".twr\n  HOME/Reports/" + day +
+         counts + notes + "  HOME/Reports/" + day + ".twr\n  HOME/Reports/" + day +
              ".twt\n  not written: operations HOME/Reports/" + day +
              ".two: File too large (27)\n  not written: text report HOME/Reports/" + day +
              ".txt: File too large (27)\n  not written: spreadsheet HOME/Reports/" + day +
@@ -569,7 +597,7 @@ TEST_F(RunTest, TwoRunsAtOnceEachCountOnlyTheirOwnFiles) {
         std::ifstream in(*home_ + out);
         std::string summary;
         for (std::string line; std::getline(in, line);)
-            if (line.rfind("  ", 0) != 0)
+            if (line.rfind("  /", 0) != 0)
                 summary += line + "\n";
             else
                 EXPECT_TRUE(files.insert(line).second) << out << ": " << line;

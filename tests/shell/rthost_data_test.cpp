@@ -106,7 +106,7 @@ TEST(RthostData, DemoPrintsWhatItMade) {
     const Result r = Rthost("demo " + home + "plant --days 1 --background 10", home);
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out.rfind("Demo plant in " + home + "plant\n", 0), 0u) << r.out;
-    EXPECT_NE(r.out.find("32 contours, 106 variables"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("32 contours, 109 variables"), std::string::npos) << r.out;
     EXPECT_TRUE(std::filesystem::exists(home + "plant/Jobs/Daily.json"));
     EXPECT_TRUE(std::filesystem::exists(home + "plant/demo-incidents.json"));
 }
