@@ -9,6 +9,7 @@
 #include "common/timetext.h"
 #include "nonoperation.h"
 #include "operations_search.h"
+#include "operations_view.h"
 #include "report_search.h"
 #include "runtime/runtime.h"
 #include "stats_csv.h"
@@ -197,7 +198,8 @@ int RunBatch(const TW_BatchArgs& args) {
     if (!xlsDir.empty()) {
         // Without --template the report alone is written.
         result.Template.Set(templ.c_str());
-        result.ExtraSheets = {TW_StatsSheet(figures)};
+        result.ExtraSheets =
+            TW_ReportExtraSheets(figures, TW_OpsUnknownText(ops, unreadableOps.size()));
         ok &= WriteOutput(xlsDir, "spreadsheet",
                           [&](const char* dir) { return result.ExportToXLS(dir); });
     }

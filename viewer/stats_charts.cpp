@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QGraphicsScene>
 #include <QHorizontalBarSeries>
+#include <QHorizontalStackedBarSeries>
 #include <QImage>
 #include <QLineSeries>
 #include <QPainter>
@@ -19,6 +20,7 @@
 #include <algorithm>
 
 #include "stats_file.h"
+#include "operations_view.h"
 #include "stats_table.h"
 #include "tw_stats.h"
 #include "ui/qt_text.h"
@@ -145,6 +147,56 @@ std::unique_ptr<QChart> TW_MisoperationRateChart(const TW_Statistics& stats, int
     series->attachAxis(rate);
     if (bars.empty()) chart->setTitle(chart->title() + Text(": несработок нет"));
     chart->legend()->setVisible(false);
+    return chart;
+}
+
+std::unique_ptr<QChart> TW_OperationClassChart(const TW_Statistics& stats, int limit) {
+    if (!stats.OperationsKnown) return nullptr;
+    auto chart = std::make_unique<QChart>();
+    const std::vector<TW_ClassBar> bars = TW_ClassBars(stats, std::size_t(std::max(limit, 1)));
+    chart->setTitle(Text("Срабатывания без вызова по контурам, ") + PeriodText(stats));
+    auto* series = new QHorizontalStackedBarSeries;
+    // Demand has no set: TW_ClassBars leaves the operations on demand out. The
+    // unexplained come first, at the base of each bar.
+    const std::pair<uint8_t, QColor> classes[] = {{TW_OpUnexplained, QColor(0xd6, 0x27, 0x28)},
+                                                  {TW_OpShortDemand, QColor(0xff, 0x7f, 0x0e)},
+                                                  {TW_OpByRelay, QColor(0x1f, 0x77, 0xb4)},
+                                                  {TW_OpCommanded, QColor(0x2c, 0xa0, 0x2c)},
+                                                  {TW_OpMaintenance, QColor(0x7f, 0x7f, 0x7f)}};
+    QStringList labels;
+    for (const auto& [cls, color] : classes) {
+        auto* set = new QBarSet(FromCp1251(TW_OpClassTitle(cls)));
+        set->setColor(color);
+        // The most unexplained at the top: a horizontal bar chart draws its
+        // first category lowest.
+        for (auto it = bars.rbegin(); it != bars.rend(); ++it)
+            *set << it->Counts[cls];
+        series->append(set);
+    }
+    for (auto it = bars.rbegin(); it != bars.rend(); ++it)
+        labels << FromCp1251(stats.Contours[std::size_t(it->Contour)].Label);
+    chart->addSeries(series);
+    auto* names = new QBarCategoryAxis;
+    names->append(labels);
+    QFont small = names->labelsFont();
+    small.setPointSizeF(7);
+    names->setLabelsFont(small);
+    names->setTruncateLabels(false);
+    chart->addAxis(names, Qt::AlignLeft);
+    series->attachAxis(names);
+    int most = 0;
+    for (const TW_ClassBar& b : bars)
+        most = std::max(most, b.Total());
+    // A tick for every whole count when there are few.
+    auto* count = ValueAxis(most, Text("срабатываний"));
+    if (most <= 10) {
+        count->setRange(0, std::max(most, 1));
+        count->setTickCount(std::max(most, 1) + 1);
+    }
+    chart->addAxis(count, Qt::AlignBottom);
+    series->attachAxis(count);
+    if (bars.empty()) chart->setTitle(chart->title() + Text(": срабатываний без вызова нет"));
+    chart->legend()->setAlignment(Qt::AlignBottom);
     return chart;
 }
 
@@ -284,7 +336,8 @@ bool TW_WriteStatsCharts(const TW_Statistics& stats, const QString& folder, QStr
     const std::pair<QString, std::unique_ptr<QChart>> charts[] = {
         {QStringLiteral("misoperation_rate"), TW_MisoperationRateChart(stats)},
         {QStringLiteral("response_times"), TW_ResponseTimeChart(stats, -1)},
-        {QStringLiteral("trend"), TW_TrendChart(stats)}};
+        {QStringLiteral("trend"), TW_TrendChart(stats)},
+        {QStringLiteral("operation_classes"), TW_OperationClassChart(stats)}};
     for (const auto& [name, chart] : charts) {
         if (!chart) continue;
         QString failure;

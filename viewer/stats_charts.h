@@ -26,6 +26,11 @@ std::unique_ptr<QChart> TW_ResponseTimeChart(const TW_Statistics& stats, int con
 // statistics have no trend step.
 std::unique_ptr<QChart> TW_TrendChart(const TW_Statistics& stats);
 
+// The operations without demand per contour, a stacked bar of their classes
+// each (the contours with the most unexplained ones, at most `limit` bars); null
+// when the operations are not known.
+std::unique_ptr<QChart> TW_OperationClassChart(const TW_Statistics& stats, int limit = 25);
+
 // Paints the chart into `target` of an open painter.
 void TW_PaintChart(QPainter& painter, QChart& chart, const QRectF& target);
 
@@ -35,8 +40,9 @@ void TW_PaintChart(QPainter& painter, QChart& chart, const QRectF& target);
 bool TW_WriteChartPng(QChart& chart, const QString& path, QSize size, QString& error);
 bool TW_WriteChartPdf(QChart& chart, const QString& path, QString& error);
 
-// The charts of a period into `folder`: misoperation_rate, response_times and,
-// with a trend step, trend, each as .pdf and .png. `written` gets the files made; false with the
-// first failure's message (the others are still tried).
+// The charts of a period into `folder`: misoperation_rate, response_times,
+// with a trend step trend, and with the operations known operation_classes,
+// each as .pdf and .png. `written` gets the files made; false with the first
+// failure's message (the others are still tried).
 bool TW_WriteStatsCharts(const TW_Statistics& stats, const QString& folder, QStringList& written,
                          QString& error);

@@ -5,6 +5,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QTextOption>
 
 #include <memory>
 
@@ -18,8 +19,9 @@ using host::ui::FromCp1251;
 
 namespace {
 
-// Column widths as shares of the page: the contour's name takes the rest.
-constexpr double kNameShare = 0.22;
+// Column widths as shares of the page: the contour's name takes this, the
+// figures share the rest.
+constexpr double kNameShare = 0.15;
 
 struct Table {
     const TW_Statistics& stats;
@@ -47,9 +49,13 @@ struct Table {
                 TW_StatsCellText(stats, row, c, text);
             const QRectF cell(ColumnX(c), y, ColumnWidth(c), rowHeight);
             p.drawRect(cell);
-            const int align = (c == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter |
-                              (header ? Qt::TextWordWrap : 0);
-            p.drawText(cell.adjusted(3, 0, -3, 0), align, FromCp1251(text));
+            // A title breaks between words, or inside a word too long for
+            // its column.
+            QTextOption option(Qt::Alignment(c == 0 ? Qt::AlignLeft : Qt::AlignRight) |
+                               Qt::AlignVCenter);
+            option.setWrapMode(header ? QTextOption::WrapAtWordBoundaryOrAnywhere
+                                      : QTextOption::NoWrap);
+            p.drawText(cell.adjusted(3, 0, -3, 0), FromCp1251(text), option);
         }
     }
 };
@@ -80,7 +86,10 @@ bool TW_PaintStatistics(QPagedPaintDevice& device, const TW_Statistics& stats, Q
             FromCp1251(std::string(stats.Start.GetStr()) + " - " + stats.End.GetStr()));
     painter.setFont(font);
 
-    const double headerHeight = line * 3.2;  // two lines of a wrapped title
+    // The titles in a smaller font, up to four lines of a wrapped title.
+    QFont small = font;
+    small.setPointSizeF(7);
+    const double headerHeight = QFontMetrics(small, &device).height() * 4.4;
     const auto rows = [&](double top) {
         return int((page.bottom() - top - headerHeight) / table.rowHeight);
     };
@@ -91,13 +100,16 @@ bool TW_PaintStatistics(QPagedPaintDevice& device, const TW_Statistics& stats, Q
         double y = k == 0 ? page.top() + titleHeight : page.top();
         Table header = table;
         header.rowHeight = headerHeight;
+        painter.setFont(small);
         header.Row(painter, y, -1, true);
+        painter.setFont(font);
         y += headerHeight;
         for (int r = pages[k].first; r < pages[k].second; ++r, y += table.rowHeight)
             table.Row(painter, y, r, false);
     }
-    const std::unique_ptr<QChart> charts[] = {
-        TW_MisoperationRateChart(stats), TW_ResponseTimeChart(stats, -1), TW_TrendChart(stats)};
+    const std::unique_ptr<QChart> charts[] = {TW_MisoperationRateChart(stats),
+                                              TW_ResponseTimeChart(stats, -1), TW_TrendChart(stats),
+                                              TW_OperationClassChart(stats)};
     for (const auto& chart : charts) {
         if (!chart) continue;
         device.newPage();

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <map>
+#include <optional>
 
 #include "common/cp1251.h"
+#include "tw_fieldtext.h"
 #include "tw_stats.h"
 
 using namespace host::literals;
@@ -25,6 +28,15 @@ enum Column {
     kRelayMax,
     kApparatusMedian,
     kApparatusMax,
+    kFalseRelay,
+    kFalseApparatus,
+    kCommanded,
+    kMaintenance,
+    kDependability,
+    kSecurity,
+    kRateAll,
+    kRelayP90,
+    kApparatusP90,
     kColumns
 };
 
@@ -51,6 +63,19 @@ std::string TimeText(const TW_TimeSummary& t, bool median) {
     return SecondsText(median ? t.Median : double(t.Max));
 }
 
+std::string PercentText(double share) {
+    return CommaText("%.1f %%", 100.0 * share);
+}
+
+std::string ShareText(const std::optional<double>& share) {
+    return share ? PercentText(*share) : std::string();
+}
+
+// A count of operations: empty when they are not known.
+std::string OperationCountText(const TW_StatsFigures& f, int n) {
+    return f.OperationsKnown ? CountText(n) : std::string();
+}
+
 std::string FigureText(const TW_StatsFigures& f, int column) {
     switch (column) {
         case kDemands:
@@ -68,7 +93,7 @@ std::string FigureText(const TW_StatsFigures& f, int column) {
         case kNearMiss:
             return CountText(f.NearMiss, f.NearMissUnknown > 0);
         case kRate:
-            return f.Demands ? CommaText("%.1f %%", 100.0 * f.MisoperationRate()) : std::string();
+            return f.Demands ? PercentText(f.MisoperationRate()) : std::string();
         case kRelayMedian:
             return TimeText(f.Relay, true);
         case kRelayMax:
@@ -77,6 +102,24 @@ std::string FigureText(const TW_StatsFigures& f, int column) {
             return TimeText(f.Apparatus, true);
         case kApparatusMax:
             return TimeText(f.Apparatus, false);
+        case kFalseRelay:
+            return OperationCountText(f, f.FalseRelay);
+        case kFalseApparatus:
+            return OperationCountText(f, f.FalseApparatus);
+        case kCommanded:
+            return OperationCountText(f, f.Commanded);
+        case kMaintenance:
+            return OperationCountText(f, f.Maintenance);
+        case kDependability:
+            return ShareText(f.Dependability());
+        case kSecurity:
+            return ShareText(f.Security());
+        case kRateAll:
+            return ShareText(f.MisoperationRateAll());
+        case kRelayP90:
+            return f.Relay.Count ? SecondsText(f.Relay.P90) : std::string();
+        case kApparatusP90:
+            return f.Apparatus.Count ? SecondsText(f.Apparatus.P90) : std::string();
         default:
             return {};
     }
@@ -93,11 +136,28 @@ double WindowOf(const TW_IncidentPoint& p, bool apparatus) {
 }  // namespace
 
 const std::vector<std::string>& TW_StatsColumns() {
-    static const std::vector<std::string> columns{
-        "Контур"_cp,           "Вызовы"_cp,           "Верно"_cp,          "Несработки"_cp,
-        "Не сработала"_cp,     "Не удержала"_cp,      "С опозданием"_cp,   "На грани"_cp,
-        "Доля несработок"_cp,  "Реле: медиана, с"_cp, "Реле: макс., с"_cp, "Агрегат: медиана, с"_cp,
-        "Агрегат: макс., с"_cp};
+    static const std::vector<std::string> columns{"Контур"_cp,
+                                                  "Вызовы"_cp,
+                                                  "Верно"_cp,
+                                                  "Несработки"_cp,
+                                                  "Не сработала"_cp,
+                                                  "Не удержала"_cp,
+                                                  "С опозданием"_cp,
+                                                  "На грани"_cp,
+                                                  "Доля несработок"_cp,
+                                                  "Реле: медиана, с"_cp,
+                                                  "Реле: макс., с"_cp,
+                                                  "Агрегат: медиана, с"_cp,
+                                                  "Агрегат: макс., с"_cp,
+                                                  "Ложные реле"_cp,
+                                                  "Ложные агрегата"_cp,
+                                                  "По команде"_cp,
+                                                  "Обслуживание"_cp,
+                                                  "Надежность срабатывания"_cp,
+                                                  "Надежность несрабатывания"_cp,
+                                                  "Доля несработок и ложных"_cp,
+                                                  "Реле: P90, с"_cp,
+                                                  "Агрегат: P90, с"_cp};
     return columns;
 }
 
@@ -134,6 +194,38 @@ std::vector<TW_RateBar> TW_RateBars(const TW_Statistics& stats, std::size_t limi
         return ma != mb ? ma > mb : a.Contour < b.Contour;
     };
     std::sort(bars.begin(), bars.end(), worse);
+    if (bars.size() > limit) bars.resize(limit);
+    return bars;
+}
+
+int TW_ClassBar::Total() const {
+    int n = 0;
+    for (const int c : Counts)
+        n += c;
+    return n;
+}
+
+std::vector<TW_ClassBar> TW_ClassBars(const TW_Statistics& stats, std::size_t limit) {
+    std::vector<TW_ClassBar> bars;
+    if (!stats.OperationsKnown) return bars;
+    // Each operation counts for the contour it names, as in the figures.
+    std::map<std::pair<std::string, uint16_t>, std::size_t> barOf;
+    std::vector<TW_ClassBar> all(stats.Contours.size());
+    for (std::size_t c = 0; c < stats.Contours.size(); ++c) {
+        all[c].Contour = int(c);
+        barOf[{stats.Contours[c].Sensor, stats.Contours[c].State}] = c;
+    }
+    for (const TW_Operation& op : stats.Operations) {
+        if (op.Class == TW_OpDemand || op.Class >= TW_OpClassCount) continue;
+        const auto it = barOf.find({TW_FieldText(op.Sensor), op.SensorState});
+        if (it != barOf.end()) ++all[it->second].Counts[op.Class];
+    }
+    for (const TW_ClassBar& b : all)
+        if (b.Total() > 0) bars.push_back(b);
+    std::stable_sort(bars.begin(), bars.end(), [](const TW_ClassBar& a, const TW_ClassBar& b) {
+        const int ua = a.Counts[TW_OpUnexplained], ub = b.Counts[TW_OpUnexplained];
+        return ua != ub ? ua > ub : a.Total() > b.Total();
+    });
     if (bars.size() > limit) bars.resize(limit);
     return bars;
 }

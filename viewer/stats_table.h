@@ -4,10 +4,13 @@
 // chart code only paints. Texts are cp1251.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <utility>
 #include <string>
 #include <vector>
+
+#include "tw_operations.h"
 
 struct TW_Statistics;
 struct TW_StatsFigures;
@@ -16,10 +19,12 @@ struct TW_StatsFigures;
 const std::vector<std::string>& TW_StatsColumns();
 // Contours, then the plant.
 int TW_StatsRowCount(const TW_Statistics& stats);
-// The text of a cell; false for a row or column outside the table. A rate is a
-// percentage with one decimal ("12,5 %"), a time in seconds ("4", "4,5");
-// a cell is empty where there is no figure, and a slow or near-miss count that
-// could be higher because some incidents have no times ends in "+".
+// The text of a cell; false for a row or column outside the table. A rate or
+// share is a percentage with one decimal ("12,5 %"), a time in seconds ("4",
+// "4,5"); a cell is empty where there is no figure (the counts of operations
+// and the shares that need them when the operations are not known), and a slow
+// or near-miss count that could be higher because some incidents have no times
+// ends in "+".
 bool TW_StatsCellText(const TW_Statistics& stats, int row, int column, std::string& text);
 // The figures of a row: a contour's, or for the last row the plant's.
 const TW_StatsFigures* TW_StatsRowFigures(const TW_Statistics& stats, int row);
@@ -32,6 +37,20 @@ struct TW_RateBar {
 // The contours with at least one misoperation, worst first (the higher rate,
 // then more misoperations, then the earlier contour), at most `limit`.
 std::vector<TW_RateBar> TW_RateBars(const TW_Statistics& stats, std::size_t limit);
+
+// One bar of the chart of operations by class: a contour's operations without
+// demand, a count per class. Operations on demand are left out: they are the
+// protection answering its calls (the table counts the calls) and would dwarf
+// the operations worth a look.
+struct TW_ClassBar {
+    int Contour = 0;                            // index into TW_Statistics::Contours
+    std::array<int, TW_OpClassCount> Counts{};  // by TW_OpClass; never of TW_OpDemand
+    int Total() const;
+};
+// The contours with an operation without demand, the most unexplained first
+// (then the more such operations, then the earlier contour), at most `limit`.
+// Empty when the operations are not known.
+std::vector<TW_ClassBar> TW_ClassBars(const TW_Statistics& stats, std::size_t limit);
 
 // One point of the response-time chart.
 struct TW_ResponsePoint {

@@ -3,6 +3,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDate>
 #include <QHeaderView>
 #include <QMenu>
@@ -11,8 +12,11 @@
 #include <QPrinter>
 #include <QSplitter>
 
+#include <algorithm>
+
 #include "common/cp1251.h"
 #include "common/paths.h"
+#include "operations_view.h"
 #include "runtime/interaction.h"
 #include "runtime/operation.h"
 #include "stats_charts.h"
@@ -60,13 +64,25 @@ TWSMainForm::TWSMainForm(const std::string& settingsFile, const std::string& log
     ui_->listStats->SetCellText([this](int row, int column, std::string& text) {
         return TW_StatsCellText(model_->Stats, row, column, text);
     });
+    std::vector<std::pair<std::string, int>> opsSections;
+    const int opsWidths[] = {200, 200, 80, 140, 120};
+    for (const std::string& title : TW_OpsColumns())
+        opsSections.emplace_back(title, opsWidths[opsSections.size()]);
+    ui_->listOps->SetSections(opsSections);
+    ui_->listOps->SetCellText([this](int row, int column, std::string& text) {
+        return model_->OperationCell(row, column, text);
+    });
+    for (const auto& [title, cls] : TW_OpsClassChoices())
+        ui_->cbOpsClass->addItem(FromCp1251(title), cls);
     rateChart_ = new QChartView(ui_->chartsSplitter);
     rateChart_->setObjectName(QStringLiteral("rateChart"));
     timeChart_ = new QChartView(ui_->chartsSplitter);
     timeChart_->setObjectName(QStringLiteral("timeChart"));
     trendChart_ = new QChartView(ui_->chartsSplitter);
     trendChart_->setObjectName(QStringLiteral("trendChart"));
-    for (QChartView* view : {rateChart_, timeChart_, trendChart_}) {
+    classChart_ = new QChartView(ui_->chartsSplitter);
+    classChart_->setObjectName(QStringLiteral("classChart"));
+    for (QChartView* view : {rateChart_, timeChart_, trendChart_, classChart_}) {
         view->setRenderHint(QPainter::Antialiasing);
         view->setMinimumSize(320, 240);
     }
@@ -105,6 +121,9 @@ TWSMainForm::TWSMainForm(const std::string& settingsFile, const std::string& log
     connect(mnuStatsPdf_, &QAction::triggered, this, [this] { exportStatisticsPdfClick(); });
     connect(mnuStatsPrint_, &QAction::triggered, this, [this] { printStatisticsClick(); });
     connect(ui_->listStats, &QAbstractItemView::clicked, this, [this] { showContourCharts(); });
+    for (QComboBox* filter : {ui_->cbOpsClass, ui_->cbOpsContour})
+        connect(filter, &QComboBox::currentIndexChanged, this,
+                [this] { filterOperationsChange(); });
     connect(ui_->pages, &QStackedWidget::currentChanged, this, [this](int i) { PageChanged(i); });
 }
 
@@ -244,6 +263,7 @@ void TWSMainForm::showResultPage() {
     ui_->edtTemplate->setText(FromCp1251(model_->StoredTemplate()));
     ui_->listRep->SetRowCount(model_->ComputeResult());
     ShowStatistics();
+    ShowOperations();
 }
 
 namespace {
@@ -263,7 +283,39 @@ void TWSMainForm::ShowStatistics() {
     std::unique_ptr<QChart> trend = TW_TrendChart(model_->Stats);
     trendChart_->setVisible(trend != nullptr);
     if (trend) ShowChart(*trendChart_, std::move(trend));
+    std::unique_ptr<QChart> classes = TW_OperationClassChart(model_->Stats);
+    classChart_->setVisible(classes != nullptr);
+    if (classes) ShowChart(*classChart_, std::move(classes));
     showContourCharts();
+}
+
+void TWSMainForm::ShowOperations() {
+    const QString unknown = FromCp1251(model_->OperationsUnknownText());
+    ui_->txtOpsUnknown->setText(unknown);
+    ui_->txtOpsUnknown->setVisible(!unknown.isEmpty());
+    ui_->opsFilter->setVisible(unknown.isEmpty());
+    ui_->listOps->setVisible(unknown.isEmpty());
+    // The contours of this period; the one chosen stays when it is among them.
+    // Each item keeps its sensor's own cp1251 bytes.
+    const QByteArray chosen = ui_->cbOpsContour->currentData().toByteArray();
+    {
+        const QSignalBlocker block(ui_->cbOpsContour);
+        ui_->cbOpsContour->clear();
+        ui_->cbOpsContour->addItem(FromCp1251("Все контуры"_cp), QByteArray());
+        for (const std::string& sensor : TW_OpsSensors(model_->Stats.Operations))
+            ui_->cbOpsContour->addItem(FromCp1251(sensor),
+                                       QByteArray(sensor.data(), qsizetype(sensor.size())));
+        ui_->cbOpsContour->setCurrentIndex(
+            chosen.isEmpty() ? 0 : std::max(0, ui_->cbOpsContour->findData(chosen)));
+    }
+    filterOperationsChange();
+}
+
+void TWSMainForm::filterOperationsChange() {
+    TW_OpsFilter filter;
+    filter.Class = ui_->cbOpsClass->currentData().toInt();
+    filter.Sensor = ui_->cbOpsContour->currentData().toByteArray().toStdString();
+    ui_->listOps->SetRowCount(model_->FilterOperations(filter));
 }
 
 void TWSMainForm::showContourCharts() {

@@ -1,5 +1,6 @@
 // TWSMainForm: Tripview's one window, a three-step wizard (source and period,
-// the reports found, the protection non-operations). Each handler is named by
+// the reports found, the protection non-operations with the statistics and
+// the operations without demand). Each handler is named by
 // what it does; the work behind each is TWSMainModel's.
 #pragma once
 
@@ -66,6 +67,10 @@ class TWSMainForm : public QWidget {
     // The statistics of page 3: the table, the charts of the row chosen (the
     // plant's for its last row), and their print and PDF.
     void ShowStatistics();
+    // The operations without demand of page 3, or why they are not known; the
+    // list again when a filter changes.
+    void ShowOperations();
+    void filterOperationsChange();
     void showContourCharts();
     void exportStatisticsPdfClick();
     void printStatisticsClick();
@@ -93,6 +98,7 @@ class TWSMainForm : public QWidget {
     QChartView* rateChart_ = nullptr;
     QChartView* timeChart_ = nullptr;
     QChartView* trendChart_ = nullptr;  // shown with a trend step only
+    QChartView* classChart_ = nullptr;  // shown with the operations known only
     int page_ = kSourcePage;
     bool shown_ = false;
     bool closed_ = false;

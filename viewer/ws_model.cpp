@@ -9,6 +9,8 @@
 #include "common/prtime.h"
 #include "common/strutil.h"
 #include "nonoperation.h"
+#include "operations_search.h"
+#include "operations_view.h"
 #include "report_search.h"
 #include "stats_sheet.h"
 #include "runtime/runtime.h"
@@ -153,10 +155,15 @@ std::string TWSMainModel::FullPeriodText() const {
     return "Рассчетный период: "_cp + DateRange(PeriodStart, PeriodEnd);
 }
 
-int TWSMainModel::SearchReports() {
-    RTLog("%s", "Поиск отчетов первого уровня..."_cp);
+std::string TWSMainModel::ReportFolder() const {
     std::string folder = SettingsLink->Read("Path", "");
     if (folder.size() > std::size_t(kMaxPath - 1)) folder.resize(kMaxPath - 1);
+    return folder;
+}
+
+int TWSMainModel::SearchReports() {
+    RTLog("%s", "Поиск отчетов первого уровня..."_cp);
+    const std::string folder = ReportFolder();
     Unreadable.clear();
     const int found = ::SearchReports(Reports, folder.c_str(), PeriodStart, PeriodEnd, &Unreadable);
     RTLog("За заданный промежуток найдено %d отчетов."_cp, found);
@@ -210,8 +217,34 @@ int TWSMainModel::ComputeResult() {
     TW_StatsBuilder stats(settings);
     const int found = GatherNonOperations(Reports, PeriodStart, PeriodEnd, ResultFile, nullptr,
                                           [&](const TW_File& report) { stats.Add(report); });
+    UnreadableOperations.clear();
+    Operations = GatherOperations(ReportFolder().c_str(), Reports, PeriodStart, PeriodEnd,
+                                  &UnreadableOperations);
+    stats.Add(Operations.Operations);
+    stats.SetOperationsKnown(Operations.Known);
+    // The list stays in Stats alone.
+    Operations.Operations = {};
     Stats = stats.Finish(PeriodStart, PeriodEnd);
+    if (Operations.Known)
+        RTLog("Срабатываний без вызова: %d"_cp, FilterOperations({}));
+    else
+        RTLog("%s", OperationsUnknownText().c_str());
     return found;
+}
+
+int TWSMainModel::FilterOperations(const TW_OpsFilter& filter) {
+    OperationRows = TW_FilterOperations(Stats.Operations, filter);
+    return int(OperationRows.size());
+}
+
+bool TWSMainModel::OperationCell(int row, int column, std::string& text) const {
+    if (row < 0 || std::size_t(row) >= OperationRows.size()) return false;
+    return TW_OpsCellText(Stats.Operations[OperationRows[std::size_t(row)]], column, text);
+}
+
+std::string TWSMainModel::OperationsUnknownText() const {
+    return Stats.OperationsKnown ? std::string()
+                                 : TW_OpsUnknownText(Operations, UnreadableOperations.size());
 }
 
 TW_StatsSettings TWSMainModel::StoredStatsSettings() const {
@@ -277,7 +310,7 @@ bool TWSMainModel::ExportXls(void* owner, const char* templateText) {
     SettingsLink->Write("ExportXlsDir", folder.c_str());
     folder += '/';
     ResultFile.Template.Set(templateText);
-    ResultFile.ExtraSheets = {TW_StatsSheet(Stats)};
+    ResultFile.ExtraSheets = TW_ReportExtraSheets(Stats, OperationsUnknownText());
     return ResultFile.ExportToXLS(folder.c_str());
 }
 

@@ -4,10 +4,14 @@
 // go through the host's interaction interface.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "config/cfgstorage.h"
+#include "operations_search.h"
+#include "operations_view.h"
 #include "repinfo.h"
 #include "report_search.h"
 #include "tw_file.h"
@@ -76,9 +80,18 @@ class TWSMainModel {
     std::string ReportNotes() const;
 
     // Page 3: the computation (logged; the statistics of the same reports are
-    // made with it into Stats), a cell of the result list, whether an
-    // item of the export menu is enabled, and the outputs.
+    // made with it into Stats, with the operations of the period as the batch
+    // gathers them), a cell of the result list, whether an item of the export
+    // menu is enabled, and the outputs.
     int ComputeResult();
+    // The list of operations without demand: the rows the filter lets through
+    // (indices into Stats.Operations, kept in OperationRows), and the text of
+    // a cell of a row (false when there is no such row or column). When the
+    // operations are not known the list is empty and OperationsUnknownText says
+    // why; empty when they are known.
+    int FilterOperations(const TW_OpsFilter& filter);
+    bool OperationCell(int row, int column, std::string& text) const;
+    std::string OperationsUnknownText() const;
     bool ResultCell(int row, int column, std::string& text) const;
     // The same for any second-level report.
     static bool ResultCellText(const TW_File& result, int row, int column, std::string& text);
@@ -107,9 +120,18 @@ class TWSMainModel {
     PRTime PeriodStart;            // the period taken when page 1 was left
     PRTime PeriodEnd;
     TW_File ResultFile;   // the second-level report of page 3
-    TW_Statistics Stats;  // the protection statistics of page 3
+    TW_Statistics Stats;  // the protection statistics of page 3 (with the operations)
+    // The operations of page 3 apart from their list, which Stats keeps: whether
+    // they are known and which reports lack their file; the operations files
+    // that could not be read; the rows of the list as last filtered.
+    TW_PeriodOperations Operations;
+    TW_UnreadableList UnreadableOperations;
+    std::vector<std::size_t> OperationRows;
 
   private:
+    // The stored folder of the reports, as the search takes it.
+    std::string ReportFolder() const;
+
     std::unique_ptr<HCfgStorage> cfg_;
     std::unique_ptr<HStorageLink> SettingsLink;  // the store's key path "IDE"
     bool closed_ = false;

@@ -18,9 +18,20 @@
 
 namespace {
 
-// Two weeks of a plant of three contours, a few incidents a day.
-TW_Statistics Plant(TW_StatsStep step) {
+// Two weeks of a plant of three contours, a few incidents a day; with the
+// operations, an unexplained and a commanded one of each contour's relay.
+TW_Statistics Plant(TW_StatsStep step, bool operations = false) {
     TW_StatsBuilder builder({.NearMissShare = 0.8, .Step = step});
+    for (int c = 0; operations && c < 3; ++c)
+        for (const uint8_t cls : {TW_OpUnexplained, TW_OpCommanded}) {
+            TW_Operation op;
+            std::snprintf(op.Sensor, sizeof op.Sensor, "U%d.Sensor", c);
+            std::snprintf(op.Variable, sizeof op.Variable, "U%d.Relay", c);
+            op.Class = cls;
+            op.Time.Set(2026, 11, 3 + c, 12, 0, 0);
+            builder.Add({op});
+        }
+    builder.SetOperationsKnown(operations);
     for (int day = 1; day <= 14; ++day)
         for (int c = 0; c < 3; ++c) {
             TW_ContourLine l =
@@ -46,18 +57,21 @@ TEST(StatsCharts, AreWrittenAsPdfAndPngAndPrintedAfterTheTable) {
     const std::string dir = twtest::ScratchDir("charts");
     QStringList written;
     QString error;
-    ASSERT_TRUE(TW_WriteStatsCharts(Plant(TW_StatsStep::Week), QString::fromUtf8(dir.c_str()),
+    ASSERT_TRUE(TW_WriteStatsCharts(Plant(TW_StatsStep::Week, true), QString::fromUtf8(dir.c_str()),
                                     written, error))
         << error.toStdString();
     QStringList names;
     for (const QString& f : written)
         names << QString::fromStdString(std::filesystem::path(f.toStdString()).filename().string());
-    EXPECT_EQ(names,
-              (QStringList{
-                  QStringLiteral("misoperation_rate.pdf"), QStringLiteral("misoperation_rate.png"),
-                  QStringLiteral("response_times.pdf"), QStringLiteral("response_times.png"),
-                  QStringLiteral("trend.pdf"), QStringLiteral("trend.png")}));
-    for (const char* png : {"misoperation_rate.png", "response_times.png", "trend.png"}) {
+    EXPECT_EQ(
+        names,
+        (QStringList{QStringLiteral("misoperation_rate.pdf"),
+                     QStringLiteral("misoperation_rate.png"), QStringLiteral("response_times.pdf"),
+                     QStringLiteral("response_times.png"), QStringLiteral("trend.pdf"),
+                     QStringLiteral("trend.png"), QStringLiteral("operation_classes.pdf"),
+                     QStringLiteral("operation_classes.png")}));
+    for (const char* png :
+         {"misoperation_rate.png", "response_times.png", "trend.png", "operation_classes.png"}) {
         const QImage image(QString::fromUtf8((dir + png).c_str()));
         ASSERT_EQ(image.size(), QSize(1200, 700)) << png;
         int inked = 0;  // a drawn chart, not a blank page
@@ -68,10 +82,14 @@ TEST(StatsCharts, AreWrittenAsPdfAndPngAndPrintedAfterTheTable) {
     }
     EXPECT_EQ(Pages(dir + "trend.pdf"), "1\n");
 
-    // The print: the table, then the rate and the response-time charts.
+    // The print: the table, then the rate and the response-time charts, and
+    // with the operations known their classes.
     ASSERT_TRUE(TW_WriteStatisticsPdf(Plant(TW_StatsStep::None),
                                       QString::fromUtf8((dir + "stats.pdf").c_str()), error));
     EXPECT_EQ(Pages(dir + "stats.pdf"), "3\n");
+    ASSERT_TRUE(TW_WriteStatisticsPdf(Plant(TW_StatsStep::None, true),
+                                      QString::fromUtf8((dir + "stats.pdf").c_str()), error));
+    EXPECT_EQ(Pages(dir + "stats.pdf"), "4\n");
 
     // A folder that is not there: nothing written, the file named.
     const std::string missing = dir + "no/such";

@@ -5,12 +5,15 @@
 #include <QChart>
 #include <QChartView>
 #include <QApplication>
+#include <QComboBox>
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTabWidget>
 #include <QTimeEdit>
+#include <cstring>
 #include <filesystem>
 
 #include "common/cp1251.h"
@@ -19,6 +22,7 @@
 #include "ui/logcombobox.h"
 #include "ui/qt_app.h"
 #include "ui/qt_text.h"
+#include "tw_opsfile.h"
 #include "ui_ws_Main.h"
 #include "viewer_test_util.h"
 #include "ws_Main.h"
@@ -42,6 +46,21 @@ TEST(WizardWindow, LeadsFromThePeriodToTheNonOperationsAndKeepsItsSettings) {
     ASSERT_TRUE(twview_test::SaveReport(dir + "b.twr", d6, d7,
                                         {twview_test::Incident(false, 0, true, 0x11, 3)}));
     twview_test::WriteText(dir + "bad.twr", "not a report");
+    // The operations of both days: one on demand (not listed), one unexplained,
+    // one commanded.
+    const auto op = [](const char* variable, uint8_t cls, const PRTime& day, int hour) {
+        TW_Operation o;
+        std::strcpy(o.Variable, variable);
+        std::strcpy(o.Sensor, "TS1");
+        o.Class = cls;
+        o.Time = day;
+        o.Time.Hour = hour;
+        return o;
+    };
+    ASSERT_TRUE(TW_WriteOpsFile((dir + "a.two").c_str(), d5, d6, d6,
+                                {op("R1", TW_OpDemand, d5, 8), op("Q1", TW_OpUnexplained, d5, 9)}));
+    ASSERT_TRUE(
+        TW_WriteOpsFile((dir + "b.two").c_str(), d6, d7, d7, {op("R1", TW_OpCommanded, d6, 10)}));
     {
         TWSMainForm window(settings, log);
         Ui::TWSMainForm& ui = *window.Form();
@@ -72,13 +91,25 @@ TEST(WizardWindow, LeadsFromThePeriodToTheNonOperationsAndKeepsItsSettings) {
         ui.btnNext2->click();
         EXPECT_EQ(ui.pages->currentIndex(), kResultPage);
         EXPECT_EQ(ui.listRep->RowCount(), 2);
-        // Beside the list, the statistics: the one contour of the reports, then
-        // the plant; its charts drawn.
-        EXPECT_EQ(ui.listStats->RowCount(), 2);
+        // Beside the list, the statistics: the one contour of the reports, the
+        // contour of the operations, then the plant; its charts drawn.
+        EXPECT_EQ(ui.listStats->RowCount(), 3);
         EXPECT_EQ(
             window.findChild<QChartView*>(QStringLiteral("rateChart"))->chart()->series().size(),
             1);
         EXPECT_FALSE(window.findChild<QChartView*>(QStringLiteral("trendChart"))->isVisible());
+        EXPECT_FALSE(window.findChild<QChartView*>(QStringLiteral("classChart"))->isHidden());
+        // And the operations without demand, all or the unexplained alone.
+        EXPECT_EQ(ui.tabsResult->tabText(2), FromCp1251("Срабатывания без вызова"_cp));
+        EXPECT_TRUE(ui.txtOpsUnknown->isHidden());
+        ASSERT_EQ(ui.listOps->RowCount(), 2);
+        const QStringList first{QStringLiteral("TS1"), QStringLiteral("Q1"), FromCp1251("реле"_cp),
+                                QStringLiteral("05.12.2026 09:00:00"),
+                                FromCp1251("необъясненное"_cp)};
+        for (int c = 0; c < int(first.size()); ++c)
+            EXPECT_EQ(ui.listOps->model()->index(0, c).data().toString(), first[c]) << c;
+        ui.cbOpsClass->setCurrentIndex(1);
+        EXPECT_EQ(ui.listOps->RowCount(), 1);
         window.enableExportItems();
         EXPECT_TRUE(window.ExportAction(TW_ExportItem::Text)->isEnabled());
         EXPECT_FALSE(window.ExportAction(TW_ExportItem::Xls)->isEnabled());  // no template yet
@@ -97,6 +128,7 @@ TEST(WizardWindow, LeadsFromThePeriodToTheNonOperationsAndKeepsItsSettings) {
         window.close();
     }
     EXPECT_TRUE(std::filesystem::exists(settings));
+    std::filesystem::remove(dir + "b.two");
     TWSMainForm again(settings, log);
     Ui::TWSMainForm& ui = *again.Form();
     again.show();
@@ -108,6 +140,11 @@ TEST(WizardWindow, LeadsFromThePeriodToTheNonOperationsAndKeepsItsSettings) {
     EXPECT_EQ(ui.list->SectionWidth(0), 333);
     ui.btnNext2->click();
     EXPECT_EQ(ui.edtTemplate->text(), QStringLiteral("/tmp/t.xls"));
+    // A day without its operations file: the operations are unknown, in words.
+    EXPECT_EQ(ui.txtOpsUnknown->text(),
+              FromCp1251("Срабатывания неизвестны: у 1 отчетов нет файла срабатываний"_cp));
+    EXPECT_TRUE(ui.listOps->isHidden());
+    EXPECT_TRUE(again.findChild<QChartView*>(QStringLiteral("classChart"))->isHidden());
     again.close();
 }
 

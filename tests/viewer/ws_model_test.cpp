@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "common/cp1251.h"
+#include "report/freexl_read.h"
 #include "runtime/interaction.h"
 #include "runtime/rtlog.h"
 #include "scripted_interaction.h"
@@ -481,6 +482,57 @@ TEST(Batch, WritesTheStatisticsAsCsv) {
     EXPECT_NE(r.out.find("statistics: failed: "), std::string::npos) << r.out;
     args.nearMissShare = 1.5;
     EXPECT_EQ(RunBatchCaptured(args).code, 2);
+}
+
+// The spreadsheet's operations sheet, read back with FreeXL: a row per
+// operation with its times as date-times, or why the operations are not known.
+TEST(Batch, PutsTheOperationsInTheSpreadsheet) {
+    host::SetLogConsole(false);
+    const std::string dir = twtest::ScratchDir("batch-ops-xls");
+    const PRTime d5 = PRTime().Set(2026, 12, 5), d6 = PRTime().Set(2026, 12, 6);
+    TW_ContourLine incident = Incident(true, 0x10, false, 0, 1);
+    std::strcpy(incident.Contour.Sensor, "TS1");
+    ASSERT_TRUE(SaveReport(dir + "a.twr", d5, d6, {incident}));
+    TW_Operation demand, unexplained;
+    for (TW_Operation* o : {&demand, &unexplained})
+        std::strcpy(o->Sensor, "TS1");
+    std::strcpy(demand.Variable, "R");
+    demand.Time.Set(2026, 12, 5, 10, 0, 3);
+    demand.IncidentStart.Set(2026, 12, 5, 10, 0, 0);
+    std::strcpy(unexplained.Variable, "Q");
+    unexplained.Role = TW_RoleApparatus;
+    unexplained.Class = TW_OpUnexplained;
+    unexplained.Time.Set(2026, 12, 5, 12, 0, 0);
+    ASSERT_TRUE(TW_WriteOpsFile((dir + "a.two").c_str(), d5, d6, d6, {demand, unexplained}));
+    TW_BatchArgs args;
+    args.path = dir;
+    args.from = "2026-12-05";
+    args.to = "2026-12-06";
+    args.xlsDir = dir + "known";
+    ASSERT_EQ(RunBatchCaptured(args).code, 0);
+    const twtest::XlsCells known = twtest::ReadXls(dir + "known/ 05-12-2026 00_00-00_00.xls", 2);
+    ASSERT_TRUE(known.ok);
+    EXPECT_EQ(known.sheets, 3u);  // the report, the statistics, the operations
+    EXPECT_EQ(known.name, "Срабатывания");
+    EXPECT_EQ(known.At(0, 0),
+              "Срабатывания линий реле и агрегатов: 05.12.2026 00:00:00 - "
+              "06.12.2026 00:00:00");
+    const std::vector<std::vector<std::string>> rows{
+        {"Линия", "Роль", "Контур", "Время", "Класс", "Начало инцидента"},
+        {"R", "реле", "TS1", "2026-12-05 10:00:03", "по вызову", "2026-12-05 10:00:00"},
+        {"Q", "агрегат", "TS1", "2026-12-05 12:00:00", "необъясненное", ""}};
+    for (unsigned r = 0; r < rows.size(); ++r)
+        for (unsigned c = 0; c < rows[r].size(); ++c)
+            EXPECT_EQ(known.At(r + 1, c), rows[r][c]) << r + 1 << "," << c;
+    EXPECT_EQ(known.TypeAt(2, 3), FREEXL_CELL_DATETIME);
+
+    std::filesystem::remove(dir + "a.two");
+    args.xlsDir = dir + "unknown";
+    ASSERT_EQ(RunBatchCaptured(args).code, 0);
+    const twtest::XlsCells unknown =
+        twtest::ReadXls(dir + "unknown/ 05-12-2026 00_00-00_00.xls", 2);
+    EXPECT_EQ(unknown.At(1, 0), "Срабатывания неизвестны: у 1 отчетов нет файла срабатываний");
+    EXPECT_EQ(unknown.rows, 2u);
 }
 
 }  // namespace
