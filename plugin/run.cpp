@@ -120,10 +120,14 @@ void NoteCounts(TW_File& report) {
 // ones for the host's summary.
 void NoteOperations(const std::vector<TW_Operation>& operations) {
     std::vector<std::string> unexplained;
+    std::string line = "Срабатывание: "_cp;
+    const std::size_t prefix = line.size();
     for (const TW_Operation& op : operations) {
         if (op.Class == TW_OpDemand) continue;
-        RTLog("Срабатывание: %s"_cp, TW_OperationText(op).c_str());
-        if (op.Class == TW_OpUnexplained) unexplained.push_back(TW_OperationText(op));
+        line.resize(prefix);
+        line += TW_OperationText(op);
+        RTLogR(line.c_str());
+        if (op.Class == TW_OpUnexplained) unexplained.push_back(line.substr(prefix));
     }
     host::CurrentRunNotes().SetUnexplainedOperations(std::move(unexplained));
 }
@@ -200,6 +204,7 @@ const char* ReportTripwatch::Run(HConfigItem* settings) {
     TW_HostFillReporter hostServices;
     if (!report->Fill(*hourFile, contours, hostServices)) return GetIOErrorS_GUI(-2);
     NoteCounts(*report);
+    RTLog("%s", "TW: Анализ срабатываний..."_cp);
     const std::vector<TW_Operation> operations =
         TW_FindOperations(*hourFile, contours, rules, start, end, *report);
     NoteOperations(operations);

@@ -299,12 +299,12 @@ std::vector<std::pair<int64_t, int64_t>> ExcursionSpans(Generator& g, const Plan
     return spans;
 }
 
-// Most lines operate cleanly, as in a plant: one answer in 25 is one of the
+// Most lines operate cleanly, as in a plant: one answer in 20 is one of the
 // four faults, in turn, so that every outcome occurs.
 Behaviour BehaviourAt(int turn) {
     static constexpr Behaviour kFaults[] = {Behaviour::Late, Behaviour::Never, Behaviour::ThenError,
                                             Behaviour::ThenOff};
-    return turn % 25 == 7 ? kFaults[turn / 25 % 4] : Behaviour::InTime;
+    return turn % 20 == 7 ? kFaults[turn / 20 % 4] : Behaviour::InTime;
 }
 
 // One excursion [s, e) of contour `ci` that ends in or after `day`: the sensor's
@@ -326,7 +326,7 @@ void PlantExcursion(Generator& g, Plant& plant, std::size_t ci, const archive::D
     // midnight: the next day's report sees it whole.
     const int64_t earliest = s + 1;
     const Behaviour rb = BehaviourAt(turn);
-    const Behaviour bb = BehaviourAt(turn + 12);
+    const Behaviour bb = BehaviourAt(turn + 10);
     int relay = 0, breaker = 0;
     LineTimes relayTimes, breakerTimes;
     int64_t relayAt = -1, breakerAt = -1;

@@ -238,6 +238,7 @@ TEST_F(RunTest, WithoutJobKeysAllThreeReportsGoToReports) {
         "",  // the configuration moment: now
         "TW: Расcчет значений..."_cp,
         "Формирование отчета..."_cp,
+        "TW: Анализ срабатываний..."_cp,
         std::string("TW: Сохранение бинарного отчета ["_cp) + base + "]...",
         std::string("TW: Сохранение текстового отчета ["_cp) + base + "]...",
         std::string("Сохранение отчета: ["_cp) + base + " 06-12-2026 00_00-00_00.txt]...",
@@ -280,8 +281,8 @@ TEST_F(RunTest, SettingsChooseMomentValuesAndFolders) {
     EXPECT_EQ(log.lines[3],
               std::string("TW: Запрос данных. Конфигурация за 06.12.2026 12:00:00..."_cp));
     const std::string base = *home_ + "Out/Report";
-    EXPECT_EQ(log.lines[6], std::string("TW: Сохранение бинарного отчета ["_cp) + base + "]...");
-    EXPECT_EQ(log.lines[7], std::string("TW: Сохранение текстового отчета ["_cp) + base + "]...");
+    EXPECT_EQ(log.lines[7], std::string("TW: Сохранение бинарного отчета ["_cp) + base + "]...");
+    EXPECT_EQ(log.lines[8], std::string("TW: Сохранение текстового отчета ["_cp) + base + "]...");
     EXPECT_TRUE(Files(*home_ + "Values").empty());  // flags 1: nothing kept
     EXPECT_EQ(Files(*home_ + "Out").size(), 4u);  // the report, its times and operations, the text
 
@@ -541,7 +542,7 @@ TEST_F(RunTest, AnOutputNotWrittenFailsTheRunAndIsNamed) {
     const std::string counts = solo.substr(0, solo.find('\n') + 1);
     // Then the operations without demand, as many as there are, each on a line.
     const std::string notes = solo.substr(counts.size(), solo.find("  HOME/") - counts.size());
-    EXPECT_EQ(notes.rfind("  7 operation(s) without demand:\n    06.12.2026 04:51:31 relay "
+    EXPECT_EQ(notes.rfind("  7 operation(s) without demand:\n    06.12.2026 05:07:51 relay "
                           "\"U2.P04.Relay\" (contour \"U2.P04.Sensor\"): unexplained\n",
                           0),
               0u)

@@ -27,7 +27,7 @@ TEST(DemoPlant, MakesConfigurationArchiveJobAndIncidentList) {
     EXPECT_EQ(s.FirstDay, "2024-03-08");
     EXPECT_EQ(s.LastDay, "2024-03-09");
     EXPECT_EQ(s.Contours, 32);
-    EXPECT_EQ(s.Variables, 32 * 3 + 40);
+    EXPECT_EQ(s.Variables, 32 * 3 + 3 + 40);  // three breakers have a command variable
     EXPECT_TRUE(std::filesystem::exists(home + "Archive/2024-03-08.rta"));
     EXPECT_TRUE(std::filesystem::exists(home + "Archive/2024-03-09.rta"));
     EXPECT_FALSE(std::filesystem::exists(home + "Archive/2024-03-10.rta"));

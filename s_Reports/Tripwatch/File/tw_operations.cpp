@@ -1,6 +1,7 @@
 #include "tw_operations.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <tuple>
@@ -30,9 +31,13 @@ int TW_CountOperations(const std::vector<TW_Operation>& ops, uint8_t cls) {
 }
 
 std::string TW_OperationText(const TW_Operation& op) {
-    return host::Format("%s %s \"%s\" (contour \"%s\"): %s", op.Time.GetStr(),
-                        TW_OpRoleName(op.Role), TW_FieldText(op.Variable).c_str(),
-                        TW_FieldText(op.Sensor).c_str(), TW_OpClassName(op.Class));
+    const PRTime& t = op.Time;
+    char text[200];
+    const int n = std::snprintf(
+        text, sizeof text, "%02u.%02u.%04u %02u:%02u:%02u %s \"%.51s\" (contour \"%.51s\"): %s",
+        t.Day, t.Month, t.Year, t.Hour, t.Minute, t.Second, TW_OpRoleName(op.Role), op.Variable,
+        op.Sensor, TW_OpClassName(op.Class));
+    return std::string(text, std::size_t(std::clamp(n, 0, int(sizeof text) - 1)));
 }
 
 namespace {
@@ -288,10 +293,33 @@ std::vector<TW_Operation> TW_FindOperations(const HHourFile& hourFile,
         commandSamples.emplace_back(hourFile, vars.LocateVar(cmd.Variable.c_str()));
     const auto incidents = IncidentIndex(report);
 
+    // Each line's rank in (variable, state) order: the order of operations of
+    // one moment.
+    std::vector<uint32_t> rank(lines.size());
+    {
+        std::vector<uint32_t> order(lines.size());
+        for (uint32_t i = 0; i < order.size(); ++i)
+            order[i] = i;
+        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+            return std::tie(lines[a].variable, lines[a].state) <
+                   std::tie(lines[b].variable, lines[b].state);
+        });
+        for (uint32_t r = 0; r < order.size(); ++r)
+            rank[order[r]] = r;
+    }
     std::vector<TW_Operation> out;
-    for (Line& l : lines)
+    // The sort key of each operation found (its moment, then its line's rank)
+    // with its place in `out`: sorting these is cheaper than the records.
+    std::vector<std::pair<unsigned __int128, uint32_t>> keys;
+    std::size_t total = 0;
+    for (Line& l : lines) {
         FindLineOperations(l);
-    for (const Line& l : lines) {
+        total += l.ops.size();
+    }
+    out.reserve(total);
+    keys.reserve(total);
+    for (std::size_t n = 0; n < lines.size(); ++n) {
+        const Line& l = lines[n];
         for (std::size_t i = 0; i < l.ops.size(); ++i) {
             const HHourSample& s = l.samples.at(l.ops[i]);
             if (s.Time < start || !(s.Time < end)) continue;
@@ -311,13 +339,18 @@ std::vector<TW_Operation> TW_FindOperations(const HHourFile& hourFile,
                 const auto it = incidents.find({TW_FieldText(c.Sensor), c.State, op.IncidentStart});
                 if (e.cls == TW_OpDemand && it != incidents.end()) op.Incident = it->second;
             }
+            const PRTime& t = op.Time;
+            const uint64_t high = uint64_t(t.Year) << 48 | uint64_t(t.Month) << 32 |
+                                  uint64_t(t.Day) << 16 | uint64_t(t.Hour);
+            const uint64_t low = uint64_t(t.Minute) << 48 | uint64_t(t.Second) << 32 | rank[n];
+            keys.push_back({(unsigned __int128)high << 64 | low, uint32_t(out.size())});
             out.push_back(op);
         }
     }
-    std::stable_sort(out.begin(), out.end(), [](const TW_Operation& a, const TW_Operation& b) {
-        if (a.Time != b.Time) return a.Time < b.Time;
-        if (const int v = std::strncmp(a.Variable, b.Variable, sizeof a.Variable)) return v < 0;
-        return a.State < b.State;
-    });
-    return out;
+    std::sort(keys.begin(), keys.end());
+    std::vector<TW_Operation> sorted;
+    sorted.reserve(out.size());
+    for (const auto& k : keys)
+        sorted.push_back(out[k.second]);
+    return sorted;
 }
