@@ -3,19 +3,23 @@
 #include <QDialogButtonBox>
 #include <QPushButton>
 
+#include <cmath>
 #include <cstring>
 
 #include "common/cp1251.h"
 #include "common/lasterror.h"
 #include "common/paths.h"
 #include "common/strutil.h"
+#include "common/timetext.h"
 #include "config/configcheck.h"
 #include "config/configitem.h"
 #include "plantdb/dbdatabase.h"
 #include "job_keys.h"
 #include "plugin_state.h"
+#include "rule_entries.h"
 #include "runtime/interaction.h"
 #include "runtime/rtlog.h"
+#include "Tw_ruleedit.h"
 #include "tw_fieldtext.h"
 #include "ui/qt_datetime.h"
 #include "ui/qt_text.h"
@@ -39,6 +43,14 @@ const char* const kContourFilter = "Файлы настроек (WS)|*.ws"_cp;
 
 // The columns of the contour list: each shows one line of the contour.
 enum ContourColumn { kSensorColumn, kRelayColumn, kApparatusColumn };
+// The columns of the command list and of the maintenance window list.
+enum CommandColumn {
+    kCommandLineColumn,
+    kCommandVariableColumn,
+    kCommandStateColumn,
+    kCommandSecondsColumn
+};
+enum WindowColumn { kWindowLineColumn, kWindowFromColumn, kWindowToColumn, kWindowNoteColumn };
 
 // The extension of the first pattern of a filter: "ws" of "Файлы настроек (WS)|*.ws".
 std::string FirstExtension(const char* filter) {
@@ -76,6 +88,31 @@ std::string Text(const QLineEdit* edit) {
     return ToCp1251(edit->text());
 }
 
+// The row of a rule list as an index of its rules, or -1.
+template <class Rule>
+int RuleRow(const host::ui::HBkList* list, const std::vector<Rule>& rules) {
+    const int row = list->SelectedRow();
+    return row >= 0 && row < int(rules.size()) ? row : -1;
+}
+
+// A rule edited in its form: true when the user accepted it.
+template <class Form, class Rule>
+bool EditRule(QWidget* owner, Rule& rule, const TW_ContourArray& contours) {
+    Form form(owner, &rule, TW_ContourLines(contours));
+    return form.exec() == QDialog::Accepted;
+}
+
+// The selected rule deleted when the user says yes; the next one moves into its row.
+template <class Rule>
+void DeleteRule(QWidget* owner, host::ui::HBkList* list, std::vector<Rule>& rules,
+                const char* question) {
+    const int row = RuleRow(list, rules);
+    if (row < 0 || !host::GetInteraction().AskYesNo(owner, question, false)) return;
+    rules.erase(rules.begin() + row);
+    list->SetRowCount(int(rules.size()));
+    if (row < int(rules.size())) list->selectRow(row);
+}
+
 }  // namespace
 
 TConfigForm::TConfigForm(bool global, const char* reportName)
@@ -102,6 +139,30 @@ TConfigForm::TConfigForm(bool global, const char* reportName)
                                                : c->Prot.Used);
     });
 
+    u.pgJob->setCurrentWidget(u.tabSettings);
+    u.lstCommands->SetSections(
+        {{"Реле или аппарат"_cp, 120}, {"Команда"_cp, 120}, {"Статус"_cp, 60}, {"За, с"_cp, 60}});
+    u.lstCommands->SetCellText([this](int row, int column, std::string& text) {
+        return commandCellText(row, column, text);
+    });
+    u.lstCommands->SetCellDimmed([this](int row, int) {
+        return row < int(Rules.Commands.size()) &&
+               !TW_CheckCommand(Rules.Commands[row], TW_ContourLines(Contours),
+                                tripplug::State().PluginDatabase)
+                    .empty();
+    });
+    u.lstWindows->SetSections({{"Реле или аппарат"_cp, 120},
+                               {"Начало"_cp, 140},
+                               {"Конец"_cp, 140},
+                               {"Примечание"_cp, 120}});
+    u.lstWindows->SetCellText([this](int row, int column, std::string& text) {
+        return windowCellText(row, column, text);
+    });
+    u.lstWindows->SetCellDimmed([this](int row, int) {
+        return row < int(Rules.Maintenance.size()) &&
+               !TW_CheckWindow(Rules.Maintenance[row], TW_ContourLines(Contours)).empty();
+    });
+
     connect(u.btnLoadCfg, &QToolButton::clicked, this, [this] { loadConfigurationClick(); });
     connect(u.list, &QTableView::clicked, this, [this] { updateContourButtons(); });
     connect(u.list, &QTableView::doubleClicked, this, [this] { editContourClick(); });
@@ -119,6 +180,16 @@ TConfigForm::TConfigForm(bool global, const char* reportName)
     connect(u.btnTXTDir, &QToolButton::clicked, this, [this] { chooseTextFolderClick(); });
     connect(u.btnXLSDir, &QToolButton::clicked, this, [this] { chooseXlsFolderClick(); });
     connect(u.btnXLSTempl, &QToolButton::clicked, this, [this] { chooseXlsTemplateClick(); });
+    connect(u.lstCommands, &QTableView::clicked, this, [this] { updateRuleButtons(); });
+    connect(u.lstCommands, &QTableView::doubleClicked, this, [this] { editCommandClick(); });
+    connect(u.btnAddCommand, &QToolButton::clicked, this, [this] { addCommandClick(); });
+    connect(u.btnEditCommand, &QToolButton::clicked, this, [this] { editCommandClick(); });
+    connect(u.btnDelCommand, &QToolButton::clicked, this, [this] { deleteCommandClick(); });
+    connect(u.lstWindows, &QTableView::clicked, this, [this] { updateRuleButtons(); });
+    connect(u.lstWindows, &QTableView::doubleClicked, this, [this] { editWindowClick(); });
+    connect(u.btnAddWindow, &QToolButton::clicked, this, [this] { addWindowClick(); });
+    connect(u.btnEditWindow, &QToolButton::clicked, this, [this] { editWindowClick(); });
+    connect(u.btnDelWindow, &QToolButton::clicked, this, [this] { deleteWindowClick(); });
     u.hostButtons->button(QDialogButtonBox::Ok)->setText(FromCp1251("ОК"_cp));
     u.hostButtons->button(QDialogButtonBox::Cancel)->setText(FromCp1251("Отмена"_cp));
     connect(u.hostButtons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -138,8 +209,9 @@ void TConfigForm::LoadDialog(HConfigItem* node) {
         u.list->SetSectionWidth(i, keys.ColumnWidth(i, u.list->SectionWidth(i)));
     u.chLoadCfg->setChecked(keys.Flag(JobKey::LoadCfg));
     const std::string contourProblem = Contours.Load(node) ? "" : GetIOErrorS_GUI(-2);
+    const std::string rulesProblem = TW_LoadOperationRules(*node, Rules) ? "" : GetIOErrorS_GUI(-2);
     LoadSettings(keys);
-    for (const std::string& problem : {contourProblem, check.Problem()})
+    for (const std::string& problem : {contourProblem, check.Problem(), rulesProblem})
         if (!problem.empty())
             RTErrorMessage(this, "%s\n%s\n%s", "Ошибка в настройках задания"_cp, problem.c_str(),
                            "Неверные значения заменены значениями по умолчанию"_cp);
@@ -186,6 +258,7 @@ void TConfigForm::SaveDialog(HConfigItem* node) {
     WriteFlag(*node, JobKey::LoadCfg, u.chLoadCfg->isChecked());
     if (!CfgFileName.empty()) WriteText(*node, JobKey::CfgFile, CfgFileName.c_str());
     Contours.Save(node);
+    TW_SaveOperationRules(*node, Rules);
     const auto text = [node](JobKey key, const QLineEdit* edit) {
         WriteText(*node, key, Text(edit).c_str());
     };
@@ -226,7 +299,10 @@ void TConfigForm::RefreshView() {
                        ? host::Format("%08X (%s)", unsigned(db->ConfigId), db->ConfigTime.GetStr())
                        : std::string("<не загружена>"_cp)));
     ui_->list->SetRowCount(Contours.Count());
+    ui_->lstCommands->SetRowCount(int(Rules.Commands.size()));
+    ui_->lstWindows->SetRowCount(int(Rules.Maintenance.size()));
     updateContourButtons();
+    updateRuleButtons();
 }
 
 bool TConfigForm::contourCellText(int row, int column, std::string& text) {
@@ -369,4 +445,80 @@ void TConfigForm::chooseXlsTemplateClick() {
             this, Choice(StartLocal(folder), "Файлы шаблонов Excel|*.xls"_cp), path))
         return;
     ui_->edtXLSTempl->setText(FromCp1251(StartRelative(path)));
+}
+
+void TConfigForm::updateRuleButtons() {
+    Ui::TConfigForm& u = *ui_;
+    const bool command = RuleRow(u.lstCommands, Rules.Commands) >= 0;
+    u.btnEditCommand->setEnabled(command);
+    u.btnDelCommand->setEnabled(command);
+    const bool window = RuleRow(u.lstWindows, Rules.Maintenance) >= 0;
+    u.btnEditWindow->setEnabled(window);
+    u.btnDelWindow->setEnabled(window);
+}
+
+bool TConfigForm::commandCellText(int row, int column, std::string& text) {
+    if (row < 0 || row >= int(Rules.Commands.size())) return false;
+    const TW_Command& c = Rules.Commands[row];
+    text = column == kCommandLineColumn       ? c.Line
+           : column == kCommandVariableColumn ? c.Variable
+           : column == kCommandStateColumn    ? std::to_string(c.State)
+                                              : std::to_string(c.Seconds);
+    return true;
+}
+
+bool TConfigForm::windowCellText(int row, int column, std::string& text) {
+    if (row < 0 || row >= int(Rules.Maintenance.size())) return false;
+    const TW_MaintenanceWindow& w = Rules.Maintenance[row];
+    text = column == kWindowLineColumn   ? w.Variable
+           : column == kWindowFromColumn ? host::TimeText(w.From)
+           : column == kWindowToColumn   ? host::TimeText(w.To)
+                                         : w.Note;
+    return true;
+}
+
+void TConfigForm::addCommandClick() {
+    TW_Command command;
+    if (!EditRule<TCommandEditForm>(this, command, Contours)) return;
+    Rules.Commands.push_back(std::move(command));
+    // Only this list is refilled: the others keep their selection.
+    ui_->lstCommands->SetRowCount(int(Rules.Commands.size()));
+    ui_->lstCommands->selectRow(int(Rules.Commands.size()) - 1);
+    updateRuleButtons();
+}
+
+void TConfigForm::editCommandClick() {
+    const int row = RuleRow(ui_->lstCommands, Rules.Commands);
+    if (row >= 0 && EditRule<TCommandEditForm>(this, Rules.Commands[row], Contours))
+        ui_->lstCommands->viewport()->update();
+}
+
+void TConfigForm::deleteCommandClick() {
+    DeleteRule(this, ui_->lstCommands, Rules.Commands, "Удалить выбранную команду?"_cp);
+    updateRuleButtons();
+}
+
+void TConfigForm::addWindowClick() {
+    // A new window starts as the dialog's day.
+    TW_MaintenanceWindow window;
+    const double day = std::floor(tripplug::State().DialogTime);
+    window.From.SetDateTime(day);
+    window.To.SetDateTime(day + 1);
+    if (!EditRule<TMaintenanceEditForm>(this, window, Contours)) return;
+    Rules.Maintenance.push_back(std::move(window));
+    // Only this list is refilled: the others keep their selection.
+    ui_->lstWindows->SetRowCount(int(Rules.Maintenance.size()));
+    ui_->lstWindows->selectRow(int(Rules.Maintenance.size()) - 1);
+    updateRuleButtons();
+}
+
+void TConfigForm::editWindowClick() {
+    const int row = RuleRow(ui_->lstWindows, Rules.Maintenance);
+    if (row >= 0 && EditRule<TMaintenanceEditForm>(this, Rules.Maintenance[row], Contours))
+        ui_->lstWindows->viewport()->update();
+}
+
+void TConfigForm::deleteWindowClick() {
+    DeleteRule(this, ui_->lstWindows, Rules.Maintenance, "Удалить выбранное окно обслуживания?"_cp);
+    updateRuleButtons();
 }

@@ -1,8 +1,9 @@
 // TConfigForm: the settings dialog of one report job: its name, the host
 // configuration that contour names are checked against, the contour list, the
 // configuration of the data request, where values and reports are saved, and
-// printing. LoadDialog and SaveDialog move the job's keys between the job node
-// and the dialog; the dialog itself never touches the node.
+// printing; on a page of its own, the commands and maintenance windows that
+// explain a line's operations. LoadDialog and SaveDialog move the job's keys
+// between the job node and the dialog; the dialog itself never touches the node.
 #pragma once
 
 #include <QDialog>
@@ -11,6 +12,7 @@
 #include <string>
 
 #include "tw_contourarray.h"
+#include "tw_oprules.h"
 
 class HConfigItem;
 namespace tripplug {
@@ -31,7 +33,8 @@ class TConfigForm : public QDialog {
 
     // The job's keys into the dialog and back. A missing key shows its default;
     // so does a wrong value (of another type or out of range), and an error box
-    // names the first one in the contours and the first one among the other keys.
+    // names the first one in the contours, the first one among the other keys
+    // and the first one in the commands and windows (whose lists are then empty).
     void LoadDialog(HConfigItem* node);
     void SaveDialog(HConfigItem* node);
 
@@ -64,8 +67,21 @@ class TConfigForm : public QDialog {
     void chooseTextFolderClick();
     void chooseXlsFolderClick();
     void chooseXlsTemplateClick();
+    // The lists of commands and maintenance windows: each entry edited in a
+    // small form that refuses what may not stand; a row that no longer may
+    // (its line left the contours, its variable the configuration) is gray.
+    void updateRuleButtons();
+    bool commandCellText(int row, int column, std::string& text);
+    bool windowCellText(int row, int column, std::string& text);
+    void addCommandClick();
+    void editCommandClick();
+    void deleteCommandClick();
+    void addWindowClick();
+    void editWindowClick();
+    void deleteWindowClick();
 
     TW_ContourArray Contours;  // the dialog's own copy of the job's contour set
+    TW_OperationRules Rules;   // and of its commands and maintenance windows
     std::string CfgFileName;   // the configuration loaded by "Загрузить" (cp1251)
 
   private:

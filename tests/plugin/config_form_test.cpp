@@ -14,6 +14,7 @@
 #include <QToolButton>
 
 #include "common/cp1251.h"
+#include "common/lasterror.h"
 #include "common/paths.h"
 #include "common/prtime.h"
 #include "config/configitem.h"
@@ -29,7 +30,11 @@
 #include "ui/qt_app.h"
 #include "ui/qt_datetime.h"
 #include "ui/qt_text.h"
+#include "ui_Tw_commandedit.h"
+#include "ui_Tw_maintenanceedit.h"
 #include "ui_tw_Config.h"
+#include "Tw_ruleedit.h"
+#include "tw_oprules.h"
 
 using namespace host::literals;
 using host::ui::FromCp1251;
@@ -165,6 +170,7 @@ TEST_F(ConfigForm, AWrongValueShowsItsDefaultAndIsNamedInAnErrorBox) {
     item->SetBool("Used", true);
     item->SetInt("Prot/MaxTime", -1);
     tree.Root()->SetStr("SaveBIN", "false");
+    tree.Root()->GetChild("Commands")->SetInt("Count", 1);
     TConfigForm form(false, "X");
     form.LoadDialog(tree.Root());
     ASSERT_EQ(form.Contours.Count(), 1);
@@ -173,16 +179,19 @@ TEST_F(ConfigForm, AWrongValueShowsItsDefaultAndIsNamedInAnErrorBox) {
     EXPECT_TRUE(form.Form()->chSaveBIN->isChecked());
     const std::string head = "Ошибка в настройках задания\n"_cp;
     const std::string tail = "\nНеверные значения заменены значениями по умолчанию"_cp;
-    EXPECT_EQ(answers.errors,
-              (std::vector<std::string>{
-                  head +
-                      "Настройки, узел Item0, ключ \"Prot/MaxTime\": ожидается целое число от 0 "
-                      "до 4294967295, записано -1"_cp +
-                      tail,
-                  head +
-                      "Настройки, ключ \"SaveBIN\": ожидается флаг (true, false, 1 или 0), "
-                      "записано \"false\""_cp +
-                      tail}));
+    EXPECT_EQ(
+        answers.errors,
+        (std::vector<std::string>{
+            head +
+                "Настройки, узел Item0, ключ \"Prot/MaxTime\": ожидается целое число от 0 "
+                "до 4294967295, записано -1"_cp +
+                tail,
+            head +
+                "Настройки, ключ \"SaveBIN\": ожидается флаг (true, false, 1 или 0), "
+                "записано \"false\""_cp +
+                tail,
+            head + "Настройки, узел Commands, ключ \"Count\": записано 1, но узла Item0 нет"_cp +
+                tail}));
 }
 
 TEST_F(ConfigForm, TheStoredConfigurationIsLoadedOnceAtDialogStart) {
@@ -286,6 +295,92 @@ TEST_F(ConfigForm, FileButtonsLoadImportExportAndPickFoldersRelativeToTheStart) 
     u.btnXLSTempl->click();
     EXPECT_EQ(u.edtXLSTempl->text(), QStringLiteral("Templates/Plant.xls"));
     EXPECT_EQ(answers.fileExtensions.back(), "xls");
+}
+
+}  // namespace
+
+namespace {
+
+// Runs `answer` on the editor `Form` once its modal loop has started.
+template <class Form, class Answer>
+void AnswerEditor(Answer answer) {
+    QTimer::singleShot(0, [answer] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* form = dynamic_cast<Form*>(w); form && form->isVisible()) answer(*form);
+    });
+}
+
+TEST_F(ConfigForm, CommandsAndWindowsAreCheckedInTheirEditorsAndSavedWithTheJob) {
+    HDBDatabase& db = *tripplug::State().PluginDatabase;
+    db.ConfigId = 1;
+    db.AddStateSet(1, "S", 0, 3);
+    db.AddVariable("Q1.CMD", uint16_t(db.AddType("T", 1)));
+    TW_ContourArray set;
+    set.Add(Contour("A", true));  // relay "R"
+    set.Save(tree.Root());
+    TConfigForm form(false, "X");
+    Ui::TConfigForm& u = *form.Form();
+    form.LoadDialog(tree.Root());
+    EXPECT_EQ(u.pgJob->tabText(1), FromCp1251("Команды и обслуживание"_cp));
+
+    AnswerEditor<TCommandEditForm>([this](TCommandEditForm& f) {
+        Ui::TCommandEditForm& c = *f.Form();
+        EXPECT_EQ(c.edtLine->itemText(0), QStringLiteral("R"));
+        c.edtLine->setEditText(QStringLiteral("R"));
+        c.edtVariable->setEditText(QStringLiteral("X9"));
+        c.btnOK->click();
+        EXPECT_EQ(answers.errors,
+                  std::vector<std::string>{"Переменная \"X9\" не найдена в конфигурации"_cp});
+        c.edtVariable->setEditText(QStringLiteral("Q1.CMD"));
+        c.edtState->setEditText(QStringLiteral("2"));
+        c.btnSeconds->setValue(30);
+        c.btnOK->click();
+        if (f.isVisible()) f.reject();  // refused: fail below rather than wait
+    });
+    u.btnAddCommand->click();
+    AnswerEditor<TMaintenanceEditForm>([this](TMaintenanceEditForm& f) {
+        Ui::TMaintenanceEditForm& m = *f.Form();
+        m.edtLine->setEditText(QStringLiteral("*"));
+        m.edtFrom->setText(QStringLiteral("2026-12-06 08:00:00"));
+        m.edtTo->setText(QStringLiteral("2026-12-06 08:00:00"));
+        m.btnOK->click();
+        EXPECT_EQ(answers.errors.back(), "Окно обслуживания должно кончаться позже начала"_cp);
+        m.edtTo->setText(QStringLiteral("2026-12-06 09:30:00"));
+        m.edtNote->setText(FromCp1251("Ремонт"_cp));
+        m.btnOK->click();
+        if (f.isVisible()) f.reject();
+    });
+    u.btnAddWindow->click();
+    EXPECT_EQ(answers.errors.size(), 2u);
+    ASSERT_EQ(u.lstCommands->RowCount(), 1);
+    EXPECT_EQ(u.lstWindows->model()->data(u.lstWindows->model()->index(0, 2)),
+              QStringLiteral("2026-12-06 09:30:00"));
+    EXPECT_TRUE(u.btnEditCommand->isEnabled() && u.btnDelWindow->isEnabled());
+
+    HConfigTree saved;
+    form.SaveDialog(saved.Root());
+    TW_OperationRules back;
+    ASSERT_TRUE(TW_LoadOperationRules(*saved.Root(), back)) << GetIOErrorS_GUI(-2);
+    ASSERT_EQ(back.Commands.size(), 1u);
+    ASSERT_EQ(back.Maintenance.size(), 1u);
+    const TW_Command& c = back.Commands[0];
+    EXPECT_EQ(c.Line + "/" + c.Variable, "R/Q1.CMD");
+    EXPECT_EQ(c.State, 2);
+    EXPECT_EQ(c.Seconds, 30u);
+    const TW_MaintenanceWindow& w = back.Maintenance[0];
+    EXPECT_EQ(w.Variable, "*");
+    EXPECT_EQ(w.From.Hour, 8);
+    EXPECT_EQ(w.To.Minute, 30);
+    EXPECT_EQ(w.Note, "Ремонт"_cp);
+
+    // A command whose relay left the contours is gray; a window for every line is not.
+    form.Contours.DeleteAll();
+    EXPECT_TRUE(u.lstCommands->model()
+                    ->data(u.lstCommands->model()->index(0, 0), Qt::ForegroundRole)
+                    .isValid());
+    EXPECT_FALSE(u.lstWindows->model()
+                     ->data(u.lstWindows->model()->index(0, 0), Qt::ForegroundRole)
+                     .isValid());
 }
 
 }  // namespace
