@@ -117,6 +117,21 @@ void TW_PaintChart(QPainter& painter, QChart& chart, const QRectF& target) {
     scene.removeItem(&chart);
 }
 
+namespace {
+// The contours' names on the left of a horizontal bar chart, small enough
+// that a contour's name fits beside a chart of half a window.
+void AttachContourAxis(QChart& chart, QAbstractSeries& series, const QStringList& labels) {
+    auto* names = new QBarCategoryAxis;
+    names->append(labels);
+    QFont small = names->labelsFont();
+    small.setPointSizeF(7);
+    names->setLabelsFont(small);
+    names->setTruncateLabels(false);
+    chart.addAxis(names, Qt::AlignLeft);
+    series.attachAxis(names);
+}
+}  // namespace
+
 std::unique_ptr<QChart> TW_MisoperationRateChart(const TW_Statistics& stats, int limit) {
     auto chart = std::make_unique<QChart>();
     const std::vector<TW_RateBar> bars = TW_RateBars(stats, std::size_t(std::max(limit, 1)));
@@ -131,15 +146,7 @@ std::unique_ptr<QChart> TW_MisoperationRateChart(const TW_Statistics& stats, int
     auto* series = new QHorizontalBarSeries;
     series->append(set);
     chart->addSeries(series);
-    auto* names = new QBarCategoryAxis;
-    names->append(labels);
-    // Small enough that a contour's name fits beside a chart of half a window.
-    QFont small = names->labelsFont();
-    small.setPointSizeF(7);
-    names->setLabelsFont(small);
-    names->setTruncateLabels(false);
-    chart->addAxis(names, Qt::AlignLeft);
-    series->attachAxis(names);
+    AttachContourAxis(*chart, *series, labels);
     auto* rate = new QValueAxis;
     rate->setRange(0, 100);
     rate->setLabelFormat(QStringLiteral("%d %"));
@@ -176,14 +183,7 @@ std::unique_ptr<QChart> TW_OperationClassChart(const TW_Statistics& stats, int l
     for (auto it = bars.rbegin(); it != bars.rend(); ++it)
         labels << FromCp1251(stats.Contours[std::size_t(it->Contour)].Label);
     chart->addSeries(series);
-    auto* names = new QBarCategoryAxis;
-    names->append(labels);
-    QFont small = names->labelsFont();
-    small.setPointSizeF(7);
-    names->setLabelsFont(small);
-    names->setTruncateLabels(false);
-    chart->addAxis(names, Qt::AlignLeft);
-    series->attachAxis(names);
+    AttachContourAxis(*chart, *series, labels);
     int most = 0;
     for (const TW_ClassBar& b : bars)
         most = std::max(most, b.Total());

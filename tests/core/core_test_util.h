@@ -113,6 +113,22 @@ inline void PutTime(Bytes& b, std::size_t at, int y, int mo, int d, int h, int m
         Put16(b, at + std::size_t(2 * i), uint16_t(f[i]));
 }
 
+// The 52-byte header of a file beside a report (times, operations), from its
+// byte table: magic, version, entry size, the report's Start (2026-12-07),
+// End (2026-12-08) and RunTime (2026-12-08 00:05:30), the entry count.
+inline Bytes SideFileHeader(const char* magic, uint32_t version, uint32_t entrySize,
+                            uint32_t count) {
+    Bytes b(52, 0);
+    PutText(b, 0, magic);
+    Put32(b, 4, version);
+    Put32(b, 8, entrySize);
+    PutTime(b, 12, 2026, 12, 7, 0, 0, 0);
+    PutTime(b, 24, 2026, 12, 8, 0, 0, 0);
+    PutTime(b, 36, 2026, 12, 8, 0, 5, 30);
+    Put32(b, 48, count);
+    return b;
+}
+
 inline Bytes BytesOf(const void* p, std::size_t size) {
     const auto* b = static_cast<const uint8_t*>(p);
     return Bytes(b, b + size);

@@ -19,14 +19,7 @@ namespace {
 // `entrySize` bytes: relay "K1" state 1, class `cls`, at 03:12:44, tied to item 2
 // of an incident at 03:12:40 of contour "T1" (state 5).
 Bytes OpsImage(uint32_t count, uint8_t cls = 0, uint32_t entrySize = 140, uint32_t version = 1) {
-    Bytes b(52, 0);
-    PutText(b, 0, "TWRO");
-    Put32(b, 4, version);
-    Put32(b, 8, entrySize);
-    PutTime(b, 12, 2026, 12, 7, 0, 0, 0);
-    PutTime(b, 24, 2026, 12, 8, 0, 0, 0);
-    PutTime(b, 36, 2026, 12, 8, 0, 5, 30);
-    Put32(b, 48, count);
+    Bytes b = SideFileHeader("TWRO", version, entrySize, count);
     for (uint32_t i = 0; i < count; ++i) {
         const std::size_t at = b.size();
         b.resize(at + std::max<uint32_t>(entrySize, 140), 0);

@@ -23,14 +23,7 @@ constexpr uint32_t kNone = 0xFFFFFFFF;
 // (at least 16) whose first 16 are the four times.
 Bytes TimesImage(uint32_t count, const std::vector<std::array<uint32_t, 4>>& entries,
                  uint32_t entrySize = 16, uint32_t version = 1) {
-    Bytes b(52, 0);
-    PutText(b, 0, "TWRT");
-    Put32(b, 4, version);
-    Put32(b, 8, entrySize);
-    PutTime(b, 12, 2026, 12, 7, 0, 0, 0);
-    PutTime(b, 24, 2026, 12, 8, 0, 0, 0);
-    PutTime(b, 36, 2026, 12, 8, 0, 5, 30);
-    Put32(b, 48, count);
+    Bytes b = SideFileHeader("TWRT", version, entrySize, count);
     for (const auto& e : entries) {
         const std::size_t at = b.size();
         b.resize(at + std::max<uint32_t>(entrySize, 16), 0);
