@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "cp1251.h"
@@ -182,10 +183,64 @@ bool PublishFile(const std::string& osFrom, const std::string& osTo) {
     return true;
 }
 
+bool ResolveOutput(const std::string& osTarget, std::string& resolved, bool& inPlace) {
+    using namespace host::literals;
+    inPlace = false;
+    resolved = osTarget;
+    struct stat st {};
+    if (::lstat(osTarget.c_str(), &st) != 0) {
+        if (errno == ENOENT) return true;  // a new file
+        return SetErrnoError();
+    }
+    if (S_ISLNK(st.st_mode)) {
+        char* real = ::realpath(osTarget.c_str(), nullptr);
+        if (!real) return SetErrnoError();  // ENOENT: a link to nothing
+        resolved = real;
+        std::free(real);
+        if (::stat(resolved.c_str(), &st) != 0) return SetErrnoError();
+    }
+    if (S_ISREG(st.st_mode)) return true;
+    if (S_ISCHR(st.st_mode)) {
+        inPlace = true;
+        return true;
+    }
+    SetError("Не является обычным файлом: %s"_cp, resolved.c_str());
+    return false;
+}
+
+namespace {
+// Copies the whole file `osFrom` into the device `osDevice`; 0 or an errno.
+int CopyInto(const std::string& osFrom, const std::string& osDevice) {
+    const UniqueFd from(::open(osFrom.c_str(), O_RDONLY | O_CLOEXEC));
+    const UniqueFd to(::open(osDevice.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
+    if (!from || !to) return errno;
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(from.get(), buf, sizeof buf);
+        if (n == 0) return 0;
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return errno;
+        if (const int err = WriteAll(to.get(), buf, std::size_t(n))) return err;
+    }
+}
+
+// The folder a temporary file for `osTarget` goes to, with its final "/":
+// beside the file it will replace, or the temporary folder for a device.
+std::string TempFolderFor(const std::string& osTarget) {
+    std::string resolved;
+    bool inPlace = false;
+    if (ResolveOutput(osTarget, resolved, inPlace) && inPlace) {
+        const char* tmp = std::getenv("TMPDIR");
+        return std::string(tmp && *tmp ? tmp : "/tmp") + "/";
+    }
+    const std::string& path = resolved.empty() ? osTarget : resolved;
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+}  // namespace
+
 PendingFile::PendingFile(const std::string& osTarget) {
-    const std::size_t slash = osTarget.rfind('/');
-    std::string name = slash == std::string::npos ? std::string() : osTarget.substr(0, slash + 1);
-    name += ".tripwatch-XXXXXX.part";
+    std::string name = TempFolderFor(osTarget) + ".tripwatch-XXXXXX.part";
     const UniqueFd fd(::mkstemps(name.data(), 5));
     if (!fd) {
         SetErrnoError();
@@ -206,8 +261,18 @@ bool PendingFile::Publish(const std::string& osTarget) {
 }
 
 bool PendingFile::Replace(const std::string& osTarget) {
-    if (!ok() || !SyncFile(path_)) return false;
-    if (::rename(path_.c_str(), osTarget.c_str()) != 0) return SetErrnoError();
+    std::string target;
+    bool inPlace = false;
+    if (!ok() || !ResolveOutput(osTarget, target, inPlace)) return false;
+    if (inPlace) {
+        if (const int err = CopyInto(path_, target)) {
+            SetErrorN(unsigned(err));
+            return false;
+        }
+        return true;  // the file itself is removed by the destructor
+    }
+    if (!SyncFile(path_)) return false;
+    if (::rename(path_.c_str(), target.c_str()) != 0) return SetErrnoError();
     path_.clear();
     return true;
 }
@@ -252,7 +317,19 @@ namespace {
 // A temporary file beside `osPath` filled by `fill(fd)` (0 or an errno), synced
 // and renamed over it; removed on any failure.
 template <typename Fill>
-bool WriteAtomically(const std::string& osPath, const Fill& fill) {
+bool WriteAtomically(const std::string& osTarget, const Fill& fill) {
+    std::string osPath;
+    bool inPlace = false;
+    if (!ResolveOutput(osTarget, osPath, inPlace)) return false;
+    if (inPlace) {
+        const UniqueFd device(::open(osPath.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
+        if (!device) return SetErrnoError();
+        if (const int err = fill(device.get())) {
+            SetErrorN(unsigned(err));
+            return false;
+        }
+        return true;
+    }
     std::string temp = osPath + ".tmpXXXXXX";
     UniqueFd fd(::mkstemp(temp.data()));
     if (!fd) return SetErrnoError();

@@ -64,8 +64,10 @@ UniqueFile OpenFile(const char* path, const char* mode);
 
 // Writes `data` to `path` atomically: a temporary file in the same folder, then a
 // rename over the target, which keeps the permission bits of the file it replaces
-// (a new file gets what the umask leaves of rw-rw-rw-). On failure the target is
-// unchanged, the temporary file is removed and the last error is set.
+// (a new file gets what the umask leaves of rw-rw-rw-). The target is resolved
+// first (ResolveOutput): a link's file is replaced, a device written in place,
+// anything else refused. On failure the target is unchanged, the temporary
+// file is removed and the last error is set.
 bool WriteFileAtomically(const char* path, const std::string& data);
 // The same for a file-system (UTF-8) name and raw bytes.
 bool WriteOsFileAtomically(const std::string& osPath, const void* data, std::size_t size);
@@ -93,6 +95,15 @@ std::string MakeTempBeside(const char* path, UniqueFd& fd);
 // set: EEXIST when the name is taken) with `osFrom` still in place on failure.
 bool PublishFile(const std::string& osFrom, const std::string& osTo);
 
+// Where a file that is written whole and then takes its name must go, so that
+// nothing but a regular file is ever replaced: `osTarget` itself when it is a
+// regular file or is not there, the file a symbolic link names (the link
+// stays), or, for a character device such as /dev/null, the device itself,
+// written in place (`inPlace`). False (last error set: the system's message, or
+// "Не является обычным файлом: NAME") for a folder, a FIFO, a socket,
+// a block device or a link that names nothing.
+bool ResolveOutput(const std::string& osTarget, std::string& resolved, bool& inPlace);
+
 // An empty hidden file ".tripwatch-XXXXXX.part" beside a target, where a file is
 // written before it takes its name; no reader of reports takes it for one. Owns
 // the file: it is removed on destruction unless it took the name.
@@ -109,8 +120,10 @@ class PendingFile {
     const std::string& path() const { return path_; }
     // PublishFile(path(), osTarget); on success the file is no longer owned.
     bool Publish(const std::string& osTarget);
-    // Flushes and renames over `osTarget`, replacing a file of that name; on
-    // success the file is no longer owned. False (last error set) on failure.
+    // Flushes and renames over `osTarget` as ResolveOutput resolves it (a
+    // device is written in place instead, and the file removed), replacing a
+    // regular file of that name; on success the file is no longer owned. False
+    // (last error set) on failure, nothing but the file itself changed.
     bool Replace(const std::string& osTarget);
 
   private:

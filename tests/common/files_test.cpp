@@ -222,6 +222,70 @@ TEST(Streams, RoundTripPlainFilesAndFailures) {
     EXPECT_EQ(GetIOErrorN(), unsigned(ENOSPC));
 }
 
+// Outputs that publish by a rename never replace anything but a regular file:
+// a link's file is replaced and the link kept, a device is written in place,
+// a FIFO, a folder and a link to nothing are refused and left as they were.
+TEST(Files, OutputsReplaceOnlyRegularFiles) {
+    namespace fs = std::filesystem;
+    const std::string dir = twtest::ScratchDir("outputs");
+    using Writer = std::function<bool(const std::string&)>;
+    const Writer writers[] = {
+        [](const std::string& path) { return host::WriteOsFileAtomically(path, "new\n", 4); },
+        [](const std::string& path) {
+            host::PendingFile pending(path);
+            return pending.ok() && host::WriteOsFile(pending.path(), "new\n") &&
+                   pending.Replace(path);
+        },
+    };
+    const auto contents = [](const std::string& path) {
+        std::ifstream in(path);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    for (const Writer& write : writers) {
+        fs::remove_all(dir + "t");
+        fs::create_directories(dir + "t/folder");
+        const std::string t = dir + "t/";
+        std::ofstream(t + "file") << "old\n";
+        fs::create_symlink("file", t + "link");
+        fs::create_symlink("missing", t + "dangling");
+        ASSERT_EQ(::mkfifo((t + "fifo").c_str(), 0600), 0);
+        struct Row {
+            std::string path;
+            bool ok;
+            std::string error;  // the message of a refusal
+        };
+        const Row rows[] = {
+            {t + "new", true, ""},
+            {t + "file", true, ""},
+            {t + "link", true, ""},
+            {"/dev/null", true, ""},
+            {t + "fifo", false, "Не является обычным файлом: "_cp + t + "fifo"},
+            {t + "folder", false, "Не является обычным файлом: "_cp + t + "folder"},
+            {t + "dangling", false, "No such file or directory (2)"},
+        };
+        for (const Row& r : rows) {
+            SCOPED_TRACE(r.path);
+            EXPECT_EQ(write(r.path), r.ok);
+            if (!r.ok) {
+                EXPECT_EQ(std::string(GetIOErrorS_GUI(-2)), r.error);
+            }
+        }
+        EXPECT_EQ(contents(t + "new"), "new\n");
+        EXPECT_EQ(contents(t + "file"), "new\n");
+        EXPECT_TRUE(fs::is_symlink(t + "link"));
+        EXPECT_TRUE(fs::is_character_file("/dev/null"));
+        EXPECT_TRUE(fs::is_fifo(t + "fifo"));
+        EXPECT_TRUE(fs::is_symlink(t + "dangling"));
+        EXPECT_FALSE(fs::exists(t + "missing"));
+        // Nothing is left behind but what was there and the new file.
+        std::set<std::string> names;
+        for (const auto& e : fs::directory_iterator(t))
+            names.insert(e.path().filename());
+        EXPECT_EQ(names,
+                  (std::set<std::string>{"dangling", "fifo", "file", "folder", "link", "new"}));
+    }
+}
+
 TEST(Files, ReadersOpenOnlyRegularFiles) {
     // A FIFO would block every reader until a writer came; a folder, a FIFO and
     // a device are refused at once with one message.
