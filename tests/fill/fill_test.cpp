@@ -361,3 +361,19 @@ TEST_F(Fill, ASampleListEndingEarlyClosesAtTheReportEnd) {
 }
 
 }  // namespace
+
+// Intervals and windows are unsigned 32-bit durations: 2^31 seconds and more
+// are long, not negative.
+TEST_F(Fill, IntervalsAndWindowsOfTwoToTheThirtyFirstAreLong) {
+    hb.Var("T1", {{0, 0}, {100, 5}, {110, 0}, {200, 5}, {260, 0}});
+    hb.Var("K1", {{0, 0}, {210, 1}});
+    const uint32_t huge = 0x80000000u;
+    contours.Add(MakeContour("T1", 5, huge));                      // no excursion is that long
+    contours.Add(MakeContour("T1", 5, 30, "K1", 1, huge));         // the relay is in its window
+    contours.Add(MakeContour("T1", 5, 30, "K1", 1, 0xFFFFFFFFu));  // and in this one
+    ASSERT_TRUE(Run());
+    ASSERT_EQ(report.Count(), 2);
+    EXPECT_EQ(Row(0).ReleResult, TW_Operated);
+    EXPECT_EQ(Row(1).ReleResult, TW_Operated);
+    EXPECT_EQ(Secs(Row(0).Start), 200);
+}

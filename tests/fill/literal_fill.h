@@ -33,7 +33,7 @@ inline uint8_t LiteralSection(const TW_ContourSignal& g, const HHourVar& v, cons
         }
         if (t >= r.End) break;
         if (flags & 0x10) break;  // in its state as the excursion began: the follow-up decides
-        if (g.MaxTime != 0 && int32_t(t.GetTT() - S) >= int32_t(g.MaxTime)) break;
+        if (g.MaxTime != 0 && int64_t(t.GetTT()) - int64_t(S) >= int64_t(g.MaxTime)) break;
         if (s.State == g.State) {
             flags = 0x10;
             break;
@@ -89,7 +89,7 @@ inline bool LiteralFill(std::vector<TW_ContourLine>& rows, const HHourFile& f,
                 }
             } else if (open) {
                 const time_t end = s.Time.GetTT();
-                if (int32_t(end - start) >= int32_t(c.Interval)) {
+                if (int64_t(end) - int64_t(start) >= int64_t(c.Interval)) {
                     r.Start.Set(start);
                     r.End.Set(end);
                     if (rv) r.ReleResult = LiteralSection(c.Rele, *rv, f, r, start);

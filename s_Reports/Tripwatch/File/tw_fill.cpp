@@ -164,6 +164,16 @@ class SamplePrefetch {
     int current_ = 0;
 };
 
+}  // namespace
+
+// Seconds from `from` to `to`, signed and wide: the intervals and windows they
+// are held against are unsigned 32-bit durations, up to 136 years.
+int64_t Elapsed(time_t from, time_t to) {
+    return int64_t(to) - int64_t(from);
+}
+
+namespace {
+
 // Seconds from `from` to `to`, kept within what a time can hold: a clock
 // change inside an excursion cannot make them negative.
 uint32_t SecondsBetween(time_t from, time_t to) {
@@ -217,7 +227,7 @@ uint8_t EvaluateSection(const TW_ContourSignal& section, const HHourVar& variabl
     for (; !(flags & TW_Operated) && k <= last; ++k) {
         const HHourSample& s = *hourFile.Sample(k);
         if (s.Time >= row.End) break;
-        if (section.MaxTime != 0 && int32_t(s.Time.GetTT() - start) >= int32_t(section.MaxTime))
+        if (section.MaxTime != 0 && Elapsed(start, s.Time.GetTT()) >= int64_t(section.MaxTime))
             break;
         if (s.State == section.State) {
             flags = TW_Operated;
@@ -322,7 +332,7 @@ bool ScanContour(TW_FillContext& ctx) {
             // excursion closes at the end of the report period.
             if (open) {
                 const time_t end = ctx.report->End.GetTT();
-                if (int32_t(end - start) > int32_t(c.Interval)) AddIncident(row, start, end, ctx);
+                if (Elapsed(start, end) > int64_t(c.Interval)) AddIncident(row, start, end, ctx);
             }
             break;
         }
@@ -339,7 +349,7 @@ bool ScanContour(TW_FillContext& ctx) {
             }
         } else if (open) {
             const time_t end = s->Time.GetTT();
-            if (i >= periodFirst && int32_t(end - start) >= int32_t(c.Interval)) {
+            if (i >= periodFirst && Elapsed(start, end) >= int64_t(c.Interval)) {
                 if (beforeLookBack)
                     reporter.Log(host::Format(
                         "Датчик \"%s\": отклонение длиннее просмотра, за начало взято %s"_cp,

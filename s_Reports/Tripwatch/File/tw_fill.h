@@ -41,6 +41,10 @@ struct TW_FillContext {
     int apparatusFrom = 0;
 };
 
+// Seconds from `from` to `to` as a signed 64-bit number, against which a
+// contour's Interval and a line's MaxTime (unsigned 32-bit) are compared.
+int64_t Elapsed(time_t from, time_t to);
+
 // Scans the sensor samples of ctx.contour; false only when the user aborted
 // (last error 1223). Appends one row per kept excursion to ctx.report.
 bool ScanContour(TW_FillContext& ctx);
