@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "common/cli_values.h"
 #include "batch.h"
 #include "common/cp1251.h"
 #include "common/lasterror.h"
@@ -53,6 +54,7 @@ int main(int argc, char** argv) {
     std::string step;
     app.add_option("--step", step, "Trend step of the statistics' charts: week or month")
         ->check(CLI::IsMember({"week", "month"}));
+    host::RefuseEmptyValues(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

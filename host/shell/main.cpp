@@ -9,6 +9,7 @@
 #include "cmd_edit.h"
 #include "cmd_info.h"
 #include "cmd_run.h"
+#include "common/cli_values.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"rthost - the Tripwatch host"};
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
     AddDataCommands(app, exitCode);
     AddRunCommand(app, exitCode);
     AddEditCommand(app, exitCode);
+    host::RefuseEmptyValues(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

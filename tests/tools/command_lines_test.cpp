@@ -37,6 +37,14 @@ TEST(CommandLines, WrongUseExits2AndHelpExits0) {
         {"twdump --bogus", 2},
         {"rthost export /nonexistent --from 2024-03-01 --to 2024-03-02", 2},  // not a time
         {"twdump --help", 0},
+        // An empty value is no value left out.
+        {"Tripview --batch --path /tmp --from 2026-12-01 --to 2026-12-02 --near-miss ''", 2},
+        {"Tripview --batch --path /tmp --from 2026-12-01 --to 2026-12-02 --txt ''", 2},
+        {"rthost export /tmp --from '2026-12-01 00:00:00' --to '2026-12-02 00:00:00' "
+         "--variable ''",
+         2},
+        {"rthost run /tmp --end ''", 2},
+        {"rthost run ''", 2},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ExitCode(c.line), c.code) << c.line;
