@@ -65,10 +65,21 @@ void PrintReports(const InfoArray& reports, int found) {
     std::printf("%d report(s) of the period:\n", found);
     for (int i = 0; i < reports.Count(); ++i)
         std::printf("  %s\n", Utf8(reports.ItemINT(i)->FileName.c_str()).c_str());
-    for (const auto& [a, b] : RepeatedReports(reports))
-        std::printf("warning: two reports of the same job and period, both counted: %s and %s\n",
-                    Utf8(reports.ItemINT(a)->FileName.c_str()).c_str(),
-                    Utf8(reports.ItemINT(b)->FileName.c_str()).c_str());
+    // One line per job and period, however many copies it has.
+    for (const std::vector<int>& group : RepeatedReports(reports)) {
+        std::string names;
+        for (std::size_t k = 0; k < group.size(); ++k)
+            names += (k == 0                  ? ""
+                      : k + 1 == group.size() ? " and "
+                                              : ", ") +
+                     Utf8(reports.ItemINT(group[k])->FileName.c_str());
+        if (group.size() == 2)
+            std::printf("warning: two reports of the same job and period, both counted: %s\n",
+                        names.c_str());
+        else
+            std::printf("warning: %zu reports of the same job and period, all counted: %s\n",
+                        group.size(), names.c_str());
+    }
 }
 
 void PrintNonOperations(const TW_File& result, int count) {

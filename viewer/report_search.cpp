@@ -1,6 +1,9 @@
 #include "report_search.h"
 
+#include <algorithm>
 #include <cstring>
+#include <map>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -50,23 +53,27 @@ std::string JobPeriodName(const char* path) {
 
 }  // namespace
 
-std::vector<std::pair<int, int>> RepeatedReports(const InfoArray& reports) {
-    std::vector<std::string> names;
-    for (int i = 0; i < reports.Count(); ++i)
-        names.push_back(JobPeriodName(reports.ItemINT(i)->FileName.c_str()));
-    std::vector<std::pair<int, int>> pairs;
-    for (int i = 0; i < reports.Count(); ++i)
-        for (int j = i + 1; j < reports.Count(); ++j) {
-            const RepInfo& a = *reports.ItemINT(i);
-            const RepInfo& b = *reports.ItemINT(j);
-            if (names[i] != names[j] || a.Start.Cmp(b.Start) != 0 || a.End.Cmp(b.End) != 0)
-                continue;
-            if (std::strcmp(a.FileName.c_str(), b.FileName.c_str()) < 0)
-                pairs.emplace_back(i, j);
-            else
-                pairs.emplace_back(j, i);
-        }
-    return pairs;
+std::vector<std::vector<int>> RepeatedReports(const InfoArray& reports) {
+    // One group per job name and period, in the order of the first report's path.
+    std::map<std::tuple<std::string, PRTime, PRTime>, std::vector<int>> groups;
+    for (int i = 0; i < reports.Count(); ++i) {
+        const RepInfo& r = *reports.ItemINT(i);
+        groups[{JobPeriodName(r.FileName.c_str()), r.Start, r.End}].push_back(i);
+    }
+    std::vector<std::vector<int>> repeated;
+    for (auto& [key, group] : groups) {
+        if (group.size() < 2) continue;
+        std::sort(group.begin(), group.end(), [&](int a, int b) {
+            return std::strcmp(reports.ItemINT(a)->FileName.c_str(),
+                               reports.ItemINT(b)->FileName.c_str()) < 0;
+        });
+        repeated.push_back(std::move(group));
+    }
+    std::sort(repeated.begin(), repeated.end(), [&](const auto& a, const auto& b) {
+        return std::strcmp(reports.ItemINT(a[0])->FileName.c_str(),
+                           reports.ItemINT(b[0])->FileName.c_str()) < 0;
+    });
+    return repeated;
 }
 
 int SearchReports(InfoArray& reports, const char* folder, const PRTime& periodStart,

@@ -25,11 +25,12 @@ using TW_UnreadableList = std::vector<TW_Unreadable>;
 int SearchReports(InfoArray& reports, const char* folder, const PRTime& periodStart,
                   const PRTime& periodEnd, TW_UnreadableList* unreadable = nullptr);
 
-// The pairs of listed reports that are one job's report of one period made
-// twice ("Name <period>.twr" and "Name <period> (1).twr"): the same file name
-// once a " (N)" counter is removed, and the same Start and End. Each pair is
-// given as two indexes in the order of the reports' paths.
-std::vector<std::pair<int, int>> RepeatedReports(const InfoArray& reports);
+// The groups of listed reports that are one job's report of one period made
+// more than once ("Name <period>.twr", "Name <period> (1).twr", ...): the same
+// file name once a " (N)" counter is removed, and the same Start and End. Each
+// group holds its indexes in the order of the reports' paths; the groups come
+// in the order of their first path.
+std::vector<std::vector<int>> RepeatedReports(const InfoArray& reports);
 
 // True when `name` ends in "." and `ext` (lower-case letters), in any letter case.
 bool HasFileExtension(const char* name, const char* ext);

@@ -201,10 +201,19 @@ std::string TWSMainModel::ReportNotes() const {
     std::string notes;
     for (const TW_Unreadable& u : Unreadable)
         notes += host::Format("Ошибка чтения отчета %s: %s\n"_cp, u.path.c_str(), u.reason.c_str());
-    for (const auto& [a, b] : RepeatedReports(Reports))
-        notes += host::Format("Повторный отчет за тот же период (учтены оба): %s и %s\n"_cp,
-                              Reports.ItemINT(a)->FileName.c_str(),
-                              Reports.ItemINT(b)->FileName.c_str());
+    for (const std::vector<int>& group : RepeatedReports(Reports)) {
+        std::string names;
+        for (std::size_t k = 0; k < group.size(); ++k)
+            names += std::string(k == 0                  ? ""
+                                 : k + 1 == group.size() ? " и "_cp
+                                                         : ", ") +
+                     Reports.ItemINT(group[k])->FileName.c_str();
+        notes += group.size() == 2
+                     ? host::Format("Повторный отчет за тот же период (учтены оба): %s\n"_cp,
+                                    names.c_str())
+                     : host::Format("Повторные отчеты за тот же период (учтены все %zu): %s\n"_cp,
+                                    group.size(), names.c_str());
+    }
     if (!notes.empty()) notes.pop_back();
     return notes;
 }

@@ -110,9 +110,22 @@ TEST(ReportSearch, RepeatedReportsAreOneNameAndPeriodApartFromTheCounter) {
         b.End = At(8, c.bEndHour);
         reports.Add(a);
         reports.Add(b);
-        const auto pairs = RepeatedReports(reports);
-        EXPECT_EQ(pairs.size(), c.repeated ? 1u : 0u) << c.b;
+        const auto groups = RepeatedReports(reports);
+        EXPECT_EQ(groups.size(), c.repeated ? 1u : 0u) << c.b;
     }
+    // Many copies of one day are one group, however many pairs they make.
+    InfoArray copies;
+    for (int n = 400; n-- > 0;) {
+        RepInfo r{};
+        r.FileName.Set(n ? ("/r/Daily (" + std::to_string(n) + ").twr").c_str() : "/r/Daily.twr");
+        r.Start = At(7, 0);
+        r.End = At(8, 0);
+        copies.Add(r);
+    }
+    const auto groups = RepeatedReports(copies);
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(groups[0].size(), 400u);
+    EXPECT_STREQ(copies.ItemINT(groups[0][0])->FileName.c_str(), "/r/Daily (1).twr");
 }
 
 TEST(ReportSearch, ReportFileNamesMatchInAnyCase) {
