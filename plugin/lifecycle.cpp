@@ -9,6 +9,8 @@ using tripplug::State;
 
 void ReportTripwatch::Init(const RTPInfo* info) {
     std::memcpy(&State().HostInfo, info, sizeof(RTPInfo));
+    // A host that calls Init again gets a fresh database, not a second one.
+    HDBDestroy(State().PluginDatabase);
     State().PluginDatabase = DBCreateDatabase();
     State().PluginDatabase->ConfigId = 0;
 }
