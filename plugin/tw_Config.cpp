@@ -102,6 +102,17 @@ bool EditRule(QWidget* owner, Rule& rule, const TW_ContourArray& contours) {
     return form.exec() == QDialog::Accepted;
 }
 
+// A new rule, starting as `rule`, appended when the user accepts it in its form
+// and selected; only this list is refilled, the others keep their selection.
+template <class Form, class Rule>
+void AddRule(QWidget* owner, host::ui::HBkList* list, std::vector<Rule>& rules, Rule rule,
+             const TW_ContourArray& contours) {
+    if (!EditRule<Form>(owner, rule, contours)) return;
+    rules.push_back(std::move(rule));
+    list->SetRowCount(int(rules.size()));
+    list->selectRow(int(rules.size()) - 1);
+}
+
 // The selected rule deleted when the user says yes; the next one moves into its row.
 template <class Rule>
 void DeleteRule(QWidget* owner, host::ui::HBkList* list, std::vector<Rule>& rules,
@@ -478,12 +489,7 @@ bool TConfigForm::windowCellText(int row, int column, std::string& text) {
 }
 
 void TConfigForm::addCommandClick() {
-    TW_Command command;
-    if (!EditRule<TCommandEditForm>(this, command, Contours)) return;
-    Rules.Commands.push_back(std::move(command));
-    // Only this list is refilled: the others keep their selection.
-    ui_->lstCommands->SetRowCount(int(Rules.Commands.size()));
-    ui_->lstCommands->selectRow(int(Rules.Commands.size()) - 1);
+    AddRule<TCommandEditForm>(this, ui_->lstCommands, Rules.Commands, TW_Command{}, Contours);
     updateRuleButtons();
 }
 
@@ -504,11 +510,8 @@ void TConfigForm::addWindowClick() {
     const double day = std::floor(tripplug::State().DialogTime);
     window.From.SetDateTime(day);
     window.To.SetDateTime(day + 1);
-    if (!EditRule<TMaintenanceEditForm>(this, window, Contours)) return;
-    Rules.Maintenance.push_back(std::move(window));
-    // Only this list is refilled: the others keep their selection.
-    ui_->lstWindows->SetRowCount(int(Rules.Maintenance.size()));
-    ui_->lstWindows->selectRow(int(Rules.Maintenance.size()) - 1);
+    AddRule<TMaintenanceEditForm>(this, ui_->lstWindows, Rules.Maintenance, std::move(window),
+                                  Contours);
     updateRuleButtons();
 }
 

@@ -80,19 +80,16 @@ struct TW_Operation {
     uint16_t SensorState = 0;  // the state of that contour's excursions
     uint8_t Reserved3[2] = {};
 };
+// The layout of OPERATIONS_FORMAT.md, member by member.
 static_assert(sizeof(TW_Operation) == 140);
-static_assert(offsetof(TW_Operation, Variable) == 0);
-static_assert(offsetof(TW_Operation, Role) == 51);
-static_assert(offsetof(TW_Operation, State) == 52);
-static_assert(offsetof(TW_Operation, Class) == 54);
-static_assert(offsetof(TW_Operation, Reserved1) == 55);
-static_assert(offsetof(TW_Operation, Time) == 56);
-static_assert(offsetof(TW_Operation, IncidentStart) == 68);
-static_assert(offsetof(TW_Operation, Incident) == 80);
-static_assert(offsetof(TW_Operation, Sensor) == 84);
-static_assert(offsetof(TW_Operation, Reserved2) == 135);
-static_assert(offsetof(TW_Operation, SensorState) == 136);
-static_assert(offsetof(TW_Operation, Reserved3) == 138);
+static_assert(offsetof(TW_Operation, Variable) == 0 && offsetof(TW_Operation, Role) == 51 &&
+              offsetof(TW_Operation, State) == 52 && offsetof(TW_Operation, Class) == 54 &&
+              offsetof(TW_Operation, Reserved1) == 55);
+static_assert(offsetof(TW_Operation, Time) == 56 && offsetof(TW_Operation, IncidentStart) == 68 &&
+              offsetof(TW_Operation, Incident) == 80);
+static_assert(offsetof(TW_Operation, Sensor) == 84 && offsetof(TW_Operation, Reserved2) == 135 &&
+              offsetof(TW_Operation, SensorState) == 136 &&
+              offsetof(TW_Operation, Reserved3) == 138);
 
 // The operations of the lines of the used contours whose samples lie in
 // [start, end), classified, in time order (then by variable and state). The

@@ -81,28 +81,34 @@ bool TW_LoadOperationRules(HConfigItem& job, TW_OperationRules& rules) {
     return false;
 }
 
+namespace {
+
+// Writes list node `name` of the job: "Count" and one item per element, each
+// filled by `write`; a tree opened read-only is left as it is.
+template <class T, class Write>
+void WriteList(HConfigItem& job, const char* name, const std::vector<T>& items, Write write) {
+    HConfigItem* list = job.GetChild(name);
+    if (!list) return;
+    list->SetInt("Count", int32_t(items.size()));
+    for (std::size_t i = 0; i < items.size(); ++i)
+        if (HConfigItem* item = list->GetChild(host::Format("Item%zu", i).c_str()))
+            write(*item, items[i]);
+}
+
+}  // namespace
+
 void TW_SaveOperationRules(HConfigItem& job, const TW_OperationRules& rules) {
-    HConfigItem* commands = job.GetChild("Commands");
-    HConfigItem* maintenance = job.GetChild("Maintenance");
-    if (!commands || !maintenance) return;  // a tree opened read-only
-    commands->SetInt("Count", int32_t(rules.Commands.size()));
-    for (std::size_t i = 0; i < rules.Commands.size(); ++i) {
-        const TW_Command& c = rules.Commands[i];
-        HConfigItem* item = commands->GetChild(host::Format("Item%zu", i).c_str());
-        if (!item) return;
-        item->SetStr("Line", c.Line.c_str());
-        item->SetStr("Variable", c.Variable.c_str());
-        item->SetInt("State", c.State);
-        item->SetInt("Seconds", int32_t(c.Seconds));
-    }
-    maintenance->SetInt("Count", int32_t(rules.Maintenance.size()));
-    for (std::size_t i = 0; i < rules.Maintenance.size(); ++i) {
-        const TW_MaintenanceWindow& w = rules.Maintenance[i];
-        HConfigItem* item = maintenance->GetChild(host::Format("Item%zu", i).c_str());
-        if (!item) return;
-        item->SetStr("Variable", w.Variable.c_str());
-        item->SetStr("From", host::TimeText(w.From).c_str());
-        item->SetStr("To", host::TimeText(w.To).c_str());
-        item->SetStr("Note", w.Note.c_str());
-    }
+    WriteList(job, "Commands", rules.Commands, [](HConfigItem& item, const TW_Command& c) {
+        item.SetStr("Line", c.Line.c_str());
+        item.SetStr("Variable", c.Variable.c_str());
+        item.SetInt("State", c.State);
+        item.SetInt("Seconds", int32_t(c.Seconds));
+    });
+    WriteList(job, "Maintenance", rules.Maintenance,
+              [](HConfigItem& item, const TW_MaintenanceWindow& w) {
+                  item.SetStr("Variable", w.Variable.c_str());
+                  item.SetStr("From", host::TimeText(w.From).c_str());
+                  item.SetStr("To", host::TimeText(w.To).c_str());
+                  item.SetStr("Note", w.Note.c_str());
+              });
 }
