@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 #include <utility>
 
 #include "common/cp1251.h"
@@ -40,11 +41,23 @@ TW_PeriodOperations GatherOperations(const char* folder, const InfoArray& report
     });
     std::sort(names.begin(), names.end());
 
+    // A file whose report is in the folder but not listed belongs to a report
+    // that was left out: its day is not counted. One without a report (a day
+    // without incidents) is.
+    std::set<std::string> listed;
+    for (int i = 0; i < reports.Count(); ++i)
+        listed.insert(reports.ItemINT(i)->FileName.c_str());
+    auto leftOut = [&](const std::string& path) {
+        const std::string report = path.substr(0, path.size() - 4) + ".twr";
+        return host::FileExists(report.c_str()) && !listed.count(report);
+    };
+
     TW_PeriodOperations out;
     bool damaged = false;
     std::map<std::pair<PRTime, PRTime>, Found> periods;
     for (const std::string& name : names) {
         const std::string path = dir + name;
+        if (leftOut(path)) continue;
         TW_OpsHeader header;
         std::vector<TW_Operation> ops;
         if (!TW_ReadOpsFile(path.c_str(), header, ops)) {

@@ -20,8 +20,9 @@ struct TW_PeriodOperations {
 };
 
 // Reads every operations file of `folder` (cp1251; empty: the current one)
-// whose period overlaps [start, end). Of several files for one period (a day
-// run twice) the latest computation counts. A file that cannot be read is
+// whose period overlaps [start, end), but those beside a report file of the
+// folder that `reports` leaves out (excluded by the user). Of several files
+// for one period (a day run twice) the latest computation counts. A file that cannot be read is
 // logged and appended to `unreadable` when given; the operations are then not
 // known. Known also needs at least one file, and one for every report of
 // `reports`.

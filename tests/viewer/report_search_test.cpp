@@ -5,7 +5,10 @@
 #include <map>
 
 #include "common/cp1251.h"
+#include "operations_search.h"
 #include "report_search.h"
+#include "tw_file.h"
+#include "tw_opsfile.h"
 #include "test_env.h"
 #include "viewer_test_util.h"
 
@@ -135,6 +138,47 @@ TEST(ReportSearch, ReportFileNamesMatchInAnyCase) {
     EXPECT_FALSE(IsReportFileName("a.twrx"));
     EXPECT_FALSE(IsReportFileName("a_twr"));
     EXPECT_FALSE(IsReportFileName("twr"));
+}
+
+// The operations of a period: a report left out of the list leaves its day's
+// operations out; a day without a report (no incidents) still counts.
+TEST(ReportSearch, OperationsOfReportsLeftOutDoNotCount) {
+    const std::string dir = twtest::ScratchDir("operations");
+    auto day = [&](const char* name, int d, bool withReport) {
+        PRTime start, end;
+        start.Set(2026, 12, d);
+        end.Set(2026, 12, d + 1);
+        TW_Operation op;
+        op.Class = TW_OpUnexplained;
+        op.Time.Set(2026, 12, d, 12);
+        ASSERT_TRUE(TW_WriteOpsFile((dir + name + ".two").c_str(), start, end, end, {op}));
+        if (!withReport) return;
+        TW_File report;
+        report.Start = start;
+        report.End = end;
+        report.Add(TW_ContourLine{});
+        report.FileName.Set((dir + name + ".twr").c_str());
+        ASSERT_TRUE(report.Save());
+    };
+    day("a", 5, true);
+    day("b", 6, true);
+    day("c", 7, false);
+    PRTime from, to;
+    from.Set(2026, 12, 5);
+    to.Set(2026, 12, 8);
+    InfoArray reports;
+    ASSERT_EQ(SearchReports(reports, dir.c_str(), from, to), 2);
+    for (const bool excluded : {false, true}) {
+        for (int i = 0; excluded && i < reports.Count(); ++i)
+            if (std::string(reports.ItemINT(i)->FileName.c_str()) == dir + "b.twr")
+                reports.DeleteNum(i);
+        const TW_PeriodOperations ops = GatherOperations(dir.c_str(), reports, from, to);
+        EXPECT_TRUE(ops.Known);
+        std::vector<int> days;
+        for (const TW_Operation& op : ops.Operations)
+            days.push_back(op.Time.Day);
+        EXPECT_EQ(days, (excluded ? std::vector<int>{5, 7} : std::vector<int>{5, 6, 7}));
+    }
 }
 
 }  // namespace
