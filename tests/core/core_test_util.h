@@ -19,6 +19,7 @@
 #include "common/cp1251.h"
 #include "test_env.h"
 #include "tw_contourline.h"
+#include "tw_operations.h"
 
 namespace tw_test {
 
@@ -127,6 +128,21 @@ inline Bytes SideFileHeader(const char* magic, uint32_t version, uint32_t entryS
     PutTime(b, 36, 2026, 12, 8, 0, 5, 30);
     Put32(b, 48, count);
     return b;
+}
+
+// An operation of line `variable` (state 1) in `role`, of class `cls`, at
+// `time`, counted for the contour of `sensor` (state 5).
+inline TW_Operation MakeOperation(const char* variable, uint8_t role, uint8_t cls,
+                                  const char* sensor, const PRTime& time) {
+    TW_Operation op;
+    std::strcpy(op.Variable, variable);
+    op.Role = role;
+    op.State = 1;
+    op.Class = cls;
+    op.Time = time;
+    std::strcpy(op.Sensor, sensor);
+    op.SensorState = 5;
+    return op;
 }
 
 inline Bytes BytesOf(const void* p, std::size_t size) {

@@ -37,16 +37,10 @@ Bytes OpsImage(uint32_t count, uint8_t cls = 0, uint32_t entrySize = 140, uint32
 }
 
 TW_Operation Op() {
-    TW_Operation op;
-    std::strcpy(op.Variable, "K1");
-    op.Role = TW_RoleRelay;
-    op.State = 1;
-    op.Class = TW_OpDemand;
-    op.Time.Set(2026, 12, 7, 3, 12, 44);
+    TW_Operation op =
+        MakeOperation("K1", TW_RoleRelay, TW_OpDemand, "T1", PRTime().Set(2026, 12, 7, 3, 12, 44));
     op.IncidentStart.Set(2026, 12, 7, 3, 12, 40);
     op.Incident = 2;
-    std::strcpy(op.Sensor, "T1");
-    op.SensorState = 5;
     return op;
 }
 

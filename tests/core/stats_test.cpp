@@ -232,13 +232,8 @@ namespace {
 // An operation of `variable` at 10:00 + `at` seconds of 2026-12-06, tied (on
 // demand) to an incident at 10:00 of contour `sensor` state 5.
 TW_Operation Op(const char* variable, uint8_t role, uint8_t cls, const char* sensor, int at = 0) {
-    TW_Operation op;
-    std::strcpy(op.Variable, variable);
-    op.Role = role;
-    op.Class = cls;
-    std::strcpy(op.Sensor, sensor);
-    op.SensorState = 5;
-    op.Time.Set(2026, 12, 6, 10, at / 60, at % 60);
+    TW_Operation op =
+        MakeOperation(variable, role, cls, sensor, PRTime().Set(2026, 12, 6, 10, at / 60, at % 60));
     if (cls == TW_OpDemand || cls == TW_OpShortDemand) op.IncidentStart.Set(2026, 12, 6, 10);
     return op;
 }

@@ -190,13 +190,9 @@ TEST(Twdump, ShowsTheOperationsBesideAReportOrAlone) {
     f.FileName.Set((dir + "day.twr").c_str());
     ASSERT_TRUE(f.Save());
     const std::string plain = Twdump(dir + "day.twr", dir).out;
-    TW_Operation op;
-    std::strcpy(op.Variable, "Q1");
-    op.Role = TW_RoleApparatus;
+    TW_Operation op = MakeOperation("Q1", TW_RoleApparatus, TW_OpUnexplained, "Датчик"_cp,
+                                    PRTime().Set(2026, 12, 7, 3, 12, 44));
     op.State = 2;
-    op.Class = TW_OpUnexplained;
-    op.Time.Set(2026, 12, 7, 3, 12, 44);
-    std::strcpy(op.Sensor, "Датчик"_cp);
     op.SensorState = 7;
     const std::string expected =
         R"([{"Variable":"Q1","Role":"apparatus","State":2,"Class":"unexplained",)"

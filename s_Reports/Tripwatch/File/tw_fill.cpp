@@ -54,15 +54,10 @@ void SetName(char (&field)[N], const char* text) {
     TW_SetField(field, text ? text : kNoName);
 }
 
-using TimeKeyValue = unsigned __int128;
+using TimeKeyValue = TW_TimeKeyValue;
 
-// A PRTime as one 128-bit number that orders exactly as its six fields do,
-// year first, so that a comparison is a single branch-free subtraction.
 TimeKeyValue TimeKey(const PRTime& t) {
-    const uint64_t high =
-        uint64_t(t.Year) << 48 | uint64_t(t.Month) << 32 | uint64_t(t.Day) << 16 | uint64_t(t.Hour);
-    const uint64_t low = uint64_t(t.Minute) << 16 | uint64_t(t.Second);
-    return TimeKeyValue(high) << 32 | low;
+    return TW_TimeKey(t);
 }
 
 // The first index in [first, last] whose sample time is not before `moment`

@@ -12,6 +12,7 @@
 #include "tw_contourarray.h"
 #include "tw_fieldtext.h"
 #include "tw_file.h"
+#include "tw_fill.h"
 
 using namespace host::literals;
 
@@ -310,7 +311,7 @@ std::vector<TW_Operation> TW_FindOperations(const HHourFile& hourFile,
     std::vector<TW_Operation> out;
     // The sort key of each operation found (its moment, then its line's rank)
     // with its place in `out`: sorting these is cheaper than the records.
-    std::vector<std::pair<unsigned __int128, uint32_t>> keys;
+    std::vector<std::pair<TW_TimeKeyValue, uint32_t>> keys;
     std::size_t total = 0;
     for (Line& l : lines) {
         FindLineOperations(l);
@@ -339,11 +340,7 @@ std::vector<TW_Operation> TW_FindOperations(const HHourFile& hourFile,
                 const auto it = incidents.find({TW_FieldText(c.Sensor), c.State, op.IncidentStart});
                 if (e.cls == TW_OpDemand && it != incidents.end()) op.Incident = it->second;
             }
-            const PRTime& t = op.Time;
-            const uint64_t high = uint64_t(t.Year) << 48 | uint64_t(t.Month) << 32 |
-                                  uint64_t(t.Day) << 16 | uint64_t(t.Hour);
-            const uint64_t low = uint64_t(t.Minute) << 48 | uint64_t(t.Second) << 32 | rank[n];
-            keys.push_back({(unsigned __int128)high << 64 | low, uint32_t(out.size())});
+            keys.push_back({TW_TimeKey(op.Time) << 32 | rank[n], uint32_t(out.size())});
             out.push_back(op);
         }
     }
