@@ -63,7 +63,11 @@ const std::pair<const char*, const char*> kSteps[] = {
 // run failed (said on the console).
 bool Measure(RTPModule& module, HConfigItem* job, Figures& out) {
     std::vector<std::pair<std::string, Clock::time_point>> marks;
-    host::SetLogListener([&](const std::string& line) { marks.emplace_back(line, Clock::now()); });
+    // Only the progress lines mark steps: the day's thousands of operation
+    // lines are not kept, which would weigh on the step they fall in.
+    host::SetLogListener([&](std::string_view line) {
+        if (line.starts_with("TW: ")) marks.emplace_back(line, Clock::now());
+    });
     const auto start = Clock::now();
     const char* error = module.Run(job);
     const auto finish = Clock::now();
@@ -81,11 +85,7 @@ bool Measure(RTPModule& module, HConfigItem* job, Figures& out) {
             if (marks[i].first.rfind(cp, 0) != 0) continue;
             // A step lasts from its line to the next progress line.
             auto stepEnd = finish;
-            for (std::size_t j = i + 1; j < marks.size(); ++j)
-                if (marks[j].first.rfind("TW: ", 0) == 0) {
-                    stepEnd = marks[j].second;
-                    break;
-                }
+            if (i + 1 < marks.size()) stepEnd = marks[i + 1].second;
             out.steps[k] = ms(marks[i].second, stepEnd);
             break;
         }

@@ -85,15 +85,21 @@ bool ReadSettings(HConfigItem& node, double now, JobSettings& s) {
 }
 
 // The name base of one output: `folder` taken from the start folder, a
-// separator, and the job name. The folder is created when missing, so that a
-// first run on a new installation has somewhere to write.
+// separator, and the job name.
 void MakeBase(const std::string& folder, const std::string& name, char (&base)[kMaxPath]) {
     char resolved[kMaxPath];
     MakeStartLocalPath(resolved, folder.c_str());
     StrCpy(base, resolved, kMaxPath);
     AddLastSlash(base, '/');
-    host::MakeDirectories(base);
     StrCat(base, name.c_str(), kMaxPath);
+}
+
+// Creates the folder of an output base when missing, so that a first run on a
+// new installation has somewhere to write.
+void MakeBaseFolder(const char* base) {
+    std::string folder = base;
+    folder.erase(folder.rfind('/') + 1);
+    host::MakeDirectories(folder.c_str());
 }
 
 // Logs a failed output and notes every attempted one for the host's summary.
@@ -119,16 +125,21 @@ void NoteCounts(TW_File& report) {
 // Logs every operation that no incident explains, and notes the unexplained
 // ones for the host's summary.
 void NoteOperations(const std::vector<TW_Operation>& operations) {
+    const std::string_view prefix = "Срабатывание: "_cp;
+    std::string logged;
+    logged.reserve((operations.size() - std::size_t(TW_CountOperations(operations, TW_OpDemand))) *
+                   (prefix.size() + 100));
     std::vector<std::string> unexplained;
-    std::string line = "Срабатывание: "_cp;
-    const std::size_t prefix = line.size();
+    unexplained.reserve(std::size_t(TW_CountOperations(operations, TW_OpUnexplained)));
     for (const TW_Operation& op : operations) {
         if (op.Class == TW_OpDemand) continue;
-        line.resize(prefix);
-        line += TW_OperationText(op);
-        RTLogR(line.c_str());
-        if (op.Class == TW_OpUnexplained) unexplained.push_back(line.substr(prefix));
+        logged += prefix;
+        const std::size_t text = logged.size();
+        TW_AppendOperationText(logged, op);
+        if (op.Class == TW_OpUnexplained) unexplained.emplace_back(logged, text);
+        logged += '\n';
     }
+    RTLogLines(logged);
     host::CurrentRunNotes().SetUnexplainedOperations(std::move(unexplained));
 }
 
@@ -212,8 +223,9 @@ const char* ReportTripwatch::Run(HConfigItem* settings) {
     char base[kMaxPath];
     if (job.saveBin) {
         MakeBase(job.reportDir, job.name, base);
-        report->MakeFileName(base, nullptr);
         RTLog("TW: Сохранение бинарного отчета [%s]..."_cp, base);
+        MakeBaseFolder(base);
+        report->MakeFileName(base, nullptr);
         const bool saved = report->Save();
         NoteOutput(host::RunOutput::Binary, saved, report->Count() ? report->FileName.c_str() : "");
         // The response times go beside the report, under its final name.
@@ -236,12 +248,14 @@ const char* ReportTripwatch::Run(HConfigItem* settings) {
     if (job.saveTxt) {
         MakeBase(job.txtDir, job.name, base);
         RTLog("TW: Сохранение текстового отчета [%s]..."_cp, base);
+        MakeBaseFolder(base);
         const bool ok = report->ExportToText(base, &written);
         NoteOutput(host::RunOutput::Text, ok, written.c_str());
     }
     if (job.saveXls) {
         MakeBase(job.xlsDir, job.name, base);
         RTLog("TW: Сохранение отчета XLS [%s]..."_cp, base);
+        MakeBaseFolder(base);
         const bool ok = report->ExportToXLS(base, &written);
         NoteOutput(host::RunOutput::Spreadsheet, ok, written.c_str());
     }

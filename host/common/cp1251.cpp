@@ -1,5 +1,7 @@
 #include "cp1251.h"
 
+#include <cstring>
+
 namespace host {
 
 namespace {
@@ -48,12 +50,36 @@ bool IsLowSurrogate(char32_t c) {
 }
 }  // namespace
 
+std::string& AppendCp1251AsUtf8(std::string& out, std::string_view cp1251) {
+    // Every line of the log passes here: ASCII runs are copied whole, and the
+    // output is written through a pointer (a cp1251 byte is at most 3 bytes).
+    const std::size_t before = out.size();
+    out.resize(before + cp1251.size() * 3);
+    char* o = out.data() + before;
+    for (std::size_t i = 0; i < cp1251.size();) {
+        std::size_t ascii = i;
+        while (ascii < cp1251.size() && static_cast<unsigned char>(cp1251[ascii]) < 0x80)
+            ++ascii;
+        std::memcpy(o, cp1251.data() + i, ascii - i);
+        o += ascii - i;
+        if (ascii == cp1251.size()) break;
+        const char32_t cp = Cp1251ToCodePoint(static_cast<unsigned char>(cp1251[ascii]));
+        if (cp < 0x800) {
+            *o++ = char(0xC0 | (cp >> 6));
+        } else {
+            *o++ = char(0xE0 | (cp >> 12));
+            *o++ = char(0x80 | ((cp >> 6) & 0x3F));
+        }
+        *o++ = char(0x80 | (cp & 0x3F));
+        i = ascii + 1;
+    }
+    out.resize(std::size_t(o - out.data()));
+    return out;
+}
+
 std::string Cp1251ToUtf8(std::string_view cp1251) {
     std::string out;
-    out.reserve(cp1251.size() * 2);
-    for (char c : cp1251)
-        AppendUtf8(out, Cp1251ToCodePoint(static_cast<unsigned char>(c)));
-    return out;
+    return AppendCp1251AsUtf8(out, cp1251);
 }
 
 bool Utf8ToCp1251(std::string_view utf8, std::string& out) {

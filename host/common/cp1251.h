@@ -129,6 +129,8 @@ constexpr const char* operator""_cp() {
 // Runtime conversions. Utf8ToCp1251 returns false (and leaves `out` partial)
 // when the text holds a character without a cp1251 form or is not valid UTF-8.
 std::string Cp1251ToUtf8(std::string_view cp1251);
+// The same appended to `out`; returns `out`.
+std::string& AppendCp1251AsUtf8(std::string& out, std::string_view cp1251);
 bool Utf8ToCp1251(std::string_view utf8, std::string& out);
 // Lossy form for display texts: characters without a cp1251 form become '?'.
 std::string Utf8ToCp1251Lossy(std::string_view utf8);

@@ -1,6 +1,10 @@
 #include "rtlog.h"
 
+#include <algorithm>
 #include <cstdarg>
+#include <span>
+#include <string_view>
+#include <vector>
 #include <cstdio>
 #include <ctime>
 #include <mutex>
@@ -25,23 +29,34 @@ LogState& State() {
     return s;
 }
 
-void WriteLine(const std::string& line) {
+// Lines written under one lock with one time stamp, one write to each place.
+void WriteLines(std::span<const std::string_view> lines) {
     LogState& s = State();
     std::lock_guard<std::mutex> lock(s.mutex);
-    if (s.capture) s.capture->lines.push_back(line);
-    const std::string utf8 = host::Cp1251ToUtf8(line);
+    for (std::string_view line : lines) {
+        if (s.capture) s.capture->lines.emplace_back(line);
+        if (s.listener) s.listener(line);
+    }
+    const std::string stamp =
+        s.file ? std::string(PRTime::Now().GetStr(nullptr, 0, "%Y-%m-%d %H:%M:%S")) + ' ' : "";
+    std::string console, file;
+    for (std::string_view line : lines) {
+        if (s.console) host::AppendCp1251AsUtf8(console, line).push_back('\n');
+        if (s.file) host::AppendCp1251AsUtf8(file.append(stamp), line).push_back('\n');
+    }
     if (s.console) {
         host::FinishProgressLine();  // a log line never lands on the progress bar's line
-        std::fprintf(stderr, "%s\n", utf8.c_str());
+        std::fwrite(console.data(), 1, console.size(), stderr);
         std::fflush(stderr);
     }
     if (s.file) {
-        const PRTime now = PRTime::Now();
-        std::fprintf(s.file.get(), "%s %s\n", now.GetStr(nullptr, 0, "%Y-%m-%d %H:%M:%S"),
-                     utf8.c_str());
+        std::fwrite(file.data(), 1, file.size(), s.file.get());
         std::fflush(s.file.get());
     }
-    if (s.listener) s.listener(line);
+}
+
+void WriteLine(std::string_view line) {
+    WriteLines(std::span<const std::string_view>(&line, 1));
 }
 }  // namespace
 
@@ -55,6 +70,16 @@ void RTLog(const char* format, ...) {
 
 void RTLogR(const char* text) {
     WriteLine(text ? text : "");
+}
+
+void RTLogLines(std::string_view lines) {
+    std::vector<std::string_view> each;
+    for (std::size_t from = 0; from < lines.size();) {
+        const std::size_t eol = std::min(lines.find('\n', from), lines.size());
+        each.push_back(lines.substr(from, eol - from));
+        from = eol + 1;
+    }
+    if (!each.empty()) WriteLines(each);
 }
 
 void RTErrorMessage(void* owner, const char* format, ...) {

@@ -5,12 +5,17 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // One formatted line appended to the host log (printf rules, cp1251).
 void RTLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // The same for a ready text.
 void RTLogR(const char* text);
+// Several ready lines, each ended by a newline (the last one may lack it),
+// logged under one time stamp and written at once: a day's worth of events
+// costs one write, not one a line.
+void RTLogLines(std::string_view lines);
 // A modal error message box over `owner` (through the host's interaction
 // interface); returns after it is closed. The text is also logged.
 void RTErrorMessage(void* owner, const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -37,7 +42,7 @@ class LogCapture {
 };
 
 // A listener that sees every line as it is logged (e.g. a log window).
-using LogListener = std::function<void(const std::string& cp1251Line)>;
+using LogListener = std::function<void(std::string_view cp1251Line)>;
 void SetLogListener(LogListener listener);
 
 }  // namespace host

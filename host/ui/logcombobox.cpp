@@ -17,7 +17,7 @@ HLogComboBox::HLogComboBox(QWidget* parent, int visibleLines) : QComboBox(parent
     setMaxVisibleItems(visibleLines);
     setEditable(false);
     QPointer<HLogComboBox> self(this);
-    host::SetLogListener([self](const std::string& line) {
+    host::SetLogListener([self](std::string_view line) {
         const QString text = FromCp1251(line);
         // Lines may come from another thread: they are added on the window's.
         QMetaObject::invokeMethod(

@@ -173,6 +173,23 @@ std::vector<Case> Cases() {
          {},
          {},
          {"88200 K7 relay unexplained T7"}},
+        // 02:30 and 02:46:40 in the first pass of the repeated hour, 02:03:20 in
+        // the second: the order is the clock's, as in the report (the times
+        // are printed as their second pass).
+        {"TheRepeatedHourInTheOrderOfTheClock",
+         "Europe/Berlin",
+         2026,
+         10,
+         25,
+         0,
+         {{"T8", {{-10, 0}}},
+          {"K8", {{-10, 0}, {9000, 1}, {9001, 0}, {11000, 1}, {11001, 0}}},
+          {"J8", {{-10, 0}, {10000, 1}}}},
+         {MakeContour("T8", 5, 5, "K8", 1, 0, "J8", 1, 0)},
+         {},
+         {},
+         {"11000 K8 relay unexplained T8", "12600 K8 relay unexplained T8",
+          "13600 J8 apparatus unexplained T8"}},
         {"TheShortDayEndsAfterTwentyThreeHours",
          "Europe/Berlin",
          2026,

@@ -18,26 +18,40 @@ TEST(Log, LinesReachCaptureFileAndListener) {
     const std::string dir = twtest::ScratchDir("log");
     ASSERT_TRUE(RTInitialize(dir.c_str(), "Log/host.log"));
     std::vector<std::string> heard;
-    host::SetLogListener([&](const std::string& l) { heard.push_back(l); });
+    host::SetLogListener([&](std::string_view l) { heard.emplace_back(l); });
     {
         host::LogCapture capture;
         RTLog("TW: Запрос данных. Конфигурация за %s..."_cp, "07.12.2026 00:00:00");
         RTLogR("Формирование отчета..."_cp);
-        ASSERT_EQ(capture.lines.size(), 2u);
-        EXPECT_EQ(capture.lines[0],
-                  std::string("TW: Запрос данных. Конфигурация за 07.12.2026 00:00:00..."_cp));
-        EXPECT_EQ(capture.lines[1], std::string("Формирование отчета..."_cp));
+        // A batch: one line each, the last without its newline; nothing for
+        // an empty batch.
+        RTLogLines("Срабатывание: a\nСрабатывание: b\n\nc"_cp);
+        RTLogLines("");
+        const std::vector<std::string> lines{
+            "TW: Запрос данных. Конфигурация за 07.12.2026 00:00:00..."_cp,
+            "Формирование отчета..."_cp,
+            "Срабатывание: a"_cp,
+            "Срабатывание: b"_cp,
+            "",
+            "c"};
+        EXPECT_EQ(capture.lines, lines);
     }
     host::SetLogListener(nullptr);
-    EXPECT_EQ(heard.size(), 2u);
+    EXPECT_EQ(heard.size(), 6u);
     RTShutdown();
+    // "YYYY-MM-DD HH:MM:SS " then the line in UTF-8, every line of a batch too.
     std::ifstream file(dir + "Log/host.log");
-    std::string first;
-    std::getline(file, first);
-    // "YYYY-MM-DD HH:MM:SS " then the line in UTF-8.
-    ASSERT_GT(first.size(), 20u);
-    EXPECT_EQ(first.substr(20), "TW: Запрос данных. Конфигурация за 07.12.2026 00:00:00...");
-    EXPECT_EQ(first[4], '-');
+    std::vector<std::string> written;
+    for (std::string line; std::getline(file, line);) {
+        ASSERT_GE(line.size(), 20u);
+        EXPECT_EQ(line[4], '-');
+        EXPECT_EQ(line[19], ' ');
+        written.push_back(line.substr(20));
+    }
+    EXPECT_EQ(written,
+              (std::vector<std::string>{"TW: Запрос данных. Конфигурация за 07.12.2026 00:00:00...",
+                                        "Формирование отчета...", "Срабатывание: a",
+                                        "Срабатывание: b", "", "c"}));
 }
 
 TEST(Interaction, ErrorBoxesGoThroughTheInstalledInterface) {

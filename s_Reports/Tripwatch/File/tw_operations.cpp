@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <string_view>
 #include <tuple>
+#include <unordered_map>
 
 #include "common/cp1251.h"
 #include "common/strutil.h"
@@ -31,14 +33,63 @@ int TW_CountOperations(const std::vector<TW_Operation>& ops, uint8_t cls) {
                              [cls](const TW_Operation& op) { return op.Class == cls; }));
 }
 
+namespace {
+// Writes `value` in at least `width` digits (zeros before it) at `out`;
+// returns the end.
+char* PutDigits(char* out, unsigned value, int width) {
+    int n = 1;
+    for (unsigned rest = value / 10; rest; rest /= 10)
+        ++n;
+    n = std::max(n, width);
+    for (int i = n - 1; i >= 0; --i, value /= 10)
+        out[i] = char('0' + value % 10);
+    return out + n;
+}
+
+char* PutText(char* out, const char* text, std::size_t size) {
+    std::memcpy(out, text, size);
+    return out + size;
+}
+
+template <std::size_t N>
+char* PutField(char* out, const char (&field)[N]) {
+    return PutText(out, field, strnlen(field, N));
+}
+}  // namespace
+
 std::string TW_OperationText(const TW_Operation& op) {
+    std::string text;
+    TW_AppendOperationText(text, op);
+    return text;
+}
+
+void TW_AppendOperationText(std::string& out, const TW_Operation& op) {
+    // Called for every operation of a day in the run's log: formatted by hand.
     const PRTime& t = op.Time;
-    char text[200];
-    const int n = std::snprintf(
-        text, sizeof text, "%02u.%02u.%04u %02u:%02u:%02u %s \"%.51s\" (contour \"%.51s\"): %s",
-        t.Day, t.Month, t.Year, t.Hour, t.Minute, t.Second, TW_OpRoleName(op.Role), op.Variable,
-        op.Sensor, TW_OpClassName(op.Class));
-    return std::string(text, std::size_t(std::clamp(n, 0, int(sizeof text) - 1)));
+    char text[256];
+    char* o = text;
+    o = PutDigits(o, t.Day, 2);
+    *o++ = '.';
+    o = PutDigits(o, t.Month, 2);
+    *o++ = '.';
+    o = PutDigits(o, t.Year, 4);
+    *o++ = ' ';
+    o = PutDigits(o, t.Hour, 2);
+    *o++ = ':';
+    o = PutDigits(o, t.Minute, 2);
+    *o++ = ':';
+    o = PutDigits(o, t.Second, 2);
+    *o++ = ' ';
+    const char* role = TW_OpRoleName(op.Role);
+    o = PutText(o, role, std::strlen(role));
+    o = PutText(o, " \"", 2);
+    o = PutField(o, op.Variable);
+    o = PutText(o, "\" (contour \"", 12);
+    o = PutField(o, op.Sensor);
+    o = PutText(o, "\"): ", 4);
+    const char* cls = TW_OpClassName(op.Class);
+    o = PutText(o, cls, std::strlen(cls));
+    out.append(text, std::size_t(o - text));
 }
 
 namespace {
@@ -85,6 +136,7 @@ struct Excursion {
     time_t start = 0, end = 0;
     PRTime startAt;
     bool incident = false;  // it lasted the contour's Interval
+    int item = -1;          // an incident's item in the report, when it has one
 };
 
 // A relay or apparatus section of a used contour.
@@ -96,6 +148,7 @@ struct Use {
 
 // A line: a variable with a state, and every use of it.
 struct Line {
+    TW_Operation record;  // its operations' common fields
     std::string variable;
     uint16_t state = 0;
     SampleSpan samples;
@@ -106,6 +159,8 @@ struct Line {
 
 struct UsedContour {
     const TW_Contour* contour = nullptr;
+    std::string sensor;
+    char sensorField[sizeof TW_Operation::Sensor] = {};
     std::vector<Excursion> excursions;  // in time order
     int relayLine = -1;                 // its relay's line, when the relay is used
 };
@@ -154,6 +209,8 @@ void CollectLines(const HHourFile& file, const HHourVarBounds& vars,
             Line l;
             l.variable = name;
             l.state = sec.State;
+            TW_SetField(l.record.Variable, name.c_str());
+            l.record.State = sec.State;
             l.samples = SampleSpan(file, vars.LocateVar(name.c_str()));
             lines.push_back(std::move(l));
         }
@@ -163,8 +220,10 @@ void CollectLines(const HHourFile& file, const HHourVarBounds& vars,
         const TW_Contour& c = *contours.ItemINT(n);
         if (!c.Used) continue;
         used[std::size_t(n)].contour = &c;
+        used[std::size_t(n)].sensor = TW_FieldText(c.Sensor);
+        TW_SetField(used[std::size_t(n)].sensorField, used[std::size_t(n)].sensor.c_str());
         used[std::size_t(n)].excursions =
-            Excursions(file, vars.LocateVar(TW_FieldText(c.Sensor).c_str()), c, periodEnd);
+            Excursions(file, vars.LocateVar(used[std::size_t(n)].sensor.c_str()), c, periodEnd);
         if (c.Rele.Used) {
             const int l = lineOf(c.Rele);
             lines[std::size_t(l)].uses.push_back({n, TW_RoleRelay, &c.Rele});
@@ -268,15 +327,124 @@ Explanation Explain(const Line& l, int k, time_t t, const std::vector<UsedContou
     return {TW_OpUnexplained, first.contour, first.role, nullptr};
 }
 
-// The report's items by contour (sensor, state) and start.
-using IncidentKey = std::tuple<std::string, uint16_t, PRTime>;
-std::map<IncidentKey, int> IncidentIndex(const TW_File& report) {
-    std::map<IncidentKey, int> index;
+// Ties each incident of the used contours to the first item of the report with
+// its contour (sensor, state) and start.
+void TieIncidents(const TW_File& report, std::vector<UsedContour>& used) {
+    // The used contours by sensor, and each one's incidents by start.
+    std::unordered_map<std::string_view, std::vector<std::size_t>> bySensor;
+    std::vector<std::vector<std::pair<TW_TimeKeyValue, Excursion*>>> starts(used.size());
+    for (std::size_t n = 0; n < used.size(); ++n) {
+        if (!used[n].contour) continue;
+        bySensor[used[n].sensor].push_back(n);
+        for (Excursion& e : used[n].excursions)
+            if (e.incident) starts[n].push_back({TW_TimeKey(e.startAt), &e});
+        std::sort(starts[n].begin(), starts[n].end(),
+                  [](const auto& a, const auto& b) { return a.first < b.first; });
+    }
     for (int i = 0; i < report.Count(); ++i) {
         const TW_ContourLine& row = *report.ItemINT(i);
-        index.try_emplace({TW_FieldText(row.Contour.Sensor), row.Contour.State, row.Start}, i);
+        const auto it = bySensor.find(std::string_view(
+            row.Contour.Sensor, strnlen(row.Contour.Sensor, sizeof row.Contour.Sensor)));
+        if (it == bySensor.end()) continue;
+        const TW_TimeKeyValue key = TW_TimeKey(row.Start);
+        for (std::size_t n : it->second) {
+            if (used[n].contour->State != row.Contour.State) continue;
+            auto e = std::lower_bound(starts[n].begin(), starts[n].end(), key,
+                                      [](const auto& x, TW_TimeKeyValue k) { return x.first < k; });
+            for (; e != starts[n].end() && e->first == key; ++e)
+                if (e->second->item < 0) e->second->item = i;
+        }
     }
-    return index;
+}
+
+// Each line's rank in (variable, state) order: the order of operations of one
+// moment.
+std::vector<uint32_t> LineRanks(const std::vector<Line>& lines) {
+    std::vector<uint32_t> order(lines.size()), rank(lines.size());
+    for (uint32_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+        return std::tie(lines[a].variable, lines[a].state) <
+               std::tie(lines[b].variable, lines[b].state);
+    });
+    for (uint32_t r = 0; r < order.size(); ++r)
+        rank[order[r]] = r;
+    return rank;
+}
+
+TW_Operation MakeRecord(const Line& l, int sample, const Explanation& why,
+                        const std::vector<UsedContour>& used) {
+    const UsedContour& c = used[std::size_t(why.contour)];
+    TW_Operation op = l.record;
+    op.Role = why.role;
+    op.Class = why.cls;
+    op.Time = l.samples.at(sample).Time;
+    std::memcpy(op.Sensor, c.sensorField, sizeof op.Sensor);
+    op.SensorState = c.contour->State;
+    if (const Excursion* e = why.excursion) {
+        op.IncidentStart = e->startAt;
+        if (why.cls == TW_OpDemand) op.Incident = e->item;
+    }
+    return op;
+}
+
+// Puts `records` into the order of `keys` (each a sort key and the place of
+// its record), which it sorts: the records move once each, in cycles.
+void SortRecords(std::vector<TW_Operation>& records,
+                 std::vector<std::pair<TW_TimeKeyValue, uint32_t>>& keys) {
+    std::sort(keys.begin(), keys.end());
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (keys[i].second == i) continue;
+        // Follow the cycle that starts at i: place i takes the record of
+        // keys[i], whose place takes the next, until the cycle closes.
+        const TW_Operation first = records[i];
+        std::size_t to = i;
+        while (keys[to].second != i) {
+            const std::size_t from = keys[to].second;
+            records[to] = records[from];
+            keys[to].second = uint32_t(to);
+            to = from;
+        }
+        records[to] = first;
+        keys[to].second = uint32_t(to);
+    }
+}
+
+// Calls add(run, item) for every item of the runs (each in key order) in the
+// order of their keys (no two runs share a key).
+template <class Add>
+void MergeRuns(const std::vector<std::vector<std::pair<TW_TimeKeyValue, uint32_t>>>& runs,
+               Add add) {
+    // A binary heap of the runs' next items, the least on top; taking the top
+    // puts the next item of its run in its place and sifts it down.
+    struct Head {
+        TW_TimeKeyValue key;
+        std::size_t run, next;
+    };
+    std::vector<Head> heap;
+    for (std::size_t n = 0; n < runs.size(); ++n)
+        if (!runs[n].empty()) heap.push_back({runs[n][0].first, n, 0});
+    auto later = [](const Head& a, const Head& b) { return a.key > b.key; };
+    std::make_heap(heap.begin(), heap.end(), later);
+    while (!heap.empty()) {
+        Head& top = heap.front();
+        add(top.run, runs[top.run][top.next].second);
+        if (++top.next < runs[top.run].size()) {
+            top.key = runs[top.run][top.next].first;
+        } else {
+            top = heap.back();
+            heap.pop_back();
+        }
+        // Sift the new top down.
+        for (std::size_t i = 0;;) {
+            std::size_t least = i;
+            for (std::size_t c = 2 * i + 1; c <= 2 * i + 2 && c < heap.size(); ++c)
+                if (heap[c].key < heap[least].key) least = c;
+            if (least == i) break;
+            std::swap(heap[i], heap[least]);
+            i = least;
+        }
+    }
 }
 
 }  // namespace
@@ -292,62 +460,48 @@ std::vector<TW_Operation> TW_FindOperations(const HHourFile& hourFile,
     std::vector<SampleSpan> commandSamples;
     for (const TW_Command& cmd : rules.Commands)
         commandSamples.emplace_back(hourFile, vars.LocateVar(cmd.Variable.c_str()));
-    const auto incidents = IncidentIndex(report);
+    TieIncidents(report, used);
+    const std::vector<uint32_t> rank = LineRanks(lines);
 
-    // Each line's rank in (variable, state) order: the order of operations of
-    // one moment.
-    std::vector<uint32_t> rank(lines.size());
-    {
-        std::vector<uint32_t> order(lines.size());
-        for (uint32_t i = 0; i < order.size(); ++i)
-            order[i] = i;
-        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-            return std::tie(lines[a].variable, lines[a].state) <
-                   std::tie(lines[b].variable, lines[b].state);
-        });
-        for (uint32_t r = 0; r < order.size(); ++r)
-            rank[order[r]] = r;
-    }
-    std::vector<TW_Operation> out;
-    // The sort key of each operation found (its moment, then its line's rank)
-    // with its place in `out`: sorting these is cheaper than the records.
-    std::vector<std::pair<TW_TimeKeyValue, uint32_t>> keys;
     std::size_t total = 0;
     for (Line& l : lines) {
         FindLineOperations(l);
         total += l.ops.size();
     }
-    out.reserve(total);
-    keys.reserve(total);
+    // Each line's operations in the period with their sort keys (the moment,
+    // then the line's rank); on a tie the earlier sample of the line first.
+    std::vector<std::vector<std::pair<TW_TimeKeyValue, uint32_t>>> runs(lines.size());
+    bool inOrder = true;
     for (std::size_t n = 0; n < lines.size(); ++n) {
         const Line& l = lines[n];
         for (std::size_t i = 0; i < l.ops.size(); ++i) {
-            const HHourSample& s = l.samples.at(l.ops[i]);
-            if (s.Time < start || !(s.Time < end)) continue;
-            const Explanation e =
-                Explain(l, l.ops[i], l.opsAt[i], used, lines, rules, commandSamples);
-            const TW_Contour& c = *used[std::size_t(e.contour)].contour;
-            TW_Operation op;
-            TW_SetField(op.Variable, l.variable.c_str());
-            op.Role = e.role;
-            op.State = l.state;
-            op.Class = e.cls;
-            op.Time = s.Time;
-            TW_SetField(op.Sensor, TW_FieldText(c.Sensor).c_str());
-            op.SensorState = c.State;
-            if (e.excursion) {
-                op.IncidentStart = e.excursion->startAt;
-                const auto it = incidents.find({TW_FieldText(c.Sensor), c.State, op.IncidentStart});
-                if (e.cls == TW_OpDemand && it != incidents.end()) op.Incident = it->second;
-            }
-            keys.push_back({TW_TimeKey(op.Time) << 32 | rank[n], uint32_t(out.size())});
-            out.push_back(op);
+            const PRTime& at = l.samples.at(l.ops[i]).Time;
+            if (at < start || !(at < end)) continue;
+            const TW_TimeKeyValue key = TW_TimeKey(at) << 32 | rank[n];
+            if (!runs[n].empty() && key < runs[n].back().first) inOrder = false;
+            runs[n].push_back({key, uint32_t(i)});
         }
     }
-    std::sort(keys.begin(), keys.end());
-    std::vector<TW_Operation> sorted;
-    sorted.reserve(out.size());
-    for (const auto& k : keys)
-        sorted.push_back(out[k.second]);
-    return sorted;
+    std::vector<TW_Operation> out;
+    out.reserve(total);
+    auto add = [&](std::size_t n, uint32_t i) {
+        const Line& l = lines[n];
+        out.push_back(
+            MakeRecord(l, l.ops[i],
+                       Explain(l, l.ops[i], l.opsAt[i], used, lines, rules, commandSamples), used));
+    };
+    if (inOrder) {
+        MergeRuns(runs, add);
+        return out;
+    }
+    // A clock set back puts a line's later samples at earlier wall-clock
+    // times: its records are made in line order, then sorted.
+    std::vector<std::pair<TW_TimeKeyValue, uint32_t>> keys;
+    for (std::size_t n = 0; n < lines.size(); ++n)
+        for (const auto& [key, i] : runs[n]) {
+            keys.push_back({key, uint32_t(out.size())});
+            add(n, i);
+        }
+    SortRecords(out, keys);
+    return out;
 }

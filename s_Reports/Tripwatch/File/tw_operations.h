@@ -108,3 +108,5 @@ int TW_CountOperations(const std::vector<TW_Operation>& ops, uint8_t cls);
 // One operation as a line of text (cp1251): "DD.MM.YYYY HH:MM:SS relay "K1"
 // (contour "T1"): unexplained".
 std::string TW_OperationText(const TW_Operation& op);
+// The same text appended to `out`.
+void TW_AppendOperationText(std::string& out, const TW_Operation& op);
