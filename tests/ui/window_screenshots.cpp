@@ -1,10 +1,13 @@
-// Pictures of Tripview's result page, its statistics and of the module's settings dialog for
-// the README, made from a demo home (make demo) with widget grabs, which need no
-// display:
+// Pictures of Tripview's result page, its statistics, its operations without a
+// demand and of the module's settings dialog for the README, made from a demo
+// home (make demo) with widget grabs, which need no display:
 //     QT_QPA_PLATFORM=offscreen window_screenshots demo-home docs
 #include <QApplication>
 #include <QDate>
 #include <QDateEdit>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
@@ -23,6 +26,16 @@
 
 using namespace host::literals;
 
+namespace {
+// A day of the demo plant as its list of planted events names it.
+QDate DemoDay(const std::string& home, const char* key) {
+    QFile file(QString::fromUtf8((home + "/demo-incidents.json").c_str()));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    const QJsonObject days = QJsonDocument::fromJson(file.readAll()).object();
+    return QDate::fromString(days.value(QLatin1String(key)).toString(), Qt::ISODate);
+}
+}  // namespace
+
 int main(int argc, char** argv) {
     if (argc != 3) {
         std::fprintf(stderr, "usage: window_screenshots DEMO_HOME OUTPUT_FOLDER\n");
@@ -38,8 +51,8 @@ int main(int argc, char** argv) {
         window.resize(900, 480);
         window.show();
         ui.edtPath->setText(QString::fromUtf8((home + "/Reports").c_str()));
-        ui.dtStart->setDate(QDate(2026, 12, 5));
-        ui.dtEnd->setDate(QDate(2026, 12, 8));
+        ui.dtStart->setDate(DemoDay(home, "firstDay"));
+        ui.dtEnd->setDate(DemoDay(home, "lastDay").addDays(1));
         ui.btnNext1->click();
         ui.btnNext2->click();
         app.processEvents();
@@ -51,6 +64,12 @@ int main(int argc, char** argv) {
         window.showContourCharts();
         app.processEvents();
         if (!window.grab().save(QString::fromUtf8((out + "tripview-stats.png").c_str())))
+            status = 1;
+        // The operations that no demand explains.
+        window.resize(1000, 520);
+        ui.tabsResult->setCurrentWidget(ui.tabOperations);
+        app.processEvents();
+        if (!window.grab().save(QString::fromUtf8((out + "tripview-operations.png").c_str())))
             status = 1;
         window.close();
         std::remove((scratch + ".hcfg").c_str());

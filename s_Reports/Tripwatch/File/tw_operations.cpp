@@ -372,10 +372,11 @@ std::vector<uint32_t> LineRanks(const std::vector<Line>& lines) {
     return rank;
 }
 
-TW_Operation MakeRecord(const Line& l, int sample, const Explanation& why,
-                        const std::vector<UsedContour>& used) {
+// Appends the record of one operation to `out`, made in place.
+void AddRecord(std::vector<TW_Operation>& out, const Line& l, int sample, const Explanation& why,
+               const std::vector<UsedContour>& used) {
     const UsedContour& c = used[std::size_t(why.contour)];
-    TW_Operation op = l.record;
+    TW_Operation& op = out.emplace_back(l.record);
     op.Role = why.role;
     op.Class = why.cls;
     op.Time = l.samples.at(sample).Time;
@@ -385,7 +386,6 @@ TW_Operation MakeRecord(const Line& l, int sample, const Explanation& why,
         op.IncidentStart = e->startAt;
         if (why.cls == TW_OpDemand) op.Incident = e->item;
     }
-    return op;
 }
 
 // Puts `records` into the order of `keys` (each a sort key and the place of
@@ -486,9 +486,8 @@ std::vector<TW_Operation> TW_FindOperations(const HHourFile& hourFile,
     out.reserve(total);
     auto add = [&](std::size_t n, uint32_t i) {
         const Line& l = lines[n];
-        out.push_back(
-            MakeRecord(l, l.ops[i],
-                       Explain(l, l.ops[i], l.opsAt[i], used, lines, rules, commandSamples), used));
+        AddRecord(out, l, l.ops[i],
+                  Explain(l, l.ops[i], l.opsAt[i], used, lines, rules, commandSamples), used);
     };
     if (inOrder) {
         MergeRuns(runs, add);
