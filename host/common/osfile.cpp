@@ -271,6 +271,11 @@ bool PendingFile::Replace(const std::string& osTarget) {
         }
         return true;  // the file itself is removed by the destructor
     }
+    // The file replaced keeps its permission bits.
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+        ::chmod(path_.c_str(), st.st_mode & 07777) != 0)
+        return SetErrnoError();
     if (!SyncFile(path_)) return false;
     if (::rename(path_.c_str(), target.c_str()) != 0) return SetErrnoError();
     path_.clear();

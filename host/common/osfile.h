@@ -122,7 +122,8 @@ class PendingFile {
     bool Publish(const std::string& osTarget);
     // Flushes and renames over `osTarget` as ResolveOutput resolves it (a
     // device is written in place instead, and the file removed), replacing a
-    // regular file of that name; on success the file is no longer owned. False
+    // regular file of that name with its permission bits kept; on success the
+    // file is no longer owned. False
     // (last error set) on failure, nothing but the file itself changed.
     bool Replace(const std::string& osTarget);
 

@@ -53,12 +53,17 @@ void CopyName(char* dst, const std::string& src) {
 using SqliteDb = host::UniqueHandle<sqlite3*, &sqlite3_close>;
 using SqliteStmt = host::UniqueHandle<sqlite3_stmt*, &sqlite3_finalize>;
 
+// How long a statement waits for a lock another program holds on the file
+// (one writing a new configuration, say) before it fails.
+constexpr int kBusyTimeoutMs = 10000;
+
 // Opens an SQLite file by its file-system name; the handle (also on a failure,
 // for its message) goes to `db`.
 int OpenSqlite(const std::string& osPath, int flags, SqliteDb& db) {
     sqlite3* raw = nullptr;
     const int rc = sqlite3_open_v2(osPath.c_str(), &raw, flags, nullptr);
     db.reset(raw);
+    if (rc == SQLITE_OK) sqlite3_busy_timeout(raw, kBusyTimeoutMs);
     return rc;
 }
 
@@ -518,20 +523,11 @@ bool DBReadConfigHeader(const char* path, uint32_t& configId, PRTime& configTime
 
 bool DBSaveDatabase(const HDBDatabase& database, const char* path) {
     const char* file = path ? path : "";
-    host::UniqueFd created;
-    const std::string tmp = host::MakeTempBeside(file, created);
-    if (tmp.empty()) return false;
-    created.reset();  // SQLite opens the file by its name
-    if (!WriteDatabaseFile(tmp, database, file)) {
-        std::remove(tmp.c_str());
-        return false;
-    }
-    if (std::rename(tmp.c_str(), host::OsPath(file).c_str()) != 0) {
-        host::SetErrnoError();
-        std::remove(tmp.c_str());
-        return false;
-    }
-    return true;
+    // Written beside under a temporary name (removed on every way out but the
+    // last), then put in the file's place with its permission bits.
+    host::PendingFile temp(host::OsPath(file));
+    return temp.ok() && WriteDatabaseFile(temp.path(), database, file) &&
+           temp.Replace(host::OsPath(file));
 }
 
 int DBIsErrorState(int /*reserved*/, uint16_t state) {

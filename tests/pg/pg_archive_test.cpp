@@ -2,7 +2,10 @@
 // reports, exports and second-level report; a plant's own table is read in
 // place through a view; failures of the database are the host's clear messages.
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -53,6 +56,23 @@ std::string FirstDifference(const std::string& a, const std::string& b) {
     return "first difference at byte " + std::to_string(at) + ": \"" + a.substr(at, 80) +
            "\" / \"" + b.substr(at, 80) + "\"";
 }
+
+// A loopback port that takes connections (the kernel's backlog) and never
+// answers them; closed with the object.
+struct SilentServer {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    int port = 0;
+    SilentServer() {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof a;
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::listen(fd, 8) == 0 &&
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size) == 0)
+            port = ntohs(a.sin_port);
+    }
+    ~SilentServer() { ::close(fd); }
+};
 
 std::string Rthost(const std::string& home, const std::string& args) {
     const int rc =
@@ -169,9 +189,12 @@ TEST(PgArchive, APlantsOwnTableIsReadThroughAViewAndFailuresAreClear) {
 
     struct Failure {
         const char* what;
-        std::string settings, sql, message;
+        std::string settings, sql, message, after = "";
     };
     const std::string unreachable = "host=/no/such/folder user=tripwatch dbname=x";
+    const SilentServer silent;
+    ASSERT_NE(silent.port, 0);
+    const std::string view = "\", \"Samples\": \"plant.tw_samples\"";
     const Failure failures[] = {
         {"no server", "{\"PostgreSQL\": \"" + unreachable + "\"}", "",
          "failed: Архив PostgreSQL: connection to server on socket "
@@ -206,6 +229,25 @@ TEST(PgArchive, APlantsOwnTableIsReadThroughAViewAndFailuresAreClear) {
          "",
          "failed: Файл настроек архива \"" + own +
              "Archive.json\" поврежден: ключ \"Connections\": ожидается целое число от 1 до 8"},
+        // Waits that end: a server that never answers, a table locked by
+        // another session, a statement that does not end.
+        {"a server that does not answer",
+         "{\"PostgreSQL\": \"host=127.0.0.1 port=" + std::to_string(silent.port) +
+             " dbname=x\", \"ConnectTimeout\": 2}",
+         "", "failed: Архив PostgreSQL: connection to server at \"127.0.0.1\""},
+        {"a locked table", "{\"PostgreSQL\": \"" + conninfo + view + ", \"LockTimeout\": 1}",
+         "BEGIN; LOCK TABLE plant.history IN ACCESS EXCLUSIVE MODE",
+         "failed: Архив PostgreSQL: ERROR:  canceling statement due to lock timeout", "ROLLBACK"},
+        {"a statement that does not end",
+         "{\"PostgreSQL\": \"" + conninfo +
+             "\", \"Samples\": \"plant.slow\", \"StatementTimeout\": 1}",
+         "CREATE VIEW plant.slow AS SELECT t.* FROM plant.tw_samples t, (SELECT pg_sleep(30)) w",
+         "canceling statement due to statement timeout"},
+        {"a timeout out of range", "{\"PostgreSQL\": \"" + conninfo + "\", \"LockTimeout\": -1}",
+         "",
+         "failed: Файл настроек архива \"" + own +
+             "Archive.json\" поврежден: ключ \"LockTimeout\": ожидается целое число от 0 до "
+             "86400"},
     };
     for (const Failure& f : failures) {
         std::ofstream(own + "Archive.json") << f.settings;
@@ -218,6 +260,9 @@ TEST(PgArchive, APlantsOwnTableIsReadThroughAViewAndFailuresAreClear) {
         EXPECT_EQ(out.substr(0, 2), "1 ") << f.what << out;
         EXPECT_NE(out.find(f.message), std::string::npos) << f.what << "\n" << out;
         EXPECT_FALSE(fs::exists(own + "Reports") && !fs::is_empty(own + "Reports")) << f.what;
+        if (!f.after.empty()) {
+            EXPECT_TRUE(c.Exec(f.after)) << c.Error();
+        }
     }
 }
 

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "common/cp1251.h"
 #include "common/lasterror.h"
@@ -176,4 +179,31 @@ TEST(ConfigDatabase, LoadFailuresNameTheFileAndKeepTheDatabase) {
     HDBDatabase none;
     EXPECT_EQ(DBInitTables(&none, nullptr, nullptr), 0);
     EXPECT_EQ(LastError(), "Конфигурация не загружена"_cp);
+}
+
+// Another program's lock is waited for; a saved file keeps its permission bits.
+TEST(ConfigDatabase, ALockIsWaitedForAndASaveKeepsThePermissions) {
+    const std::string dir = twtest::ScratchDir("lock");
+    HDBDatabase db;
+    BuildSample(db, 42);
+    const std::string path = dir + "cfg.rtdb";
+    ASSERT_TRUE(DBSaveDatabase(db, path.c_str()));
+    ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+    ASSERT_TRUE(DBSaveDatabase(db, path.c_str())) << LastError();
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    std::thread release([other] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    });
+    HDBDatabase loaded;
+    EXPECT_TRUE(RTLoadDBCfgINF(nullptr, path.c_str(), &loaded)) << LastError();
+    release.join();
+    sqlite3_close(other);
+    EXPECT_EQ(loaded.ConfigId, 42u);
 }

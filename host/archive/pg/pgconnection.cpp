@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace host::pg {
 
@@ -35,9 +36,15 @@ bool Connection::FinishCopy() {
     return true;
 }
 
-bool Connection::Open(const std::string& conninfo) {
+bool Connection::Open(const std::string& conninfo, const Timeouts& timeouts) {
     c_.reset();  // the old session ends before the new one begins
-    c_.reset(PQconnectdb(conninfo.c_str()));
+    // Our connect timeout first: the connection string's own, expanded from
+    // "dbname", comes later and wins; the environment's is libpq's default.
+    const std::string connect = std::to_string(std::max(timeouts.connect, 0));
+    const bool ours = timeouts.connect > 0 && !std::getenv("PGCONNECT_TIMEOUT");
+    const char* const keys[] = {ours ? "connect_timeout" : "dbname", "dbname", nullptr};
+    const char* const values[] = {ours ? connect.c_str() : "", conninfo.c_str(), nullptr};
+    c_.reset(PQconnectdbParams(keys, values, 1));
     if (!c_) return Fail("out of memory");
     if (PQstatus(c_.get()) != CONNECTION_OK) return Fail("connection failed");
     PQsetNoticeProcessor(
@@ -47,9 +54,12 @@ bool Connection::Open(const std::string& conninfo) {
     // each variable's rows on in the order of its index scan. No JIT
     // compilation (servers from 11 on have it): the query is estimated dear
     // enough to be compiled, and compiling it takes longer than its scans.
+    // A lock held elsewhere or a statement that does not end fails in time.
     std::string setup =
         "SET client_encoding = 'UTF8'; SET TIME ZONE 'UTC';"
-        "SET max_parallel_workers_per_gather = 0";
+        "SET max_parallel_workers_per_gather = 0; SET lock_timeout = " +
+        std::to_string(std::max(timeouts.lock, 0) * 1000) +
+        "; SET statement_timeout = " + std::to_string(std::max(timeouts.statement, 0) * 1000);
     if (PQserverVersion(c_.get()) >= 110000) setup += "; SET jit = off";
     return Exec(setup);
 }

@@ -18,6 +18,15 @@
 
 namespace host::pg {
 
+// How long a session waits, in seconds (0: no limit): for the server to answer
+// the login, for a lock another session holds, for one statement.
+struct Timeouts {
+    int connect = 10;
+    int lock = 30;
+    int statement = 600;
+    bool operator==(const Timeouts&) const = default;
+};
+
 // One result of a command; owns the PGresult.
 class Result {
   public:
@@ -48,9 +57,11 @@ class Connection {
         return *this;
     }
 
-    // Connects; false with libpq's message when the server is not reachable or
-    // refuses the login.
-    bool Open(const std::string& conninfo);
+    // Connects with `timeouts` (a connect_timeout in `conninfo` or
+    // PGCONNECT_TIMEOUT wins over timeouts.connect); false with libpq's message
+    // when the server is not reachable, does not answer in time or refuses the
+    // login. A statement that waits longer fails with the server's message.
+    bool Open(const std::string& conninfo, const Timeouts& timeouts = {});
     bool IsOpen() const { return c_ && PQstatus(c_.get()) == CONNECTION_OK; }
     // Frees the connection without a word to the server (the copy of a parent's
     // in a child of fork(): the Terminate message of a close would end the

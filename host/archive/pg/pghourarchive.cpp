@@ -20,9 +20,9 @@ bool PgHourArchive::Fail(const std::string& error) {
 
 PgHourArchive::~PgHourArchive() {
     pg::ConnectionPool& pool = pg::ConnectionPool::Process();
-    pool.Give(conninfo_, std::move(connection_));
+    pool.Give(conninfo_, timeouts_, std::move(connection_));
     for (pg::Connection& c : more_)
-        pool.Give(conninfo_, std::move(c));
+        pool.Give(conninfo_, timeouts_, std::move(c));
 }
 
 bool PgHourArchive::Connect(pg::Connection& c, std::string& error) {
@@ -32,7 +32,8 @@ bool PgHourArchive::Connect(pg::Connection& c, std::string& error) {
     // A kept connection that fails its check may have been closed by the
     // server since (a restart, an idle timeout): the next one, at last a new one.
     while (reused) {
-        if (!pg::ConnectionPool::Process().Take(conninfo_, c, reused, error)) return false;
+        if (!pg::ConnectionPool::Process().Take(conninfo_, timeouts_, c, reused, error))
+            return false;
         error.clear();
         if (prepare ? pg::PrepareSchema(c, error) : pg::CheckSamples(c, relation_, error))
             return true;
@@ -40,9 +41,10 @@ bool PgHourArchive::Connect(pg::Connection& c, std::string& error) {
     return false;
 }
 
-bool PgHourArchive::Open(const std::string& conninfo, const std::string& relation,
-                         int connections) {
+bool PgHourArchive::Open(const std::string& conninfo, const std::string& relation, int connections,
+                         const pg::Timeouts& timeouts) {
     conninfo_ = conninfo;
+    timeouts_ = timeouts;
     own_ = relation.empty() || relation == pg::kSamplesRelation;
     relation_ = own_ ? pg::kSamplesRelation : relation;
     more_.resize(std::size_t(std::max(connections, 1) - 1));

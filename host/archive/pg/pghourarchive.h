@@ -21,9 +21,10 @@ class PgHourArchive : public HourArchive {
     PgHourArchive& operator=(const PgHourArchive&) = delete;
 
     // Connects and checks the schema (creating rthost's own when missing) or the
-    // plant's relation. A fetch uses up to `connections` at once (at least 1).
-    // False with the last error set.
-    bool Open(const std::string& conninfo, const std::string& relation, int connections);
+    // plant's relation. A fetch uses up to `connections` at once (at least 1);
+    // every session waits at most `timeouts`. False with the last error set.
+    bool Open(const std::string& conninfo, const std::string& relation, int connections,
+              const pg::Timeouts& timeouts = {});
 
     bool Fetch(const std::vector<std::string>& names, int64_t from, int64_t end,
                FetchSink& sink) override;
@@ -41,6 +42,7 @@ class PgHourArchive : public HourArchive {
     bool Connect(pg::Connection& c, std::string& error);
 
     std::string conninfo_;
+    pg::Timeouts timeouts_;
     pg::Connection connection_;
     std::vector<pg::Connection> more_;  // the fetch's further parts, connected at first use
     std::string relation_;

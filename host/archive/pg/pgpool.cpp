@@ -18,19 +18,19 @@ ConnectionPool::~ConnectionPool() {
 
 void ConnectionPool::LeaveParents() {
     if (owner_ == int(::getpid())) return;
-    for (auto& [conninfo, kept] : idle_)
+    for (auto& [key, kept] : idle_)
         for (Connection& c : kept)
             c.Forget();
     idle_.clear();
     owner_ = int(::getpid());
 }
 
-bool ConnectionPool::Take(const std::string& conninfo, Connection& out, bool& reused,
-                          std::string& error) {
+bool ConnectionPool::Take(const std::string& conninfo, const Timeouts& timeouts, Connection& out,
+                          bool& reused, std::string& error) {
     {
         const std::lock_guard guard(lock_);
         LeaveParents();
-        auto it = idle_.find(conninfo);
+        auto it = idle_.find(KeyOf(conninfo, timeouts));
         if (it != idle_.end() && !it->second.empty()) {
             out = std::move(it->second.back());
             it->second.pop_back();
@@ -40,7 +40,7 @@ bool ConnectionPool::Take(const std::string& conninfo, Connection& out, bool& re
     }
     reused = false;
     Connection fresh;
-    if (!fresh.Open(conninfo)) {
+    if (!fresh.Open(conninfo, timeouts)) {
         error = fresh.Error();
         return false;
     }
@@ -48,16 +48,16 @@ bool ConnectionPool::Take(const std::string& conninfo, Connection& out, bool& re
     return true;
 }
 
-void ConnectionPool::Give(const std::string& conninfo, Connection c) {
+void ConnectionPool::Give(const std::string& conninfo, const Timeouts& timeouts, Connection c) {
     if (!c.IsIdle()) return;
     const std::lock_guard guard(lock_);
     LeaveParents();
-    auto& kept = idle_[conninfo];
+    auto& kept = idle_[KeyOf(conninfo, timeouts)];
     if (kept.size() < kKeptPerDatabase) kept.push_back(std::move(c));
 }
 
 void ConnectionPool::Clear() {
-    std::map<std::string, std::vector<Connection>> closing;
+    std::map<Key, std::vector<Connection>> closing;
     {
         const std::lock_guard guard(lock_);
         closing.swap(idle_);

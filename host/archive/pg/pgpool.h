@@ -7,6 +7,7 @@
 // with the parent): it leaves them alone and connects anew.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <map>
 #include <mutex>
@@ -25,13 +26,16 @@ class ConnectionPool {
     // The process's pool; its connections close when the process ends.
     static ConnectionPool& Process();
 
-    // A connection to `conninfo` in `out`: a kept one (`reused` true; it may
-    // have been closed by the server since, which its first command shows) or
-    // a new one. False with libpq's message in `error` when a new one fails.
-    bool Take(const std::string& conninfo, Connection& out, bool& reused, std::string& error);
-    // Keeps `c` for the next Take when it is open and outside a transaction;
-    // otherwise (or when the pool holds enough) closes it.
-    void Give(const std::string& conninfo, Connection c);
+    // A connection to `conninfo` with `timeouts` in `out`: a kept one
+    // (`reused` true; it may have been closed by the server since, which its
+    // first command shows) or a new one. False with libpq's message in `error`
+    // when a new one fails.
+    bool Take(const std::string& conninfo, const Timeouts& timeouts, Connection& out, bool& reused,
+              std::string& error);
+    // Keeps `c` for the next Take of the same connection string and timeouts
+    // when it is open and outside a transaction; otherwise (or when the pool
+    // holds enough) closes it.
+    void Give(const std::string& conninfo, const Timeouts& timeouts, Connection c);
     // Closes every kept connection.
     void Clear();
 
@@ -42,7 +46,11 @@ class ConnectionPool {
     void LeaveParents();
 
     std::mutex lock_;
-    std::map<std::string, std::vector<Connection>> idle_;
+    using Key = std::pair<std::string, std::array<int, 3>>;  // conninfo, timeouts
+    static Key KeyOf(const std::string& conninfo, const Timeouts& t) {
+        return {conninfo, {t.connect, t.lock, t.statement}};
+    }
+    std::map<Key, std::vector<Connection>> idle_;
     int owner_;  // the process the kept connections belong to
 };
 

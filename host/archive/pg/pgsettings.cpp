@@ -22,14 +22,27 @@ bool Damaged(const std::string& path, const std::string& why) {
     return false;
 }
 
-// How many connections a fetch may use: a whole number 1..8.
-bool ReadConnections(const std::string& path, const nlohmann::json& doc, int& connections) {
-    const auto it = doc.find("Connections");
+// An optional whole number from..to under `key`; `value` keeps its default when
+// the key is missing.
+bool ReadWhole(const std::string& path, const nlohmann::json& doc, const char* key, int from,
+               int to, int& value) {
+    const auto it = doc.find(key);
     if (it == doc.end()) return true;
-    if (!it->is_number_integer() || it->get<int64_t>() < 1 || it->get<int64_t>() > 8)
-        return Damaged(path, "ключ \"Connections\": ожидается целое число от 1 до 8"_cp);
-    connections = it->get<int>();
+    if (!it->is_number_integer() || it->get<int64_t>() < from || it->get<int64_t>() > to)
+        return Damaged(path, std::string("ключ \""_cp) + key +
+                                 "\": " + "ожидается целое число от "_cp + std::to_string(from) +
+                                 " до "_cp + std::to_string(to));
+    value = it->get<int>();
     return true;
+}
+
+// How many connections a fetch may use, and how long a session waits (seconds,
+// 0 for no limit, a day at most).
+bool ReadNumbers(const std::string& path, const nlohmann::json& doc, ArchiveSettings& s) {
+    return ReadWhole(path, doc, "Connections", 1, 8, s.connections) &&
+           ReadWhole(path, doc, "ConnectTimeout", 0, 86400, s.timeouts.connect) &&
+           ReadWhole(path, doc, "LockTimeout", 0, 86400, s.timeouts.lock) &&
+           ReadWhole(path, doc, "StatementTimeout", 0, 86400, s.timeouts.statement);
 }
 
 }  // namespace
@@ -61,7 +74,7 @@ bool ReadSettings(const std::string& path, ArchiveSettings& settings) {
                            std::string::npos &&
                        std::count(relation.begin(), relation.end(), '.') <= 1;
     if (!plain) return Damaged(path, "ключ \"Samples\": имя из латинских букв, цифр, _ и точки"_cp);
-    return ReadConnections(path, doc, settings.connections);
+    return ReadNumbers(path, doc, settings);
 }
 
 }  // namespace host::pg
@@ -75,7 +88,9 @@ std::unique_ptr<HourArchive> archive::OpenPostgreSQL(const char* home, bool& nam
     pg::ArchiveSettings settings;
     if (!pg::ReadSettings(path, settings)) return nullptr;
     auto archive = std::make_unique<PgHourArchive>();
-    if (!archive->Open(settings.conninfo, settings.relation, settings.connections)) return nullptr;
+    if (!archive->Open(settings.conninfo, settings.relation, settings.connections,
+                       settings.timeouts))
+        return nullptr;
     return archive;
 }
 

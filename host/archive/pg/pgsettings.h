@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "archive/pg/pgconnection.h"
+
 namespace host::pg {
 
 // The name of the settings file inside a home.
@@ -15,6 +17,7 @@ inline constexpr int kDefaultFetchConnections = 2;
 struct ArchiveSettings {
     std::string conninfo, relation;
     int connections = kDefaultFetchConnections;
+    Timeouts timeouts;  // "ConnectTimeout", "LockTimeout", "StatementTimeout"
 };
 
 // HOME/Archive.json.
