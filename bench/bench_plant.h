@@ -286,7 +286,7 @@ inline bool LoadPlantIntoServer(const std::string& home, const std::string& conn
                                days.busy[v].Samples.end());
     const bool stored = UseArchive(home, conninfo) && [&] {
         const auto archive = host::OpenHourArchive(home.c_str());
-        return archive && archive->ReplaceRange(kPlantDay - 86400, kPlantDay + 86400, both);
+        return archive && archive->ReplaceRange(kPlantDay - 86400, kPlantDay + 86400, both, true);
     }();
     UseArchive(home, "");
     if (!stored) {

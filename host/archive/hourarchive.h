@@ -50,9 +50,13 @@ class HourArchive {
     virtual bool Collect(int64_t from, int64_t to, const char* variable,
                          std::vector<NamedSample>& out) = 0;
     // Replaces all that the archive holds with begin <= time < end by `samples`
-    // (each variable's in time order, one per second), as one change.
+    // (each variable's in time order, one per second), as one change: the demo
+    // plant's writer. Unless `others` is true it refuses (false, last error
+    // set) an archive that holds samples another writer (an import) put there;
+    // the day files of a home know no other writer than the home's own.
     virtual bool ReplaceRange(int64_t begin, int64_t end,
-                              const std::vector<archive::VariableSamples>& samples) = 0;
+                              const std::vector<archive::VariableSamples>& samples,
+                              bool others) = 0;
 };
 
 // The archive of a home: PostgreSQL when HOME/Archive.json names a database,

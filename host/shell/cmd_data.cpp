@@ -104,6 +104,7 @@ int MakeDemo(const DataArgs& args) {
     o.Seed = args.seed;
     o.BackgroundVariables = args.background;
     o.Archive = args.archive;
+    o.ReplaceOthers = args.force;
     if (!args.end.empty()) {
         PRTime end;
         if (!host::ParseMomentText(args.end.c_str(), end) || end.Hour || end.Minute || end.Second) {
@@ -209,7 +210,8 @@ void AddDemoCommand(CLI::App& app, const std::shared_ptr<DataArgs>& args, int& e
     demo->add_option("--plugin", args->plugin,
                      "Path of the report module that writes the job (default: beside rthost)");
     demo->add_flag("--force", args->force,
-                   "Replace the archive, configuration and job of an existing home");
+                   "Replace the archive, configuration and job of an existing home, and the "
+                   "samples of the demo's days in a PostgreSQL table that holds others");
 }
 
 void AddImportCommand(CLI::App& app, const std::shared_ptr<DataArgs>& args, int& exitCode) {

@@ -490,7 +490,7 @@ bool WriteArchive(const std::string& home, const DemoOptions& options, Generator
     if (!options.Archive.empty() && !WriteArchiveSettings(home.c_str(), options.Archive, ""))
         return false;
     const std::unique_ptr<HourArchive> store = OpenHourArchive(home.c_str());
-    return store && store->ReplaceRange(from, to, series);
+    return store && store->ReplaceRange(from, to, series, options.ReplaceOthers);
 }
 
 constexpr RTPJobFlag Given(bool value) {

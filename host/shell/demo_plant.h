@@ -21,6 +21,9 @@ struct DemoOptions {
     // A PostgreSQL database (libpq connection string or URI) for the samples,
     // named in HOME/Archive.json; empty: the day files below HOME/Archive/.
     std::string Archive;
+    // Also into a PostgreSQL samples table that holds samples the demo did not
+    // write (they are replaced on the demo's days).
+    bool ReplaceOthers = false;
 };
 
 struct DemoSummary {

@@ -145,6 +145,43 @@ TEST(PgArchive, TheSamePlantInDayFilesAndInPostgreSqlGivesTheSameResults) {
     EXPECT_NE(exported(pg).find("U1.P01.Sensor,2026-11-19 12:05:00,0,56\n"), std::string::npos);
 }
 
+// The demo into a samples table: again over its own samples, never over a
+// plant's (what an import wrote) unless forced.
+TEST(PgArchive, TheDemoReplacesOnlyItsOwnSamples) {
+    const std::string conninfo = FreshDatabase("twdemo");
+    const std::string demo =
+        " --days 1 --end 2026-11-21 --seed 3 --background 10 --archive '" + conninfo + "'";
+    struct Step {
+        const char* what;
+        std::string args, exit, error;
+    };
+    const std::string home = twtest::ScratchDir("demo-again");
+    const Step steps[] = {
+        {"first", "demo " + home + "a" + demo, "0 ", ""},
+        {"again", "demo " + home + "b" + demo, "0 ", ""},
+        {"a plant's own", "import " + home + "a " + home + "own.csv", "0 ", ""},
+        {"refused", "demo " + home + "c" + demo, "1 ",
+         "rthost demo: Архив PostgreSQL: the samples table holds samples that the demo did not "
+         "write (a plant's own?); --force replaces those of the demo's days\n"},
+        {"forced", "demo " + home + "d" + demo + " --force", "0 ", ""},
+    };
+    std::ofstream(home + "own.csv") << "variable,time,state,value\nU1.P01.Sensor,2026-11-25 "
+                                       "12:00:00,1,2\n";
+    for (const Step& s : steps) {
+        EXPECT_EQ(Rthost(home, s.args).substr(0, 2), s.exit)
+            << s.what << ReadText(home + "err.txt");
+        if (!s.error.empty()) {
+            EXPECT_EQ(ReadText(home + "err.txt"), s.error) << s.what;
+        }
+    }
+    host::pg::Connection c;
+    ASSERT_TRUE(c.Open(conninfo)) << c.Error();
+    host::pg::Result r;
+    ASSERT_TRUE(c.Exec("SELECT count(*) FROM tripwatch.samples WHERE time >= '2026-11-22'", &r,
+                       PGRES_TUPLES_OK));
+    EXPECT_EQ(r.Text(0, 0), "1");
+}
+
 // The view of the README over a plant's own table, and what the database can
 // refuse: each a clear message and a failed run without a report.
 TEST(PgArchive, APlantsOwnTableIsReadThroughAViewAndFailuresAreClear) {

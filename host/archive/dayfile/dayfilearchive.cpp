@@ -230,7 +230,8 @@ bool DayFileArchive::Collect(int64_t from, int64_t to, const char* variable,
 }
 
 bool DayFileArchive::ReplaceRange(int64_t begin, int64_t end,
-                                  const std::vector<archive::VariableSamples>& samples) {
+                                  const std::vector<archive::VariableSamples>& samples,
+                                  bool /*others*/) {
     std::vector<std::pair<archive::Day, std::string>> files;
     for (archive::Day day = archive::DayOf(begin); day.Begin < end; day = archive::DayOf(day.End)) {
         std::vector<archive::VariableSamples> vars;

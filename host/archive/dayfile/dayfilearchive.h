@@ -19,7 +19,7 @@ class DayFileArchive : public HourArchive {
     bool Collect(int64_t from, int64_t to, const char* variable,
                  std::vector<NamedSample>& out) override;
     bool ReplaceRange(int64_t begin, int64_t end,
-                      const std::vector<archive::VariableSamples>& samples) override;
+                      const std::vector<archive::VariableSamples>& samples, bool others) override;
 
   private:
     std::string home_;

@@ -126,6 +126,13 @@ std::string CopyStream(const std::vector<ArchiveSample>& samples) {
 // alone (autovacuum waits for a fifth of the table to be new), and renew the
 // statistics that its plan rests on; best effort: for a user who does not own
 // the table the server only warns.
+// Notes in the schema who wrote the samples last: "demo" while only the demo
+// has, "import" once anything else has.
+bool NoteWriter(Connection& c, const char* writer) {
+    return c.Exec(std::string("INSERT INTO tripwatch.meta VALUES ('samples_writer', '") + writer +
+                  "') ON CONFLICT (key) DO UPDATE SET value = excluded.value");
+}
+
 bool ChangeSamples(Connection& c, const std::function<bool()>& steps, std::string& error) {
     if (c.Exec("BEGIN") && steps() && c.Exec("COMMIT")) {
         c.Exec("VACUUM (ANALYZE) tripwatch.samples");
@@ -138,16 +145,31 @@ bool ChangeSamples(Connection& c, const std::function<bool()>& steps, std::strin
 }  // namespace
 
 bool ReplaceSamples(Connection& c, int64_t begin, int64_t end,
-                    const std::vector<ArchiveSample>& samples, std::string& error) {
+                    const std::vector<ArchiveSample>& samples, bool others, std::string& error) {
     const std::string stream = CopyStream(samples);
-    return ChangeSamples(
+    bool foreign = false;
+    const bool done = ChangeSamples(
         c,
         [&] {
+            // Samples in a table whose writer is not the demo belong to someone.
+            Result r;
+            if (!c.Exec("SELECT EXISTS (SELECT 1 FROM tripwatch.samples) AND coalesce((SELECT "
+                        "value FROM tripwatch.meta WHERE key = 'samples_writer'), '') <> 'demo'",
+                        &r, PGRES_TUPLES_OK))
+                return false;
+            foreign = r.Text(0, 0) == "t";
+            if (foreign && !others) return false;
             return c.Exec("DELETE FROM tripwatch.samples WHERE time >= " + Timestamp(begin) +
                           " AND time < " + Timestamp(end)) &&
-                   c.CopyIn("COPY tripwatch.samples FROM STDIN (FORMAT binary)", stream);
+                   c.CopyIn("COPY tripwatch.samples FROM STDIN (FORMAT binary)", stream) &&
+                   (foreign || NoteWriter(c, "demo"));
         },
         error);
+    if (!done && foreign && !others)
+        error =
+            "the samples table holds samples that the demo did not write (a plant's own?); "
+            "--force replaces those of the demo's days";
+    return done;
 }
 
 bool ImportSamples(Connection& c, const std::vector<ArchiveSample>& samples, std::string& error) {
@@ -162,7 +184,8 @@ bool ImportSamples(Connection& c, const std::vector<ArchiveSample>& samples, std
                    c.Exec(
                        "INSERT INTO tripwatch.samples SELECT * FROM incoming ON CONFLICT "
                        "(variable, time) DO UPDATE SET state = excluded.state, value = "
-                       "excluded.value");
+                       "excluded.value") &&
+                   NoteWriter(c, "import");
         },
         error);
 }

@@ -47,9 +47,11 @@ bool FetchPeriod(Connection& c, const std::string& relation, const std::vector<s
 // The samples must not repeat a (variable, time).
 bool ImportSamples(Connection& c, const std::vector<ArchiveSample>& samples, std::string& error);
 
-// Replaces the samples with begin <= time < end by `samples`, in one transaction.
+// Replaces the samples with begin <= time < end by `samples`, in one transaction:
+// the demo's writer. A table that an import has written to (or that holds
+// samples from before the writer was noted) is refused unless `others`.
 bool ReplaceSamples(Connection& c, int64_t begin, int64_t end,
-                    const std::vector<ArchiveSample>& samples, std::string& error);
+                    const std::vector<ArchiveSample>& samples, bool others, std::string& error);
 
 // The samples with from <= time <= to (of one variable when `variable` is not
 // empty), sorted by variable name (bytes) and time.

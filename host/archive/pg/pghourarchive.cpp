@@ -103,7 +103,8 @@ bool PgHourArchive::Collect(int64_t from, int64_t to, const char* variable,
 }
 
 bool PgHourArchive::ReplaceRange(int64_t begin, int64_t end,
-                                 const std::vector<archive::VariableSamples>& samples) {
+                                 const std::vector<archive::VariableSamples>& samples,
+                                 bool others) {
     if (!Writable()) return false;
     std::vector<pg::ArchiveSample> rows;
     for (const auto& v : samples) {
@@ -112,7 +113,7 @@ bool PgHourArchive::ReplaceRange(int64_t begin, int64_t end,
             if (s.Time >= begin && s.Time < end) rows.push_back({name, s.Time, s.State, s.Value});
     }
     std::string error;
-    if (!pg::ReplaceSamples(connection_, begin, end, rows, error)) return Fail(error);
+    if (!pg::ReplaceSamples(connection_, begin, end, rows, others, error)) return Fail(error);
     return true;
 }
 

@@ -32,7 +32,7 @@ class PgHourArchive : public HourArchive {
     bool Collect(int64_t from, int64_t to, const char* variable,
                  std::vector<NamedSample>& out) override;
     bool ReplaceRange(int64_t begin, int64_t end,
-                      const std::vector<archive::VariableSamples>& samples) override;
+                      const std::vector<archive::VariableSamples>& samples, bool others) override;
 
   private:
     bool Fail(const std::string& error);
