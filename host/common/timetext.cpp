@@ -1,5 +1,6 @@
 #include "timetext.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -44,6 +45,75 @@ bool ParseTimeText(const char* s, PRTime& out) {
     if (back != t) return false;  // skipped by a daylight-saving change
     out = t;
     return true;
+}
+
+namespace {
+// The fields of "YYYY-MM-DD HH:MM:SS" as seconds since 1970 read as UTC; false
+// unless the first 19 characters are such a time.
+bool NaiveSeconds(const char* s, int64_t& naive) {
+    for (int i = 0; i < 19; ++i)
+        if (s[i] == '\0') return false;
+    if (s[4] != '-' || s[7] != '-' || s[10] != ' ' || s[13] != ':' || s[16] != ':') return false;
+    int y, mo, d, h, mi, se;
+    if (!Digits(s, 4, y) || !Digits(s + 5, 2, mo) || !Digits(s + 8, 2, d) ||
+        !Digits(s + 11, 2, h) || !Digits(s + 14, 2, mi) || !Digits(s + 17, 2, se))
+        return false;
+    if (y < 1970 || mo < 1 || mo > 12 || d < 1 || d > DaysInMonth(y, mo) || h > 23 || mi > 59 ||
+        se > 59)
+        return false;
+    naive = int64_t(DaysFromCivil(y, mo, d)) * 86400 + h * 3600 + mi * 60 + se;
+    return true;
+}
+
+// The UTC offset of local time at `seconds`: local fields read as UTC, less it.
+int64_t OffsetAt(int64_t seconds) {
+    const PRTime t = PRTime().Set(time_t(seconds));
+    return int64_t(DaysFromCivil(t.Year, t.Month, t.Day)) * 86400 + t.Hour * 3600 + t.Minute * 60 +
+           t.Second - seconds;
+}
+}  // namespace
+
+bool ParseInstantText(const char* s, int64_t& seconds, bool& repeated) {
+    int64_t naive = 0;
+    if (!s || !NaiveSeconds(s, naive)) return false;
+    const char* zone = s + 19;
+    if (*zone == 'Z' && zone[1] == '\0') {
+        seconds = naive;
+        return true;
+    }
+    if (*zone == '+' || *zone == '-') {
+        int h = 0, m = 0;
+        if (!Digits(zone + 1, 2, h) || zone[3] != ':' || !Digits(zone + 4, 2, m) ||
+            zone[6] != '\0' || h > 14 || m > 59)
+            return false;
+        const int64_t offset = (h * 3600 + m * 60) * (*zone == '-' ? -1 : 1);
+        seconds = naive - offset;
+        return seconds >= 0;
+    }
+    if (*zone != '\0') return false;
+    // Local time: the offsets a day before and after cover one clock change;
+    // each that gives these fields back is a pass of the clocks over them.
+    int64_t passes[2];
+    int found = 0;
+    for (const int64_t offset : {OffsetAt(naive - 86400), OffsetAt(naive + 86400)}) {
+        const int64_t candidate = naive - offset;
+        if (candidate >= 0 && OffsetAt(candidate) == offset &&
+            (found == 0 || passes[0] != candidate))
+            passes[found++] = candidate;
+    }
+    if (found == 0) return false;  // skipped by the clocks
+    seconds = found == 2 ? std::min(passes[0], passes[1]) : passes[0];
+    if (found == 2) repeated = true;
+    return true;
+}
+
+std::string InstantText(int64_t seconds) {
+    const int64_t offset = OffsetAt(seconds);
+    const int64_t minutes = (offset < 0 ? -offset : offset) / 60;
+    char zone[16];
+    std::snprintf(zone, sizeof zone, "%c%02d:%02d", offset < 0 ? '-' : '+', int(minutes / 60),
+                  int(minutes % 60));
+    return TimeText(time_t(seconds)) + zone;
 }
 
 std::string TimeText(const PRTime& t) {

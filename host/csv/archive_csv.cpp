@@ -88,11 +88,11 @@ std::string CsvNameField(const char* name) {
     return field;
 }
 
-void AppendCsvRow(std::string& out, const std::string& nameField, const PRTime& t, uint16_t state,
-                  double value) {
-    out += nameField;
-    // ",YYYY-MM-DD HH:MM:SS," without the cost of a formatted print per row.
-    char time[21] = ",0000-00-00 00:00:00";
+namespace {
+// ",YYYY-MM-DD HH:MM:SS" and, unless `withOffset` is false, "+HH:MM" (the
+// offset in seconds), without the cost of a formatted print per row.
+void AppendTime(std::string& out, const PRTime& t, bool withOffset, int64_t offset) {
+    char time[27] = ",0000-00-00 00:00:00+00:00";
     auto put = [&](int at, unsigned v, int digits) {
         for (int k = digits - 1; k >= 0; --k, v /= 10)
             time[at + k] = char('0' + v % 10);
@@ -103,7 +103,14 @@ void AppendCsvRow(std::string& out, const std::string& nameField, const PRTime& 
     put(12, t.Hour, 2);
     put(15, t.Minute, 2);
     put(18, t.Second, 2);
-    out.append(time, 20);
+    if (offset < 0) time[20] = '-';
+    const auto minutes = unsigned((offset < 0 ? -offset : offset) / 60);
+    put(21, minutes / 60, 2);
+    put(24, minutes % 60, 2);
+    out.append(time, withOffset ? 26 : 20);
+}
+
+void AppendStateAndValue(std::string& out, uint16_t state, double value) {
     out += ',';
     char buf[64];
     auto r = std::to_chars(buf, buf + sizeof buf, unsigned(state));
@@ -113,10 +120,23 @@ void AppendCsvRow(std::string& out, const std::string& nameField, const PRTime& 
     out.append(buf, r.ptr);
     out += '\n';
 }
+}  // namespace
+
+void AppendCsvRow(std::string& out, const std::string& nameField, const PRTime& t, uint16_t state,
+                  double value) {
+    out += nameField;
+    AppendTime(out, t, false, 0);
+    AppendStateAndValue(out, state, value);
+}
 
 void AppendCsvRow(std::string& out, const char* name, int64_t seconds, uint16_t state,
                   double value) {
-    AppendCsvRow(out, CsvNameField(name), PRTime().Set(time_t(seconds)), state, value);
+    out += CsvNameField(name);
+    const PRTime t = PRTime().Set(time_t(seconds));
+    const int64_t local = int64_t(DaysFromCivil(t.Year, t.Month, t.Day)) * 86400 + t.Hour * 3600 +
+                          t.Minute * 60 + t.Second;
+    AppendTime(out, t, true, local - seconds);
+    AppendStateAndValue(out, state, value);
 }
 
 bool ImportCsv(const char* home, const char* csvPath, ImportResult* result) {
@@ -139,6 +159,7 @@ bool ImportCsv(const char* home, const char* csvPath, ImportResult* result) {
     };
 
     std::vector<PendingSample> samples;
+    int firstPass = 0;  // times without an offset in a repeated hour
     std::vector<std::string> fields;
     std::size_t pos = 0;
     int lineNo = 0;
@@ -163,10 +184,13 @@ bool ImportCsv(const char* home, const char* csvPath, ImportResult* result) {
         if (!Utf8ToCp1251(fields[0], name) || name.empty())
             return bad(lineNo, "имя переменной пустое или не в UTF-8"_cp);
         if (HasControlByte(name)) return bad(lineNo, "в имени переменной управляющий символ"_cp);
-        PRTime when;
-        if (!ParseTimeText(fields[1].c_str(), when))
+        int64_t seconds = 0;
+        bool repeated = false;
+        if (!ParseInstantText(fields[1].c_str(), seconds, repeated))
             return bad(lineNo, Format("%s \"%s\"", "неверное время"_cp,
                                       Utf8ToCp1251Lossy(fields[1]).c_str()));
+        if (repeated) ++firstPass;
+        const PRTime when = PRTime().Set(time_t(seconds));
         unsigned state = 0;
         const std::string& st = fields[2];
         auto sr = std::from_chars(st.data(), st.data() + st.size(), state);
@@ -198,8 +222,7 @@ bool ImportCsv(const char* home, const char* csvPath, ImportResult* result) {
                                             unsigned(set->Lowest), unsigned(set->Highest))
                                    : Format("%s \"%s\" %s", "у переменной"_cp, name.c_str(),
                                             "нет набора состояний"_cp));
-        samples.push_back(
-            {std::move(name), {int64_t(when.GetTT()), uint16_t(state), value}, lineNo});
+        samples.push_back({std::move(name), {seconds, uint16_t(state), value}, lineNo});
     }
     if (!header) return bad(1, Format("%s %s", "ожидался заголовок"_cp, kCsvHeader));
 
@@ -215,6 +238,7 @@ bool ImportCsv(const char* home, const char* csvPath, ImportResult* result) {
     if (result) {
         result->Rows = int(named.size());
         result->DayFiles = units;
+        result->FirstPass = firstPass;
     }
     return true;
 }

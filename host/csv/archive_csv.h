@@ -1,7 +1,9 @@
 // The archive's CSV form "variable,time,state,value": a header line, then one
-// sample per line; times "YYYY-MM-DD HH:MM:SS" in local time; UTF-8; values with
-// a decimal point, written in their shortest exact form. Import fills the hour
-// archive of a home folder; export reads it back.
+// sample per line; times "YYYY-MM-DD HH:MM:SS" in local time, in an export with
+// the UTC offset of the moment ("+03:00"), so that the two passes of a repeated
+// hour stay apart; UTF-8; values with a decimal point, written in their
+// shortest exact form. Import fills the hour archive of a home folder; export
+// reads it back.
 #pragma once
 
 #include <cstdint>
@@ -14,24 +16,29 @@ namespace host {
 
 inline constexpr const char* kCsvHeader = "variable,time,state,value";
 
-// Appends one CSV line (cp1251 name converted to UTF-8, quoted when needed).
+// Appends one CSV line (cp1251 name converted to UTF-8, quoted when needed),
+// its time with its UTC offset.
 void AppendCsvRow(std::string& out, const char* name, int64_t seconds, uint16_t state,
                   double value);
-// The same in two steps, for writers of many rows: the variable's CSV field
-// (UTF-8, quoted when it must be) once, then one row per sample.
+// One line in two steps, for writers of many rows: the variable's CSV field
+// (UTF-8, quoted when it must be) once, then one row per sample, its time
+// local without an offset.
 std::string CsvNameField(const char* name);
 void AppendCsvRow(std::string& out, const std::string& nameField, const PRTime& time,
                   uint16_t state, double value);
 
 struct ImportResult {
-    int Rows = 0;      // samples read
-    int DayFiles = 0;  // day files written
+    int Rows = 0;       // samples read
+    int DayFiles = 0;   // day files written
+    int FirstPass = 0;  // times without an offset in a repeated hour, taken as its first pass
 };
 
 // Imports a CSV file into HOME/Archive/. Each line is checked against the
 // configuration valid at its time (HOME/Config/*.rtdb): a known variable, an
 // existing local time, a state inside the variable's state set range, a finite
-// value. All or nothing: on the first bad line nothing is written and the last
+// value. A time may carry its UTC offset; one without it in an hour that the
+// clocks passed twice is the first pass. All or nothing: on the first bad line
+// nothing is written and the last
 // error names the file and the line. A sample with the time of an archived
 // sample of the same variable replaces it (a later line wins over an earlier one).
 bool ImportCsv(const char* home, const char* csvPath, ImportResult* result = nullptr);

@@ -152,6 +152,11 @@ int Import(const DataArgs& args) {
         return 1;
     }
     std::fprintf(stderr, "Imported %d samples into %d day file(s)\n", r.Rows, r.DayFiles);
+    if (r.FirstPass)
+        std::fprintf(stderr,
+                     "Warning: %d sample(s) in a repeated hour without a UTC offset taken as its "
+                     "first pass\n",
+                     r.FirstPass);
     return 0;
 }
 

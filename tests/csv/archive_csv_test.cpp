@@ -50,10 +50,10 @@ TEST(ArchiveCsv, ImportThenExportGivesTheSameSamples) {
     EXPECT_EQ(rows, 4);
     const std::string expected =
         "variable,time,state,value\n"
-        "P1,2024-03-02 10:00:00,3,0\n"
-        "T1,2024-03-01 12:00:00,0,123456789.125\n"
-        "T1,2024-03-02 00:00:01,2,0.1\n"
-        "\"Реле,1\",2024-03-01 23:59:59,1,-1e-300\n";
+        "P1,2024-03-02 10:00:00+03:00,3,0\n"
+        "T1,2024-03-01 12:00:00+03:00,0,123456789.125\n"
+        "T1,2024-03-02 00:00:01+03:00,2,0.1\n"
+        "\"Реле,1\",2024-03-01 23:59:59+03:00,1,-1e-300\n";
     EXPECT_EQ(out, expected);
 
     // The export imported again changes nothing; a later sample of the same
@@ -65,7 +65,7 @@ TEST(ArchiveCsv, ImportThenExportGivesTheSameSamples) {
     twtest::WriteFile(csv, "variable,time,state,value\nT1,2024-03-01 12:00:00,1,7\n");
     ASSERT_TRUE(host::ImportCsv(home.c_str(), csv.c_str()));
     ASSERT_TRUE(host::ExportCsv(home.c_str(), At(2024, 3, 1, 12), At(2024, 3, 1, 12), "T1", out));
-    EXPECT_EQ(out, "variable,time,state,value\nT1,2024-03-01 12:00:00,1,7\n");
+    EXPECT_EQ(out, "variable,time,state,value\nT1,2024-03-01 12:00:00+03:00,1,7\n");
 }
 
 TEST(ArchiveCsv, BadLinesRefuseTheWholeFileAndLeaveTheArchiveUnchanged) {
@@ -144,4 +144,56 @@ TEST(ArchiveCsv, OpeningClearsLeftoversAndNamesDamagedJournalOrZone) {
         std::filesystem::remove(folder + "notes.tmpAbC123");
         EXPECT_EQ(Snapshot(home), clean) << c.file;
     }
+}
+
+// Across both clock changes an export imported again gives the same samples:
+// the two passes of the repeated hour stay apart by their offsets; a time
+// without one there is the first pass, and counted.
+TEST(ArchiveCsv, TheRepeatedHourKeepsBothPassesThroughExportAndImport) {
+    twtest::ScopedTimeZone zone("Europe/Berlin");
+    const std::string exported =
+        "variable,time,state,value\n"
+        "T1,2026-03-29 01:59:59+01:00,1,1\n"
+        "T1,2026-03-29 03:00:00+02:00,0,2\n"
+        "T1,2026-10-25 02:10:07+02:00,1,3\n"
+        "T1,2026-10-25 02:50:00+02:00,0,4\n"
+        "T1,2026-10-25 02:05:00+01:00,1,5\n"
+        "T1,2026-10-25 02:10:07+01:00,0,6\n"
+        "T1,2026-10-25 03:00:00+01:00,2,7\n";
+    // The same samples as another writer might give them: unsorted, in UTC,
+    // one in the skipped hour's offset.
+    const std::string given =
+        "variable,time,state,value\n"
+        "T1,2026-10-25 01:10:07Z,0,6\n"
+        "T1,2026-03-29 00:59:59Z,1,1\n"
+        "T1,2026-03-29 02:00:00+01:00,0,2\n"
+        "T1,2026-10-25 02:50:00+02:00,0,4\n"
+        "T1,2026-10-25 02:05:00+01:00,1,5\n"
+        "T1,2026-10-25 02:10:07+02:00,1,3\n"
+        "T1,2026-10-25 03:00:00+01:00,2,7\n";
+    for (const std::string& csv : {given, exported}) {
+        const std::string home = twtest::ScratchDir(csv == given ? "given" : "again");
+        twtest::WriteConfig(home, "a.rtdb", 1, PRTime().Set(2026, 1, 1), {"T1"});
+        twtest::WriteFile(home + "in.csv", csv);
+        host::ImportResult result;
+        ASSERT_TRUE(host::ImportCsv(home.c_str(), (home + "in.csv").c_str(), &result))
+            << GetIOErrorS_GUI(-2);
+        EXPECT_EQ(result.FirstPass, 0);
+        std::string out;
+        ASSERT_TRUE(host::ExportCsv(home.c_str(), At(2026, 3, 28), At(2026, 10, 26), nullptr, out));
+        EXPECT_EQ(out, exported);
+    }
+    const std::string home = twtest::ScratchDir("local");
+    twtest::WriteConfig(home, "a.rtdb", 1, PRTime().Set(2026, 1, 1), {"T1"});
+    twtest::WriteFile(home + "in.csv",
+                      "variable,time,state,value\nT1,2026-10-25 02:30:00,1,1\n"
+                      "T1,2026-10-25 03:30:00,0,1\n");
+    host::ImportResult result;
+    ASSERT_TRUE(host::ImportCsv(home.c_str(), (home + "in.csv").c_str(), &result));
+    EXPECT_EQ(result.FirstPass, 1);
+    std::string out;
+    ASSERT_TRUE(host::ExportCsv(home.c_str(), At(2026, 10, 25), At(2026, 10, 26), nullptr, out));
+    EXPECT_EQ(out,
+              "variable,time,state,value\nT1,2026-10-25 02:30:00+02:00,1,1\n"
+              "T1,2026-10-25 03:30:00+01:00,0,1\n");
 }
