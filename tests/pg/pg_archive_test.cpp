@@ -286,6 +286,23 @@ TEST(PgArchive, APlantsOwnTableIsReadThroughAViewAndFailuresAreClear) {
          "failed: Файл настроек архива \"" + own +
              "Archive.json\" поврежден: ключ \"LockTimeout\": ожидается целое число от 0 до "
              "86400"},
+        // What a view can give that no archive holds: the run refuses it,
+        // naming the variable and the moment.
+        {"other types", "{\"PostgreSQL\": \"" + conninfo + "\", \"Samples\": \"plant.typed\"}",
+         "CREATE VIEW plant.typed AS SELECT variable, time::timestamp AS time, state, "
+         "value::bigint AS value FROM plant.tw_samples",
+         "failed: Архив PostgreSQL: plant.typed does not give the samples' types: variable text, "
+         "time timestamp with time zone, state integer, value double precision"},
+        {"a state of more than 16 bits",
+         "{\"PostgreSQL\": \"" + conninfo + "\", \"Samples\": \"plant.wide\"}",
+         "CREATE VIEW plant.wide AS SELECT variable, time, state + 70000 AS state, value FROM "
+         "plant.tw_samples",
+         "failed: Архив PostgreSQL: state 7000"},
+        {"a value that is no number",
+         "{\"PostgreSQL\": \"" + conninfo + "\", \"Samples\": \"plant.nan\"}",
+         "CREATE VIEW plant.nan AS SELECT variable, time, state, 'NaN'::float8 AS value FROM "
+         "plant.tw_samples",
+         "is not a finite number"},
     };
     for (const Failure& f : failures) {
         std::ofstream(own + "Archive.json") << f.settings;
@@ -302,6 +319,31 @@ TEST(PgArchive, APlantsOwnTableIsReadThroughAViewAndFailuresAreClear) {
             EXPECT_TRUE(c.Exec(f.after)) << c.Error();
         }
     }
+    // The export checks as the run does.
+    const std::string exportDay = " --from '2026-11-20 00:00:00' --to '2026-11-20 23:59:59'";
+    for (const char* view : {"typed", "wide", "nan"}) {
+        std::ofstream(own + "Archive.json")
+            << "{\"PostgreSQL\": \"" << conninfo << "\", \"Samples\": \"plant." << view << "\"}";
+        EXPECT_EQ(Rthost(own, "export " + own + exportDay).substr(0, 2), "1 ") << view;
+        EXPECT_NE(ReadText(own + "err.txt").find("rthost export: Архив PostgreSQL: "),
+                  std::string::npos)
+            << view << ReadText(own + "err.txt");
+    }
+    // Samples finer than a second keep their order: two in one second are
+    // both taken, and the report is that of the whole seconds.
+    ASSERT_TRUE(c.Exec("DELETE FROM plant.history WHERE code = 9")) << c.Error();
+    ASSERT_TRUE(
+        c.Exec("CREATE VIEW plant.fine AS SELECT * FROM plant.tw_samples UNION ALL SELECT "
+               "variable, time + interval '0.5 second', state, value FROM "
+               "plant.tw_samples WHERE variable = 'U1.P02.Sensor'"))
+        << c.Error();
+    std::ofstream(own + "Archive.json")
+        << "{\"PostgreSQL\": \"" << conninfo << "\", \"Samples\": \"plant.fine\"}";
+    fs::remove_all(own + "Reports");
+    EXPECT_EQ(Rthost(own, "run " + own + " --job Daily --end \"2026-11-21 00:00\"").substr(0, 2),
+              "0 ")
+        << ReadText(own + "err.txt");
+    EXPECT_TRUE(Reports(own) == Reports(files)) << FirstDifference(Reports(own), Reports(files));
 }
 
 }  // namespace

@@ -66,12 +66,24 @@ bool PrepareSchema(Connection& c, std::string& error) {
 }
 
 bool CheckSamples(Connection& c, const std::string& relation, std::string& error) {
-    return c.Exec(
-               "SELECT variable::text, time::timestamptz, state::integer, "
-               "value::double precision FROM " +
-                   relation + " LIMIT 0",
-               nullptr, PGRES_TUPLES_OK) ||
-           Failed(c, error);
+    return CheckSampleTypes(c, relation, error);
+}
+
+bool CheckSampleTypes(Connection& c, const std::string& relation, std::string& error) {
+    Result r;
+    if (!c.Exec("SELECT variable, time, state, value FROM " + relation + " LIMIT 0", &r,
+                PGRES_TUPLES_OK))
+        return Failed(c, error);
+    // text, varchar, char(n) or name; timestamptz; integer; double precision
+    const Oid name = PQftype(r.get(), 0);
+    const bool named = name == 25 || name == 1043 || name == 1042 || name == 19;
+    if (named && PQftype(r.get(), 1) == 1184 && PQftype(r.get(), 2) == 23 &&
+        PQftype(r.get(), 3) == 701)
+        return true;
+    error = relation +
+            " does not give the samples' types: variable text, time timestamp with time zone, "
+            "state integer, value double precision";
+    return false;
 }
 
 bool FetchPeriod(Connection& c, const std::string& relation, const std::vector<std::string>& names,
@@ -103,7 +115,7 @@ bool FetchPeriod(Connection& c, const std::string& relation, const std::vector<s
         c, query,
         [&](const CopySample& s) {
             if (s.Ordinal < 1 || s.Ordinal > count) return !(strange = true);
-            return onSample(int(s.Ordinal - 1), s.Time, s.State, s.Value);
+            return onSample(int(s.Ordinal - 1), s.Micros, s.State, s.Value);
         },
         error, CopyLayout::VariableArrays);
     if (strange) error = "the server sent a sample of a variable that was not asked for";
@@ -197,10 +209,17 @@ bool ExportSamples(Connection& c, const std::string& relation, int64_t from, int
                         " WHERE time >= " + Timestamp(from) + " AND time <= " + Timestamp(to);
     if (!variable.empty()) query += " AND variable = " + c.Literal(variable);
     query += " ORDER BY variable COLLATE \"C\", time";
+    if (!CheckSampleTypes(c, relation, error)) return false;
     ArchiveSample row;
-    return CopyRows(
+    std::string sampleError;
+    const bool ok = CopyRows(
         c, query,
         [&](const CopySample& s) {
+            if (std::string fault = SampleFault(s.Variable, s.Micros, s.State, s.Value);
+                !fault.empty()) {
+                sampleError = std::move(fault);
+                return false;
+            }
             row.Variable.assign(s.Variable);
             row.Time = s.Time;
             row.State = s.State;
@@ -208,6 +227,8 @@ bool ExportSamples(Connection& c, const std::string& relation, int64_t from, int
             return onSample(row);
         },
         error);
+    if (!sampleError.empty()) error = sampleError;
+    return ok;
 }
 
 }  // namespace host::pg

@@ -24,6 +24,9 @@ inline constexpr const char* kSamplesRelation = "tripwatch.samples";
 bool PrepareSchema(Connection& c, std::string& error);
 // True when `relation` can be read as samples (variable, time, state, value).
 bool CheckSamples(Connection& c, const std::string& relation, std::string& error);
+// True when `relation` has the four columns under their names and of their
+// types (the variable as any text type); false with a message naming the types.
+bool CheckSampleTypes(Connection& c, const std::string& relation, std::string& error);
 
 // One sample as the archive gives or takes it.
 struct ArchiveSample {
@@ -38,7 +41,8 @@ struct ArchiveSample {
 // name's index in `names`. The variables come in the order of `names`, each
 // one's samples together and, as the server's plan hands them on, in time order
 // (which the caller checks).
-using SampleHandler = std::function<bool(int name, int64_t time, int32_t state, double value)>;
+// `micros` is the sample's time in microseconds since 1970 (UTC).
+using SampleHandler = std::function<bool(int name, int64_t micros, int32_t state, double value)>;
 bool FetchPeriod(Connection& c, const std::string& relation, const std::vector<std::string>& names,
                  int64_t from, int64_t end, const SampleHandler& onSample, std::string& error);
 

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <type_traits>
 
 namespace host::pg {
@@ -36,10 +39,22 @@ T GetBig(const char* p) {
     return T(v);
 }
 
-// Seconds since 1970 of a timestamp's microseconds since 2000, toward the past.
+// Seconds since 1970 of microseconds since 1970, toward the past.
 int64_t UnixSeconds(int64_t micros) {
-    const int64_t shifted = micros / 1000000 + kEpochShift / 1000000;
-    return micros % 1000000 < 0 ? shifted - 1 : shifted;
+    return micros / 1000000 - (micros % 1000000 < 0 ? 1 : 0);
+}
+
+// Microseconds since 1970 of a timestamp's microseconds since 2000.
+int64_t UnixMicros(int64_t micros2000) {
+    return micros2000 + kEpochShift;
+}
+
+// A sample from its decoded fields.
+CopySample Sample(std::string_view variable, int64_t ordinal, int64_t micros2000, int32_t state,
+                  uint64_t valueBits) {
+    const int64_t micros = UnixMicros(micros2000);
+    return CopySample{
+        variable, ordinal, UnixSeconds(micros), state, std::bit_cast<double>(valueBits), micros};
 }
 
 // A one-dimensional binary array of `count` elements of `bytes` each, `oid`
@@ -60,6 +75,32 @@ bool ArrayOf(const char* field, int32_t length, uint32_t oid, int32_t bytes, int
 }
 
 }  // namespace
+
+std::string SampleFault(std::string_view name, int64_t micros, int32_t state, double value) {
+    const bool badState = state < 0 || state > 0xFFFF;
+    if (!badState && std::isfinite(value)) return {};
+    // The moment in UTC, to the microsecond where it has a fraction.
+    const int64_t seconds = UnixSeconds(micros);
+    const auto fraction = int(micros - seconds * 1000000);
+    const std::time_t t = std::time_t(seconds);
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char when[48];
+    std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &tm);
+    std::string at = when;
+    if (fraction) {
+        char micro[16];
+        std::snprintf(micro, sizeof micro, ".%06d", fraction);
+        at += micro;
+    }
+    at += " UTC";
+    const std::string who = std::string(name) + " at " + at;
+    if (badState)
+        return "state " + std::to_string(state) + " of " + who + " is no 16-bit state code";
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return "value " + std::string(text) + " of " + who + " is not a finite number";
+}
 
 void AppendCopyHeader(std::string& out) {
     out.append(kSignature, sizeof kSignature);
@@ -147,9 +188,9 @@ long CopyDecoder::NamedRow(const char* p, std::size_t left) {
     const char* q = p + 6 + nameLength;
     if (GetBig<int32_t>(q) != 8 || GetBig<int32_t>(q + 12) != 4 || GetBig<int32_t>(q + 20) != 8)
         return Fail(kWrongTypes), -1;
-    const CopySample s{std::string_view(p + 6, std::size_t(nameLength)), 0,
-                       UnixSeconds(GetBig<int64_t>(q + 4)), GetBig<int32_t>(q + 16),
-                       std::bit_cast<double>(GetBig<uint64_t>(q + 24))};
+    const CopySample s =
+        Sample(std::string_view(p + 6, std::size_t(nameLength)), 0, GetBig<int64_t>(q + 4),
+               GetBig<int32_t>(q + 16), GetBig<uint64_t>(q + 24));
     if (!onRow_(s)) return Fail("stopped"), -1;
     return long(rowSize);
 }
@@ -177,9 +218,8 @@ long CopyDecoder::ArrayRow(const char* p, std::size_t left) {
     for (int32_t i = 0; i < n[0]; ++i, e[0] += 12, e[1] += 8, e[2] += 12) {
         if (GetBig<int32_t>(e[0]) != 8 || GetBig<int32_t>(e[1]) != 4 || GetBig<int32_t>(e[2]) != 8)
             return Fail(kWrongTypes), -1;
-        const CopySample s{std::string_view(), ordinal, UnixSeconds(GetBig<int64_t>(e[0] + 4)),
-                           GetBig<int32_t>(e[1] + 4),
-                           std::bit_cast<double>(GetBig<uint64_t>(e[2] + 4))};
+        const CopySample s = Sample(std::string_view(), ordinal, GetBig<int64_t>(e[0] + 4),
+                                    GetBig<int32_t>(e[1] + 4), GetBig<uint64_t>(e[2] + 4));
         if (!onRow_(s)) return Fail("stopped"), -1;
     }
     return long(at);

@@ -28,10 +28,16 @@ enum class CopyLayout { NamedRows, VariableArrays };
 struct CopySample {
     std::string_view Variable;  // NamedRows: valid only during the callback
     int64_t Ordinal;            // VariableArrays (NamedRows: 0)
-    int64_t Time;               // seconds since 1970 (UTC), whole seconds
+    int64_t Time;               // seconds since 1970 (UTC), whole seconds toward the past
     int32_t State;
     double Value;
+    int64_t Micros = 0;  // the full time, microseconds since 1970 (UTC)
 };
+
+// Why a sample of `name` at `micros` cannot be archived, naming both: a state
+// outside 0..65535 or a value that is not a finite number; empty when it can.
+// The run and the export check every sample with it.
+std::string SampleFault(std::string_view name, int64_t micros, int32_t state, double value);
 
 // The stream's header, one row, and the trailer.
 void AppendCopyHeader(std::string& out);

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "archive/pg/pgarchive.h"
+#include "archive/pg/pgcopy.h"
 
 namespace host::pg {
 namespace {
@@ -20,18 +21,20 @@ class RunGatherer {
         run_.reserve(kFetchRunSamples);
     }
 
-    bool Row(int part, int64_t time, int32_t state, double value, std::string& error) {
+    // Samples finer than a second keep the order of their full times; the
+    // hour data holds their whole seconds (several in one second are all kept).
+    bool Row(int part, int64_t micros, int32_t state, double value, std::string& error) {
         const int name = offset_ + part;
-        if (state < 0 || state > 0xFFFF)
-            return Refuse(error, "state " + std::to_string(state) + " of " + Name(name) +
-                                     " is no 16-bit state code");
-        if (name < name_ || (name == name_ && time <= last_))
+        if (std::string fault = SampleFault(Name(name), micros, state, value); !fault.empty())
+            return Refuse(error, std::move(fault));
+        if (name < name_ || (name == name_ && micros <= last_))
             return Refuse(error, "the server sent two samples of " + Name(name) +
                                      " at one time or out of time order");
         if ((name != name_ || run_.size() == kFetchRunSamples) && !Flush()) return false;
         name_ = name;
-        last_ = time;
-        run_.push_back(archive::Sample{time, uint16_t(state), value});
+        last_ = micros;
+        const int64_t seconds = micros / 1000000 - (micros % 1000000 < 0 ? 1 : 0);
+        run_.push_back(archive::Sample{seconds, uint16_t(state), value});
         return true;
     }
     // Hands on the last run; false when the target stopped.
@@ -77,8 +80,8 @@ bool FetchPart(Connection& c, const PeriodRequest& request, std::size_t begin, s
     std::string rowError;
     const bool ok = FetchPeriod(
         c, request.Relation, names, request.From, request.End,
-        [&](int name, int64_t time, int32_t state, double value) {
-            return gatherer.Row(name, time, state, value, rowError);
+        [&](int name, int64_t micros, int32_t state, double value) {
+            return gatherer.Row(name, micros, state, value, rowError);
         },
         error);
     if (!rowError.empty()) error = rowError;
