@@ -85,13 +85,26 @@ bool ReadSettings(HConfigItem& node, double now, JobSettings& s) {
 }
 
 // The name base of one output: `folder` taken from the start folder, a
-// separator, and the job name.
-void MakeBase(const std::string& folder, const std::string& name, char (&base)[kMaxPath]) {
-    char resolved[kMaxPath];
-    MakeStartLocalPath(resolved, folder.c_str());
-    StrCpy(base, resolved, kMaxPath);
-    AddLastSlash(base, '/');
-    StrCat(base, name.c_str(), kMaxPath);
+// separator, and the job name. False (last error naming it) when it does not
+// fit a path: a cut one would lead into another folder.
+bool MakeBase(const std::string& folder, const std::string& name, char (&base)[kMaxPath]) {
+    std::string full = host::StartLocalPath(folder.c_str());
+    if (!full.empty() && full.back() != '/') full += '/';
+    full += name;
+    if (!host::FitsPath(full)) return false;
+    StrCpy(base, full.c_str(), kMaxPath);
+    return true;
+}
+
+// Every folder and file name of the job's settings as the run will use them:
+// the first that does not fit a path fails the run before anything is read.
+bool CheckPaths(const JobSettings& job) {
+    char base[kMaxPath];
+    for (const std::string* folder : {&job.reportDir, &job.txtDir, &job.xlsDir})
+        if (!MakeBase(*folder, job.name, base)) return false;
+    // The values file's name is as long as this one.
+    return MakeBase(job.valPath, "values_20261207_000000-20261208_000000.csv", base) &&
+           host::FitsPath(host::StartLocalPath(job.xlsTempl.c_str()));
 }
 
 // Creates the folder of an output base when missing, so that a first run on a
@@ -171,15 +184,14 @@ const char* ReportTripwatch::Run(HConfigItem* settings) {
     if (!ReadSettings(*settings, now, job)) return GetIOErrorS_GUI(-2);
     TW_OperationRules rules;
     if (!TW_LoadOperationRules(*settings, rules)) return GetIOErrorS_GUI(-2);
+    if (!CheckPaths(job)) return GetIOErrorS_GUI(-2);
 
     RTLog("%s", "TW: Формирование путей..."_cp);
     PRTime configMoment;
     configMoment.Set(job.cfgDate, job.cfgTime);
 
     char valuesFolder[kMaxPath];
-    char resolved[kMaxPath];
-    MakeStartLocalPath(resolved, job.valPath.c_str());
-    StrCpy(valuesFolder, resolved, kMaxPath);
+    MakeStartLocalPath(valuesFolder, job.valPath.c_str());
     AddLastSlash(valuesFolder, '/');
 
     auto hourFile = std::make_unique<HHourFile>();

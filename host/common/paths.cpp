@@ -6,7 +6,10 @@
 #include <string>
 
 #include "cp1251.h"
+#include "lasterror.h"
 #include "strutil.h"
+
+using namespace host::literals;
 
 namespace {
 char startDir[kMaxPath] = "";
@@ -33,25 +36,36 @@ void NormalizeSeparators(char* path) {
         if (*path == '\\') *path = '/';
 }
 
-void SetStartupDir(const char* folder) {
+bool SetStartupDir(const char* folder) {
     startDir[0] = '\0';
     if (!folder || !*folder) {
         EnsureStartDir();
-        return;
+        return true;
     }
-    char buf[kMaxPath];
-    StrCpy(buf, folder, kMaxPath);
-    NormalizeSeparators(buf);
-    if (buf[0] != '/') {
-        EnsureStartDir();  // the current working directory
-        char full[kMaxPath];
-        StrCpy(full, startDir, kMaxPath);
-        StrCat(full, buf, kMaxPath);
-        StrCpy(buf, full, kMaxPath);
-        startDir[0] = '\0';
+    std::string full = StartLocalPath(folder);  // from the current working directory
+    if (full.back() != '/') full += '/';
+    startDir[0] = '\0';
+    if (!FitsPath(full)) {
+        EnsureStartDir();
+        return false;
     }
-    StrCpy(startDir, buf, kMaxPath);
-    AddLastSlash(startDir, '/');
+    StrCpy(startDir, full.c_str(), kMaxPath);
+    return true;
+}
+
+std::string StartLocalPath(const char* path) {
+    std::string full = path ? path : "";
+    for (char& c : full)
+        if (c == '\\') c = '/';
+    if (!full.empty() && full[0] == '/') return full;
+    EnsureStartDir();
+    return startDir + full;
+}
+
+bool FitsPath(const std::string& path) {
+    if (path.size() < std::size_t(kMaxPath)) return true;
+    SetError("%s: %s", "Путь длиннее 260 символов"_cp, path.c_str());
+    return false;
 }
 }  // namespace host
 

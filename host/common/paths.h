@@ -3,6 +3,8 @@
 // split and is turned into '/' when a path is resolved.
 #pragma once
 
+#include <string>
+
 inline constexpr int kMaxPath = 261;  // 260 characters and the terminator
 
 // Appends `separator` when the path (a buffer of kMaxPath bytes) is not empty and
@@ -21,8 +23,15 @@ const char* GetStartupDir(char* out = nullptr);
 
 namespace host {
 // Sets the start folder (the host's home, or the program's current folder);
-// a relative folder is taken from the current working directory.
-void SetStartupDir(const char* folder);
+// a relative folder is taken from the current working directory. False (last
+// error naming it) when the folder's full path does not fit a path; the start
+// folder is then the current one.
+bool SetStartupDir(const char* folder);
+// MakeStartLocalPath without a limit: the full path, however long.
+std::string StartLocalPath(const char* path);
+// True when `path` fits a path (260 characters); false (last error naming it)
+// otherwise: a path that would be cut is never used.
+bool FitsPath(const std::string& path);
 // Turns every '\' into '/'.
 void NormalizeSeparators(char* path);
 }  // namespace host

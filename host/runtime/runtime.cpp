@@ -3,11 +3,10 @@
 #include "common/paths.h"
 
 bool RTInitialize(const char* home, const char* logFile) {
-    host::SetStartupDir(home);
+    if (!host::SetStartupDir(home)) return false;
     if (!logFile || !*logFile) return true;
-    char path[kMaxPath];
-    MakeStartLocalPath(path, logFile);
-    return host::SetLogFile(path);
+    const std::string path = host::StartLocalPath(logFile);
+    return host::FitsPath(path) && host::SetLogFile(path.c_str());
 }
 
 void RTShutdown() {

@@ -11,6 +11,7 @@
 #include "common/osfile.h"
 #include "common/paths.h"
 #include "common/strutil.h"
+#include "home_start.h"
 #include "config/configtree.h"
 #include "plugin_loader.h"
 #include "runtime/runtime.h"
@@ -43,7 +44,10 @@ int EditJob(const EditArgs& args) {
         std::fprintf(stderr, "rthost edit: the settings dialog needs a display\n");
         return 2;
     }
-    RTInitialize(home.c_str(), "Log/rthost.log");
+    if (!host::StartInHome(home)) {
+        std::fprintf(stderr, "rthost edit: %s\n", host::Cp1251ToUtf8(GetIOErrorS_GUI(-2)).c_str());
+        return 1;
+    }
     struct RuntimeScope {
         ~RuntimeScope() { RTShutdown(); }
     } runtime;  // the log file is closed on every way out

@@ -15,6 +15,7 @@
 #include "config/configtree.h"
 #include "request/grabvalues.h"
 #include "common/timetext.h"
+#include "home_start.h"
 #include "plugin_loader.h"
 #include "runtime/runtime.h"
 
@@ -171,7 +172,12 @@ void AddRunCommand(CLI::App& app, int& exitCode) {
         // Under a file-size limit a write fails (EFBIG) and is reported as any
         // other failed write, instead of the signal ending the run unreported.
         std::signal(SIGXFSZ, SIG_IGN);
-        RTInitialize(home.c_str(), "Log/rthost.log");
+        if (!host::StartInHome(home)) {
+            std::fprintf(stderr, "rthost run: %s\n",
+                         host::Cp1251ToUtf8(GetIOErrorS_GUI(-2)).c_str());
+            exitCode = 1;
+            return;
+        }
         std::vector<PRTime> ends;
         if (!args->from.empty()) {
             PRTime first, last;

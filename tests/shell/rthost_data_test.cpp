@@ -4,7 +4,9 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 #include "common/cp1251.h"
@@ -235,4 +237,43 @@ TEST(RthostData, ArchiveReadInAnotherZoneNamesBothZones) {
     std::filesystem::remove(home + "Archive/ZONE");
     EXPECT_EQ(Rthost(exportMarch, home).out, Exported(ThreeDays(1)));
     EXPECT_FALSE(std::filesystem::exists(home + "Archive/ZONE"));
+}
+
+// A home whose outputs or log would not fit a path fails naming the path, and
+// writes nothing outside itself (a cut path would lead into its parent).
+TEST(RthostData, AHomeTooLongForItsPathsFailsNamingThePath) {
+    struct Case {
+        std::size_t length;  // of the home's path
+        const char* where;   // the line that names the path
+        std::string tail;    // what the path names after the home
+    };
+    const Case cases[] = {
+        {240, "stdout", "Values/values_20261207_000000-20261208_000000.csv"},
+        {280, "stderr", ""},
+    };
+    for (const Case& c : cases) {
+        const std::string parent = twtest::ScratchDir("long" + std::to_string(c.length));
+        std::string home = parent;
+        while (home.size() < c.length)
+            home += std::string(std::min<std::size_t>(50, c.length - home.size() - 1), 'x') + "/";
+        home.pop_back();
+        ASSERT_EQ(
+            Rthost("demo " + home + " --days 1 --end 2026-11-21 --background 10", parent).code, 0);
+        const Result r = Rthost("run " + home + " --job Daily --end '2026-11-21 00:00'", parent);
+        EXPECT_EQ(r.code, 1) << c.length;
+        const std::string message = "Путь длиннее 260 символов: " + home + "/" + c.tail + "\n";
+        if (c.where == std::string("stdout"))
+            EXPECT_TRUE(r.out.ends_with("failed: " + message)) << r.out;
+        else
+            EXPECT_EQ(r.err, "rthost run: " + message);
+        // The parent holds the home's first folder and the command's own files.
+        std::vector<std::string> entries;
+        for (const auto& e : std::filesystem::directory_iterator(parent))
+            entries.push_back(e.path().filename().string());
+        std::sort(entries.begin(), entries.end());
+        const std::string first =
+            home.substr(parent.size(), home.find('/', parent.size()) - parent.size());
+        EXPECT_EQ(entries, (std::vector<std::string>{"stderr.txt", "stdout.txt", first}))
+            << c.length;
+    }
 }

@@ -8,6 +8,7 @@
 #include "common/cp1251.h"
 #include "common/lasterror.h"
 #include "common/osfile.h"
+#include "common/paths.h"
 #include "common/strutil.h"
 #include "tw_file.h"
 
@@ -21,12 +22,15 @@ std::size_t Utf8Size(const std::string& cp1251) {
     return host::Cp1251ToUtf8(cp1251).size();
 }
 
-// `base` followed by `tail`: the base is shortened, from its end, until the
-// whole fits 260 characters and the file's own name 255 bytes.
+// `base` followed by `tail`: the base's own name (after its folder) is
+// shortened, from its end, until the whole fits 260 characters and the file's
+// own name 255 bytes. Empty (last error naming the path) when even the folder
+// and the tail alone do not fit: the folder is never cut.
 std::string Fitted(const std::string& base, const std::string& tail) {
-    std::string head = base.substr(0, kMaxName - std::min(kMaxName, tail.size()));
-    const std::size_t slash = head.find_last_of("/\\");
+    const std::size_t slash = base.find_last_of("/\\");
     const std::size_t own = slash == std::string::npos ? 0 : slash + 1;
+    if (!host::FitsPath(base.substr(0, own) + tail)) return {};
+    std::string head = base.substr(0, kMaxName - std::min(kMaxName, tail.size()));
     std::size_t size = Utf8Size(head.substr(own) + tail);
     while (head.size() > own && size > kMaxOwnName) {
         size -= Utf8Size(head.substr(head.size() - 1));
@@ -59,21 +63,28 @@ int TW_File::FreeName(StatString<261>& out, const char* base, const char* ext, i
     const std::string work = base ? base : "";
     for (int n = std::max(from, 0);; ++n) {
         const std::string suffix = n ? host::Format(" (%d).%s", n, ext) : host::Format(".%s", ext);
-        out.Set(Fitted(work, period + suffix).c_str());
+        const std::string name = Fitted(work, period + suffix);
+        if (name.empty()) return -1;
+        out.Set(name.c_str());
         if (!host::FileExists(out)) return n;
-        if (n == INT_MAX) return -1;
+        if (n == INT_MAX) {
+            SetErrorN(EEXIST);
+            return -1;
+        }
     }
 }
 
 bool TW_File::WriteNewFile(StatString<261>& out, const char* base, const char* ext,
                            const FileWriter& write) {
-    for (int n = FreeName(out, base, ext, 0); n >= 0 && n < INT_MAX;
-         n = FreeName(out, base, ext, n + 1)) {
+    for (int n = FreeName(out, base, ext, 0);; n = FreeName(out, base, ext, n + 1)) {
+        if (n < 0) return false;  // the name does not fit, or every number is taken
         host::PendingFile temp(host::OsPath(out));
         if (!temp.ok() || !write(temp.path(), out)) return false;
         if (temp.Publish(host::OsPath(out))) return true;
         if (GetIOErrorN() != unsigned(EEXIST)) return false;
+        if (n == INT_MAX) {
+            SetErrorN(EEXIST);
+            return false;
+        }
     }
-    SetErrorN(EEXIST);
-    return false;
 }
