@@ -1,5 +1,6 @@
 #include "job_keys.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "common/cp1251.h"
@@ -30,12 +31,12 @@ constexpr const char* kFolder = "Reports";
 // A row without `dialog` shows the run's default in the dialog too.
 constexpr JobKeyEntry kKeys[] = {
     // The name is part of the report files' names: it cannot lead out of the
-    // output folders.
+    // output folders, nor hold a control character (a newline, TAB, DEL, NUL).
     {.key = JobKey::Name,
      .name = "Name",
      .type = Text,
      .forbidden = "/\\",
-     .expected = "имя без знаков / и \\"_cp,
+     .expected = "имя без знаков / и \\ и управляющих символов"_cp,
      .run = Fixed("Report")},
     {.key = JobKey::LoadCfg,
      .name = "LoadCfg",
@@ -122,8 +123,11 @@ std::string JobReader::Text(JobKey key) {
     const JobKeyEntry& entry = Entry(key);
     const char* defaultValue = Default(key).text;
     std::string value = check_.Str(node_, entry.name, defaultValue);
+    const bool control = std::any_of(value.begin(), value.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+    });
     if (side_ != JobSide::Run || !entry.forbidden ||
-        value.find_first_of(entry.forbidden) == std::string::npos)
+        (value.find_first_of(entry.forbidden) == std::string::npos && !control))
         return value;
     check_.Fail(node_, entry.name,
                 host::Format("ожидается %s, записано \"%s\""_cp, entry.expected, value.c_str()));

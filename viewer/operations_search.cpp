@@ -34,11 +34,15 @@ TW_PeriodOperations GatherOperations(const char* folder, const InfoArray& report
     char dir[kMaxPath];
     StrCpy(dir, folder ? folder : "", kMaxPath);
     AddLastSlash(dir);
-    std::vector<std::string> names;
-    host::ForEachDirEntry(dir[0] ? dir : ".", [&](const char* name, bool isFolder) {
-        if (!isFolder && IsOperationsFileName(name)) names.push_back(name);
-        return true;
-    });
+    std::vector<std::string> names, unnamed;
+    host::ForEachDirEntry(
+        dir[0] ? dir : ".",
+        [&](const char* name, bool isFolder) {
+            if (!isFolder && IsOperationsFileName(name)) names.push_back(name);
+            return true;
+        },
+        &unnamed);
+    NoteUnnamed(dir, unnamed, "two", unreadable);
     std::sort(names.begin(), names.end());
 
     // A file whose report is in the folder but not listed belongs to a report

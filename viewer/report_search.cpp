@@ -33,8 +33,8 @@ bool IsReportFileName(const char* name) {
 
 namespace {
 
-void NoteUnreadable(const char* path, TW_UnreadableList* unreadable) {
-    const std::string reason = GetIOErrorS_GUI(-2);
+void NoteUnreadable(const char* path, TW_UnreadableList* unreadable,
+                    const std::string& reason = GetIOErrorS_GUI(-2)) {
     RTLog("Ошибка чтения отчета %s: %s"_cp, path, reason.c_str());
     if (unreadable) unreadable->push_back({path, reason});
 }
@@ -76,6 +76,14 @@ std::vector<std::vector<int>> RepeatedReports(const InfoArray& reports) {
     return repeated;
 }
 
+void NoteUnnamed(const char* folder, const std::vector<std::string>& names, const char* extension,
+                 TW_UnreadableList* unreadable) {
+    for (const std::string& name : names)
+        if (HasFileExtension(name.c_str(), extension))
+            NoteUnreadable((folder + name).c_str(), unreadable,
+                           "имя файла не в UTF-8 или с буквами вне Windows-1251"_cp);
+}
+
 int SearchReports(InfoArray& reports, const char* folder, const PRTime& periodStart,
                   const PRTime& periodEnd, TW_UnreadableList* unreadable) {
     HOperation* op = RTGetOperation();
@@ -94,10 +102,15 @@ int SearchReports(InfoArray& reports, const char* folder, const PRTime& periodSt
         bool isFolder;
     };
     std::vector<Entry> entries;
-    host::ForEachDirEntry(dir[0] ? dir : ".", [&](const char* name, bool isFolder) {
-        if (IsReportFileName(name)) entries.push_back({name, isFolder});
-        return true;
-    });
+    std::vector<std::string> unnamed;
+    host::ForEachDirEntry(
+        dir[0] ? dir : ".",
+        [&](const char* name, bool isFolder) {
+            if (IsReportFileName(name)) entries.push_back({name, isFolder});
+            return true;
+        },
+        &unnamed);
+    NoteUnnamed(dir, unnamed, "twr", unreadable);
     if (entries.empty()) return 0;
 
     TW_File scratch;

@@ -25,6 +25,12 @@ using TW_UnreadableList = std::vector<TW_Unreadable>;
 int SearchReports(InfoArray& reports, const char* folder, const PRTime& periodStart,
                   const PRTime& periodEnd, TW_UnreadableList* unreadable = nullptr);
 
+// Notes every name of `names` (as DisplayOsName shows a file-system name that
+// has no cp1251 form) with this extension as a file of `folder` that cannot be
+// read: its name cannot be told to the system.
+void NoteUnnamed(const char* folder, const std::vector<std::string>& names, const char* extension,
+                 TW_UnreadableList* unreadable);
+
 // The groups of listed reports that are one job's report of one period made
 // more than once ("Name <period>.twr", "Name <period> (1).twr", ...): the same
 // file name once a " (N)" counter is removed, and the same Start and End. Each

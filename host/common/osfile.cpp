@@ -59,15 +59,40 @@ bool MakeDirectories(const char* path) {
     return true;
 }
 
+std::string DisplayOsName(const std::string& osName) {
+    std::string cp;
+    if (Utf8ToCp1251(osName, cp)) return cp;
+    bool utf8 = true;
+    for (std::size_t i = 0; i < osName.size() && utf8;)
+        utf8 = DecodeUtf8(osName, i) != char32_t(0xFFFFFFFF);
+    if (utf8) return Utf8ToCp1251Lossy(osName);
+    std::string out;
+    for (const char c : osName) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x80) {
+            out += c;
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", b);
+            out += hex;
+        }
+    }
+    return out;
+}
+
 bool ForEachDirEntry(const char* folder,
-                     const std::function<bool(const char* name, bool isFolder)>& visit) {
+                     const std::function<bool(const char* name, bool isFolder)>& visit,
+                     std::vector<std::string>* unnamed) {
     const std::string dirPath = OsPath(folder);
     const UniqueHandle<DIR*, &::closedir> dir(::opendir(dirPath.empty() ? "." : dirPath.c_str()));
     if (!dir) return SetErrnoError();
     std::string cp;
     while (dirent* e = ::readdir(dir.get())) {
         if (!std::strcmp(e->d_name, ".") || !std::strcmp(e->d_name, "..")) continue;
-        if (!Utf8ToCp1251(e->d_name, cp)) continue;  // no cp1251 form: skipped, not mangled
+        if (!Utf8ToCp1251(e->d_name, cp)) {  // no cp1251 form: not mangled into another name
+            if (unnamed) unnamed->push_back(DisplayOsName(e->d_name));
+            continue;
+        }
         bool isFolder = e->d_type == DT_DIR;
         if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
             struct stat st {};

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "unique_handle.h"
 
@@ -25,11 +26,17 @@ bool RenameFile(const char* from, const char* to);
 bool MakeDirectories(const char* path);
 
 // Calls `visit(name, isFolder)` for each entry of the folder except "." and "..",
-// with the entry's cp1251 name. Names without a cp1251 form are skipped. Returns
-// false (last error set) when the folder cannot be read; `visit` returning false
-// stops the listing early (still a success).
+// with the entry's cp1251 name. A name without a cp1251 form (not UTF-8, or
+// with characters Windows-1251 lacks) is not visited; when `unnamed` is given
+// it gets the name as DisplayOsName shows it. Returns false (last error set)
+// when the folder cannot be read; `visit` returning false stops the listing
+// early (still a success).
 bool ForEachDirEntry(const char* folder,
-                     const std::function<bool(const char* name, bool isFolder)>& visit);
+                     const std::function<bool(const char* name, bool isFolder)>& visit,
+                     std::vector<std::string>* unnamed = nullptr);
+// A file-system name for a message (cp1251): its characters where it is UTF-8
+// ('?' for one Windows-1251 lacks), each byte of another encoding as \xNN.
+std::string DisplayOsName(const std::string& osName);
 
 // A stdio stream's fclose, for UniqueHandle.
 int CloseStream(FILE* f) noexcept;

@@ -25,12 +25,24 @@ bool ConfigCatalog::Load(const char* home) {
         SetError("%s \"%s\"", "Папка конфигураций не найдена:"_cp, folder.c_str());
         return false;
     }
-    std::vector<std::string> names;
-    ForEachDirEntry(folder.c_str(), [&](const char* name, bool isFolder) {
-        const std::size_t n = std::strlen(name);
-        if (!isFolder && n > 5 && std::strcmp(name + n - 5, ".rtdb") == 0) names.push_back(name);
-        return true;
-    });
+    std::vector<std::string> names, unnamed;
+    auto isConfig = [](const std::string& name) {
+        return name.size() > 5 && name.compare(name.size() - 5, 5, ".rtdb") == 0;
+    };
+    ForEachDirEntry(
+        folder.c_str(),
+        [&](const char* name, bool isFolder) {
+            if (!isFolder && isConfig(name)) names.push_back(name);
+            return true;
+        },
+        &unnamed);
+    // A configuration whose name cannot be told to the system would be left out.
+    for (const std::string& name : unnamed)
+        if (isConfig(name)) {
+            SetError("%s \"%s%s\": %s", "Конфигурация"_cp, folder.c_str(), name.c_str(),
+                     "имя файла не в UTF-8 или с буквами вне Windows-1251"_cp);
+            return false;
+        }
     std::sort(names.begin(), names.end());
     for (const auto& name : names) {
         ConfigFileInfo info;

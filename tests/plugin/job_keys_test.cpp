@@ -118,7 +118,8 @@ TEST(JobKeys, OnlyTheRunRefusesANameThatLeadsOutOfItsFolder) {
     HConfigCheck run;
     EXPECT_EQ(Read(*tree.Root(), run, JobSide::Run, name), "Report");
     EXPECT_EQ(run.Problem(),
-              "Настройки, ключ \"Name\": ожидается имя без знаков / и \\, записано \"../x\""_cp);
+              "Настройки, ключ \"Name\": ожидается имя без знаков / и \\ и управляющих символов, "
+              "записано \"../x\""_cp);
 }
 
 RTPJobFlag Given(bool v) {

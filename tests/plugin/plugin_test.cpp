@@ -338,6 +338,8 @@ TEST_F(RunTest, AJobFileWithAWrongValueIsRefusedBeforeAnythingRuns) {
     const std::string path = *home_ + "Jobs/Strict.json";
     const std::string flag = "ожидается флаг (true, false, 1 или 0), записано "_cp;
     const std::string word = "ожидается целое число от 0 до 65535, записано "_cp;
+    const std::string nameWanted =
+        "ожидается имя без знаков / и \\ и управляющих символов, записано "_cp;
     const std::string dword = "ожидается целое число от 0 до 4294967295, записано "_cp;
     // One value changed in the demo job; `refusal` is the message after the key,
     // empty when the value is taken and the run writes `reports`.
@@ -359,8 +361,15 @@ TEST_F(RunTest, AJobFileWithAWrongValueIsRefusedBeforeAnythingRuns) {
         {"", "SaveBIN", "\"false\"", flag + "\"false\"", ""},
         {"", "Print", "1.0", flag + "1.0", ""},
         {"", "Name", "5", "ожидается текст в кавычках, записано 5"_cp, ""},
-        {"", "Name", "\"../../x\"", "ожидается имя без знаков / и \\, записано \"../../x\""_cp, ""},
-        {"", "Name", "\"a\\\\b\"", "ожидается имя без знаков / и \\, записано \"a\\b\""_cp, ""},
+        {"", "Name", "\"../../x\"", nameWanted + "\"../../x\"", ""},
+        {"", "Name", "\"a\\\\b\"", nameWanted + "\"a\\b\"", ""},
+        {"", "Name", "\"a\\nb\"", nameWanted + "\"a\nb\"", ""},
+        {"", "Name", "\"a\\tb\"", nameWanted + "\"a\tb\"", ""},
+        {"", "Name", "\"a\\u007fb\"",
+         nameWanted + "\"a\x7f"
+                      "b\"",
+         ""},
+        {"", "Name", "\"a\\u0000b\"", nameWanted + "\"a\"", ""},
         {"", "CfgDate", "\"07.12.2026\"",
          "ожидается дата (число дней от 30.12.1899), записано \"07.12.2026\""_cp, ""},
         {"", "Commands", R"({"Count": 1, "Item0": {"Line": "L", "Variable": "V", "State": -1}})",

@@ -200,6 +200,12 @@ TEST(GrabReportValues, MissingContextArchiveOrConfigurationGiveClearErrors) {
     EXPECT_EQ(std::string(GrabReportValues("", run.info, file, PRTime().Set(2024, 3, 2), 1)),
               "Папка конфигураций не найдена: \""_cp + home + "Config/\"");
     twtest::WriteConfig(home, "a.rtdb", 1, PRTime().Set(2024, 3, 1), {"T1"});
+    // A configuration named in cp1251 would be left out: it is named instead.
+    std::filesystem::copy_file(home + "Config/a.rtdb", home + "Config/\xEA.rtdb");
+    EXPECT_EQ(std::string(GrabReportValues("", run.info, file, PRTime().Set(2024, 3, 2), 1)),
+              "Конфигурация \""_cp + home +
+                  "Config/\\xEA.rtdb\": имя файла не в UTF-8 или с буквами вне Windows-1251"_cp);
+    std::filesystem::remove(home + "Config/\xEA.rtdb");
     EXPECT_EQ(std::string(GrabReportValues("", run.info, file, PRTime().Set(2024, 3, 2), 1)),
               "Архив не найден: \""_cp + home + "Archive/\"");
     std::filesystem::create_directories(home + "Archive");

@@ -49,14 +49,28 @@ TEST(ReportSearch, ListsTheReportsThatOverlapThePeriodAndHoldIncidents) {
     twview_test::WriteText(dir + "garbage.twr", "not a report");
     twview_test::WriteText(dir + "day.txt", "text report");
     std::filesystem::create_directory(dir + "folder.twr");
+    // Names the system cannot be told: in cp1251 (as Windows peers name
+    // files), and with a character Windows-1251 lacks; other files are ignored.
+    for (const char* name : {"\xCE\xF2\xF7\xE5\xF2.twr", "\xF0\x9F\x98\x80.twr", "\xCE.txt"})
+        std::filesystem::copy_file(dir + "second.twr", dir + name);
 
     InfoArray reports;
     twview_test::ScopedRecording rec;
     TW_UnreadableList unreadable;
     EXPECT_EQ(SearchReports(reports, dir.c_str(), from, to, &unreadable), 4);
-    ASSERT_EQ(unreadable.size(), 1u);  // a report without incidents is sound
-    EXPECT_EQ(unreadable[0].path, dir + "garbage.twr");
-    EXPECT_EQ(unreadable[0].reason, "Неверный формат файла!"_cp);
+    // A report without incidents is sound.
+    std::sort(unreadable.begin(), unreadable.end(),
+              [](const auto& a, const auto& b) { return a.path < b.path; });
+    const std::string unnamed = "имя файла не в UTF-8 или с буквами вне Windows-1251"_cp;
+    const std::vector<std::pair<std::string, std::string>> expected{
+        {dir + "?.twr", unnamed},
+        {dir + "\\xCE\\xF2\\xF7\\xE5\\xF2.twr", unnamed},
+        {dir + "garbage.twr", "Неверный формат файла!"_cp}};
+    ASSERT_EQ(unreadable.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(unreadable[i].path, expected[i].first);
+        EXPECT_EQ(unreadable[i].reason, expected[i].second);
+    }
     const auto listed = Listed(reports);
     ASSERT_EQ(listed.size(), 4u);
     EXPECT_TRUE(listed.count("second.twr"));
