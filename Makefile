@@ -7,7 +7,7 @@ DEMO_HOME  ?= $(CURDIR)/demo-home
 CMAKE_ARGS ?=
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build test test-release test-asan test-later demo bench fuzz faults format clean
+.PHONY: all deps configure build test test-release test-asan test-tsan test-later demo bench fuzz faults format clean
 
 all: build
 
@@ -35,6 +35,10 @@ test-asan: deps
 	    LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0 \
 	    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	    ctest -j $(JOBS) --output-on-failure
+
+# The threaded parts' tests under ThreadSanitizer (build-tsan).
+test-tsan: deps
+	@bash scripts/test-tsan.sh build-tsan
 
 # The normal build's tests once more with the clock more than a year ahead
 # (faketime), and the end-to-end suite then in Europe/Berlin.

@@ -147,6 +147,57 @@ table="$work/faults.md"
     done
 } >"$table"
 
+code() { "$@" >/dev/null 2>&1 </dev/null; echo $?; }
+
+# ------------------------------------------- outputs that are not plain files
+# An output onto a device, a FIFO or a link, and homes too long for their paths:
+# what the command said and what became of the target and its surroundings.
+kind_of() {
+    if [ -L "$1" ]; then echo "a link to $(basename "$(readlink "$1")")"
+    elif [ -c "$1" ]; then echo "a character device"
+    elif [ -p "$1" ]; then echo "a FIFO"
+    elif [ -d "$1" ]; then echo "a folder"
+    elif [ -f "$1" ]; then echo "a file of $(wc -l <"$1") lines"
+    else echo "nothing"; fi
+}
+{
+    echo
+    echo "Outputs onto what is not a regular file, and paths too long:"
+    echo
+    echo "| Output | exit code | afterwards |"
+    echo "|---|---|---|"
+    o="$work/onto"; rm -rf "$o"; mkdir -p "$o/folder"
+    exp=(export "$work/reports" --from "2026-11-18 00:00:00" --to "2026-11-18 23:59:59")
+    lines="$("$bin/rthost" "${exp[@]}" 2>/dev/null | wc -l)"
+    rc="$(code "$bin/rthost" "${exp[@]}" -o /dev/null)"
+    echo "| \`rthost export -o /dev/null\` | $rc | /dev/null is $(kind_of /dev/null) |"
+    mkfifo "$o/fifo"
+    timeout 20 sh -c 'wc -l <"$0"' "$o/fifo" >"$o/fifo.read" &
+    rc="$(code "$bin/rthost" "${exp[@]}" -o "$o/fifo")"
+    timeout 2 sh -c ': >"$0"' "$o/fifo" 2>/dev/null  # a reader left waiting gets the end
+    wait
+    echo "| \`rthost export -o FIFO\` ($lines lines) | $rc | $(kind_of "$o/fifo"), its reader got $(tr -d ' ' <"$o/fifo.read") lines |"
+    : >"$o/target.csv"; ln -s target.csv "$o/link"
+    rc="$(code "$bin/rthost" "${exp[@]}" -o "$o/link")"
+    echo "| \`rthost export -o LINK\` | $rc | $(kind_of "$o/link"); target.csv is $(kind_of "$o/target.csv") |"
+    ln -s nowhere/x.csv "$o/dangling"
+    rc="$(code "$bin/rthost" "${exp[@]}" -o "$o/dangling")"
+    echo "| \`rthost export -o DANGLING-LINK\` | $rc | $(kind_of "$o/dangling"); nowhere/ is $(kind_of "$o/nowhere") |"
+    rc="$(code "$bin/rthost" "${exp[@]}" -o "$o/folder")"
+    echo "| \`rthost export -o FOLDER\` | $rc | $(kind_of "$o/folder") with $(ls -A "$o/folder" | wc -l) entries |"
+    for length in 240 280; do
+        parent="$o/long$length"; mkdir -p "$parent"; home="$parent"
+        while [ "${#home}" -lt "$length" ]; do
+            part=$((length - ${#home} - 1)); [ "$part" -le 50 ] || part=50
+            home="$home/$(printf 'x%.0s' $(seq "$part"))"
+        done
+        "$bin/rthost" demo "$home" --days 1 --end 2026-11-21 --background 10 >/dev/null 2>&1
+        rc="$(code "$bin/rthost" run "$home" --job Daily --end "2026-11-21 00:00")"
+        made="$(find "$o" -newer "$home/Jobs" ! -path "$home" ! -path "$home/*" | wc -l)"
+        echo "| \`rthost run\` in a home of ${#home} characters | $rc | $made new entries outside the home |"
+    done
+} >>"$table"
+
 # ------------------------------------------------------------- fuzzing
 seconds="${FUZZ_SECONDS:-10}"
 {
@@ -168,7 +219,6 @@ seconds="${FUZZ_SECONDS:-10}"
 } >>"$table"
 
 # ------------------------------------------------------------- exit codes
-code() { "$@" >/dev/null 2>&1 </dev/null; echo $?; }
 h="$work/reports"
 printf 'variable,time,state,value\nNo.Such.Variable,2026-11-18 10:00:00,0,1\n' >"$work/bad.csv"
 printf 'garbage' >"$work/garbage.twr"

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# `make test-tsan`: the threaded parts under ThreadSanitizer: the report's
+# two-part deflate (the report file tests), the PostgreSQL fetch in parts and
+# the connection pool (the fetch tests, against the tests' own cluster, stopped
+# however the run ends). Only those tests and what they need are built.
+set -euo pipefail
+build="${1:-build-tsan}"
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTW_TSAN=ON \
+    -DTW_BUILD_BENCH=OFF >/dev/null
+cmake --build "$build" --target pg_tests core_report_file_tests
+state="$root/$build/test-tmp/pg-cluster"
+bash tests/pg/pg-cluster.sh start "$state"
+trap 'bash tests/pg/pg-cluster.sh stop "$state"' EXIT
+export TZ=Europe/Moscow LC_ALL=C.UTF-8 TW_PG_STATE="$state" TW_SOURCE_DIR="$root" \
+    TW_BIN_DIR="$root/$build/bin" TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
+for t in pg_tests core_report_file_tests; do
+    echo "== $t under ThreadSanitizer"
+    # A peak-memory measurement means nothing under the sanitizer.
+    TW_TEST_TMP="$root/$build/test-tmp/$t" "$build/bin/$t" --gtest_brief=1 \
+        --gtest_filter=-ReportFile.PeakMemoryIsASmallMultipleOfTheUnpackedStream
+done
