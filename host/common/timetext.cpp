@@ -23,21 +23,34 @@ int DaysInMonth(int year, int month) {
 }
 }  // namespace
 
-bool ParseTimeText(const char* s, PRTime& out) {
-    if (!s) return false;
+namespace {
+// The fields of "YYYY-MM-DD HH:MM:SS" at the start of `s` (year, month, day,
+// hour, minute, second); false unless its first 19 characters are such a time.
+bool ReadFields(const char* s, int (&f)[6]) {
     for (int i = 0; i < 19; ++i)
         if (s[i] == '\0') return false;
-    if (s[19] != '\0' || s[4] != '-' || s[7] != '-' || s[10] != ' ' || s[13] != ':' || s[16] != ':')
+    if (s[4] != '-' || s[7] != '-' || s[10] != ' ' || s[13] != ':' || s[16] != ':') return false;
+    if (!Digits(s, 4, f[0]) || !Digits(s + 5, 2, f[1]) || !Digits(s + 8, 2, f[2]) ||
+        !Digits(s + 11, 2, f[3]) || !Digits(s + 14, 2, f[4]) || !Digits(s + 17, 2, f[5]))
         return false;
-    int y, mo, d, h, mi, se;
-    if (!Digits(s, 4, y) || !Digits(s + 5, 2, mo) || !Digits(s + 8, 2, d) ||
-        !Digits(s + 11, 2, h) || !Digits(s + 14, 2, mi) || !Digits(s + 17, 2, se))
-        return false;
-    if (y < 1970 || mo < 1 || mo > 12 || d < 1 || d > DaysInMonth(y, mo) || h > 23 || mi > 59 ||
-        se > 59)
-        return false;
+    return f[0] >= 1970 && f[1] >= 1 && f[1] <= 12 && f[2] >= 1 &&
+           f[2] <= DaysInMonth(f[0], f[1]) && f[3] <= 23 && f[4] <= 59 && f[5] <= 59;
+}
+
+// The same fields as seconds since 1970 read as UTC.
+bool NaiveSeconds(const char* s, int64_t& naive) {
+    int f[6];
+    if (!ReadFields(s, f)) return false;
+    naive = int64_t(DaysFromCivil(f[0], f[1], f[2])) * 86400 + f[3] * 3600 + f[4] * 60 + f[5];
+    return true;
+}
+}  // namespace
+
+bool ParseTimeText(const char* s, PRTime& out) {
+    int f[6];
+    if (!s || !ReadFields(s, f) || s[19] != '\0') return false;
     PRTime t;
-    t.Set(y, mo, d, h, mi, se);
+    t.Set(f[0], f[1], f[2], f[3], f[4], f[5]);
     const time_t tt = t.GetTT();
     if (tt < 0) return false;
     PRTime back;
@@ -48,23 +61,6 @@ bool ParseTimeText(const char* s, PRTime& out) {
 }
 
 namespace {
-// The fields of "YYYY-MM-DD HH:MM:SS" as seconds since 1970 read as UTC; false
-// unless the first 19 characters are such a time.
-bool NaiveSeconds(const char* s, int64_t& naive) {
-    for (int i = 0; i < 19; ++i)
-        if (s[i] == '\0') return false;
-    if (s[4] != '-' || s[7] != '-' || s[10] != ' ' || s[13] != ':' || s[16] != ':') return false;
-    int y, mo, d, h, mi, se;
-    if (!Digits(s, 4, y) || !Digits(s + 5, 2, mo) || !Digits(s + 8, 2, d) ||
-        !Digits(s + 11, 2, h) || !Digits(s + 14, 2, mi) || !Digits(s + 17, 2, se))
-        return false;
-    if (y < 1970 || mo < 1 || mo > 12 || d < 1 || d > DaysInMonth(y, mo) || h > 23 || mi > 59 ||
-        se > 59)
-        return false;
-    naive = int64_t(DaysFromCivil(y, mo, d)) * 86400 + h * 3600 + mi * 60 + se;
-    return true;
-}
-
 // The UTC offset of local time at `seconds`: local fields read as UTC, less it.
 int64_t OffsetAt(int64_t seconds) {
     const PRTime t = PRTime().Set(time_t(seconds));
