@@ -304,7 +304,14 @@ TEST(PgArchive, APlantsOwnTableIsReadThroughAViewAndFailuresAreClear) {
          "plant.tw_samples",
          "is not a finite number"},
     };
+    // Under faketime the server's and libpq's timers follow a clock that each
+    // process starts anew: the waits are left to the passes on the real clock.
+    const bool fakedClock = std::getenv("FAKETIME") != nullptr;
     for (const Failure& f : failures) {
+        const std::string_view what = f.what;
+        if (fakedClock && (what == "a server that does not answer" || what == "a locked table" ||
+                           what == "a statement that does not end"))
+            continue;
         std::ofstream(own + "Archive.json") << f.settings;
         if (!f.sql.empty()) {
             EXPECT_TRUE(c.Exec(f.sql)) << c.Error();
