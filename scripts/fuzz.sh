@@ -18,6 +18,14 @@ for name in "${names[@]}"; do
     work="$build/fuzz-corpus/$name"
     mkdir -p "$work"
     echo "== fuzz_$name for ${seconds}s"
-    (cd "$work" && "../../bin/fuzz_$name" -max_total_time="$seconds" -timeout=60 -print_final_stats=1 \
-        . "../../../fuzz/corpus/$name" 2>&1 | tail -n 5)
+    log="$build/fuzz-$name.log"
+    if (cd "$work" && "../../bin/fuzz_$name" -max_total_time="$seconds" -timeout=60 \
+        -print_final_stats=1 . "../../../fuzz/corpus/$name") >"$log" 2>&1; then
+        tail -n 5 "$log"
+    else
+        # The finding: the sanitizer's report and the input that caused it.
+        grep -v '^#' "$log" | tail -n 40
+        echo "fuzz_$name failed: the whole output is in $log" >&2
+        exit 1
+    fi
 done

@@ -73,6 +73,12 @@ TEST(PgCopy, DecodesFromAnyChunkingAndRefusesMalformedStreams) {
     std::string longName = Encode({{std::string(1025, 'x'), 0, 0, 0}});
     std::string badColumns = good;
     badColumns[19 + 2 + 4 + 13 + 3] = 9;  // the first row's time claims 9 bytes
+    // the first row's time as PostgreSQL's 'infinity' and '-infinity'
+    const std::size_t time = 19 + 2 + 4 + 13 + 4;
+    const std::string infinity =
+        good.substr(0, time) + "\x7f" + std::string(7, '\xff') + good.substr(time + 8);
+    const std::string minusInfinity =
+        good.substr(0, time) + "\x80" + std::string(7, '\0') + good.substr(time + 8);
     const std::pair<std::string, const char*> bad[] = {
         {"PGCOPY\n\377\r\n\1" + good.substr(11), "not a binary COPY stream"},
         {good.substr(0, good.size() - 2), "the COPY stream ended early"},
@@ -84,6 +90,8 @@ TEST(PgCopy, DecodesFromAnyChunkingAndRefusesMalformedStreams) {
          "a sample without a variable name"},
         {longName, "a variable name too long"},
         {badColumns, "a COPY row whose columns are not of the samples' types"},
+        {infinity, "a sample at an infinite time"},
+        {minusInfinity, "a sample at an infinite time"},
     };
     for (const auto& [bytes, error] : bad) {
         std::vector<Row> rows;

@@ -17,6 +17,13 @@ constexpr std::size_t kHeaderFixed =
 // Microseconds from 1970-01-01 to 2000-01-01, PostgreSQL's epoch of timestamps.
 constexpr int64_t kEpochShift = 946684800LL * 1000000;
 constexpr const char* kWrongTypes = "a COPY row whose columns are not of the samples' types";
+constexpr const char* kInfiniteTime = "a sample at an infinite time";
+
+// Whether a timestamp's microseconds since 2000 name a moment Unix time holds:
+// not PostgreSQL's 'infinity' or '-infinity' (the extremes of int64).
+bool FiniteTime(int64_t micros2000) {
+    return micros2000 != INT64_MIN && micros2000 <= INT64_MAX - kEpochShift;
+}
 
 template <typename T>
 void PutBig(std::string& out, T value) {
@@ -188,6 +195,7 @@ long CopyDecoder::NamedRow(const char* p, std::size_t left) {
     const char* q = p + 6 + nameLength;
     if (GetBig<int32_t>(q) != 8 || GetBig<int32_t>(q + 12) != 4 || GetBig<int32_t>(q + 20) != 8)
         return Fail(kWrongTypes), -1;
+    if (!FiniteTime(GetBig<int64_t>(q + 4))) return Fail(kInfiniteTime), -1;
     const CopySample s =
         Sample(std::string_view(p + 6, std::size_t(nameLength)), 0, GetBig<int64_t>(q + 4),
                GetBig<int32_t>(q + 16), GetBig<uint64_t>(q + 24));
@@ -218,6 +226,7 @@ long CopyDecoder::ArrayRow(const char* p, std::size_t left) {
     for (int32_t i = 0; i < n[0]; ++i, e[0] += 12, e[1] += 8, e[2] += 12) {
         if (GetBig<int32_t>(e[0]) != 8 || GetBig<int32_t>(e[1]) != 4 || GetBig<int32_t>(e[2]) != 8)
             return Fail(kWrongTypes), -1;
+        if (!FiniteTime(GetBig<int64_t>(e[0] + 4))) return Fail(kInfiniteTime), -1;
         const CopySample s = Sample(std::string_view(), ordinal, GetBig<int64_t>(e[0] + 4),
                                     GetBig<int32_t>(e[1] + 4), GetBig<uint64_t>(e[2] + 4));
         if (!onRow_(s)) return Fail("stopped"), -1;
