@@ -280,13 +280,15 @@ inline bool LoadPlantIntoServer(const std::string& home, const std::string& conn
         why = c.Error();
         return false;
     }
-    std::vector<host::archive::VariableSamples> both = days.before;
-    for (std::size_t v = 0; v < both.size(); ++v)
-        both[v].Samples.insert(both[v].Samples.end(), days.busy[v].Samples.begin(),
-                               days.busy[v].Samples.end());
+    // The day before, then the busy day.
+    const auto day = [&](const host::archive::Day& d,
+                         std::vector<host::archive::VariableSamples>& out) {
+        out = d.Begin < kPlantDay ? days.before : days.busy;
+        return true;
+    };
     const bool stored = UseArchive(home, conninfo) && [&] {
         const auto archive = host::OpenHourArchive(home.c_str());
-        return archive && archive->ReplaceRange(kPlantDay - 86400, kPlantDay + 86400, both, true);
+        return archive && archive->ReplaceRange(kPlantDay - 86400, kPlantDay + 86400, day, true);
     }();
     UseArchive(home, "");
     if (!stored) {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -41,22 +42,38 @@ class HourArchive {
     // fetch (false, last error untouched).
     virtual bool Fetch(const std::vector<std::string>& names, int64_t from, int64_t end,
                        FetchSink& sink) = 0;
-    // Stores the samples as one change, all or nothing. A sample at the time of
-    // a stored one of its variable replaces it; of two in `samples`, the later.
-    // `units` gets how many day files or rows were written.
-    virtual bool Store(const std::vector<NamedSample>& samples, int* units) = 0;
-    // Every sample with from <= time <= to, of `variable` when it is not null,
-    // in no particular order.
-    virtual bool Collect(int64_t from, int64_t to, const char* variable,
-                         std::vector<NamedSample>& out) = 0;
-    // Replaces all that the archive holds with begin <= time < end by `samples`
-    // (each variable's in time order, one per second), as one change: the demo
+    // Gives the next samples to store in `batch` (emptied before): an empty
+    // batch is the end; false (last error set) gives the whole store up.
+    using StoreBatch = std::function<bool(std::vector<NamedSample>& batch)>;
+    // A run of one variable's (cp1251 name) samples in time order; false stops.
+    using CollectRun =
+        std::function<bool(const std::string& name, std::span<const archive::Sample> samples)>;
+    // Makes one day's samples: each variable's in time order, one per second,
+    // all inside the day; false (last error set) gives the change up.
+    using DaySamples = std::function<bool(const archive::Day& day,
+                                          std::vector<archive::VariableSamples>& samples)>;
+
+    // Stores the samples the batches give as one change, all or nothing, never
+    // holding more of them than a day file's worth or a batch at once. A sample
+    // at the time of a stored one of its variable replaces it; of two given,
+    // the later. `units` gets how many day files or rows were written.
+    virtual bool Store(const StoreBatch& next, int* units) = 0;
+    // The same for samples at hand, as one batch.
+    bool Store(const std::vector<NamedSample>& samples, int* units);
+    // Every sample with from <= time <= to, of `variable` when it is not null:
+    // variable after variable in the byte order of their UTF-8 names, each's
+    // samples in time order, in runs (one variable's one after the other), so
+    // that no more than a variable's samples of a day are held at once. A name
+    // that cp1251 cannot hold is refused (false, last error naming it), never
+    // merged with another. False from `run` stops (false, last error untouched).
+    virtual bool Collect(int64_t from, int64_t to, const char* variable, const CollectRun& run) = 0;
+    // Replaces all that the archive holds with begin <= time < end by the
+    // samples `make` gives for each local day of the range in turn (made when
+    // needed, so that one day is held at a time), as one change: the demo
     // plant's writer. Unless `others` is true it refuses (false, last error
     // set) an archive that holds samples another writer (an import) put there;
     // the day files of a home know no other writer than the home's own.
-    virtual bool ReplaceRange(int64_t begin, int64_t end,
-                              const std::vector<archive::VariableSamples>& samples,
-                              bool others) = 0;
+    virtual bool ReplaceRange(int64_t begin, int64_t end, const DaySamples& make, bool others) = 0;
 };
 
 // The archive of a home: PostgreSQL when HOME/Archive.json names a database,

@@ -344,8 +344,11 @@ int WriteAll(int fd, const void* data, std::size_t size) {
 
 namespace {
 
-// A temporary file beside `osPath` filled by `fill(fd)` (0 or an errno), synced
-// and renamed over it; removed on any failure.
+// What a fill returns when its producer gave up with the last error set.
+constexpr int kGaveUp = -1;
+
+// A temporary file beside `osPath` filled by `fill(fd)` (0, an errno, or
+// kGaveUp), synced and renamed over it; removed on any failure.
 template <typename Fill>
 bool WriteAtomically(const std::string& osTarget, const Fill& fill) {
     std::string osPath;
@@ -355,7 +358,7 @@ bool WriteAtomically(const std::string& osTarget, const Fill& fill) {
         const UniqueFd device(::open(osPath.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
         if (!device) return SetErrnoError();
         if (const int err = fill(device.get())) {
-            SetErrorN(unsigned(err));
+            if (err != kGaveUp) SetErrorN(unsigned(err));
             return false;
         }
         return true;
@@ -371,7 +374,7 @@ bool WriteAtomically(const std::string& osTarget, const Fill& fill) {
     if (err == 0 && ::rename(temp.c_str(), osPath.c_str()) != 0) err = errno;
     if (err != 0) {
         ::unlink(temp.c_str());
-        SetErrorN(unsigned(err));
+        if (err != kGaveUp) SetErrorN(unsigned(err));
         return false;
     }
     return true;
@@ -391,6 +394,18 @@ bool WriteFileAtomically(const char* path, const std::function<bool(std::string&
             if (const int err = WriteAll(fd, piece.data(), piece.size())) return err;
         }
         return 0;
+    });
+}
+
+bool StreamFileAtomically(const char* path,
+                          const std::function<bool(const PieceWriter&)>& produce) {
+    return WriteAtomically(OsPath(path), [&](int fd) {
+        int err = 0;
+        const bool ok = produce([&](std::string_view piece) {
+            err = WriteAll(fd, piece.data(), piece.size());
+            return err == 0;
+        });
+        return err ? err : ok ? 0 : kGaveUp;
     });
 }
 

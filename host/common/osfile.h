@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "unique_handle.h"
@@ -82,6 +83,12 @@ bool WriteOsFileAtomically(const std::string& osPath, const void* data, std::siz
 // held whole: `next` appends the next piece to the (empty) text it gets and
 // returns false with the last one.
 bool WriteFileAtomically(const char* path, const std::function<bool(std::string&)>& next);
+// The same with the bytes pushed: `produce` hands each piece to the writer it
+// gets, which returns false when the piece was not written; `produce` returns
+// false to give up (the file is then not written, and the last error is the
+// write's or what `produce` set).
+using PieceWriter = std::function<bool(std::string_view piece)>;
+bool StreamFileAtomically(const char* path, const std::function<bool(const PieceWriter&)>& produce);
 // Writes all of data[0..size) to the descriptor `fd`, again after a partial
 // write or a signal; 0, or the errno of the failure (EIO when nothing is taken).
 int WriteAll(int fd, const void* data, std::size_t size);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <cmath>
 #include <map>
@@ -66,10 +67,76 @@ bool HasControlByte(const std::string& name) {
     });
 }
 
-struct PendingSample {
-    std::string Name;
-    archive::Sample S;
-    int Line;
+// A text file's lines, read a piece at a time: without their "\n" and a "\r"
+// before it.
+class LineReader {
+  public:
+    explicit LineReader(UniqueFile file) : file_(std::move(file)) {}
+    // The next line; false at the end or on a read error (Failed() then).
+    bool Next(std::string& line) {
+        for (;;) {
+            const std::size_t eol = buffer_.find('\n', at_);
+            if (eol != std::string::npos || end_) {
+                if (eol == std::string::npos && at_ == buffer_.size()) return false;
+                const std::size_t stop = eol == std::string::npos ? buffer_.size() : eol;
+                line.assign(buffer_, at_, stop - at_);
+                at_ = eol == std::string::npos ? buffer_.size() : eol + 1;
+                if (!line.empty() && line.back() == '\r') line.pop_back();
+                return true;
+            }
+            buffer_.erase(0, at_);
+            at_ = 0;
+            char piece[1 << 16];
+            const std::size_t n = std::fread(piece, 1, sizeof piece, file_.get());
+            buffer_.append(piece, n);
+            if (n < sizeof piece) {
+                end_ = true;
+                failed_ = std::ferror(file_.get()) != 0;
+                if (failed_) return false;
+            }
+        }
+    }
+    bool Failed() const { return failed_; }
+
+  private:
+    UniqueFile file_;
+    std::string buffer_;
+    std::size_t at_ = 0;
+    bool end_ = false, failed_ = false;
+};
+
+// The samples of an import file, checked line by line and handed on in
+// batches: a bad line ends it with the last error naming the file and line.
+class CsvSamples {
+  public:
+    static constexpr std::size_t kBatch = 1 << 16;
+
+    CsvSamples(std::string file, UniqueFile f, ConfigCatalog& catalog)
+        : file_(std::move(file)), lines_(std::move(f)), catalog_(catalog) {}
+    // The next batch (empty at the end); false on a bad line or a read error.
+    bool Next(std::vector<NamedSample>& batch);
+    int Rows() const { return rows_; }
+    int FirstPass() const { return firstPass_; }
+
+  private:
+    bool Bad(const std::string& what) {
+        SetError("%s \"%s\", %s %d: %s", "Файл"_cp, file_.c_str(), "строка"_cp, lineNo_,
+                 what.c_str());
+        return false;
+    }
+    bool Sample(const std::string& line, std::vector<NamedSample>& batch);
+    // The configuration valid at `when`, loaded once; null (last error set).
+    HDBDatabase* ConfigAt(const PRTime& when);
+
+    std::string file_;
+    LineReader lines_;
+    ConfigCatalog& catalog_;
+    std::map<std::string, std::unique_ptr<HDBDatabase>> configs_;  // by path
+    std::vector<std::string> fields_;
+    int lineNo_ = 0;
+    bool header_ = false;
+    int rows_ = 0;
+    int firstPass_ = 0;  // times without an offset in a repeated hour
 };
 
 }  // namespace
@@ -129,133 +196,157 @@ void AppendCsvRow(std::string& out, const std::string& nameField, const PRTime& 
     AppendStateAndValue(out, state, value);
 }
 
-void AppendCsvRow(std::string& out, const char* name, int64_t seconds, uint16_t state,
-                  double value) {
-    out += CsvNameField(name);
+namespace {
+// A row with its time's UTC offset, the name's field made.
+void AppendOffsetRow(std::string& out, const std::string& nameField, int64_t seconds,
+                     uint16_t state, double value) {
+    out += nameField;
     const PRTime t = PRTime().Set(time_t(seconds));
     const int64_t local = int64_t(DaysFromCivil(t.Year, t.Month, t.Day)) * 86400 + t.Hour * 3600 +
                           t.Minute * 60 + t.Second;
     AppendTime(out, t, true, local - seconds);
     AppendStateAndValue(out, state, value);
 }
+}  // namespace
 
-bool ImportCsv(const char* home, const char* csvPath, ImportResult* result) {
-    const std::string file = csvPath ? csvPath : "";
-    std::string text;
-    if (!ReadWholeFile(file.c_str(), text)) {
-        const std::string reason = GetIOErrorS_GUI(-2);
-        SetError("%s \"%s\": %s", "Файл"_cp, file.c_str(), reason.c_str());
-        return false;
+void AppendCsvRow(std::string& out, const char* name, int64_t seconds, uint16_t state,
+                  double value) {
+    AppendOffsetRow(out, CsvNameField(name), seconds, state, value);
+}
+
+HDBDatabase* CsvSamples::ConfigAt(const PRTime& when) {
+    const ConfigFileInfo* info = catalog_.ValidAt(when);
+    if (!info) {
+        Bad(Format("%s %s", "нет конфигурации на"_cp, when.GetStr()));
+        return nullptr;
     }
-    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+    auto& cfg = configs_[info->Path];
+    if (!cfg) {
+        cfg = std::make_unique<HDBDatabase>();
+        if (!RTLoadDBCfgINF(nullptr, info->Path.c_str(), cfg.get())) {
+            configs_.erase(info->Path);
+            return nullptr;
+        }
+    }
+    return cfg.get();
+}
 
-    ConfigCatalog catalog;
-    if (!catalog.Load(home)) return false;
-    std::map<std::string, std::unique_ptr<HDBDatabase>> configs;  // by path
+bool CsvSamples::Sample(const std::string& line, std::vector<NamedSample>& batch) {
+    if (!SplitCsv(line, fields_) || fields_.size() != 4)
+        return Bad("ожидались 4 поля: переменная, время, состояние, значение"_cp);
+    std::string name;
+    if (!Utf8ToCp1251(fields_[0], name) || name.empty())
+        return Bad("имя переменной пустое или не в UTF-8"_cp);
+    if (HasControlByte(name)) return Bad("в имени переменной управляющий символ"_cp);
+    int64_t seconds = 0;
+    bool repeated = false;
+    if (!ParseInstantText(fields_[1].c_str(), seconds, repeated))
+        return Bad(Format("%s \"%s\"", "неверное время"_cp, Utf8ToCp1251Lossy(fields_[1]).c_str()));
+    if (repeated) ++firstPass_;
+    const PRTime when = PRTime().Set(time_t(seconds));
+    unsigned state = 0;
+    const std::string& st = fields_[2];
+    auto sr = std::from_chars(st.data(), st.data() + st.size(), state);
+    if (st.empty() || sr.ec != std::errc() || sr.ptr != st.data() + st.size() || state > 65535)
+        return Bad(Format("%s \"%s\"", "неверное состояние"_cp, Utf8ToCp1251Lossy(st).c_str()));
+    double value = 0;
+    const std::string& vt = fields_[3];
+    auto vr = std::from_chars(vt.data(), vt.data() + vt.size(), value);
+    if (vt.empty() || vr.ec != std::errc() || vr.ptr != vt.data() + vt.size() ||
+        !std::isfinite(value))
+        return Bad(Format("%s \"%s\"", "неверное значение"_cp, Utf8ToCp1251Lossy(vt).c_str()));
 
-    auto bad = [&](int line, const std::string& what) {
-        SetError("%s \"%s\", %s %d: %s", "Файл"_cp, file.c_str(), "строка"_cp, line, what.c_str());
-        return false;
-    };
+    HDBDatabase* cfg = ConfigAt(when);
+    if (!cfg) return false;
+    const int var = cfg->FindVariable(name.c_str());
+    if (var < 0) return Bad(Format("%s \"%s\"", "неизвестная переменная"_cp, name.c_str()));
+    const HDBStateSet* set = cfg->VariableStateSet(var);
+    if (!set || state < set->Lowest || state > set->Highest)
+        return Bad(set ? Format("%s %u %s \"%s\" (%u..%u)", "состояние"_cp, state,
+                                "вне диапазона переменной"_cp, name.c_str(), unsigned(set->Lowest),
+                                unsigned(set->Highest))
+                       : Format("%s \"%s\" %s", "у переменной"_cp, name.c_str(),
+                                "нет набора состояний"_cp));
+    batch.push_back({std::move(name), {seconds, uint16_t(state), value}});
+    ++rows_;
+    return true;
+}
 
-    std::vector<PendingSample> samples;
-    int firstPass = 0;  // times without an offset in a repeated hour
-    std::vector<std::string> fields;
-    std::size_t pos = 0;
-    int lineNo = 0;
-    bool header = false;
-    while (pos < text.size()) {
-        std::size_t eol = text.find('\n', pos);
-        if (eol == std::string::npos) eol = text.size();
-        std::string line = text.substr(pos, eol - pos);
-        pos = eol + 1;
-        ++lineNo;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!header) {
+bool CsvSamples::Next(std::vector<NamedSample>& batch) {
+    batch.clear();
+    std::string line;
+    while (batch.size() < kBatch && lines_.Next(line)) {
+        ++lineNo_;
+        if (!header_) {
+            if (lineNo_ == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
             if (line != kCsvHeader)
-                return bad(lineNo, Format("%s %s", "ожидался заголовок"_cp, kCsvHeader));
-            header = true;
+                return Bad(Format("%s %s", "ожидался заголовок"_cp, kCsvHeader));
+            header_ = true;
             continue;
         }
-        if (line.empty()) continue;
-        if (!SplitCsv(line, fields) || fields.size() != 4)
-            return bad(lineNo, "ожидались 4 поля: переменная, время, состояние, значение"_cp);
-        std::string name;
-        if (!Utf8ToCp1251(fields[0], name) || name.empty())
-            return bad(lineNo, "имя переменной пустое или не в UTF-8"_cp);
-        if (HasControlByte(name)) return bad(lineNo, "в имени переменной управляющий символ"_cp);
-        int64_t seconds = 0;
-        bool repeated = false;
-        if (!ParseInstantText(fields[1].c_str(), seconds, repeated))
-            return bad(lineNo, Format("%s \"%s\"", "неверное время"_cp,
-                                      Utf8ToCp1251Lossy(fields[1]).c_str()));
-        if (repeated) ++firstPass;
-        const PRTime when = PRTime().Set(time_t(seconds));
-        unsigned state = 0;
-        const std::string& st = fields[2];
-        auto sr = std::from_chars(st.data(), st.data() + st.size(), state);
-        if (st.empty() || sr.ec != std::errc() || sr.ptr != st.data() + st.size() || state > 65535)
-            return bad(lineNo,
-                       Format("%s \"%s\"", "неверное состояние"_cp, Utf8ToCp1251Lossy(st).c_str()));
-        double value = 0;
-        const std::string& vt = fields[3];
-        auto vr = std::from_chars(vt.data(), vt.data() + vt.size(), value);
-        if (vt.empty() || vr.ec != std::errc() || vr.ptr != vt.data() + vt.size() ||
-            !std::isfinite(value))
-            return bad(lineNo,
-                       Format("%s \"%s\"", "неверное значение"_cp, Utf8ToCp1251Lossy(vt).c_str()));
-
-        const ConfigFileInfo* info = catalog.ValidAt(when);
-        if (!info) return bad(lineNo, Format("%s %s", "нет конфигурации на"_cp, when.GetStr()));
-        auto& cfg = configs[info->Path];
-        if (!cfg) {
-            cfg = std::make_unique<HDBDatabase>();
-            if (!RTLoadDBCfgINF(nullptr, info->Path.c_str(), cfg.get())) return false;
-        }
-        const int var = cfg->FindVariable(name.c_str());
-        if (var < 0)
-            return bad(lineNo, Format("%s \"%s\"", "неизвестная переменная"_cp, name.c_str()));
-        const HDBStateSet* set = cfg->VariableStateSet(var);
-        if (!set || state < set->Lowest || state > set->Highest)
-            return bad(lineNo, set ? Format("%s %u %s \"%s\" (%u..%u)", "состояние"_cp, state,
-                                            "вне диапазона переменной"_cp, name.c_str(),
-                                            unsigned(set->Lowest), unsigned(set->Highest))
-                                   : Format("%s \"%s\" %s", "у переменной"_cp, name.c_str(),
-                                            "нет набора состояний"_cp));
-        samples.push_back({std::move(name), {seconds, uint16_t(state), value}, lineNo});
+        if (!line.empty() && !Sample(line, batch)) return false;
     }
-    if (!header) return bad(1, Format("%s %s", "ожидался заголовок"_cp, kCsvHeader));
-
-    // All of it in one change of the home's archive.
-    const std::unique_ptr<HourArchive> archive = OpenHourArchive(home);
-    if (!archive) return false;
-    std::vector<NamedSample> named;
-    named.reserve(samples.size());
-    for (auto& s : samples)
-        named.push_back({std::move(s.Name), s.S});
-    int units = 0;
-    if (!archive->Store(named, &units)) return false;
-    if (result) {
-        result->Rows = int(named.size());
-        result->DayFiles = units;
-        result->FirstPass = firstPass;
+    if (lines_.Failed()) {
+        const std::string reason = GetIOErrorS_GUI(-2);
+        SetError("%s \"%s\": %s", "Файл"_cp, file_.c_str(), reason.c_str());
+        return false;
+    }
+    if (!header_) {
+        lineNo_ = 1;
+        return Bad(Format("%s %s", "ожидался заголовок"_cp, kCsvHeader));
     }
     return true;
 }
 
-bool ExportCsv(const char* home, int64_t from, int64_t to, const char* variable, std::string& out,
-               int* rows) {
-    out = std::string(kCsvHeader) + "\n";
+bool ImportCsv(const char* home, const char* csvPath, ImportResult* result) {
+    const std::string file = csvPath ? csvPath : "";
+    UniqueFile f = OpenFile(file.c_str(), "rb");
+    if (!f) {
+        const std::string reason = GetIOErrorS_GUI(-2);
+        SetError("%s \"%s\": %s", "Файл"_cp, file.c_str(), reason.c_str());
+        return false;
+    }
+    ConfigCatalog catalog;
+    if (!catalog.Load(home)) return false;
+    // All of it in one change of the home's archive, every line checked before
+    // the change is made.
+    CsvSamples samples(file, std::move(f), catalog);
     const std::unique_ptr<HourArchive> archive = OpenHourArchive(home);
-    std::vector<NamedSample> found;
-    if (!archive || !archive->Collect(from, to, variable, found)) return false;
-    std::stable_sort(found.begin(), found.end(), [](const NamedSample& a, const NamedSample& b) {
-        const int c = a.Name.compare(b.Name);
-        return c != 0 ? c < 0 : a.S.Time < b.S.Time;
-    });
-    for (const auto& r : found)
-        AppendCsvRow(out, r.Name.c_str(), r.S.Time, r.S.State, r.S.Value);
-    if (rows) *rows = int(found.size());
+    if (!archive) return false;
+    int units = 0;
+    if (!archive->Store([&](std::vector<NamedSample>& batch) { return samples.Next(batch); },
+                        &units))
+        return false;
+    if (result) {
+        result->Rows = samples.Rows();
+        result->DayFiles = units;
+        result->FirstPass = samples.FirstPass();
+    }
+    return true;
+}
+
+bool ExportCsv(const char* home, int64_t from, int64_t to, const char* variable,
+               const std::function<bool(std::string_view)>& write, int* rows) {
+    constexpr std::size_t kPiece = 1 << 20;
+    std::string out = std::string(kCsvHeader) + "\n";
+    const std::unique_ptr<HourArchive> archive = OpenHourArchive(home);
+    if (!archive) return false;
+    int count = 0;
+    bool written = true;
+    const bool ok = archive->Collect(
+        from, to, variable, [&](const std::string& name, std::span<const archive::Sample> samples) {
+            const std::string field = CsvNameField(name.c_str());
+            for (const archive::Sample& s : samples) {
+                AppendOffsetRow(out, field, s.Time, s.State, s.Value);
+                if (out.size() < kPiece) continue;
+                if (!(written = write(out))) return false;
+                out.clear();
+            }
+            count += int(samples.size());
+            return true;
+        });
+    if (!ok || !written || !write(out)) return false;
+    if (rows) *rows = count;
     return true;
 }
 

@@ -8,7 +8,9 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "common/prtime.h"
 
@@ -43,11 +45,13 @@ struct ImportResult {
 // sample of the same variable replaces it (a later line wins over an earlier one).
 bool ImportCsv(const char* home, const char* csvPath, ImportResult* result = nullptr);
 
-// The archived samples with from <= time <= to (seconds since 1970), of one
-// variable (cp1251) or of all when `variable` is null, as CSV text (header
-// first), sorted by variable name (byte order) and time. False (last error set)
-// when the archive is missing or a file is corrupt.
-bool ExportCsv(const char* home, int64_t from, int64_t to, const char* variable, std::string& out,
-               int* rows = nullptr);
+// Writes the archived samples with from <= time <= to (seconds since 1970), of
+// one variable (cp1251) or of all when `variable` is null, as CSV text (header
+// first) through `write`, a piece of about a megabyte at a time: variable after
+// variable in the byte order of their (UTF-8) names, each's in time order.
+// False (last error set) when the archive is missing or a file is corrupt, or
+// when `write` returns false (which sets the last error itself).
+bool ExportCsv(const char* home, int64_t from, int64_t to, const char* variable,
+               const std::function<bool(std::string_view)>& write, int* rows = nullptr);
 
 }  // namespace host

@@ -46,15 +46,13 @@ std::string HomeEntryOf(const std::string& home) {
     return std::string();
 }
 
-// Writes the export to standard output; false with the reason on the console.
-bool WriteStdout(const std::string& out) {
+// Writes a piece of the export to standard output; false with the last error set.
+bool WriteStdout(std::string_view piece) {
     errno = 0;
-    const bool ok = std::fwrite(out.data(), 1, out.size(), stdout) == out.size() &&
-                    std::fflush(stdout) == 0 && !std::ferror(stdout);
-    if (ok) return true;
-    host::SetErrnoError();
-    std::fprintf(stderr, "rthost export: standard output not written: %s\n", LastError().c_str());
-    return false;
+    if (std::fwrite(piece.data(), 1, piece.size(), stdout) == piece.size() &&
+        std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return true;
+    return host::SetErrnoError();
 }
 
 // The demo's spreadsheet template: a heading whose markers the report fills.
@@ -168,18 +166,21 @@ int Export(const DataArgs& args) {
         std::fprintf(stderr, "rthost export: a time must be YYYY-MM-DD HH:MM:SS\n");
         return 2;
     }
-    std::string out;
     int rows = 0;
     const std::string variable = Cp(args.variable);
-    if (!host::ExportCsv(Cp(args.home).c_str(), from.GetTT(), to.GetTT(),
-                         args.variable.empty() ? nullptr : variable.c_str(), out, &rows)) {
-        std::fprintf(stderr, "rthost export: %s\n", LastError().c_str());
-        return 1;
-    }
-    if (args.output.empty()) {
-        if (!WriteStdout(out)) return 1;
-    } else if (!host::WriteFileAtomically(Cp(args.output).c_str(), out)) {
-        std::fprintf(stderr, "rthost export: %s\n", LastError().c_str());
+    const char* only = args.variable.empty() ? nullptr : variable.c_str();
+    const std::string home = Cp(args.home);
+    const auto exportTo = [&](const host::PieceWriter& write) {
+        return host::ExportCsv(home.c_str(), from.GetTT(), to.GetTT(), only, write, &rows);
+    };
+    bool unwritten = false;  // standard output refused a piece
+    const auto toStdout = [&](std::string_view piece) {
+        return WriteStdout(piece) || !(unwritten = true);
+    };
+    if (args.output.empty() ? !exportTo(toStdout)
+                            : !host::StreamFileAtomically(Cp(args.output).c_str(), exportTo)) {
+        std::fprintf(stderr, "rthost export: %s%s\n",
+                     unwritten ? "standard output not written: " : "", LastError().c_str());
         return 1;
     }
     std::fprintf(stderr, "Exported %d samples\n", rows);

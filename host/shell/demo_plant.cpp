@@ -458,39 +458,92 @@ void PlantContours(Generator& g, Plant& plant) {
     }
 }
 
-// Background measurements: a reading every 10 to 20 minutes, rarely out of norm.
-void PlantBackground(Generator& g, const Plant& plant) {
-    for (const auto& name : plant.background) {
-        double v = g.Real(10, 100);
-        for (int64_t t = plant.days.front().Begin + g.Uniform(0, 600); t < plant.days.back().End;
-             t += g.Uniform(600, 1200)) {
-            v = std::clamp(v + g.Real(-2, 2), 0.0, 200.0);
-            const int r = g.Uniform(0, 999);
+// One background measurement: a reading every 10 to 20 minutes, rarely out of
+// norm, drawn from its own copy of the generator's stream where its draws
+// begin, so that its days can be made one after the other.
+class BackgroundLine {
+  public:
+    BackgroundLine(std::string name, const std::mt19937& rng, int64_t first)
+        : name_(std::move(name)), rng_(rng) {
+        v_ = Real(10, 100);
+        t_ = first + Uniform(0, 600);
+    }
+    const std::string& Name() const { return name_; }
+    const std::mt19937& Stream() const { return rng_; }
+    // The readings before `until`, appended to `out` when it is not null.
+    void Advance(int64_t until, std::vector<archive::Sample>* out) {
+        for (; t_ < until; t_ += Uniform(600, 1200)) {
+            v_ = std::clamp(v_ + Real(-2, 2), 0.0, 200.0);
+            const int r = Uniform(0, 999);
             const uint16_t state = r < 985 ? 0 : r < 992 ? 1 : r < 998 ? 2 : 3;
-            g.Add(name, t, state, g.Round(v));
+            if (out) out->push_back({t_, state, std::round(v_ * 100.0) / 100.0});
         }
     }
+
+  private:
+    int Uniform(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
+    double Real(double lo, double hi) {
+        return std::uniform_real_distribution<double>(lo, hi)(rng_);
+    }
+
+    std::string name_;
+    std::mt19937 rng_;
+    int64_t t_ = 0;
+    double v_ = 0;
+};
+
+// The background lines at their first draws: each line's draws follow the
+// previous line's, all of its days, as when they were drawn one whole line
+// after the other.
+std::vector<BackgroundLine> PlantBackground(Generator& g, const Plant& plant) {
+    std::vector<BackgroundLine> lines;
+    lines.reserve(plant.background.size());
+    std::mt19937 stream = g.rng_;
+    for (const auto& name : plant.background) {
+        lines.emplace_back(name, stream, plant.days.front().Begin);
+        BackgroundLine past = lines.back();
+        past.Advance(plant.days.back().End, nullptr);
+        stream = past.Stream();
+    }
+    g.rng_ = stream;
+    return lines;
 }
 
-// Into the home's archive: each variable's samples in time order, one per
-// second (the last planted wins). `total` is the number written.
+// Into the home's archive, one day at a time: each variable's samples in time
+// order, one per second (the last planted wins). `total` is the number written.
 bool WriteArchive(const std::string& home, const DemoOptions& options, Generator& g,
-                  const Plant& plant, long long& total) {
+                  const Plant& plant, std::vector<BackgroundLine>& background, long long& total) {
     const int64_t from = plant.days.front().Begin, to = plant.days.back().End;
-    std::vector<archive::VariableSamples> series;
-    total = 0;
+    std::vector<archive::VariableSamples> contours;
     for (auto& [name, list] : g.series_) {
         std::vector<archive::Sample> inside;
         for (const auto& s : list)
             if (s.Time >= from && s.Time < to) inside.push_back(s);
+        list = {};
         std::vector<archive::Sample> unique = archive::TimeOrderedLatest(std::move(inside));
-        total += (long long)unique.size();
-        if (!unique.empty()) series.push_back({name, std::move(unique)});
+        if (!unique.empty()) contours.push_back({name, std::move(unique)});
     }
+    total = 0;
+    const auto day = [&](const archive::Day& d, std::vector<archive::VariableSamples>& out) {
+        const auto before = [](const archive::Sample& s, int64_t t) { return s.Time < t; };
+        for (const auto& c : contours) {
+            const auto lo = std::lower_bound(c.Samples.begin(), c.Samples.end(), d.Begin, before);
+            const auto hi = std::lower_bound(lo, c.Samples.end(), d.End, before);
+            if (lo != hi) out.push_back({c.Name, std::vector<archive::Sample>(lo, hi)});
+        }
+        for (BackgroundLine& line : background) {
+            std::vector<archive::Sample> samples;
+            line.Advance(d.End, &samples);
+            if (!samples.empty()) out.push_back({line.Name(), std::move(samples)});
+        }
+        for (const auto& v : out)
+            total += (long long)v.Samples.size();
+        return true;
+    };
     if (!options.Archive.empty() && !WriteArchiveSettings(home.c_str(), options.Archive, ""))
         return false;
     const std::unique_ptr<HourArchive> store = OpenHourArchive(home.c_str());
-    return store && store->ReplaceRange(from, to, series, options.ReplaceOthers);
+    return store && store->ReplaceRange(from, to, day, options.ReplaceOthers);
 }
 
 constexpr RTPJobFlag Given(bool value) {
@@ -629,12 +682,12 @@ bool MakeDemoPlant(const char* homeArg, const DemoOptions& options, RTPWriteJobN
     plant.days = DemoDays(options);
     MakeConfiguration(g, plant);
     PlantContours(g, plant);
-    PlantBackground(g, plant);
+    std::vector<BackgroundLine> background = PlantBackground(g, plant);
     summary.FirstDay = TimeText(time_t(plant.days.front().Begin)).substr(0, 10);
     summary.LastDay = TimeText(time_t(plant.days.back().Begin)).substr(0, 10);
 
     long long total = 0;
-    if (!WriteArchive(home, options, g, plant, total)) return false;
+    if (!WriteArchive(home, options, g, plant, background, total)) return false;
     summary.ConfigPath = ConfigFolder(home.c_str()) + "demo.rtdb";
     if (!DBSaveDatabase(plant.db, summary.ConfigPath.c_str())) return false;
     if (!WriteJob(home, plant, writeJob, summary)) return false;

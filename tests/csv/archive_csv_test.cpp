@@ -2,6 +2,7 @@
 
 #include "common/cp1251.h"
 #include "common/lasterror.h"
+#include "common/timetext.h"
 #include "csv/archive_csv.h"
 #include "archive/data_home.h"
 
@@ -25,6 +26,28 @@ std::map<std::string, std::string> Snapshot(const std::string& home) {
     return files;
 }
 
+// `count` CSV lines of `name`, one a second from `from`.
+std::string Lines(const char* name, int64_t from, int count) {
+    std::string lines;
+    for (int i = 0; i < count; ++i)
+        lines += std::string(name) + "," + host::TimeText(time_t(from + i)) + ",0," +
+                 std::to_string(i) + ".5\n";
+    return lines;
+}
+
+// The export as one text.
+bool Export(const std::string& home, int64_t from, int64_t to, const char* variable,
+            std::string& out, int* rows = nullptr) {
+    out.clear();
+    return host::ExportCsv(
+        home.c_str(), from, to, variable,
+        [&](std::string_view piece) {
+            out += piece;
+            return true;
+        },
+        rows);
+}
+
 }  // namespace
 
 TEST(ArchiveCsv, ImportThenExportGivesTheSameSamples) {
@@ -45,8 +68,7 @@ TEST(ArchiveCsv, ImportThenExportGivesTheSameSamples) {
 
     std::string out;
     int rows = 0;
-    ASSERT_TRUE(host::ExportCsv(home.c_str(), At(2024, 3, 1), At(2024, 3, 2, 23, 59, 59), nullptr,
-                                out, &rows));
+    ASSERT_TRUE(Export(home, At(2024, 3, 1), At(2024, 3, 2, 23, 59, 59), nullptr, out, &rows));
     EXPECT_EQ(rows, 4);
     const std::string expected =
         "variable,time,state,value\n"
@@ -64,7 +86,7 @@ TEST(ArchiveCsv, ImportThenExportGivesTheSameSamples) {
     EXPECT_EQ(Snapshot(home), before);
     twtest::WriteFile(csv, "variable,time,state,value\nT1,2024-03-01 12:00:00,1,7\n");
     ASSERT_TRUE(host::ImportCsv(home.c_str(), csv.c_str()));
-    ASSERT_TRUE(host::ExportCsv(home.c_str(), At(2024, 3, 1, 12), At(2024, 3, 1, 12), "T1", out));
+    ASSERT_TRUE(Export(home, At(2024, 3, 1, 12), At(2024, 3, 1, 12), "T1", out));
     EXPECT_EQ(out, "variable,time,state,value\nT1,2024-03-01 12:00:00+03:00,1,7\n");
 }
 
@@ -101,6 +123,42 @@ TEST(ArchiveCsv, BadLinesRefuseTheWholeFileAndLeaveTheArchiveUnchanged) {
         refused(good + name + ",2024-03-02 12:00:01,0,1\n",
                 "строка 3: в имени переменной управляющий символ"_cp);
     refused("name,time,state,value\n", "строка 1: ожидался заголовок variable,time,state,value"_cp);
+    // A bad line after more lines than the archive is handed at once.
+    refused(good + Lines("T1", At(2024, 3, 2), 70000) + "T9,2024-03-02 12:00:01,0,1\n",
+            "строка 70003: неизвестная переменная \"T9\""_cp);
+}
+
+// A large export is written in pieces of about a megabyte, never held whole,
+// and the pieces together are the whole export.
+TEST(ArchiveCsv, ALargeExportIsWrittenInPieces) {
+    const std::string home = MakeHome("pieces");
+    const std::string csv = home + "in.csv";
+    twtest::WriteFile(csv, "variable,time,state,value\n" + Lines("T1", At(2024, 3, 1), 40000) +
+                               Lines("P1", At(2024, 3, 1), 10));
+    ASSERT_TRUE(host::ImportCsv(home.c_str(), csv.c_str())) << GetIOErrorS_GUI(-2);
+    std::vector<std::size_t> pieces;
+    std::string text;
+    int rows = 0;
+    ASSERT_TRUE(host::ExportCsv(
+        home.c_str(), At(2024, 3, 1), At(2024, 3, 2), nullptr,
+        [&](std::string_view piece) {
+            pieces.push_back(piece.size());
+            text += piece;
+            return true;
+        },
+        &rows));
+    EXPECT_EQ(rows, 40010);
+    EXPECT_GE(pieces.size(), 2u);
+    for (std::size_t size : pieces)
+        EXPECT_LE(size, (std::size_t(1) << 20) + 100);
+    EXPECT_EQ(text.substr(0, 61),
+              "variable,time,state,value\nP1,2024-03-01 00:00:00+03:00,0,0.5\n");
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 40011);
+    // A piece the output refuses ends the export with a failure.
+    int calls = 0;
+    EXPECT_FALSE(host::ExportCsv(home.c_str(), At(2024, 3, 1), At(2024, 3, 2), nullptr,
+                                 [&](std::string_view) { return ++calls < 0; }));
+    EXPECT_EQ(calls, 1);
 }
 
 // What an interrupted writer leaves is cleared by the next opening: a journal
@@ -135,7 +193,7 @@ TEST(ArchiveCsv, OpeningClearsLeftoversAndNamesDamagedJournalOrZone) {
         const std::string before = twtest::ReadFile(folder + "ZONE");
         twtest::WriteFile(folder + c.file, c.text);
         twtest::WriteFile(folder + "notes.tmpAbC123", "kept");
-        const bool opened = host::ExportCsv(home.c_str(), 0, At(2030, 1, 1), nullptr, out);
+        const bool opened = Export(home, 0, At(2030, 1, 1), nullptr, out);
         EXPECT_EQ(opened ? std::string() : std::string(GetIOErrorS_GUI(-2)), c.error) << c.file;
         EXPECT_EQ(std::filesystem::exists(folder + c.file), !c.error.empty()) << c.file;
         std::filesystem::remove(folder + c.file);
@@ -180,7 +238,7 @@ TEST(ArchiveCsv, TheRepeatedHourKeepsBothPassesThroughExportAndImport) {
             << GetIOErrorS_GUI(-2);
         EXPECT_EQ(result.FirstPass, 0);
         std::string out;
-        ASSERT_TRUE(host::ExportCsv(home.c_str(), At(2026, 3, 28), At(2026, 10, 26), nullptr, out));
+        ASSERT_TRUE(Export(home, At(2026, 3, 28), At(2026, 10, 26), nullptr, out));
         EXPECT_EQ(out, exported);
     }
     const std::string home = twtest::ScratchDir("local");
@@ -192,7 +250,7 @@ TEST(ArchiveCsv, TheRepeatedHourKeepsBothPassesThroughExportAndImport) {
     ASSERT_TRUE(host::ImportCsv(home.c_str(), (home + "in.csv").c_str(), &result));
     EXPECT_EQ(result.FirstPass, 1);
     std::string out;
-    ASSERT_TRUE(host::ExportCsv(home.c_str(), At(2026, 10, 25), At(2026, 10, 26), nullptr, out));
+    ASSERT_TRUE(Export(home, At(2026, 10, 25), At(2026, 10, 26), nullptr, out));
     EXPECT_EQ(out,
               "variable,time,state,value\nT1,2026-10-25 02:30:00+02:00,1,1\n"
               "T1,2026-10-25 03:30:00+01:00,0,1\n");

@@ -133,12 +133,19 @@ TEST(PgArchive, TheSamePlantInDayFilesAndInPostgreSqlGivesTheSameResults) {
     EXPECT_EQ(batch(pg), batch(files));
 
     // One CSV imported into either archive gives the same exports.
+    // More rows than one batch of the import, a time given twice across them:
+    // the later wins.
     const std::string csv = files + "change.csv";
-    std::ofstream(csv) << "variable,time,state,value\n"
-                          "U1.P01.Sensor,2026-11-19 12:00:00,2,101.5\n"
-                          "U1.P01.Sensor,2026-11-19 12:05:00,0,55\n"
-                          "U1.P02.Sensor,2026-11-20 01:00:00,0,49.25\n"
-                          "U1.P01.Sensor,2026-11-19 12:05:00,0,56\n";
+    std::ofstream change(csv);
+    change << "variable,time,state,value\n"
+              "U1.P01.Sensor,2026-11-19 12:00:00,2,101.5\n"
+              "U1.P01.Sensor,2026-11-19 12:05:00,0,55\n"
+              "U1.P02.Sensor,2026-11-20 01:00:00,0,49.25\n";
+    for (int s = 0; s < 70000; ++s)
+        change << "U1.P03.Sensor,2026-11-19 " << s / 36000 << s / 3600 % 10 << ":" << s / 600 % 6
+               << s / 60 % 10 << ":" << s % 60 / 10 << s % 10 << ",0," << s << "\n";
+    change << "U1.P01.Sensor,2026-11-19 12:05:00,0,56\n";
+    change.close();
     for (const std::string& home : {files, pg})
         EXPECT_EQ(ExitCode(Bin("rthost") + " import " + home + " " + csv + " 2>/dev/null"), 0);
     EXPECT_TRUE(exported(pg) == exported(files)) << FirstDifference(exported(pg), exported(files));
@@ -326,8 +333,20 @@ TEST(PgArchive, APlantsOwnTableIsReadThroughAViewAndFailuresAreClear) {
             EXPECT_TRUE(c.Exec(f.after)) << c.Error();
         }
     }
-    // The export checks as the run does.
+    // The export checks as the run does, and refuses names that cp1251, the
+    // host's encoding of names, cannot hold rather than merge them.
+    ASSERT_TRUE(
+        c.Exec("CREATE VIEW plant.emoji AS SELECT * FROM plant.tw_samples UNION ALL SELECT "
+               "'Т\U0001F600' || n, time, state, value FROM plant.tw_samples, (VALUES (1), (2)) "
+               "AS v(n) WHERE variable = 'U1.P01.Sensor'"))
+        << c.Error();
     const std::string exportDay = " --from '2026-11-20 00:00:00' --to '2026-11-20 23:59:59'";
+    std::ofstream(own + "Archive.json")
+        << "{\"PostgreSQL\": \"" << conninfo << "\", \"Samples\": \"plant.emoji\"}";
+    EXPECT_EQ(Rthost(own, "export " + own + exportDay).substr(0, 2), "1 ");
+    EXPECT_EQ(ReadText(own + "err.txt"),
+              "rthost export: Архив PostgreSQL: имя переменной \"Т<U+1F600>1\" не "
+              "записывается в cp1251, кодировке имен хоста\n");
     for (const char* view : {"typed", "wide", "nan"}) {
         std::ofstream(own + "Archive.json")
             << "{\"PostgreSQL\": \"" << conninfo << "\", \"Samples\": \"plant." << view << "\"}";

@@ -86,29 +86,30 @@ std::string BaseName(const std::string& path) {
 
 }  // namespace
 
-bool ReplaceDayFiles(const ArchiveAccess& access,
-                     const std::vector<std::pair<Day, std::string>>& files) {
+bool ReplaceDayFiles(const ArchiveAccess& access, const std::vector<Day>& days,
+                     const MakeDayFile& make) {
     const std::string folder = ArchiveFolder(access.Home().c_str());
     if (!access.Writable()) {
         SetError("%s \"%s\" %s", "Архив"_cp, folder.c_str(), "не открыт для записи"_cp);
         return false;
     }
-    if (files.empty()) return true;
+    if (days.empty()) return true;
     if (!WriteZoneIfMissing(folder)) return false;
     std::vector<JournalEntry> entries;
     auto dropTemps = [&] {
         for (const auto& e : entries)
             ::unlink(OsPath((folder + e.first).c_str()).c_str());
     };
-    for (const auto& [day, bytes] : files) {
-        std::string temp;
-        if (!WriteTemp(folder + DayFileName(day), bytes, temp)) {
+    std::string bytes, temp;
+    for (const Day& day : days) {
+        if (!make(day, bytes) || !WriteTemp(folder + DayFileName(day), bytes, temp)) {
             dropTemps();
             return false;
         }
         entries.emplace_back(BaseName(temp), DayFileName(day));
         ArchiveKillPoint();
     }
+    bytes = std::string();
     const std::string osFolder = OsPath(folder.c_str());
     if (!CommitJournal(osFolder, entries)) {
         const std::string reason = GetIOErrorS_GUI(-2);
@@ -126,6 +127,18 @@ bool ReplaceDayFiles(const ArchiveAccess& access,
         return false;
     }
     return true;
+}
+
+bool ReplaceDayFiles(const ArchiveAccess& access,
+                     const std::vector<std::pair<Day, std::string>>& files) {
+    std::vector<Day> days;
+    for (const auto& f : files)
+        days.push_back(f.first);
+    std::size_t next = 0;
+    return ReplaceDayFiles(access, days, [&](const Day&, std::string& bytes) {
+        bytes = files[next++].second;
+        return true;
+    });
 }
 
 bool ReplaceDayFiles(const char* home, const std::vector<std::pair<Day, std::string>>& files) {

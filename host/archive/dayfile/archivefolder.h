@@ -3,6 +3,7 @@
 // renamed into place), completed by the next opening if the writer dies.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,6 +27,12 @@ bool ListDays(const char* home, std::vector<Day>& days);
 // next opening completes the change. The last error names the file.
 bool ReplaceDayFiles(const ArchiveAccess& access,
                      const std::vector<std::pair<Day, std::string>>& files);
+// The same with each file's bytes made just before it is written, so that one
+// file is held at a time; `make` returning false (last error set) gives the
+// change up.
+using MakeDayFile = std::function<bool(const Day& day, std::string& bytes)>;
+bool ReplaceDayFiles(const ArchiveAccess& access, const std::vector<Day>& days,
+                     const MakeDayFile& make);
 // The same after opening the home's archive for writing (and releasing it).
 bool ReplaceDayFiles(const char* home, const std::vector<std::pair<Day, std::string>>& files);
 

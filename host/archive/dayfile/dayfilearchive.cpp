@@ -162,11 +162,13 @@ bool DayFileArchive::Fetch(const std::vector<std::string>& names, int64_t from, 
 }
 
 namespace {
+using ByVariable = std::map<std::string, std::vector<archive::Sample>>;
+
 // A day's new content: its archived samples with `incoming` merged in (for equal
 // times the incoming one, and of those the later).
-bool MergeDay(const std::string& home, const archive::Day& day,
-              const std::vector<const NamedSample*>& incoming, std::string& bytes) {
-    std::map<std::string, std::vector<archive::Sample>> merged;
+bool MergeDay(const std::string& home, const archive::Day& day, ByVariable& incoming,
+              std::string& bytes) {
+    ByVariable merged;
     const std::string path = archive::DayFilePath(home.c_str(), day);
     if (FileExists(path.c_str())) {
         DayFile f;
@@ -175,75 +177,125 @@ bool MergeDay(const std::string& home, const archive::Day& day,
         for (auto& v : existing)
             merged[v.Name] = std::move(v.Samples);
     }
-    for (const NamedSample* s : incoming)
-        merged[s->Name].push_back(s->S);
+    for (auto& [name, list] : incoming) {
+        std::vector<archive::Sample>& into = merged[name];
+        into.insert(into.end(), list.begin(), list.end());
+        list = {};
+    }
     std::vector<archive::VariableSamples> vars;
     for (auto& [name, v] : merged)
         vars.push_back({name, archive::TimeOrderedLatest(std::move(v))});
     bytes = archive::EncodeDayFile(day, std::move(vars));
     return true;
 }
+
+// The incoming samples of a store by day and variable: no more than the
+// samples themselves and each variable's name once a day.
+struct IncomingDays {
+    std::map<int64_t, std::pair<archive::Day, ByVariable>> days;  // by the day's begin
+
+    void Add(std::vector<NamedSample>& batch) {
+        std::pair<archive::Day, ByVariable>* last = nullptr;
+        for (NamedSample& s : batch) {
+            if (!last || s.S.Time < last->first.Begin || s.S.Time >= last->first.End) {
+                const archive::Day d = archive::DayOf(s.S.Time);
+                last = &days[d.Begin];
+                last->first = d;
+            }
+            last->second[s.Name].push_back(s.S);
+        }
+    }
+};
 }  // namespace
 
-bool DayFileArchive::Store(const std::vector<NamedSample>& samples, int* units) {
+bool DayFileArchive::Store(const StoreBatch& next, int* units) {
+    IncomingDays incoming;
+    std::vector<NamedSample> batch;
+    for (;;) {
+        if (!next(batch)) return false;
+        if (batch.empty()) break;
+        incoming.Add(batch);
+    }
+    batch = {};
     archive::ArchiveAccess access;
     if (!access.Open(home_.c_str(), archive::Access::Write)) return false;
-    std::map<int64_t, std::vector<const NamedSample*>> byDay;  // day begin -> samples
-    std::map<int64_t, archive::Day> dayOf;
-    for (const auto& s : samples) {
-        const archive::Day d = archive::DayOf(s.S.Time);
-        byDay[d.Begin].push_back(&s);
-        dayOf[d.Begin] = d;
-    }
-    std::vector<std::pair<archive::Day, std::string>> out;
-    for (auto& [begin, list] : byDay) {
-        out.emplace_back(dayOf[begin], std::string());
-        if (!MergeDay(home_, dayOf[begin], list, out.back().second)) return false;
-    }
-    if (!archive::ReplaceDayFiles(access, out)) return false;
-    if (units) *units = int(out.size());
-    return true;
+    std::vector<archive::Day> days;
+    for (const auto& [begin, day] : incoming.days)
+        days.push_back(day.first);
+    const bool ok =
+        archive::ReplaceDayFiles(access, days, [&](const archive::Day& d, std::string& bytes) {
+            return MergeDay(home_, d, incoming.days[d.Begin].second, bytes);
+        });
+    if (ok && units) *units = int(days.size());
+    return ok;
 }
 
+namespace {
+// The names of the files' variables (all, or only `variable`) once each, in the
+// byte order of their UTF-8 forms.
+std::vector<std::string> NamesInUtf8Order(const std::vector<DayFile>& files, const char* variable) {
+    std::map<std::string, std::string> byUtf8;
+    for (const DayFile& f : files)
+        for (int i = 0; i < f.Count(); ++i)
+            if (!variable || std::strcmp(variable, f.Name(i)) == 0)
+                byUtf8.try_emplace(Cp1251ToUtf8(f.Name(i)), f.Name(i));
+    std::vector<std::string> names;
+    names.reserve(byUtf8.size());
+    for (auto& [utf8, name] : byUtf8)
+        names.push_back(std::move(name));
+    return names;
+}
+}  // namespace
+
 bool DayFileArchive::Collect(int64_t from, int64_t to, const char* variable,
-                             std::vector<NamedSample>& out) {
+                             const CollectRun& run) {
     archive::ArchiveAccess access;
     std::vector<archive::Day> days;
     if (!access.Open(home_.c_str(), archive::Access::Read) ||
         !archive::ListDays(home_.c_str(), days))
         return false;
-    std::string raw;
-    std::vector<archive::Sample> decoded;
+    std::vector<DayFile> files;
     for (const auto& d : days) {
         if (d.End <= from || d.Begin > to) continue;
-        DayFile f;
-        if (!f.Open(archive::DayFilePath(home_.c_str(), d).c_str())) return false;
-        for (int i = 0; i < f.Count(); ++i) {
-            if (variable && std::strcmp(variable, f.Name(i)) != 0) continue;
+        files.emplace_back();
+        if (!files.back().Open(archive::DayFilePath(home_.c_str(), d).c_str())) return false;
+    }
+    std::string raw;
+    std::vector<archive::Sample> decoded;
+    for (const std::string& name : NamesInUtf8Order(files, variable)) {
+        for (DayFile& f : files) {
+            const int i = f.Find(name.c_str());
+            if (i < 0) continue;
             if (!f.ReadRaw(i, raw)) return false;
             f.Decode(raw, decoded);
-            for (const auto& s : decoded)
-                if (s.Time >= from && s.Time <= to) out.push_back({f.Name(i), s});
+            const auto lo =
+                std::lower_bound(decoded.begin(), decoded.end(), from,
+                                 [](const archive::Sample& s, int64_t t) { return s.Time < t; });
+            const auto hi =
+                std::upper_bound(lo, decoded.end(), to,
+                                 [](int64_t t, const archive::Sample& s) { return t < s.Time; });
+            if (lo != hi &&
+                !run(name, std::span<const archive::Sample>(&*lo, std::size_t(hi - lo))))
+                return false;
         }
     }
     return true;
 }
 
-bool DayFileArchive::ReplaceRange(int64_t begin, int64_t end,
-                                  const std::vector<archive::VariableSamples>& samples,
+bool DayFileArchive::ReplaceRange(int64_t begin, int64_t end, const DaySamples& make,
                                   bool /*others*/) {
-    std::vector<std::pair<archive::Day, std::string>> files;
-    for (archive::Day day = archive::DayOf(begin); day.Begin < end; day = archive::DayOf(day.End)) {
-        std::vector<archive::VariableSamples> vars;
-        for (const auto& v : samples) {
-            archive::VariableSamples in{v.Name, {}};
-            for (const auto& s : v.Samples)
-                if (s.Time >= day.Begin && s.Time < day.End) in.Samples.push_back(s);
-            if (!in.Samples.empty()) vars.push_back(std::move(in));
-        }
-        files.emplace_back(day, archive::EncodeDayFile(day, std::move(vars)));
-    }
-    return archive::ReplaceDayFiles(home_.c_str(), files);
+    archive::ArchiveAccess access;
+    if (!access.Open(home_.c_str(), archive::Access::Write)) return false;
+    std::vector<archive::Day> days;
+    for (archive::Day day = archive::DayOf(begin); day.Begin < end; day = archive::DayOf(day.End))
+        days.push_back(day);
+    std::vector<archive::VariableSamples> vars;
+    return archive::ReplaceDayFiles(access, days, [&](const archive::Day& d, std::string& bytes) {
+        vars.clear();
+        if (!make(d, vars)) return false;
+        bytes = archive::EncodeDayFile(d, std::move(vars));
+        return true;
+    });
 }
 
 }  // namespace host

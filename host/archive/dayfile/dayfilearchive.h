@@ -15,11 +15,10 @@ class DayFileArchive : public HourArchive {
 
     bool Fetch(const std::vector<std::string>& names, int64_t from, int64_t end,
                FetchSink& sink) override;
-    bool Store(const std::vector<NamedSample>& samples, int* units) override;
-    bool Collect(int64_t from, int64_t to, const char* variable,
-                 std::vector<NamedSample>& out) override;
-    bool ReplaceRange(int64_t begin, int64_t end,
-                      const std::vector<archive::VariableSamples>& samples, bool others) override;
+    using HourArchive::Store;
+    bool Store(const StoreBatch& next, int* units) override;
+    bool Collect(int64_t from, int64_t to, const char* variable, const CollectRun& run) override;
+    bool ReplaceRange(int64_t begin, int64_t end, const DaySamples& make, bool others) override;
 
   private:
     std::string home_;

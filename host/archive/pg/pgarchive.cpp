@@ -132,12 +132,20 @@ std::string CopyStream(const std::vector<ArchiveSample>& samples) {
     return stream;
 }
 
-// Runs the steps of one change of the samples table as one transaction; on a
-// failure rolls it back. After the commit it lets the server mark the pages
-// just written all-visible, so that the period query reads them from the index
-// alone (autovacuum waits for a fifth of the table to be new), and renew the
-// statistics that its plan rests on; best effort: for a user who does not own
-// the table the server only warns.
+// COPYs every batch into `table`'s sample columns, one COPY a batch; false when
+// a batch gives up (`stopped`) or the server refuses.
+bool CopyBatches(Connection& c, const std::string& table, const RowBatch& next, bool& stopped) {
+    std::vector<ArchiveSample> rows;
+    for (;;) {
+        if (!next(rows)) return !(stopped = true);
+        if (rows.empty()) return true;
+        if (!c.CopyIn(
+                "COPY " + table + " (variable, time, state, value) FROM STDIN (FORMAT binary)",
+                CopyStream(rows)))
+            return false;
+    }
+}
+
 // Notes in the schema who wrote the samples last: "demo" while only the demo
 // has, "import" once anything else has.
 bool NoteWriter(Connection& c, const char* writer) {
@@ -145,6 +153,12 @@ bool NoteWriter(Connection& c, const char* writer) {
                   "') ON CONFLICT (key) DO UPDATE SET value = excluded.value");
 }
 
+// Runs the steps of one change of the samples table as one transaction; on a
+// failure rolls it back. After the commit it lets the server mark the pages
+// just written all-visible, so that the period query reads them from the index
+// alone (autovacuum waits for a fifth of the table to be new), and renew the
+// statistics that its plan rests on; best effort: for a user who does not own
+// the table the server only warns.
 bool ChangeSamples(Connection& c, const std::function<bool()>& steps, std::string& error) {
     if (c.Exec("BEGIN") && steps() && c.Exec("COMMIT")) {
         c.Exec("VACUUM (ANALYZE) tripwatch.samples");
@@ -156,10 +170,10 @@ bool ChangeSamples(Connection& c, const std::function<bool()>& steps, std::strin
 }
 }  // namespace
 
-bool ReplaceSamples(Connection& c, int64_t begin, int64_t end,
-                    const std::vector<ArchiveSample>& samples, bool others, std::string& error) {
-    const std::string stream = CopyStream(samples);
+bool ReplaceSamples(Connection& c, int64_t begin, int64_t end, const RowBatch& next, bool others,
+                    bool& stopped, std::string& error) {
     bool foreign = false;
+    stopped = false;
     const bool done = ChangeSamples(
         c,
         [&] {
@@ -173,10 +187,11 @@ bool ReplaceSamples(Connection& c, int64_t begin, int64_t end,
             if (foreign && !others) return false;
             return c.Exec("DELETE FROM tripwatch.samples WHERE time >= " + Timestamp(begin) +
                           " AND time < " + Timestamp(end)) &&
-                   c.CopyIn("COPY tripwatch.samples FROM STDIN (FORMAT binary)", stream) &&
+                   CopyBatches(c, "tripwatch.samples", next, stopped) &&
                    (foreign || NoteWriter(c, "demo"));
         },
         error);
+    if (stopped) error.clear();
     if (!done && foreign && !others)
         error =
             "the samples table holds samples that the demo did not write (a plant's own?); "
@@ -184,22 +199,31 @@ bool ReplaceSamples(Connection& c, int64_t begin, int64_t end,
     return done;
 }
 
-bool ImportSamples(Connection& c, const std::vector<ArchiveSample>& samples, std::string& error) {
-    const std::string stream = CopyStream(samples);
-    return ChangeSamples(
+bool ImportSamples(Connection& c, const RowBatch& next, long& stored, bool& stopped,
+                   std::string& error) {
+    stopped = false;
+    Result r;
+    const bool done = ChangeSamples(
         c,
         [&] {
+            // `ord` keeps the order given, so that of two rows for one
+            // (variable, time) the later wins.
             return c.Exec(
-                       "CREATE TEMPORARY TABLE incoming (LIKE tripwatch.samples) ON COMMIT "
-                       "DROP") &&
-                   c.CopyIn("COPY incoming FROM STDIN (FORMAT binary)", stream) &&
+                       "CREATE TEMPORARY TABLE incoming (LIKE tripwatch.samples, ord "
+                       "bigserial) ON COMMIT DROP") &&
+                   CopyBatches(c, "incoming", next, stopped) &&
                    c.Exec(
-                       "INSERT INTO tripwatch.samples SELECT * FROM incoming ON CONFLICT "
-                       "(variable, time) DO UPDATE SET state = excluded.state, value = "
-                       "excluded.value") &&
+                       "INSERT INTO tripwatch.samples SELECT DISTINCT ON (variable, time) "
+                       "variable, time, state, value FROM incoming ORDER BY variable, time, "
+                       "ord DESC ON CONFLICT (variable, time) DO UPDATE SET state = "
+                       "excluded.state, value = excluded.value",
+                       &r) &&
                    NoteWriter(c, "import");
         },
         error);
+    if (stopped) error.clear();
+    stored = done ? r.Changed() : 0;
+    return done;
 }
 
 bool ExportSamples(Connection& c, const std::string& relation, int64_t from, int64_t to,

@@ -46,16 +46,23 @@ using SampleHandler = std::function<bool(int name, int64_t micros, int32_t state
 bool FetchPeriod(Connection& c, const std::string& relation, const std::vector<std::string>& names,
                  int64_t from, int64_t end, const SampleHandler& onSample, std::string& error);
 
-// Stores every sample in one transaction (COPY into a temporary table, then one
-// upsert); a sample at the time of a stored one of its variable replaces it.
-// The samples must not repeat a (variable, time).
-bool ImportSamples(Connection& c, const std::vector<ArchiveSample>& samples, std::string& error);
+// Gives the next rows in `rows` (emptied before): an empty batch is the end;
+// false gives the change up, with `stopped` set and `error` left empty.
+using RowBatch = std::function<bool(std::vector<ArchiveSample>& rows)>;
 
-// Replaces the samples with begin <= time < end by `samples`, in one transaction:
-// the demo's writer. A table that an import has written to (or that holds
-// samples from before the writer was noted) is refused unless `others`.
-bool ReplaceSamples(Connection& c, int64_t begin, int64_t end,
-                    const std::vector<ArchiveSample>& samples, bool others, std::string& error);
+// Stores every row the batches give in one transaction (each batch COPYed into
+// a temporary table, then one upsert), holding one batch at a time; a sample at
+// the time of a stored one of its variable replaces it, and of two given for
+// one (variable, time) the later. `stored` gets the rows written.
+bool ImportSamples(Connection& c, const RowBatch& next, long& stored, bool& stopped,
+                   std::string& error);
+
+// Replaces the samples with begin <= time < end by the rows the batches give,
+// in one transaction: the demo's writer. A table that an import has written to
+// (or that holds samples from before the writer was noted) is refused unless
+// `others`.
+bool ReplaceSamples(Connection& c, int64_t begin, int64_t end, const RowBatch& next, bool others,
+                    bool& stopped, std::string& error);
 
 // The samples with from <= time <= to (of one variable when `variable` is not
 // empty), sorted by variable name (bytes) and time.

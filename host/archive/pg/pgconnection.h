@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
@@ -41,6 +42,8 @@ class Result {
     int Rows() const { return r_ ? PQntuples(r_.get()) : 0; }
     // The text of a field (empty for null).
     std::string Text(int row, int column) const;
+    // The rows a command changed (0 when it tells none).
+    long Changed() const { return r_ ? std::atol(PQcmdTuples(r_.get())) : 0; }
 
   private:
     UniqueHandle<PGresult*, &PQclear> r_;

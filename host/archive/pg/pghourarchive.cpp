@@ -1,6 +1,7 @@
 #include "pghourarchive.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 
 #include "common/cp1251.h"
@@ -72,48 +73,114 @@ bool PgHourArchive::Fetch(const std::vector<std::string>& names, int64_t from, i
     return stopped ? false : Fail(error);
 }
 
-bool PgHourArchive::Store(const std::vector<NamedSample>& samples, int* units) {
-    if (!Writable()) return false;
-    // One row per variable and time, the later of two.
-    std::map<std::pair<std::string, int64_t>, const NamedSample*> last;
+namespace {
+// The most samples of one variable an export holds at once.
+constexpr std::size_t kBatchRows = 1 << 16;
+
+// Converts a batch of samples into rows with UTF-8 names.
+void ToRows(const std::vector<NamedSample>& samples, std::vector<pg::ArchiveSample>& rows) {
+    rows.clear();
+    rows.reserve(samples.size());
     for (const NamedSample& s : samples)
-        last[{s.Name, s.S.Time}] = &s;
-    std::vector<pg::ArchiveSample> rows;
-    rows.reserve(last.size());
-    for (const auto& [key, s] : last)
-        rows.push_back({Cp1251ToUtf8(s->Name), s->S.Time, s->S.State, s->S.Value});
+        rows.push_back({Cp1251ToUtf8(s.Name), s.S.Time, s.S.State, s.S.Value});
+}
+// A UTF-8 name for a message in cp1251: each character cp1251 lacks as
+// <U+XXXX>, so that two such names stay apart.
+std::string NameForMessage(const std::string& utf8) {
+    std::string out, one;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const std::size_t at = i;
+        const char32_t c = DecodeUtf8(utf8, i);
+        if (Utf8ToCp1251(std::string_view(utf8).substr(at, i - at), one)) {
+            out += one;
+        } else {
+            char code[16];
+            std::snprintf(code, sizeof code, "<U+%04X>", unsigned(c));
+            out += code;
+        }
+    }
+    return out;
+}
+}  // namespace
+
+bool PgHourArchive::Store(const StoreBatch& next, int* units) {
+    if (!Writable()) return false;
+    std::vector<NamedSample> batch;
+    const pg::RowBatch rows = [&](std::vector<pg::ArchiveSample>& out) {
+        if (!next(batch)) return false;
+        ToRows(batch, out);
+        return true;
+    };
+    long stored = 0;
+    bool stopped = false;
     std::string error;
-    if (!pg::ImportSamples(connection_, rows, error)) return Fail(error);
-    if (units) *units = int(rows.size());
+    if (!pg::ImportSamples(connection_, rows, stored, stopped, error))
+        return stopped ? false : Fail(error);
+    if (units) *units = int(stored);
     return true;
 }
 
-bool PgHourArchive::Collect(int64_t from, int64_t to, const char* variable,
-                            std::vector<NamedSample>& out) {
-    std::string error;
+bool PgHourArchive::Collect(int64_t from, int64_t to, const char* variable, const CollectRun& run) {
+    std::string error, name, refused;
+    std::vector<archive::Sample> samples;
+    bool stopped = false;
+    // The rows come sorted by name: a run is handed on when the name changes.
+    const auto flush = [&] {
+        if (samples.empty()) return true;
+        stopped = !run(name, samples);
+        samples.clear();
+        return !stopped;
+    };
+    std::string utf8;  // the current run's name as the server has it
     const bool ok = pg::ExportSamples(
         connection_, relation_, from, to, variable ? Cp1251ToUtf8(variable) : std::string(),
         [&](const pg::ArchiveSample& s) {
-            out.push_back({Utf8ToCp1251Lossy(s.Variable),
-                           archive::Sample{s.Time, uint16_t(s.State), s.Value}});
+            if (s.Variable != utf8 || samples.size() >= kBatchRows) {
+                if (!flush()) return false;
+                if (s.Variable != utf8) {
+                    utf8 = s.Variable;
+                    if (!Utf8ToCp1251(utf8, name)) {
+                        refused = utf8;
+                        return false;
+                    }
+                }
+            }
+            samples.push_back(archive::Sample{s.Time, uint16_t(s.State), s.Value});
             return true;
         },
         error);
-    return ok || Fail(error);
+    if (!refused.empty()) {
+        SetError("%s: %s \"%s\" %s", "Архив PostgreSQL"_cp, "имя переменной"_cp,
+                 NameForMessage(refused).c_str(),
+                 "не записывается в cp1251, кодировке имен хоста"_cp);
+        return false;
+    }
+    if (stopped) return false;
+    if (!ok) return Fail(error);
+    return flush();
 }
 
-bool PgHourArchive::ReplaceRange(int64_t begin, int64_t end,
-                                 const std::vector<archive::VariableSamples>& samples,
-                                 bool others) {
+bool PgHourArchive::ReplaceRange(int64_t begin, int64_t end, const DaySamples& make, bool others) {
     if (!Writable()) return false;
-    std::vector<pg::ArchiveSample> rows;
-    for (const auto& v : samples) {
-        const std::string name = Cp1251ToUtf8(v.Name);
-        for (const auto& s : v.Samples)
-            if (s.Time >= begin && s.Time < end) rows.push_back({name, s.Time, s.State, s.Value});
-    }
+    archive::Day day = archive::DayOf(begin);
+    std::vector<archive::VariableSamples> vars;
+    const pg::RowBatch rows = [&](std::vector<pg::ArchiveSample>& out) {
+        out.clear();
+        for (; out.empty() && day.Begin < end; day = archive::DayOf(day.End)) {
+            vars.clear();
+            if (!make(day, vars)) return false;
+            for (const auto& v : vars) {
+                const std::string name = Cp1251ToUtf8(v.Name);
+                for (const auto& s : v.Samples)
+                    out.push_back({name, s.Time, s.State, s.Value});
+            }
+        }
+        return true;
+    };
     std::string error;
-    if (!pg::ReplaceSamples(connection_, begin, end, rows, others, error)) return Fail(error);
+    bool stopped = false;
+    if (!pg::ReplaceSamples(connection_, begin, end, rows, others, stopped, error))
+        return stopped ? false : Fail(error);
     return true;
 }
 
