@@ -42,7 +42,9 @@ describe() {
     local dir="$1" f
     find "$dir" -maxdepth 1 -type f ! -name '.*' | sort | while read -r f; do
         case "$f" in
-            *.twr) printf 'twr %s\n' "$("$bin/twdump" "$f" 2>/dev/null | grep -c '"Sensor"')" ;;
+            # A report's or an operations file's own count of its entries.
+            *.twr | *.two) printf '%s %s\n' "${f##*.}" \
+                "$("$bin/twdump" "$f" 2>/dev/null | grep -m1 -o '"Count": [0-9]*' | cut -d' ' -f2)" ;;
             *.twt) printf 'twt %s\n' "$(stat -c %s "$f")" ;;
             *.txt) printf 'txt %s\n' "$(wc -l <"$f")" ;;
             *.xls) printf 'xls %s\n' "$(head -c 8 "$f" | od -An -tx1 | tr -d ' \n')" ;;

@@ -15,6 +15,7 @@
 #include "config/configtree.h"
 #include "request/grabvalues.h"
 #include "common/timetext.h"
+#include "catch_up.h"
 #include "home_start.h"
 #include "plugin_loader.h"
 #include "runtime/runtime.h"
@@ -24,8 +25,25 @@ namespace {
 struct RunArgs {
     std::string home;
     std::string job = "Daily";
-    std::string end, from, to, plugin;
+    std::string end, from, to, plugin, today;
+    bool catchUp = false;
+    int catchUpDays = 31;
 };
+
+// The midnight that ends the run of a calendar day.
+PRTime EndOfDay(host::CivilDay day) {
+    int y = 0, m = 0, d = 0;
+    host::CivilFromDays(day + 1, y, m, d);
+    return PRTime().Set(y, m, d);
+}
+
+// The calendar day a run reports on, when its period is a whole day from
+// midnight to midnight; false for any other period.
+bool DayOfRun(const PRTime& end, host::CivilDay& day) {
+    if (end.Hour || end.Minute || end.Second) return false;
+    day = host::DaysFromCivil(end.Year, end.Month, end.Day) - 1;
+    return true;
+}
 
 // The host's side of a run: what GrabReportValues and GetConfigOwner read.
 RTPHostContext runContext;
@@ -144,6 +162,111 @@ bool RunOnce(RTPModule& module, HConfigItem* job, const PRTime& end) {
     return PrintOutputs(notes);
 }
 
+// The period ends of a catch-up run of the job; prints what it will do.
+std::vector<PRTime> CatchUpEnds(const RunArgs& args, const std::string& home, HConfigItem& job,
+                                host::CivilDay today) {
+    const std::string name = job.GetStr("Name", "");
+    char folder[kMaxPath];
+    MakeStartLocalPath(folder, job.GetStr("ReportDir", ""));
+    host::CivilDay last = 0;
+    std::string warning;
+    const bool reported =
+        host::LastReportedDay(home, host::Utf8ToCp1251Lossy(args.job), folder, name, last, warning);
+    if (!warning.empty())
+        std::fprintf(stderr, "rthost run: %s\n", host::Cp1251ToUtf8(warning).c_str());
+    const host::CatchUpPlan plan = host::PlanCatchUp(reported, last, today, args.catchUpDays);
+    const std::string since =
+        reported ? "the last report: " + host::CivilDayText(last) : "no earlier report";
+    if (plan.days.empty()) {
+        std::printf("Catch-up of job %s: up to date (%s)\n", args.job.c_str(), since.c_str());
+    } else {
+        std::printf("Catch-up of job %s: %zu day(s), %s .. %s (%s)\n", args.job.c_str(),
+                    plan.days.size(), host::CivilDayText(plan.days.front()).c_str(),
+                    host::CivilDayText(plan.days.back()).c_str(), since.c_str());
+    }
+    if (plan.leftOut)
+        std::printf(
+            "  %d earlier day(s) from %s left out, over --catch-up-days %d: run them with --from "
+            "and --to\n",
+            plan.leftOut, host::CivilDayText(plan.firstLeftOut).c_str(), args.catchUpDays);
+    std::vector<PRTime> ends;
+    for (host::CivilDay d : plan.days)
+        ends.push_back(EndOfDay(d));
+    return ends;
+}
+
+// The period ends that --from/--to, --end or the default give; false (exit
+// code 2 set, message printed) on a bad value.
+bool PeriodEnds(const RunArgs& args, host::CivilDay today, std::vector<PRTime>& ends) {
+    if (!args.from.empty()) {
+        PRTime first, last;
+        if (!host::ParseMomentText(args.from.c_str(), first) ||
+            !host::ParseMomentText(args.to.c_str(), last) || last < first) {
+            std::fprintf(stderr, "rthost run: --from and --to must be days YYYY-MM-DD, in order\n");
+            return false;
+        }
+        // Counted from the first day, so that a midnight that a clock change
+        // skips does not shift the days after it.
+        for (int n = 0; !(last < host::AddCalendarDays(first, n)); ++n)
+            ends.push_back(host::AddCalendarDays(first, n + 1));
+    } else if (!args.end.empty()) {
+        PRTime end;
+        if (!host::ParseMomentText(args.end.c_str(), end)) {
+            std::fprintf(stderr, "rthost run: --end must be \"YYYY-MM-DD HH:MM[:SS]\"\n");
+            return false;
+        }
+        ends.push_back(end);
+    } else {
+        ends.push_back(EndOfDay(today - 1));
+    }
+    return true;
+}
+
+// Runs the module for each period end in turn; after each whole day that it
+// reported, following the last reported day, moves the record on. The number
+// of days that failed.
+int RunDays(RTPModule& module, HConfigItem* job, const std::vector<PRTime>& ends,
+            const std::string& home, const RunArgs& args) {
+    const std::string jobName = host::Utf8ToCp1251Lossy(args.job);
+    char folder[kMaxPath];
+    MakeStartLocalPath(folder, job->GetStr("ReportDir", ""));
+    host::CivilDay last = 0;
+    std::string ignored;
+    bool reported =
+        host::LastReportedDay(home, jobName, folder, job->GetStr("Name", ""), last, ignored);
+    int failed = 0;
+    for (const PRTime& end : ends) {
+        if (!RunOnce(module, job, end)) {
+            ++failed;
+            continue;
+        }
+        host::CivilDay day = 0;
+        if (!DayOfRun(end, day) || (reported && day != last + 1)) continue;
+        if (!host::RecordReportedDay(home, jobName, day)) {
+            std::printf("  not recorded as the last reported day: %s\n",
+                        host::Cp1251ToUtf8(GetIOErrorS_GUI(-2)).c_str());
+            ++failed;
+            continue;
+        }
+        reported = true;
+        last = day;
+    }
+    return failed;
+}
+
+// The day taken as today: --today, else the system's date; false (message
+// printed) on a bad value.
+bool Today(const RunArgs& args, host::CivilDay& today) {
+    if (args.today.empty()) {
+        const PRTime now = PRTime::Now();
+        today = host::DaysFromCivil(now.Year, now.Month, now.Day);
+        return true;
+    }
+    if (host::ParseCivilDay(args.today, today)) return true;
+    std::fprintf(stderr, "rthost run: --today must be a day YYYY-MM-DD\n");
+    return false;
+}
+
 }  // namespace
 
 void AddRunCommand(CLI::App& app, int& exitCode) {
@@ -157,10 +280,21 @@ void AddRunCommand(CLI::App& app, int& exitCode) {
                                    "(default: today 00:00, the report of yesterday)");
     auto* fromOpt = cmd->add_option("--from", args->from, "First day of a backfill, YYYY-MM-DD");
     auto* toOpt = cmd->add_option("--to", args->to, "Last day of a backfill, YYYY-MM-DD");
+    auto* catchUpOpt = cmd->add_flag(
+        "--catch-up", args->catchUp,
+        "Run every day after the job's last report up to yesterday (yesterday alone when it "
+        "has none)");
+    cmd->add_option("--catch-up-days", args->catchUpDays,
+                    "The most days one catch-up runs, the latest ones (default 31)")
+        ->check(CLI::Range(1, 3660))
+        ->needs(catchUpOpt);
+    cmd->add_option("--today", args->today,
+                    "The day taken as today, YYYY-MM-DD (default: the system's date)");
     fromOpt->excludes(endOpt);
     toOpt->excludes(endOpt);
     fromOpt->needs(toOpt);
     toOpt->needs(fromOpt);
+    catchUpOpt->excludes(endOpt)->excludes(fromOpt)->excludes(toOpt);
     cmd->add_option("--plugin", args->plugin, "Path of the report module (default: beside rthost)");
     cmd->callback([args, &exitCode] {
         const std::string home = host::Utf8ToCp1251Lossy(args->home);
@@ -178,32 +312,11 @@ void AddRunCommand(CLI::App& app, int& exitCode) {
             exitCode = 1;
             return;
         }
+        host::CivilDay today = 0;
         std::vector<PRTime> ends;
-        if (!args->from.empty()) {
-            PRTime first, last;
-            if (!host::ParseMomentText(args->from.c_str(), first) ||
-                !host::ParseMomentText(args->to.c_str(), last) || last < first) {
-                std::fprintf(stderr,
-                             "rthost run: --from and --to must be days YYYY-MM-DD, in order\n");
-                exitCode = 2;
-                return;
-            }
-            // Counted from the first day, so that a midnight that a clock change
-            // skips does not shift the days after it.
-            for (int n = 0; !(last < host::AddCalendarDays(first, n)); ++n)
-                ends.push_back(host::AddCalendarDays(first, n + 1));
-        } else if (!args->end.empty()) {
-            PRTime end;
-            if (!host::ParseMomentText(args->end.c_str(), end)) {
-                std::fprintf(stderr, "rthost run: --end must be \"YYYY-MM-DD HH:MM[:SS]\"\n");
-                exitCode = 2;
-                return;
-            }
-            ends.push_back(end);
-        } else {
-            PRTime today = PRTime::Now();
-            today.Set(today.Year, today.Month, today.Day);
-            ends.push_back(today);
+        if (!Today(*args, today) || (!args->catchUp && !PeriodEnds(*args, today, ends))) {
+            exitCode = 2;
+            return;
         }
 
         char jobPath[kMaxPath];
@@ -221,6 +334,10 @@ void AddRunCommand(CLI::App& app, int& exitCode) {
             exitCode = 2;
             return;
         }
+        if (args->catchUp) {
+            ends = CatchUpEnds(*args, home, *tree.Root(), today);
+            if (ends.empty()) return;
+        }
         std::string error;
         const std::string path = args->plugin.empty() ? host::DefaultPluginPath() : args->plugin;
         auto loaded = host::LoadedPlugin::Load(path, &error);
@@ -233,9 +350,7 @@ void AddRunCommand(CLI::App& app, int& exitCode) {
         const RTPInfo info = host::MakeHostInfo(&runContext, &GetConfigOwner);
         RTPModule& module = loaded->Module();
         module.Init(&info);
-        int failed = 0;
-        for (const PRTime& end : ends)
-            if (!RunOnce(module, tree.Root(), end)) ++failed;
+        const int failed = RunDays(module, tree.Root(), ends, home, *args);
         module.Done();
         if (ends.size() > 1) std::printf("%zu day(s), %d failed\n", ends.size(), failed);
         RTShutdown();
