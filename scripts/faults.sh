@@ -136,7 +136,7 @@ table="$work/faults.md"
     echo
     echo "| Output | failing open | full disk | short write | failing rename | SIGKILL |"
     echo "|---|---|---|---|---|---|"
-    for s in "run:\`rthost run\`: .twr, .twt, .txt, .xls, kept values" \
+    for s in "run:\`rthost run\`: .twr, .twt, .two, .txt, .xls, kept values" \
              "import:\`rthost import\`: the archive" \
              "batch:\`Tripview --batch\`: .txt, .xls, stats.csv"; do
         name="${s%%:*}"
