@@ -14,6 +14,7 @@
 #include "common/prtime.h"
 #include "common/strutil.h"
 #include "interaction.h"
+#include "journal.h"
 #include "operation.h"
 
 namespace {
@@ -29,8 +30,11 @@ LogState& State() {
     return s;
 }
 
-// Lines written under one lock with one time stamp, one write to each place.
-void WriteLines(std::span<const std::string_view> lines) {
+// Lines written under one lock with one time stamp, one write to each place;
+// on the console each with the journal's `priority` when a service's journal
+// is the console.
+void WriteLines(std::span<const std::string_view> lines,
+                const char* priority = host::kJournalInfo) {
     LogState& s = State();
     std::lock_guard<std::mutex> lock(s.mutex);
     for (std::string_view line : lines) {
@@ -40,8 +44,9 @@ void WriteLines(std::span<const std::string_view> lines) {
     const std::string stamp =
         s.file ? std::string(PRTime::Now().GetStr(nullptr, 0, "%Y-%m-%d %H:%M:%S")) + ' ' : "";
     std::string console, file;
+    const char* prefix = s.console && host::WritesToJournal(2) ? priority : "";
     for (std::string_view line : lines) {
-        if (s.console) host::AppendCp1251AsUtf8(console, line).push_back('\n');
+        if (s.console) host::AppendCp1251AsUtf8(console.append(prefix), line).push_back('\n');
         if (s.file) host::AppendCp1251AsUtf8(file.append(stamp), line).push_back('\n');
     }
     if (s.console) {
@@ -55,8 +60,8 @@ void WriteLines(std::span<const std::string_view> lines) {
     }
 }
 
-void WriteLine(std::string_view line) {
-    WriteLines(std::span<const std::string_view>(&line, 1));
+void WriteLine(std::string_view line, const char* priority = host::kJournalInfo) {
+    WriteLines(std::span<const std::string_view>(&line, 1), priority);
 }
 }  // namespace
 
@@ -87,7 +92,7 @@ void RTErrorMessage(void* owner, const char* format, ...) {
     va_start(args, format);
     const std::string text = host::FormatV(format ? format : "", args);
     va_end(args);
-    WriteLine(text);
+    WriteLine(text, host::kJournalError);
     host::GetInteraction().ErrorMessage(owner, text.c_str());
 }
 

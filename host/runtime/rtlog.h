@@ -1,6 +1,8 @@
 // The host log: one line per event. Lines are cp1251 texts; the log writes them
 // as UTF-8 to the console (standard error) and, when a log file is set, to the
-// file with a time stamp. Tests install a capture to see the exact lines.
+// file with a time stamp. When the console is a service's journal, each line
+// there starts with its priority: "<3>" for an error message, "<6>" for the
+// rest. Tests install a capture to see the exact lines.
 #pragma once
 
 #include <functional>

@@ -2,6 +2,10 @@
 
 #include "scripted_interaction.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <fstream>
 #include <thread>
@@ -52,6 +56,36 @@ TEST(Log, LinesReachCaptureFileAndListener) {
               (std::vector<std::string>{"TW: Запрос данных. Конфигурация за 07.12.2026 00:00:00...",
                                         "Формирование отчета...", "Срабатывание: a",
                                         "Срабатывание: b", "", "c"}));
+}
+
+// On a service's journal each console line carries its priority; elsewhere
+// the lines are as they are.
+TEST(Log, OnTheJournalEachLineCarriesItsPriority) {
+    const std::string dir = twtest::ScratchDir("journal");
+    for (const bool journal : {true, false}) {
+        const std::string path = dir + (journal ? "journal.txt" : "plain.txt");
+        std::ofstream(path).close();
+        struct stat st {};
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        const std::string stream =
+            std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino + (journal ? 0 : 1));
+        ::setenv("JOURNAL_STREAM", stream.c_str(), 1);
+        std::fflush(stderr);
+        const int saved = ::dup(2);
+        const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND);
+        ::dup2(fd, 2);
+        ::close(fd);
+        RTLogLines("TW: Анализ контуров...\nСрабатывание: a"_cp);
+        RTErrorMessage(nullptr, "Ошибка"_cp);
+        std::fflush(stderr);
+        ::dup2(saved, 2);
+        ::close(saved);
+        ::unsetenv("JOURNAL_STREAM");
+        std::ifstream in(path);
+        const std::string written((std::istreambuf_iterator<char>(in)), {});
+        EXPECT_EQ(written, journal ? "<6>TW: Анализ контуров...\n<6>Срабатывание: a\n<3>Ошибка\n"
+                                   : "TW: Анализ контуров...\nСрабатывание: a\nОшибка\n");
+    }
 }
 
 TEST(Interaction, ErrorBoxesGoThroughTheInstalledInterface) {
