@@ -7,7 +7,7 @@ DEMO_HOME  ?= $(CURDIR)/demo-home
 CMAKE_ARGS ?=
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build test test-release test-asan test-tsan test-later demo bench fuzz faults format clean
+.PHONY: all deps configure build test test-release test-asan test-tsan test-later demo bench fuzz faults package format clean
 
 all: build
 
@@ -55,6 +55,10 @@ demo: build
 
 bench: build
 	@bash scripts/bench.sh $(BUILD)
+
+# The Debian package of the build (CPack's DEB generator) in $(BUILD).
+package: build
+	@cd $(BUILD) && cpack -G DEB
 
 # Each libFuzzer harness for FUZZ_SECONDS on its seed corpus (clang build in build-fuzz).
 fuzz: deps

@@ -12,6 +12,7 @@ packages=(
     poppler-utils python3 xvfb xauth fonts-dejavu-core tzdata locales faketime
     libreoffice-calc-nogui
     postgresql libpq-dev clang libclang-rt-14-dev
+    dpkg-dev lintian man-db systemd
 )
 
 missing=()

@@ -13,7 +13,10 @@ export NO_FAKE_STAT=1
 limit="timeout --kill-after=30 1800"
 later="$(date -d '+400 days' '+%Y-%m-%d %H:%M:%S')"
 echo "Tests again with the clock at $later"
-$limit faketime -f "@$later" ctest --test-dir "$build" -j "$(nproc)" --output-on-failure
+# The package is made as before: nothing in it follows the date.
+$limit faketime -f "@$later" ctest --test-dir "$build" -j "$(nproc)" --output-on-failure \
+    -E '^install_package$'
+
 
 echo "End-to-end tests at $later in Europe/Berlin"
 tmp="$PWD/$build/test-tmp/e2e_tests_later"

@@ -213,8 +213,9 @@ void AddDemoCommand(CLI::App& app, const std::shared_ptr<DataArgs>& args, int& e
     demo->add_option("--archive", args->archive,
                      "Keep the samples in this PostgreSQL database (libpq connection string or "
                      "URI), named in HOME/Archive.json");
-    demo->add_option("--plugin", args->plugin,
-                     "Path of the report module that writes the job (default: beside rthost)");
+    demo->add_option(
+        "--plugin", args->plugin,
+        "Path of the report module that writes the job (default: the one installed with rthost)");
     demo->add_flag("--force", args->force,
                    "Replace the archive, configuration and job of an existing home, and the "
                    "samples of the demo's days in a PostgreSQL table that holds others");

@@ -114,6 +114,7 @@ void AddEditCommand(CLI::App& app, int& exitCode) {
     cmd->add_option("home", args->home, "The host's home folder")->required();
     cmd->add_option("--job", args->job, "Job name (HOME/Jobs/NAME.json; a new name makes a job)");
     cmd->add_flag("--global", args->global, "Open the dialog in global mode");
-    cmd->add_option("--plugin", args->plugin, "Path of the report module (default: beside rthost)");
+    cmd->add_option("--plugin", args->plugin,
+                    "Path of the report module (default: the one installed with rthost)");
     cmd->callback([args, &exitCode] { exitCode = EditJob(*args); });
 }

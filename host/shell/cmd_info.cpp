@@ -10,7 +10,8 @@
 void AddInfoCommand(CLI::App& app, int& exitCode) {
     auto* cmd = app.add_subcommand("info", "Load the report module and print its descriptor");
     auto plugin = std::make_shared<std::string>();
-    cmd->add_option("--plugin", *plugin, "Path of the report module (default: beside rthost)");
+    cmd->add_option("--plugin", *plugin,
+                    "Path of the report module (default: the one installed with rthost)");
     cmd->callback([plugin, &exitCode] {
         std::string error;
         const std::string path = plugin->empty() ? host::DefaultPluginPath() : *plugin;

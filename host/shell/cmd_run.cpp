@@ -18,6 +18,7 @@
 #include "catch_up.h"
 #include "home_start.h"
 #include "plugin_loader.h"
+#include "runtime/journal.h"
 #include "runtime/runtime.h"
 
 namespace {
@@ -52,6 +53,13 @@ RTPConfigOwner configOwner;
 RTPConfigOwner* GetConfigOwner(void*) {
     configOwner.Config = host::GrabbedConfig();
     return &configOwner;
+}
+
+// The journal's priority for a line of standard output, when a service's
+// journal is standard output; else nothing.
+const char* Priority(const char* priority) {
+    static const bool journal = host::WritesToJournal(1);
+    return journal ? priority : "";
 }
 
 const char* OutputName(host::RunOutput::Kind kind) {
@@ -89,8 +97,9 @@ bool PrintOutputs(const host::RunNotes& notes) {
     for (const host::RunOutput& o : notes.Outputs()) {
         if (o.ok) continue;
         complete = false;
-        std::printf("  not written: %s %s: %s\n", OutputName(o.kind),
-                    host::Cp1251ToUtf8(o.path).c_str(), host::Cp1251ToUtf8(o.error).c_str());
+        std::printf("%s  not written: %s %s: %s\n", Priority(host::kJournalError),
+                    OutputName(o.kind), host::Cp1251ToUtf8(o.path).c_str(),
+                    host::Cp1251ToUtf8(o.error).c_str());
     }
     return complete;
 }
@@ -108,7 +117,8 @@ void PrintNotes(const host::RunNotes& notes) {
     }
     if (const auto* unexplained = notes.UnexplainedOperations();
         unexplained && !unexplained->empty()) {
-        std::printf("  %zu operation(s) without demand:\n", unexplained->size());
+        std::printf("%s  %zu operation(s) without demand:\n", Priority(host::kJournalWarning),
+                    unexplained->size());
         for (const std::string& line : *unexplained)
             std::printf("    %s\n", host::Cp1251ToUtf8(line).c_str());
     }
@@ -139,22 +149,21 @@ bool RunOnce(RTPModule& module, HConfigItem* job, const PRTime& end) {
     RTGetOperation()->SetAbort(false);
     host::FinishProgressLine();
     const std::string day = host::TimeText(start) + " .. " + host::TimeText(end);
-    if (!raised.empty()) {
-        std::printf("%s: failed: %s\n", day.c_str(), host::Cp1251ToUtf8(raised).c_str());
-        return false;
-    }
-    if (error) {
-        std::printf("%s: failed: %s\n", day.c_str(), host::Cp1251ToUtf8(error).c_str());
+    if (!raised.empty() || error) {
+        std::printf("%s%s: failed: %s\n", Priority(host::kJournalError), day.c_str(),
+                    host::Cp1251ToUtf8(error ? std::string(error) : raised).c_str());
         return false;
     }
     const host::RunNotes& notes = host::CurrentRunNotes();
     if (const host::ReportCounts* counts = WrittenReportCounts(notes))
-        std::printf("%s: %d incident(s), %d non-operation(s)%s\n", day.c_str(), counts->incidents,
-                    counts->nonOperations,
+        std::printf("%s%s: %d incident(s), %d non-operation(s)%s\n",
+                    Priority(counts->nonOperations ? host::kJournalWarning : host::kJournalInfo),
+                    day.c_str(), counts->incidents, counts->nonOperations,
                     counts->nonOperations ? "  <-- protection did not operate cleanly" : "");
     else if (std::any_of(notes.Outputs().begin(), notes.Outputs().end(),
                          [](const host::RunOutput& o) { return !o.ok; }))
-        std::printf("%s: incomplete: not every output was written\n", day.c_str());
+        std::printf("%s%s: incomplete: not every output was written\n",
+                    Priority(host::kJournalError), day.c_str());
     else
         std::printf("%s: done (no binary report written: no incidents or not saved)\n",
                     day.c_str());
@@ -243,7 +252,8 @@ int RunDays(RTPModule& module, HConfigItem* job, const std::vector<PRTime>& ends
         host::CivilDay day = 0;
         if (!DayOfRun(end, day) || (reported && day != last + 1)) continue;
         if (!host::RecordReportedDay(home, jobName, day)) {
-            std::printf("  not recorded as the last reported day: %s\n",
+            std::printf("%s  not recorded as the last reported day: %s\n",
+                        Priority(host::kJournalError),
                         host::Cp1251ToUtf8(GetIOErrorS_GUI(-2)).c_str());
             ++failed;
             continue;
@@ -295,7 +305,8 @@ void AddRunCommand(CLI::App& app, int& exitCode) {
     fromOpt->needs(toOpt);
     toOpt->needs(fromOpt);
     catchUpOpt->excludes(endOpt)->excludes(fromOpt)->excludes(toOpt);
-    cmd->add_option("--plugin", args->plugin, "Path of the report module (default: beside rthost)");
+    cmd->add_option("--plugin", args->plugin,
+                    "Path of the report module (default: the one installed with rthost)");
     cmd->callback([args, &exitCode] {
         const std::string home = host::Utf8ToCp1251Lossy(args->home);
         if (!host::IsDirectory(home.c_str())) {

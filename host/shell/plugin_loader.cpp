@@ -59,7 +59,14 @@ std::string DefaultPluginPath() {
     if (n <= 0) return "libTripplug.so";
     std::string dir(exe, std::size_t(n));
     dir.erase(dir.rfind('/') + 1);
-    return dir + "libTripplug.so";
+    const std::string beside = dir + "libTripplug.so";
+#ifdef TW_MODULE_FROM_BIN
+    // An installed rthost: the module is in the library folder of its prefix.
+    const std::string installed = dir + TW_MODULE_FROM_BIN + "/libTripplug.so";
+    if (::access(beside.c_str(), F_OK) != 0 && ::access(installed.c_str(), F_OK) == 0)
+        return installed;
+#endif
+    return beside;
 }
 
 RTPInfo MakeHostInfo(RTPHostContext* context, RTPGetConfigOwnerProc getConfigOwner) {

@@ -33,7 +33,8 @@ class LoadedPlugin {
     RTPWriteJobNodeProc writeJobNode_;
 };
 
-// The default module path: libTripplug.so beside the running program.
+// The default module path: libTripplug.so beside the running program, or, for
+// an installed one, in the library folder of its prefix.
 std::string DefaultPluginPath();
 
 // The host's information record handed to the module's Init (not owned:

@@ -2,6 +2,7 @@
 // each step a catch-up on a given "today", with what it must print and the
 // last reported day it must leave recorded.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <sstream>
@@ -87,6 +88,21 @@ TEST(CatchUp, RunsTheMissedDaysOnceEachAndRecordsOnlyWhatIsComplete) {
                   .find("  3 earlier day(s) from 2026-03-31 left out, over --catch-up-days 2: "
                         "run them with --from and --to\n"),
               std::string::npos);
+    // Under a service, whose journal takes standard output and error, a failed
+    // day's line carries the error priority and the log's lines theirs.
+    fs::create_directories(taken);
+    const std::string journal = home + "journal.txt";
+    std::ofstream(journal).close();
+    struct stat st {};
+    ASSERT_EQ(::stat(journal.c_str(), &st), 0);
+    EXPECT_EQ(ExitCode(env + "JOURNAL_STREAM=" + std::to_string(st.st_dev) + ":" +
+                       std::to_string(st.st_ino) + " " + Bin("rthost") + " run " + home +
+                       " --from 2026-03-29 --to 2026-03-29 >>" + journal + " 2>&1"),
+              1);
+    fs::remove_all(taken);
+    const std::string lines = ReadText(journal);
+    EXPECT_NE(lines.find("<3>" + march29 + "failed: "), std::string::npos) << lines;
+    EXPECT_NE(lines.find("<6>TW: Анализ контуров...\n"), std::string::npos) << lines;
     fs::remove(home + "State/Daily.last-day");
     ASSERT_EQ(ExitCode(env + Bin("rthost") + " run " + home + " --catch-up --today 2026-04-05 >" +
                        home + "out.txt 2>/dev/null"),
