@@ -1,8 +1,8 @@
 # Where `cmake --install` puts Tripwatch: the programs in bin, their libraries
 # and the report module in lib/tripwatch (found through RPATHs relative to the
 # binaries, so that an installed tree works wherever its prefix is), the manual
-# pages, the documentation, the examples under share/tripwatch, and the systemd
-# units of the daily run.
+# pages, the documentation, the examples and the spreadsheet template under
+# share/tripwatch, and the systemd units of the daily run.
 include(GNUInstallDirs)
 # The package's name, as Debian keeps its documentation.
 set(TW_DOCDIR "${CMAKE_INSTALL_DATADIR}/doc/tripwatch")
@@ -51,7 +51,12 @@ endforeach()
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/man/changelog.gz
     COMMAND gzip -9nc ${CMAKE_SOURCE_DIR}/packaging/changelog > ${CMAKE_BINARY_DIR}/man/changelog.gz
     DEPENDS ${CMAKE_SOURCE_DIR}/packaging/changelog VERBATIM)
-add_custom_target(tw_install_files ALL DEPENDS ${TW_MAN_PAGES} ${CMAKE_BINARY_DIR}/man/changelog.gz)
+# The spreadsheet template, as rthost writes it.
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/share/Tripwatch.xls
+    COMMAND rthost template ${CMAKE_BINARY_DIR}/share/Tripwatch.xls
+    DEPENDS rthost VERBATIM)
+add_custom_target(tw_install_files ALL DEPENDS ${TW_MAN_PAGES} ${CMAKE_BINARY_DIR}/man/changelog.gz
+    ${CMAKE_BINARY_DIR}/share/Tripwatch.xls)
 install(FILES ${TW_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 install(FILES README.md DESIGN.md host/archive/ARCHIVE.md
@@ -62,5 +67,7 @@ install(FILES ${CMAKE_BINARY_DIR}/man/changelog.gz DESTINATION ${TW_DOCDIR})
 install(DIRECTORY docs/ DESTINATION ${TW_DOCDIR}/docs FILES_MATCHING PATTERN "*.png"
         PATTERN man EXCLUDE)
 install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DATADIR}/tripwatch/examples)
+install(FILES ${CMAKE_BINARY_DIR}/share/Tripwatch.xls
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/tripwatch/templates)
 install(FILES packaging/tripwatch-daily@.service packaging/tripwatch-daily@.timer
         DESTINATION ${TW_SYSTEMD_UNITDIR})

@@ -55,13 +55,9 @@ bool WriteStdout(std::string_view piece) {
     return host::SetErrnoError();
 }
 
-// The demo's spreadsheet template: a heading whose markers the report fills.
-bool WriteDemoTemplate(const std::string& home, std::string* error) {
-    const std::string folder = home + "/Templates";
-    if (!host::MakeDirectories(Cp(folder).c_str())) {
-        *error = "cannot create " + folder + ": " + LastError();
-        return false;
-    }
+// The spreadsheet template of the demo and of `rthost template`: a heading
+// whose markers the report fills, written to `path`.
+bool WriteTemplate(const std::string& path, std::string* error) {
     host::xls::Workbook book;
     book.fonts.push_back(host::xls::Font{});
     host::xls::Font bold;
@@ -84,7 +80,25 @@ bool WriteDemoTemplate(const std::string& home, std::string* error) {
         sheet.cells.push_back(c);
     }
     book.sheets.push_back(sheet);
-    return host::xls::SaveWorkbook(book, folder + "/Tripwatch.xls", error);
+    return host::xls::SaveWorkbook(book, path, error);
+}
+
+// The demo's template in HOME/Templates.
+bool WriteDemoTemplate(const std::string& home, std::string* error) {
+    const std::string folder = home + "/Templates";
+    if (!host::MakeDirectories(Cp(folder).c_str())) {
+        *error = "cannot create " + folder + ": " + LastError();
+        return false;
+    }
+    return WriteTemplate(folder + "/Tripwatch.xls", error);
+}
+
+// `rthost template FILE`: the template alone. Its exit code.
+int MakeTemplate(const DataArgs& args) {
+    std::string error;
+    if (WriteTemplate(args.output, &error)) return 0;
+    std::fprintf(stderr, "rthost template: %s\n", error.c_str());
+    return 1;
 }
 
 // `rthost demo`: the demo plant, its job written by the report module, and the
@@ -227,6 +241,15 @@ void AddImportCommand(CLI::App& app, const std::shared_ptr<DataArgs>& args, int&
     imp->add_option("FILE", args->csv, "CSV file: variable,time,state,value")->required();
 }
 
+void AddTemplateCommand(CLI::App& app, const std::shared_ptr<DataArgs>& args, int& exitCode) {
+    CLI::App* cmd = app.add_subcommand(
+        "template", "Write the spreadsheet template of the demo, a start for a plant's own");
+    cmd->add_option("FILE", args->output, "The template file (.xls) to write")->required();
+    cmd->callback([args, &exitCode] {
+        if (const int code = MakeTemplate(*args)) exitCode = code;
+    });
+}
+
 void AddExportCommand(CLI::App& app, const std::shared_ptr<DataArgs>& args, int& exitCode) {
     CLI::App* exp = AddHomeCommand(app, "export", "Export archived samples of HOME as CSV", args,
                                    exitCode, Export);
@@ -243,4 +266,5 @@ void AddDataCommands(CLI::App& app, int& exitCode) {
     AddDemoCommand(app, args, exitCode);
     AddImportCommand(app, args, exitCode);
     AddExportCommand(app, args, exitCode);
+    AddTemplateCommand(app, args, exitCode);
 }

@@ -16,6 +16,7 @@ DESTDIR="$work/root" cmake --install "$build" --prefix /opt/tripwatch >"$work/in
 prefix="$work/root/opt/tripwatch"
 for f in bin/rthost bin/Tripview bin/twdump lib/tripwatch/libTripplug.so \
     share/man/man1/rthost.1.gz share/doc/tripwatch/README.md share/tripwatch/examples/README.md \
+    share/tripwatch/templates/Tripwatch.xls \
     lib/systemd/system/tripwatch-daily@.service lib/systemd/system/tripwatch-daily@.timer; do
     [ -f "$prefix/$f" ] || fail "not installed: $f"
 done

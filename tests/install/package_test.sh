@@ -16,6 +16,7 @@ for f in usr/bin/rthost usr/bin/Tripview usr/bin/twdump usr/lib/tripwatch/libTri
     usr/lib/tripwatch/libTripcore.so usr/share/man/man1/rthost.1.gz \
     usr/share/man/man1/Tripview.1.gz usr/share/man/man1/twdump.1.gz \
     usr/share/doc/tripwatch/copyright usr/share/doc/tripwatch/changelog.gz \
+    usr/share/tripwatch/templates/Tripwatch.xls \
     usr/lib/systemd/system/tripwatch-daily@.service usr/lib/systemd/system/tripwatch-daily@.timer; do
     grep -qx "$f" "$work/contents" || fail "the package lacks $f"
 done
