@@ -58,6 +58,8 @@ class HourArchive {
     // at the time of a stored one of its variable replaces it; of two given,
     // the later. `units` gets how many day files or rows were written.
     virtual bool Store(const StoreBatch& next, int* units) = 0;
+    // What Store's `units` counts: "day file(s)" or "row(s)".
+    virtual const char* StoredUnits() const = 0;
     // The same for samples at hand, as one batch.
     bool Store(const std::vector<NamedSample>& samples, int* units);
     // Every sample with from <= time <= to, of `variable` when it is not null:

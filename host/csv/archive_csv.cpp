@@ -320,6 +320,7 @@ bool ImportCsv(const char* home, const char* csvPath, ImportResult* result) {
     if (result) {
         result->Rows = samples.Rows();
         result->DayFiles = units;
+        result->Units = archive->StoredUnits();
         result->FirstPass = samples.FirstPass();
     }
     return true;

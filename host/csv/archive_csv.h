@@ -30,8 +30,9 @@ void AppendCsvRow(std::string& out, const std::string& nameField, const PRTime& 
                   uint16_t state, double value);
 
 struct ImportResult {
-    int Rows = 0;       // samples read
-    int DayFiles = 0;   // day files written
+    int Rows = 0;                       // samples read
+    int DayFiles = 0;                   // day files or rows written
+    const char* Units = "day file(s)";  // which of the two
     int FirstPass = 0;  // times without an offset in a repeated hour, taken as its first pass
 };
 

@@ -163,7 +163,7 @@ int Import(const DataArgs& args) {
         std::fprintf(stderr, "rthost import: %s\n", LastError().c_str());
         return 1;
     }
-    std::fprintf(stderr, "Imported %d samples into %d day file(s)\n", r.Rows, r.DayFiles);
+    std::fprintf(stderr, "Imported %d samples into %d %s\n", r.Rows, r.DayFiles, r.Units);
     if (r.FirstPass)
         std::fprintf(stderr,
                      "Warning: %d sample(s) in a repeated hour without a UTC offset taken as its "

@@ -146,8 +146,14 @@ TEST(PgArchive, TheSamePlantInDayFilesAndInPostgreSqlGivesTheSameResults) {
                << s / 60 % 10 << ":" << s % 60 / 10 << s % 10 << ",0," << s << "\n";
     change << "U1.P01.Sensor,2026-11-19 12:05:00,0,56\n";
     change.close();
-    for (const std::string& home : {files, pg})
-        EXPECT_EQ(ExitCode(Bin("rthost") + " import " + home + " " + csv + " 2>/dev/null"), 0);
+    for (const std::string& home : {files, pg}) {
+        EXPECT_EQ(
+            ExitCode(Bin("rthost") + " import " + home + " " + csv + " 2>" + home + "import.txt"),
+            0);
+        EXPECT_EQ(ReadText(home + "import.txt"),
+                  home == pg ? "Imported 70004 samples into 70003 row(s)\n"
+                             : "Imported 70004 samples into 2 day file(s)\n");
+    }
     EXPECT_TRUE(exported(pg) == exported(files)) << FirstDifference(exported(pg), exported(files));
     EXPECT_NE(exported(pg).find("U1.P01.Sensor,2026-11-19 12:05:00+03:00,0,56\n"),
               std::string::npos);

@@ -30,6 +30,7 @@ class PgHourArchive : public HourArchive {
                FetchSink& sink) override;
     using HourArchive::Store;
     bool Store(const StoreBatch& next, int* units) override;
+    const char* StoredUnits() const override { return "row(s)"; }
     bool Collect(int64_t from, int64_t to, const char* variable, const CollectRun& run) override;
     bool ReplaceRange(int64_t begin, int64_t end, const DaySamples& make, bool others) override;
 
