@@ -140,10 +140,8 @@ void NoteCounts(TW_File& report) {
 void NoteOperations(const std::vector<TW_Operation>& operations) {
     const std::string_view prefix = "Срабатывание: "_cp;
     std::string logged;
-    logged.reserve((operations.size() - std::size_t(TW_CountOperations(operations, TW_OpDemand))) *
-                   (prefix.size() + 100));
+    logged.reserve(operations.size() * (prefix.size() + 100));  // pages are taken as written
     std::vector<std::string> unexplained;
-    unexplained.reserve(std::size_t(TW_CountOperations(operations, TW_OpUnexplained)));
     for (const TW_Operation& op : operations) {
         if (op.Class == TW_OpDemand) continue;
         logged += prefix;

@@ -46,6 +46,14 @@ char* PutDigits(char* out, unsigned value, int width) {
     return out + n;
 }
 
+// The same for two digits, the usual case, at once.
+char* Put2(char* out, unsigned value) {
+    if (value > 99) return PutDigits(out, value, 2);
+    out[0] = char('0' + value / 10);
+    out[1] = char('0' + value % 10);
+    return out + 2;
+}
+
 char* PutText(char* out, const char* text, std::size_t size) {
     std::memcpy(out, text, size);
     return out + size;
@@ -55,6 +63,11 @@ template <std::size_t N>
 char* PutField(char* out, const char (&field)[N]) {
     return PutText(out, field, strnlen(field, N));
 }
+
+// The longest text of one operation: six time fields of up to five digits
+// with their separators, the fields and the words around them.
+constexpr std::size_t kOperationTextMax =
+    6 * 6 + 9 + 2 + sizeof TW_Operation::Variable + 12 + sizeof TW_Operation::Sensor + 4 + 12;
 }  // namespace
 
 std::string TW_OperationText(const TW_Operation& op) {
@@ -64,21 +77,29 @@ std::string TW_OperationText(const TW_Operation& op) {
 }
 
 void TW_AppendOperationText(std::string& out, const TW_Operation& op) {
-    // Called for every operation of a day in the run's log: formatted by hand.
+    // Called for every operation of a day in the run's log: formatted by hand,
+    // in place.
+    const std::size_t at = out.size();
+    out.resize(at + kOperationTextMax);
+    char* const begin = out.data() + at;
+    char* o = begin;
     const PRTime& t = op.Time;
-    char text[256];
-    char* o = text;
-    o = PutDigits(o, t.Day, 2);
+    o = Put2(o, t.Day);
     *o++ = '.';
-    o = PutDigits(o, t.Month, 2);
+    o = Put2(o, t.Month);
     *o++ = '.';
-    o = PutDigits(o, t.Year, 4);
+    if (t.Year > 9999) {
+        o = PutDigits(o, t.Year, 4);
+    } else {
+        o = Put2(o, t.Year / 100u);
+        o = Put2(o, t.Year % 100u);
+    }
     *o++ = ' ';
-    o = PutDigits(o, t.Hour, 2);
+    o = Put2(o, t.Hour);
     *o++ = ':';
-    o = PutDigits(o, t.Minute, 2);
+    o = Put2(o, t.Minute);
     *o++ = ':';
-    o = PutDigits(o, t.Second, 2);
+    o = Put2(o, t.Second);
     *o++ = ' ';
     const char* role = TW_OpRoleName(op.Role);
     o = PutText(o, role, std::strlen(role));
@@ -89,7 +110,7 @@ void TW_AppendOperationText(std::string& out, const TW_Operation& op) {
     o = PutText(o, "\"): ", 4);
     const char* cls = TW_OpClassName(op.Class);
     o = PutText(o, cls, std::strlen(cls));
-    out.append(text, std::size_t(o - text));
+    out.resize(at + std::size_t(o - begin));
 }
 
 namespace {
