@@ -139,8 +139,8 @@ void NoteCounts(TW_File& report) {
 // ones for the host's summary.
 void NoteOperations(const std::vector<TW_Operation>& operations) {
     const std::string_view prefix = "Срабатывание: "_cp;
-    std::string logged;
-    logged.reserve(operations.size() * (prefix.size() + 100));  // pages are taken as written
+    static thread_local std::string logged;
+    logged.clear();
     std::vector<std::string> unexplained;
     for (const TW_Operation& op : operations) {
         if (op.Class == TW_OpDemand) continue;
@@ -226,8 +226,10 @@ const char* ReportTripwatch::Run(HConfigItem* settings) {
     if (!report->Fill(*hourFile, contours, hostServices)) return GetIOErrorS_GUI(-2);
     NoteCounts(*report);
     RTLog("%s", "TW: Анализ срабатываний..."_cp);
-    const std::vector<TW_Operation> operations =
-        TW_FindOperations(*hourFile, contours, rules, start, end, *report);
+    // Kept from run to run, as the log's text: a host that runs the job day
+    // after day (a backfill, a catch-up) reuses their pages.
+    static thread_local std::vector<TW_Operation> operations;
+    TW_FindOperations(*hourFile, contours, rules, start, end, *report, operations);
     NoteOperations(operations);
 
     char base[kMaxPath];

@@ -176,6 +176,9 @@ struct Line {
     std::vector<Use> uses;
     std::vector<int> ops;       // sample indexes of its operations, in time order
     std::vector<time_t> opsAt;  // their seconds
+    // Per use, where the last explanation's searches ended: a line's operations
+    // are explained in their order, so each search goes on from there.
+    mutable std::vector<std::size_t> demandFrom, relayFrom;
 };
 
 struct UsedContour {
@@ -257,6 +260,8 @@ void CollectLines(const HHourFile& file, const HHourVarBounds& vars,
 
 // Every operation of the line in the hour file, look-back included.
 void FindLineOperations(Line& l) {
+    l.demandFrom.assign(l.uses.size(), 0);
+    l.relayFrom.assign(l.uses.size(), 0);
     const SampleSpan& s = l.samples;
     for (int k = s.first + 1; k <= s.last; ++k) {
         if (s.at(k).State != l.state || s.at(k - 1).State == l.state) continue;
@@ -274,10 +279,13 @@ struct Explanation {
 };
 
 // The demand or short demand of one use that covers `t`, if better than `best`.
-void ExplainByDemand(const Use& u, const UsedContour& c, time_t t, Explanation& best) {
+void ExplainByDemand(const Use& u, const UsedContour& c, time_t t, Explanation& best,
+                     std::size_t& from) {
     const auto& ex = c.excursions;
-    auto it = std::upper_bound(ex.begin(), ex.end(), t,
-                               [](time_t v, const Excursion& e) { return v < e.start; });
+    // The first excursion that starts after `t`.
+    while (from < ex.size() && ex[from].start <= t)
+        ++from;
+    auto it = ex.begin() + std::ptrdiff_t(from);
     const int64_t window = u.section->MaxTime;
     // Later excursions end their windows later: going back, the first that
     // does not reach `t` ends the search.
@@ -294,8 +302,12 @@ void ExplainByDemand(const Use& u, const UsedContour& c, time_t t, Explanation& 
 }
 
 // True when the contour's relay explains an apparatus operation at `t`.
-bool ExplainedByRelay(const Use& u, const Line& relay, const PRTime& at, time_t t) {
-    auto it = std::upper_bound(relay.opsAt.begin(), relay.opsAt.end(), t);
+bool ExplainedByRelay(const Use& u, const Line& relay, const PRTime& at, time_t t,
+                      std::size_t& from) {
+    // The first operation of the relay after `t`.
+    while (from < relay.opsAt.size() && relay.opsAt[from] <= t)
+        ++from;
+    auto it = relay.opsAt.begin() + std::ptrdiff_t(from);
     if (it == relay.opsAt.begin()) return false;
     const time_t operated = *--it;
     if (u.section->MaxTime > 0)
@@ -331,13 +343,14 @@ Explanation Explain(const Line& l, int k, time_t t, const std::vector<UsedContou
                     const std::vector<SampleSpan>& commandSamples) {
     const PRTime& at = l.samples.at(k).Time;
     Explanation e;
-    for (const Use& u : l.uses)
-        ExplainByDemand(u, used[std::size_t(u.contour)], t, e);
+    for (std::size_t n = 0; n < l.uses.size(); ++n)
+        ExplainByDemand(l.uses[n], used[std::size_t(l.uses[n].contour)], t, e, l.demandFrom[n]);
     if (e.excursion) return e;
-    for (const Use& u : l.uses) {
+    for (std::size_t n = 0; n < l.uses.size(); ++n) {
+        const Use& u = l.uses[n];
         const int relay = used[std::size_t(u.contour)].relayLine;
         if (u.role == TW_RoleApparatus && relay >= 0 &&
-            ExplainedByRelay(u, lines[std::size_t(relay)], at, t))
+            ExplainedByRelay(u, lines[std::size_t(relay)], at, t, l.relayFrom[n]))
             return {TW_OpByRelay, u.contour, u.role, nullptr};
     }
     const Use& first = l.uses.front();
@@ -436,35 +449,30 @@ void SortRecords(std::vector<TW_Operation>& records,
 template <class Add>
 void MergeRuns(const std::vector<std::vector<std::pair<TW_TimeKeyValue, uint32_t>>>& runs,
                Add add) {
-    // A binary heap of the runs' next items, the least on top; taking the top
-    // puts the next item of its run in its place and sifts it down.
-    struct Head {
-        TW_TimeKeyValue key;
-        std::size_t run, next;
-    };
-    std::vector<Head> heap;
-    for (std::size_t n = 0; n < runs.size(); ++n)
-        if (!runs[n].empty()) heap.push_back({runs[n][0].first, n, 0});
-    auto later = [](const Head& a, const Head& b) { return a.key > b.key; };
-    std::make_heap(heap.begin(), heap.end(), later);
-    while (!heap.empty()) {
-        Head& top = heap.front();
-        add(top.run, runs[top.run][top.next].second);
-        if (++top.next < runs[top.run].size()) {
-            top.key = runs[top.run][top.next].first;
-        } else {
-            top = heap.back();
-            heap.pop_back();
-        }
-        // Sift the new top down.
-        for (std::size_t i = 0;;) {
-            std::size_t least = i;
-            for (std::size_t c = 2 * i + 1; c <= 2 * i + 2 && c < heap.size(); ++c)
-                if (heap[c].key < heap[least].key) least = c;
-            if (least == i) break;
-            std::swap(heap[i], heap[least]);
-            i = least;
-        }
+    // A tree of losers over the runs' next keys: each inner node keeps the run
+    // that lost the match there, node 0 the overall winner. Taking the winner's
+    // item replays only the matches on its path: one comparison a level.
+    const std::size_t k = runs.size();
+    if (k == 0) return;
+    constexpr TW_TimeKeyValue kDone = ~TW_TimeKeyValue(0);
+    std::vector<TW_TimeKeyValue> head(k);
+    std::vector<std::size_t> next(k, 0), loser(k), winner(2 * k);
+    for (std::size_t n = 0; n < k; ++n) {
+        head[n] = runs[n].empty() ? kDone : runs[n][0].first;
+        winner[k + n] = n;
+    }
+    for (std::size_t i = k - 1; i >= 1; --i) {
+        const std::size_t a = winner[2 * i], b = winner[2 * i + 1];
+        const bool aWins = head[a] <= head[b];
+        winner[i] = aWins ? a : b;
+        loser[i] = aWins ? b : a;
+    }
+    std::size_t w = winner[1];
+    while (head[w] != kDone) {
+        add(w, runs[w][next[w]].second);
+        head[w] = ++next[w] < runs[w].size() ? runs[w][next[w]].first : kDone;
+        for (std::size_t i = (w + k) / 2; i >= 1; i /= 2)
+            if (head[loser[i]] < head[w]) std::swap(loser[i], w);
     }
 }
 
@@ -474,6 +482,14 @@ std::vector<TW_Operation> TW_FindOperations(const HHourFile& hourFile,
                                             const TW_ContourArray& contours,
                                             const TW_OperationRules& rules, const PRTime& start,
                                             const PRTime& end, const TW_File& report) {
+    std::vector<TW_Operation> out;
+    TW_FindOperations(hourFile, contours, rules, start, end, report, out);
+    return out;
+}
+
+void TW_FindOperations(const HHourFile& hourFile, const TW_ContourArray& contours,
+                       const TW_OperationRules& rules, const PRTime& start, const PRTime& end,
+                       const TW_File& report, std::vector<TW_Operation>& out) {
     const HHourVarBounds vars(hourFile);
     std::vector<Line> lines;
     std::vector<UsedContour> used;
@@ -503,7 +519,7 @@ std::vector<TW_Operation> TW_FindOperations(const HHourFile& hourFile,
             runs[n].push_back({key, uint32_t(i)});
         }
     }
-    std::vector<TW_Operation> out;
+    out.clear();
     out.reserve(total);
     auto add = [&](std::size_t n, uint32_t i) {
         const Line& l = lines[n];
@@ -512,7 +528,7 @@ std::vector<TW_Operation> TW_FindOperations(const HHourFile& hourFile,
     };
     if (inOrder) {
         MergeRuns(runs, add);
-        return out;
+        return;
     }
     // A clock set back puts a line's later samples at earlier wall-clock
     // times: its records are made in line order, then sorted.
@@ -523,5 +539,4 @@ std::vector<TW_Operation> TW_FindOperations(const HHourFile& hourFile,
             add(n, i);
         }
     SortRecords(out, keys);
-    return out;
 }

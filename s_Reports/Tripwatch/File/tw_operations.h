@@ -102,6 +102,12 @@ std::vector<TW_Operation> TW_FindOperations(const HHourFile& hourFile,
                                             const TW_OperationRules& rules, const PRTime& start,
                                             const PRTime& end, const TW_File& report);
 
+// The same into `out`, emptied first, whose storage is used again: a caller
+// that runs day after day keeps it and reuses its pages.
+void TW_FindOperations(const HHourFile& hourFile, const TW_ContourArray& contours,
+                       const TW_OperationRules& rules, const PRTime& start, const PRTime& end,
+                       const TW_File& report, std::vector<TW_Operation>& out);
+
 // How many of `ops` are of class `cls`.
 int TW_CountOperations(const std::vector<TW_Operation>& ops, uint8_t cls);
 
