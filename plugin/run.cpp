@@ -141,14 +141,14 @@ void NoteOperations(const std::vector<TW_Operation>& operations) {
     const std::string_view prefix = "Срабатывание: "_cp;
     static thread_local std::string logged;
     logged.clear();
-    std::vector<std::string> unexplained;
+    std::string unexplained;
     for (const TW_Operation& op : operations) {
         if (op.Class == TW_OpDemand) continue;
         logged += prefix;
         const std::size_t text = logged.size();
         TW_AppendOperationText(logged, op);
-        if (op.Class == TW_OpUnexplained) unexplained.emplace_back(logged, text);
         logged += '\n';
+        if (op.Class == TW_OpUnexplained) unexplained.append(logged, text);
     }
     RTLogLines(logged);
     host::CurrentRunNotes().SetUnexplainedOperations(std::move(unexplained));

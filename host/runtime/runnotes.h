@@ -40,11 +40,10 @@ class RunNotes {
 
     // The counts of the report that the run computed.
     void SetReportCounts(ReportCounts counts) { counts_ = counts; }
-    // The operations that nothing explains, one text (cp1251) each, in time
-    // order; the run found operations (none, perhaps) once this is called.
-    void SetUnexplainedOperations(std::vector<std::string> lines) {
-        unexplained_ = std::move(lines);
-    }
+    // The operations that nothing explains, one text (cp1251) a line, each
+    // ended by a newline, in time order; the run found operations (none,
+    // perhaps) once this is called.
+    void SetUnexplainedOperations(std::string lines) { unexplained_ = std::move(lines); }
     // An output of the run, in the order attempted.
     void AddOutput(RunOutput output) { outputs_.push_back(std::move(output)); }
 
@@ -52,7 +51,7 @@ class RunNotes {
     const std::vector<std::string>& ContoursWithoutData() const { return withoutData_; }
     const std::vector<RunOutput>& Outputs() const { return outputs_; }
     // Null when the run found no operations.
-    const std::vector<std::string>* UnexplainedOperations() const {
+    const std::string* UnexplainedOperations() const {
         return unexplained_ ? &*unexplained_ : nullptr;
     }
     // The report's counts; null when the run computed no report.
@@ -63,7 +62,7 @@ class RunNotes {
     std::vector<std::string> withoutData_;
     std::vector<RunOutput> outputs_;
     std::optional<ReportCounts> counts_;
-    std::optional<std::vector<std::string>> unexplained_;
+    std::optional<std::string> unexplained_;
 };
 
 // The process's record, owned by the runtime.

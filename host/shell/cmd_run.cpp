@@ -115,12 +115,17 @@ void PrintNotes(const host::RunNotes& notes) {
         std::printf("  %zu contour(s) without data in the period: %s\n", silent.size(),
                     names.c_str());
     }
-    if (const auto* unexplained = notes.UnexplainedOperations();
+    if (const std::string* unexplained = notes.UnexplainedOperations();
         unexplained && !unexplained->empty()) {
         std::printf("%s  %zu operation(s) without demand:\n", Priority(host::kJournalWarning),
-                    unexplained->size());
-        for (const std::string& line : *unexplained)
-            std::printf("    %s\n", host::Cp1251ToUtf8(line).c_str());
+                    std::size_t(std::count(unexplained->begin(), unexplained->end(), '\n')));
+        std::string utf8;
+        host::AppendCp1251AsUtf8(utf8, *unexplained);
+        for (std::size_t from = 0; from < utf8.size();) {
+            const std::size_t eol = utf8.find('\n', from);
+            std::printf("    %.*s\n", int(eol - from), utf8.data() + from);
+            from = eol + 1;
+        }
     }
     if (notes.UnverifiedVerdicts())
         std::printf(

@@ -511,6 +511,7 @@ void TW_FindOperations(const HHourFile& hourFile, const TW_ContourArray& contour
     bool inOrder = true;
     for (std::size_t n = 0; n < lines.size(); ++n) {
         const Line& l = lines[n];
+        runs[n].reserve(l.ops.size());
         for (std::size_t i = 0; i < l.ops.size(); ++i) {
             const PRTime& at = l.samples.at(l.ops[i]).Time;
             if (at < start || !(at < end)) continue;
