@@ -410,9 +410,15 @@ bool StreamFileAtomically(const char* path,
 }
 
 bool WriteOsFile(const std::string& osPath, const std::string& data) {
+    return WriteOsFile(osPath, {std::string_view(data)});
+}
+
+bool WriteOsFile(const std::string& osPath, std::initializer_list<std::string_view> parts) {
     UniqueFd fd(::open(osPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (!fd) return SetErrnoError();
-    int err = WriteAll(fd.get(), data.data(), data.size());
+    int err = 0;
+    for (auto part = parts.begin(); part != parts.end() && err == 0; ++part)
+        err = WriteAll(fd.get(), part->data(), part->size());
     if (fd.Close() != 0 && err == 0) err = errno;
     if (err == 0) return true;
     SetErrorN(unsigned(err));

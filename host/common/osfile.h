@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -95,6 +96,8 @@ int WriteAll(int fd, const void* data, std::size_t size);
 // Writes `data` into the file `osPath`, created or truncated, without flushing it
 // to the disk; false (last error set) on failure.
 bool WriteOsFile(const std::string& osPath, const std::string& data);
+// The same for the bytes of `parts` one after the other, never copied together.
+bool WriteOsFile(const std::string& osPath, std::initializer_list<std::string_view> parts);
 // Reads a whole file; false (last error set) when it cannot. Refuses files larger
 // than `limit` bytes with EFBIG.
 bool ReadWholeFile(const char* path, std::string& out, std::size_t limit = std::size_t(1) << 30);
