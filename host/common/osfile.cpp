@@ -386,14 +386,14 @@ bool WriteOsFileAtomically(const std::string& osPath, const void* data, std::siz
 }
 
 bool WriteFileAtomically(const char* path, const std::function<bool(std::string&)>& next) {
-    return WriteAtomically(OsPath(path), [&](int fd) {
+    return StreamFileAtomically(path, [&](const PieceWriter& write) {
         std::string piece;
         for (bool more = true; more;) {
             piece.clear();
             more = next(piece);
-            if (const int err = WriteAll(fd, piece.data(), piece.size())) return err;
+            if (!write(piece)) return false;
         }
-        return 0;
+        return true;
     });
 }
 

@@ -126,6 +126,22 @@ std::string TimeText(time_t seconds) {
     return TimeText(t);
 }
 
+std::string DayText(long days) {
+    int y = 0, m = 0, d = 0;
+    CivilFromDays(days, y, m, d);
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", y, m, d);
+    return text;
+}
+
+bool ParseDayText(const char* text, long& days) {
+    const std::string t = std::string(text ? text : "") + " 00:00:00";
+    int f[6];
+    if (t.size() != 19 || !ReadFields(t.c_str(), f)) return false;
+    days = DaysFromCivil(f[0], f[1], f[2]);
+    return true;
+}
+
 bool ParseMomentText(const char* text, PRTime& out) {
     std::string t = text ? text : "";
     if (t.size() == 10) t += " 00:00:00";

@@ -24,6 +24,10 @@ bool ParseMomentText(const char* text, PRTime& out);
 bool ParseInstantText(const char* text, int64_t& seconds, bool& repeated);
 // "YYYY-MM-DD HH:MM:SS+HH:MM": local time with its UTC offset at that moment.
 std::string InstantText(int64_t seconds);
+// A calendar day as days since 1970-01-01 and its text "YYYY-MM-DD": a date,
+// no zone. Parsing is false for any other text or a date that does not exist.
+std::string DayText(long days);
+bool ParseDayText(const char* text, long& days);
 // The text of a moment.
 std::string TimeText(const PRTime& t);
 // The text of seconds since 1970 (local time).

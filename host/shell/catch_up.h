@@ -10,12 +10,9 @@
 
 namespace host {
 
-// A calendar day as days since 1970-01-01 (no zone: a day is a date).
+// A calendar day as days since 1970-01-01 (no zone: a day is a date; its text
+// is DayText's).
 using CivilDay = long;
-
-// "YYYY-MM-DD" of a day, and back (false for any other text).
-std::string CivilDayText(CivilDay day);
-bool ParseCivilDay(const std::string& text, CivilDay& day);
 
 struct CatchUpPlan {
     std::vector<CivilDay> days;  // to run, in order

@@ -176,33 +176,44 @@ bool RunOnce(RTPModule& module, HConfigItem* job, const PRTime& end) {
     return PrintOutputs(notes);
 }
 
-// The period ends of a catch-up run of the job; prints what it will do.
-std::vector<PRTime> CatchUpEnds(const RunArgs& args, const std::string& home, HConfigItem& job,
-                                host::CivilDay today) {
-    const std::string name = job.GetStr("Name", "");
+// The job's last reported day, when there is one, as the record or its
+// reports tell; `warning` names a damaged record.
+struct LastReport {
+    bool reported = false;
+    host::CivilDay day = 0;
+    std::string warning;
+};
+
+LastReport FindLastReport(const std::string& home, const RunArgs& args, HConfigItem& job) {
     char folder[kMaxPath];
     MakeStartLocalPath(folder, job.GetStr("ReportDir", ""));
-    host::CivilDay last = 0;
-    std::string warning;
-    const bool reported =
-        host::LastReportedDay(home, host::Utf8ToCp1251Lossy(args.job), folder, name, last, warning);
-    if (!warning.empty())
-        std::fprintf(stderr, "rthost run: %s\n", host::Cp1251ToUtf8(warning).c_str());
-    const host::CatchUpPlan plan = host::PlanCatchUp(reported, last, today, args.catchUpDays);
+    LastReport last;
+    last.reported = host::LastReportedDay(home, host::Utf8ToCp1251Lossy(args.job), folder,
+                                          job.GetStr("Name", ""), last.day, last.warning);
+    return last;
+}
+
+// The period ends of a catch-up run of the job after `last`; prints what it
+// will do.
+std::vector<PRTime> CatchUpEnds(const RunArgs& args, const LastReport& last, host::CivilDay today) {
+    if (!last.warning.empty())
+        std::fprintf(stderr, "rthost run: %s\n", host::Cp1251ToUtf8(last.warning).c_str());
+    const host::CatchUpPlan plan =
+        host::PlanCatchUp(last.reported, last.day, today, args.catchUpDays);
     const std::string since =
-        reported ? "the last report: " + host::CivilDayText(last) : "no earlier report";
+        last.reported ? "the last report: " + host::DayText(last.day) : "no earlier report";
     if (plan.days.empty()) {
         std::printf("Catch-up of job %s: up to date (%s)\n", args.job.c_str(), since.c_str());
     } else {
         std::printf("Catch-up of job %s: %zu day(s), %s .. %s (%s)\n", args.job.c_str(),
-                    plan.days.size(), host::CivilDayText(plan.days.front()).c_str(),
-                    host::CivilDayText(plan.days.back()).c_str(), since.c_str());
+                    plan.days.size(), host::DayText(plan.days.front()).c_str(),
+                    host::DayText(plan.days.back()).c_str(), since.c_str());
     }
     if (plan.leftOut)
         std::printf(
             "  %d earlier day(s) from %s left out, over --catch-up-days %d: run them with --from "
             "and --to\n",
-            plan.leftOut, host::CivilDayText(plan.firstLeftOut).c_str(), args.catchUpDays);
+            plan.leftOut, host::DayText(plan.firstLeftOut).c_str(), args.catchUpDays);
     std::vector<PRTime> ends;
     for (host::CivilDay d : plan.days)
         ends.push_back(EndOfDay(d));
@@ -240,14 +251,8 @@ bool PeriodEnds(const RunArgs& args, host::CivilDay today, std::vector<PRTime>& 
 // reported, following the last reported day, moves the record on. The number
 // of days that failed.
 int RunDays(RTPModule& module, HConfigItem* job, const std::vector<PRTime>& ends,
-            const std::string& home, const RunArgs& args) {
+            const std::string& home, const RunArgs& args, LastReport last) {
     const std::string jobName = host::Utf8ToCp1251Lossy(args.job);
-    char folder[kMaxPath];
-    MakeStartLocalPath(folder, job->GetStr("ReportDir", ""));
-    host::CivilDay last = 0;
-    std::string ignored;
-    bool reported =
-        host::LastReportedDay(home, jobName, folder, job->GetStr("Name", ""), last, ignored);
     int failed = 0;
     for (const PRTime& end : ends) {
         if (!RunOnce(module, job, end)) {
@@ -255,7 +260,7 @@ int RunDays(RTPModule& module, HConfigItem* job, const std::vector<PRTime>& ends
             continue;
         }
         host::CivilDay day = 0;
-        if (!DayOfRun(end, day) || (reported && day != last + 1)) continue;
+        if (!DayOfRun(end, day) || (last.reported && day != last.day + 1)) continue;
         if (!host::RecordReportedDay(home, jobName, day)) {
             std::printf("%s  not recorded as the last reported day: %s\n",
                         Priority(host::kJournalError),
@@ -263,8 +268,8 @@ int RunDays(RTPModule& module, HConfigItem* job, const std::vector<PRTime>& ends
             ++failed;
             continue;
         }
-        reported = true;
-        last = day;
+        last.reported = true;
+        last.day = day;
     }
     return failed;
 }
@@ -277,7 +282,7 @@ bool Today(const RunArgs& args, host::CivilDay& today) {
         today = host::DaysFromCivil(now.Year, now.Month, now.Day);
         return true;
     }
-    if (host::ParseCivilDay(args.today, today)) return true;
+    if (host::ParseDayText(args.today.c_str(), today)) return true;
     std::fprintf(stderr, "rthost run: --today must be a day YYYY-MM-DD\n");
     return false;
 }
@@ -350,8 +355,9 @@ void AddRunCommand(CLI::App& app, int& exitCode) {
             exitCode = 2;
             return;
         }
+        const LastReport last = FindLastReport(home, *args, *tree.Root());
         if (args->catchUp) {
-            ends = CatchUpEnds(*args, home, *tree.Root(), today);
+            ends = CatchUpEnds(*args, last, today);
             if (ends.empty()) return;
         }
         std::string error;
@@ -366,7 +372,7 @@ void AddRunCommand(CLI::App& app, int& exitCode) {
         const RTPInfo info = host::MakeHostInfo(&runContext, &GetConfigOwner);
         RTPModule& module = loaded->Module();
         module.Init(&info);
-        const int failed = RunDays(module, tree.Root(), ends, home, *args);
+        const int failed = RunDays(module, tree.Root(), ends, home, *args, last);
         module.Done();
         if (ends.size() > 1) std::printf("%zu day(s), %d failed\n", ends.size(), failed);
         RTShutdown();

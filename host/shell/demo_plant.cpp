@@ -80,16 +80,27 @@ struct PlantedOperation {
 
 using Series = std::map<std::string, std::vector<archive::Sample>>;
 
+// A draw from a stream of the generator: an integer in [lo, hi], a real in
+// [lo, hi).
+int UniformOf(std::mt19937& stream, int lo, int hi) {
+    return std::uniform_int_distribution<int>(lo, hi)(stream);
+}
+double RealOf(std::mt19937& stream, double lo, double hi) {
+    return std::uniform_real_distribution<double>(lo, hi)(stream);
+}
+// A measured value as the demo keeps it: to the hundredth.
+double Hundredths(double v) {
+    return std::round(v * 100.0) / 100.0;
+}
+
 class Generator {
   public:
     Generator(const DemoOptions& o) : options_(o), rng_(o.Seed), extra_(o.Seed * 7919u + 17u) {}
 
-    int Uniform(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
-    int Extra(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(extra_); }
-    double Real(double lo, double hi) {
-        return std::uniform_real_distribution<double>(lo, hi)(rng_);
-    }
-    double Round(double v) { return std::round(v * 100.0) / 100.0; }
+    int Uniform(int lo, int hi) { return UniformOf(rng_, lo, hi); }
+    int Extra(int lo, int hi) { return UniformOf(extra_, lo, hi); }
+    double Real(double lo, double hi) { return RealOf(rng_, lo, hi); }
+    double Round(double v) { return Hundredths(v); }
 
     void Add(const std::string& name, int64_t t, uint16_t state, double value) {
         series_[name].push_back({t, state, value});
@@ -476,15 +487,13 @@ class BackgroundLine {
             v_ = std::clamp(v_ + Real(-2, 2), 0.0, 200.0);
             const int r = Uniform(0, 999);
             const uint16_t state = r < 985 ? 0 : r < 992 ? 1 : r < 998 ? 2 : 3;
-            if (out) out->push_back({t_, state, std::round(v_ * 100.0) / 100.0});
+            if (out) out->push_back({t_, state, Hundredths(v_)});
         }
     }
 
   private:
-    int Uniform(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
-    double Real(double lo, double hi) {
-        return std::uniform_real_distribution<double>(lo, hi)(rng_);
-    }
+    int Uniform(int lo, int hi) { return UniformOf(rng_, lo, hi); }
+    double Real(double lo, double hi) { return RealOf(rng_, lo, hi); }
 
     std::string name_;
     std::mt19937 rng_;

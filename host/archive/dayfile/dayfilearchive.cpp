@@ -1,6 +1,7 @@
 #include "dayfilearchive.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -261,22 +262,18 @@ bool DayFileArchive::Collect(int64_t from, int64_t to, const char* variable,
         if (!files.back().Open(archive::DayFilePath(home_.c_str(), d).c_str())) return false;
     }
     std::string raw;
-    std::vector<archive::Sample> decoded;
+    std::vector<archive::Sample> inside;
+    const int64_t end = to < INT64_MAX ? to + 1 : to;
     for (const std::string& name : NamesInUtf8Order(files, variable)) {
         for (DayFile& f : files) {
             const int i = f.Find(name.c_str());
             if (i < 0) continue;
             if (!f.ReadRaw(i, raw)) return false;
-            f.Decode(raw, decoded);
-            const auto lo =
-                std::lower_bound(decoded.begin(), decoded.end(), from,
-                                 [](const archive::Sample& s, int64_t t) { return s.Time < t; });
-            const auto hi =
-                std::upper_bound(lo, decoded.end(), to,
-                                 [](int64_t t, const archive::Sample& s) { return t < s.Time; });
-            if (lo != hi &&
-                !run(name, std::span<const archive::Sample>(&*lo, std::size_t(hi - lo))))
-                return false;
+            const int64_t base = f.GetDay().Begin;
+            const uint32_t lo = LowerBound(raw, base, from);
+            inside.clear();
+            AppendRange(raw, lo, std::max(lo, LowerBound(raw, base, end)), base, inside);
+            if (!inside.empty() && !run(name, inside)) return false;
         }
     }
     return true;
