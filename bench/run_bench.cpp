@@ -29,6 +29,7 @@
 #include "runtime/rtpmodule.h"
 #include "runtime/runtime.h"
 #include "sqlite_excursions.h"
+#include "tw_opsfile.h"
 
 using twbench::Clock;
 
@@ -138,6 +139,32 @@ bool MakeEverything(const std::string& home, const std::string& server, Made& m)
     return true;
 }
 
+// How long the run's writing of its operations file takes, in milliseconds:
+// one more run leaves the file, which is read and written again under its name
+// in the same folder, best of `rounds`; negative when there is none.
+double OpsFileWrite(RTPModule& module, HConfigItem* job, const std::string& home, int rounds) {
+    Figures f;
+    if (!twbench::UseArchive(home, "") || !Measure(module, job, f)) return -1;
+    double best = -1;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(home + "Reports")) {
+        if (entry.path().extension() != ".two") continue;
+        const std::string path = entry.path().string();
+        TW_OpsHeader header;
+        std::vector<TW_Operation> ops;
+        if (!TW_ReadOpsFile(path.c_str(), header, ops)) break;
+        for (int i = 0; i < rounds; ++i) {
+            const auto t0 = Clock::now();
+            if (!TW_WriteOpsFile(path.c_str(), header.Start, header.End, header.RunTime, ops))
+                break;
+            const double ms = twbench::Seconds(t0) * 1e3;
+            if (best < 0 || ms < best) best = ms;
+        }
+        break;
+    }
+    std::filesystem::remove_all(home + "Reports");
+    return best;
+}
+
 std::string StepCell(const Figures& f, std::size_t step) {
     if (!f.ok || f.steps[step] < 0) return "-";
     char b[32];
@@ -236,6 +263,7 @@ int main(int argc, char** argv) {
             context.LookBack = kDefaultLookBack;
         }
     }
+    const double opsFile = ok ? OpsFileWrite(*module, job.Root(), home, kRounds) : -1;
     twbench::UseArchive(home, "");
     module->Done();
     ::operator delete(static_cast<HPackageInfo*>(module));
@@ -277,12 +305,16 @@ int main(int argc, char** argv) {
         best[1][0].whole);
     std::printf("binary report only, with the look-back / without: %.2fx (target <= 1.30x)\n",
                 best[0][0].whole / noLookBack.whole);
+    // The operations cost their classification and log lines (one step of the
+    // run) and the writing of their file (inside the report step).
     const Figures& day = best[0][0];
-    if (day.steps[2] >= 0)
+    if (day.steps[2] >= 0 && opsFile >= 0) {
+        const double ratio = day.whole / (day.whole - day.steps[2] - opsFile);
         std::printf(
-            "binary report only, day files, the run with the operations classified / without "
-            "(%.1f ms of %.1f): %.2fx (target <= 1.15x)\n",
-            day.steps[2], day.whole, day.whole / (day.whole - day.steps[2]));
+            "binary report only, day files, the run with the operations / without (classified "
+            "and logged %.1f ms, their file %.1f ms, of %.1f): %.2fx (target <= 1.15x: %s)\n",
+            day.steps[2], opsFile, day.whole, ratio, ratio <= 1.15 ? "ok" : "MISSED");
+    }
     std::filesystem::remove_all(home);
     return 0;
 }
