@@ -30,7 +30,7 @@ endfunction()
 
 set(TW_PROGRAMS rthost Tripview twdump)
 set(TW_LIBRARIES)
-foreach(dir host s_Reports/Tripwatch/File plugin viewer tools)
+foreach(dir host s_Reports/Tripwatch/File plugin viewer web tools)
     tw_shared_libraries(${CMAKE_SOURCE_DIR}/${dir} libs)
     list(APPEND TW_LIBRARIES ${libs})
 endforeach()

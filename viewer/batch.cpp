@@ -7,9 +7,9 @@
 #include "common/lasterror.h"
 #include "common/osfile.h"
 #include "common/timetext.h"
-#include "nonoperation.h"
 #include "operations_search.h"
 #include "operations_view.h"
+#include "period.h"
 #include "report_search.h"
 #include "runtime/runtime.h"
 #include "stats_csv.h"
@@ -175,42 +175,29 @@ int RunBatch(const TW_BatchArgs& args) {
         return 2;
     }
 
-    InfoArray reports;
-    TW_UnreadableList unreadable;
-    const int found = SearchReports(reports, folder.c_str(), start, end, &unreadable);
-    PrintReports(reports, found);
-    TW_File result;
-    TW_StatsBuilder stats({.NearMissShare = args.nearMissShare, .Step = args.step});
-    TW_UnreadableList unusedTimes;
-    // The statistics are gathered in the same pass (the spreadsheet has their
-    // sheet); times files that cannot be used are named with --stats.
-    const auto observe = [&](const TW_File& report) {
-        stats.Add(report);
-        if (!statsDir.empty() && !report.TimesProblem.empty())
-            unusedTimes.push_back({TW_TimesFileName(report.FileName), report.TimesProblem});
-    };
-    const int count = GatherNonOperations(reports, start, end, result, &unreadable, observe);
-    TW_UnreadableList unreadableOps;
-    const TW_PeriodOperations ops =
-        GatherOperations(folder.c_str(), reports, start, end, &unreadableOps);
-    stats.Add(ops.Operations);
-    stats.SetOperationsKnown(ops.Known);
-    const TW_Statistics figures = stats.Finish(start, end);
-    PrintNonOperations(result, count);
-    PrintOperations(ops);
-    PrintUnreadable(unreadable, "report(s) could not be read");
-    PrintUnreadable(unusedTimes, "times file(s) could not be used");
-    PrintUnreadable(unreadableOps, "operations file(s) could not be read");
+    TW_Period period;
+    TW_GatherPeriod(folder.c_str(), start, end,
+                    {.NearMissShare = args.nearMissShare, .Step = args.step}, period);
+    PrintReports(period.Reports, period.Found);
+    PrintNonOperations(period.NonOperations, period.Count);
+    PrintOperations(period.Operations);
+    PrintUnreadable(period.Unreadable, "report(s) could not be read");
+    // Times files that cannot be used matter to the statistics alone.
+    if (!statsDir.empty()) PrintUnreadable(period.UnusedTimes, "times file(s) could not be used");
+    PrintUnreadable(period.UnreadableOps, "operations file(s) could not be read");
 
-    bool ok = unreadable.empty() && unusedTimes.empty() && unreadableOps.empty();
+    const TW_Statistics& figures = period.Statistics;
+    TW_File& result = period.NonOperations;
+    bool ok = period.Unreadable.empty() && period.UnreadableOps.empty() &&
+              (statsDir.empty() || period.UnusedTimes.empty());
     if (!txtDir.empty())
         ok &=
             WriteOutput(txtDir, "text", [&](const char* dir) { return result.ExportToText(dir); });
     if (!xlsDir.empty()) {
         // Without --template the report alone is written.
         result.Template.Set(templ.c_str());
-        result.ExtraSheets =
-            TW_ReportExtraSheets(figures, TW_OpsUnknownText(ops, unreadableOps.size()));
+        result.ExtraSheets = TW_ReportExtraSheets(
+            figures, TW_OpsUnknownText(period.Operations, period.UnreadableOps.size()));
         ok &= WriteOutput(xlsDir, "spreadsheet",
                           [&](const char* dir) { return result.ExportToXLS(dir); });
     }

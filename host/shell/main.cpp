@@ -9,6 +9,7 @@
 #include "cmd_edit.h"
 #include "cmd_info.h"
 #include "cmd_run.h"
+#include "cmd_serve.h"
 #include "common/cli_values.h"
 
 int main(int argc, char** argv) {
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
     AddDataCommands(app, exitCode);
     AddRunCommand(app, exitCode);
     AddEditCommand(app, exitCode);
+    AddServeCommand(app, exitCode);
     host::RefuseEmptyValues(app);
     try {
         app.parse(argc, argv);

@@ -33,8 +33,10 @@ class LoadedPlugin {
     RTPWriteJobNodeProc writeJobNode_;
 };
 
-// The default module path: libTripplug.so beside the running program, or, for
-// an installed one, in the library folder of its prefix.
+// The path of a library rthost loads (`file`, "libTripweb.so"): beside the
+// running program, or, for an installed one, in the library folder of its prefix.
+std::string DefaultModulePath(const char* file);
+// The report module's: DefaultModulePath("libTripplug.so").
 std::string DefaultPluginPath();
 
 // The host's information record handed to the module's Init (not owned:

@@ -41,6 +41,15 @@ run "$prefix/bin/twdump" "$report" >dump.json || fail "twdump failed"
 grep -q '"Start": "2026-02-28 00:00:00"' dump.json || fail "twdump printed: $(head -c 300 dump.json)"
 run "$prefix/bin/Tripview" --batch --path "$work/home/Reports" --from 2026-02-28 --to 2026-03-01 \
     >batch.out 2>&1 || fail "Tripview --batch failed: $(cat batch.out)"
+# The web view's library is found beside the module: the server listens.
+# (env itself in the background, not the function: the signal goes to rthost)
+env -i PATH=/usr/bin:/bin "$prefix/bin/rthost" serve "$work/home" --listen 127.0.0.1:0 \
+    >serve.out 2>&1 &
+serving=$!
+for _ in $(seq 50); do grep -q '^listening on' serve.out && break; sleep 0.1; done
+kill "$serving" 2>/dev/null
+wait "$serving" || fail "rthost serve failed: $(cat serve.out)"
+grep -q '^listening on http://127.0.0.1:[0-9]*/$' serve.out || fail "rthost serve printed: $(cat serve.out)"
 
 # Options of a --help text, and of a manual page's source, one a line.
 help_options() { grep -oE '(^|[ ,])--?[a-z][a-z-]*' | grep -oE -- '--?[a-z][a-z-]*' | sort -u; }

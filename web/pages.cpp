@@ -1,0 +1,394 @@
+#include "pages.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include "common/cp1251.h"
+#include "common/lasterror.h"
+#include "common/osfile.h"
+#include "common/strutil.h"
+#include "common/timetext.h"
+#include "csv_json.h"
+#include "html.h"
+#include "operations_view.h"
+#include "period.h"
+#include "stats_csv.h"
+#include "tw_fieldtext.h"
+#include "tw_file.h"
+#include "tw_json.h"
+#include "tw_opsfile.h"
+
+namespace web {
+
+Response NotFound(std::string logNote) {
+    Response r;
+    r.status = 404;
+    r.body = Page("Не найдено", "<p>Такой страницы нет.</p>\n");
+    r.logNote = std::move(logNote);
+    return r;
+}
+
+Response BadRequest(const std::string& why) {
+    Response r;
+    r.status = 400;
+    r.body = Page("Неверный запрос", "<p>" + Escape(why) + "</p>\n");
+    r.logNote = why;
+    return r;
+}
+
+Response Html(std::string page) {
+    Response r;
+    r.body = std::move(page);
+    return r;
+}
+
+Response Json(std::string text) {
+    Response r;
+    r.contentType = "application/json";
+    r.body = std::move(text);
+    return r;
+}
+
+namespace {
+
+// What one computed period holds, read from its files.
+struct DayFiles {
+    TW_File report;
+    bool reportRead = false;
+    std::vector<TW_Operation> ops;
+    bool opsKnown = false;
+    int nonOperations = 0, unexplained = 0;
+};
+
+void ReadDay(const Job& job, const ReportEntry& e, DayFiles& d) {
+    if (!e.twr.empty()) d.reportRead = d.report.Load((job.binDir + e.twr).c_str());
+    for (int i = 0; d.reportRead && i < d.report.Count(); ++i)
+        d.nonOperations += TW_IsNonOperation(*d.report.ItemINT(i));
+    TW_OpsHeader header;
+    if (!e.two.empty()) d.opsKnown = TW_ReadOpsFile((job.binDir + e.two).c_str(), header, d.ops);
+    d.unexplained = TW_CountOperations(d.ops, TW_OpUnexplained);
+}
+
+std::string DayLink(const Job& job, long day) {
+    return "/day/" + UrlPart(host::Cp1251ToUtf8(job.file)) + "/" + host::DayText(day);
+}
+
+std::string FileLink(const Job& job, const std::string& name) {
+    return "/files/" + UrlPart(host::Cp1251ToUtf8(job.file)) + "/" +
+           UrlPart(host::Cp1251ToUtf8(name));
+}
+
+std::string Seconds(uint32_t t) {
+    return t == TW_NoTime ? std::string("—") : std::to_string(t) + " с";
+}
+
+std::string TimeCell(const PRTime& t) {
+    return host::Format("%02d.%02d.%04d %02d:%02d:%02d", t.Day, t.Month, t.Year, t.Hour, t.Minute,
+                        t.Second);
+}
+
+// The outcome of a line in words (the contour's own), coloured.
+std::string Outcome(const TW_ContourSignal& line, uint8_t result) {
+    if (!line.Used) return "<td class=\"none\">не используется</td>";
+    const bool ok = result == TW_Operated;
+    return std::string("<td class=\"") + (ok ? "ok" : "fail") + "\">" +
+           Text(TW_FieldText(ok ? line.ONName : line.OFFName)) + "</td>";
+}
+
+std::string IncidentRow(const TW_File& report, int i) {
+    const TW_ContourLine& l = *report.ItemINT(i);
+    const TW_IncidentTimes* t = report.TimesOf(i);
+    std::string row = "<tr><td>" + Text(TW_FieldText(l.Contour.Sensor)) + "<br><small>" +
+                      Text(TW_FieldText(l.Contour.StateName)) + "</small></td>";
+    row += "<td>" + TimeCell(l.Start) + "</td><td>" + TimeCell(l.End) + "</td>";
+    row += "<td class=\"num\">" + host::Format("%g", l.Value) + "</td>";
+    row += Outcome(l.Contour.Rele, l.ReleResult);
+    row += "<td class=\"num\">" + (t ? Seconds(t->Rele.Response) : std::string("—")) + "</td>";
+    row += Outcome(l.Contour.Prot, l.ProtResult);
+    row += "<td class=\"num\">" + (t ? Seconds(t->Prot.Response) : std::string("—")) + "</td>";
+    return row + "</tr>\n";
+}
+
+std::string IncidentTable(const TW_File& report) {
+    std::string html =
+        "<table class=\"incidents\">\n<tr><th>Контур</th><th>Начало</th><th>Конец</th>"
+        "<th>Значение</th><th>Реле</th><th>Время реле</th><th>Агрегат</th>"
+        "<th>Время агрегата</th></tr>\n";
+    for (int i = 0; i < report.Count(); ++i)
+        html += IncidentRow(report, i);
+    return html + "</table>\n";
+}
+
+// The operations of every class but demand, or why they are not known.
+std::string OperationsTable(const std::vector<TW_Operation>& ops, bool known) {
+    if (!known) return "<p class=\"warn\">Срабатывания неизвестны: нет файла срабатываний.</p>\n";
+    const std::vector<std::size_t> rows = TW_FilterOperations(ops, {});
+    if (rows.empty()) return "<p class=\"ok\">Срабатываний без вызова нет.</p>\n";
+    std::string html = "<table class=\"operations\">\n<tr>";
+    for (const std::string& title : TW_OpsColumns())
+        html += "<th>" + Text(title) + "</th>";
+    html += "</tr>\n";
+    for (std::size_t k : rows) {
+        const TW_Operation& op = ops[k];
+        html += op.Class == TW_OpUnexplained ? "<tr class=\"warn\">" : "<tr>";
+        std::string cell;
+        for (int c = 0; TW_OpsCellText(op, c, cell); ++c)
+            html += "<td>" + Text(cell) + "</td>";
+        html += "</tr>\n";
+    }
+    return html + "</table>\n";
+}
+
+std::string Downloads(const Job& job, const ReportEntry& e) {
+    std::string html = "<p>Файлы:";
+    const std::string base =
+        (e.twr.empty() ? e.two : e.twr).substr(0, (e.twr.empty() ? e.two : e.twr).rfind('.'));
+    const std::pair<std::string, const std::string*> files[] = {{base + ".twr", &job.binDir},
+                                                                {base + ".two", &job.binDir},
+                                                                {base + ".txt", &job.txtDir},
+                                                                {base + ".xls", &job.xlsDir}};
+    for (const auto& [name, folder] : files)
+        if (host::FileExists((*folder + name).c_str()))
+            html += " <a href=\"" + Escape(FileLink(job, name)) + "\">" + Text(name) + "</a>";
+    return html + "</p>\n";
+}
+
+std::string JobChoice(const std::vector<Job>& jobs, const Job& job) {
+    if (jobs.size() < 2) return {};
+    std::string html = "<p>Задание:";
+    for (const Job& j : jobs)
+        html += &j == &job ? " <b>" + Text(j.file) + "</b>"
+                           : " <a href=\"/?job=" + UrlPart(host::Cp1251ToUtf8(j.file)) + "\">" +
+                                 Text(j.file) + "</a>";
+    return html + "</p>\n";
+}
+
+std::string DayCell(const Job& job, long day, const std::vector<ReportEntry>& entries) {
+    int y = 0, m = 0, d = 0;
+    host::CivilFromDays(day, y, m, d);
+    std::string html = "<td><span class=\"day-number\">" + std::to_string(d) + "</span><br>";
+    bool any = false;
+    for (const ReportEntry& e : entries) {
+        if (e.day != day) continue;
+        any = true;
+        DayFiles f;
+        ReadDay(job, e, f);
+        html += "<a href=\"" + Escape(DayLink(job, day)) +
+                "\">инцидентов: " + std::to_string(e.items) + "</a><br>";
+        html += std::string("<span class=\"") + (f.nonOperations ? "fail" : "ok") +
+                "\">несработок: " + std::to_string(f.nonOperations) + "</span><br>";
+        html += f.opsKnown ? std::string("<span class=\"") + (f.unexplained ? "warn" : "ok") +
+                                 "\">без вызова: " + std::to_string(f.unexplained) + "</span>"
+                           : std::string("<span class=\"none\">срабатывания неизвестны</span>");
+    }
+    if (!any) html += "<span class=\"none\">нет отчета</span>";
+    return html + "</td>";
+}
+
+}  // namespace
+
+Response CalendarPage(const std::vector<Job>& jobs, const Job& job, int year, int month) {
+    const long first = host::DaysFromCivil(year, month, 1);
+    const int nextY = month == 12 ? year + 1 : year, nextM = month == 12 ? 1 : month + 1;
+    const long next = host::DaysFromCivil(nextY, nextM, 1);
+    const std::vector<ReportEntry> entries = ListReports(job, first, next - 1);
+    std::string body = JobChoice(jobs, job);
+    const int prevY = month == 1 ? year - 1 : year, prevM = month == 1 ? 12 : month - 1;
+    const std::string jobParam = "&job=" + UrlPart(host::Cp1251ToUtf8(job.file));
+    body += host::Format(
+        "<p><a href=\"/?month=%04d-%02d%s\">← предыдущий</a> "
+        "<a href=\"/?month=%04d-%02d%s\">следующий →</a></p>\n",
+        prevY, prevM, Escape(jobParam).c_str(), nextY, nextM, Escape(jobParam).c_str());
+    body +=
+        "<table class=\"calendar\">\n<tr><th>Пн</th><th>Вт</th><th>Ср</th><th>Чт</th>"
+        "<th>Пт</th><th>Сб</th><th>Вс</th></tr>\n<tr>";
+    // 1970-01-01 was a Thursday: Monday is day 4 of that week.
+    const long monday = first - ((first + 3) % 7 + 7) % 7;
+    for (long day = monday; day < next || (day - monday) % 7 != 0; ++day) {
+        if (day != monday && (day - monday) % 7 == 0) body += "</tr>\n<tr>";
+        body +=
+            day < first || day >= next ? "<td class=\"other\"></td>" : DayCell(job, day, entries);
+    }
+    body += "</tr>\n</table>\n";
+    return Html(Page(
+        host::Format("%s: %02d.%04d", host::Cp1251ToUtf8(job.file).c_str(), month, year), body));
+}
+
+Response DayPage(const Job& job, long day) {
+    const std::vector<ReportEntry> entries = ListReports(job, day, day);
+    std::string body;
+    if (entries.empty()) body = "<p class=\"none\">Отчета за этот день нет.</p>\n";
+    for (const ReportEntry& e : entries) {
+        DayFiles f;
+        ReadDay(job, e, f);
+        body += "<h2>" + TimeCell(e.start) + " — " + TimeCell(e.end) + "</h2>\n";
+        body += Downloads(job, e);
+        if (!e.twr.empty() && !f.reportRead)
+            body += "<p class=\"fail\">Отчет не читается: " + Text(GetIOErrorS_GUI(-2)) + "</p>\n";
+        else if (e.twr.empty())
+            body += "<p class=\"ok\">Инцидентов нет.</p>\n";
+        else
+            body += IncidentTable(f.report);
+        body += "<h3>Срабатывания без вызова</h3>\n" + OperationsTable(f.ops, f.opsKnown);
+    }
+    return Html(Page(host::Cp1251ToUtf8(job.file) + ": " + host::DayText(day), body));
+}
+
+namespace {
+
+PRTime DayStart(long day) {
+    int y = 0, m = 0, d = 0;
+    host::CivilFromDays(day, y, m, d);
+    return PRTime().Set(y, m, d);
+}
+
+void Gather(const Job& job, const Days& days, TW_Period& period) {
+    TW_GatherPeriod(job.binDir.c_str(), DayStart(days.first), DayStart(days.last + 1), {}, period);
+}
+
+std::string CsvTable(const std::string& csv) {
+    const auto rows = ParseCsv(csv);
+    std::string html = "<table class=\"stats\">\n";
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        html += "<tr>";
+        for (const std::string& cell : rows[r])
+            html += (r ? "<td>" : "<th>") + Escape(cell) + (r ? "</td>" : "</th>");
+        html += "</tr>\n";
+    }
+    return html + "</table>\n";
+}
+
+std::string PeriodQuery(const Job& job, const Days& days) {
+    return "from=" + host::DayText(days.first) + "&to=" + host::DayText(days.last) +
+           "&job=" + UrlPart(host::Cp1251ToUtf8(job.file));
+}
+
+std::string PeriodForm(const Job& job, const Days& days) {
+    return "<form method=\"get\" action=\"/period\">С <input type=\"date\" name=\"from\" "
+           "value=\"" +
+           host::DayText(days.first) +
+           "\"> по <input type=\"date\" name=\"to\" "
+           "value=\"" +
+           host::DayText(days.last) +
+           "\"><input type=\"hidden\" name=\"job\" "
+           "value=\"" +
+           Text(job.file) + "\"> <button type=\"submit\">Показать</button></form>\n";
+}
+
+}  // namespace
+
+Response PeriodPage(const std::vector<Job>& jobs, const Job& job, const Days& days) {
+    TW_Period period;
+    Gather(job, days, period);
+    std::string body = JobChoice(jobs, job) + PeriodForm(job, days);
+    body += "<h2>Несработки защиты</h2>\n";
+    body += period.Count ? IncidentTable(period.NonOperations)
+                         : "<p class=\"ok\">Несработок нет.</p>\n";
+    body += "<h2>Статистика</h2>\n<p><a href=\"/period/stats.csv?" +
+            Escape(PeriodQuery(job, days)) + "\">stats.csv</a></p>\n";
+    body += CsvTable(TW_StatsCsv(period.Statistics));
+    body += "<h2>Срабатывания без вызова</h2>\n" +
+            OperationsTable(period.Operations.Operations, period.Operations.Known);
+    return Html(Page(host::Cp1251ToUtf8(job.file) + ": " + host::DayText(days.first) + " — " +
+                         host::DayText(days.last),
+                     body));
+}
+
+Response ReportsJson(const std::vector<Job>& jobs, const Days& days) {
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const Job& job : jobs)
+        for (const ReportEntry& e : ListReports(job, days.first, days.last)) {
+            DayFiles f;
+            ReadDay(job, e, f);
+            nlohmann::ordered_json j;
+            j["job"] = host::Cp1251ToUtf8(job.file);
+            j["file"] = e.twr.empty() ? nlohmann::ordered_json(nullptr)
+                                      : nlohmann::ordered_json(host::Cp1251ToUtf8(e.twr));
+            j["operations_file"] = e.two.empty()
+                                       ? nlohmann::ordered_json(nullptr)
+                                       : nlohmann::ordered_json(host::Cp1251ToUtf8(e.two));
+            j["start"] = TW_JsonTime(e.start);
+            j["end"] = TW_JsonTime(e.end);
+            j["count"] = e.items;
+            j["non_operations"] = f.nonOperations;
+            j["operations_without_demand"] = f.opsKnown ? nlohmann::ordered_json(f.unexplained)
+                                                        : nlohmann::ordered_json(nullptr);
+            list.push_back(std::move(j));
+        }
+    return Json(TW_JsonText(list) + "\n");
+}
+
+Response ReportJson(const std::vector<Job>& jobs, const std::string& name) {
+    for (const Job& job : jobs) {
+        std::string folder;
+        if (!DownloadFolder(job, name, folder) || folder != job.binDir) continue;
+        const std::string path = folder + name;
+        if (!host::FileExists(path.c_str())) continue;
+        Response r = Json({});
+        const bool ok = TW_DumpReportJson(
+            path.c_str(), host::Cp1251ToUtf8(name),
+            [&](std::string_view piece) {
+                r.body += piece;
+                return true;
+            },
+            [](const std::string&) {});
+        if (ok) return r;
+        Response failed = Json(TW_JsonText({{"error", host::Cp1251ToUtf8(GetIOErrorS_GUI(-2))}}));
+        failed.status = 500;
+        return failed;
+    }
+    return NotFound("no such report");
+}
+
+Response StatsJson(const Job& job, const Days& days) {
+    TW_Period period;
+    Gather(job, days, period);
+    return Json(TW_JsonText(CsvRowsAsJson(TW_StatsCsv(period.Statistics), {"sensor"})) + "\n");
+}
+
+Response OperationsJson(const Job& job, const Days& days) {
+    TW_Period period;
+    Gather(job, days, period);
+    if (!period.Operations.Known) {
+        Response r = Json(TW_JsonText({{"error", "the operations of the period are not known"}}));
+        r.status = 404;
+        return r;
+    }
+    return Json(TW_JsonText(CsvRowsAsJson(
+                    TW_OperationsCsv(period.Statistics),
+                    {"variable", "role", "contour", "time", "class", "incident_start"})) +
+                "\n");
+}
+
+Response StatsCsv(const Job& job, const Days& days) {
+    TW_Period period;
+    Gather(job, days, period);
+    Response r;
+    r.contentType = "text/csv; charset=utf-8";
+    r.body = TW_StatsCsv(period.Statistics);
+    r.downloadName = "stats.csv";
+    return r;
+}
+
+Response Download(const Job& job, const std::string& name) {
+    std::string folder;
+    if (!DownloadFolder(job, name, folder)) return NotFound("not a file of the job's reports");
+    // The folder as it is, the file without following a link out of it.
+    const host::UniqueFd dir(
+        ::open(host::OsPath(folder.c_str()).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir) return NotFound("the job's folder is not there");
+    std::string osName = host::OsPath(name.c_str());
+    host::UniqueFd fd(::openat(dir.get(), osName.c_str(),
+                               O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    struct stat st {};
+    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return NotFound("no such regular file in the job's folder");
+    Response r;
+    r.contentType = "application/octet-stream";
+    r.file = std::move(fd);
+    r.fileSize = st.st_size;
+    r.downloadName = host::Cp1251ToUtf8(name);
+    return r;
+}
+
+}  // namespace web
