@@ -50,7 +50,7 @@ std::vector<Job> LoadJobs(const std::string& home, std::vector<std::string>& pro
         }
         HConfigItem* root = tree.Root();
         // The run's defaults where a key is missing.
-        jobs.push_back({Base(file), root->GetStr("Name", "Report"),
+        jobs.push_back({home, Base(file), root->GetStr("Name", "Report"),
                         Folder(home, root->GetStr("ReportDir", "Reports")),
                         Folder(home, root->GetStr("TXTDir", "Reports")),
                         Folder(home, root->GetStr("XLSDir", "Reports"))});

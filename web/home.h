@@ -11,6 +11,7 @@
 namespace web {
 
 struct Job {
+    std::string home;                    // the home it belongs to, with a final "/"
     std::string file;                    // the job's name in HOME/Jobs (NAME.json), cp1251
     std::string reportName;              // "Name": the first word of its report files
     std::string binDir, txtDir, xlsDir;  // absolute, each with a final "/"

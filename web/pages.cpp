@@ -11,6 +11,7 @@
 #include "csv_json.h"
 #include "html.h"
 #include "operations_view.h"
+#include "runtime/day_outcomes.h"
 #include "period.h"
 #include "stats_csv.h"
 #include "tw_fieldtext.h"
@@ -163,11 +164,20 @@ std::string JobChoice(const std::vector<Job>& jobs, const Job& job) {
     return html + "</p>\n";
 }
 
-std::string DayCell(const Job& job, long day, const std::vector<ReportEntry>& entries) {
+// A day whose last run failed, in words.
+std::string Failure(const std::map<long, std::string>& outcomes, long day) {
+    const auto it = outcomes.find(day);
+    if (it == outcomes.end() || it->second.empty()) return {};
+    return "<span class=\"fail\">расчет не удался: " + Text(it->second) + "</span><br>";
+}
+
+std::string DayCell(const Job& job, long day, const std::vector<ReportEntry>& entries,
+                    const std::map<long, std::string>& outcomes) {
     int y = 0, m = 0, d = 0;
     host::CivilFromDays(day, y, m, d);
-    std::string html = "<td><span class=\"day-number\">" + std::to_string(d) + "</span><br>";
-    bool any = false;
+    std::string html = "<td><span class=\"day-number\">" + std::to_string(d) + "</span><br>" +
+                       Failure(outcomes, day);
+    bool any = !Failure(outcomes, day).empty();
     for (const ReportEntry& e : entries) {
         if (e.day != day) continue;
         any = true;
@@ -192,6 +202,7 @@ Response CalendarPage(const std::vector<Job>& jobs, const Job& job, int year, in
     const int nextY = month == 12 ? year + 1 : year, nextM = month == 12 ? 1 : month + 1;
     const long next = host::DaysFromCivil(nextY, nextM, 1);
     const std::vector<ReportEntry> entries = ListReports(job, first, next - 1);
+    const std::map<long, std::string> outcomes = host::ReadDayOutcomes(job.home, job.file);
     std::string body = JobChoice(jobs, job);
     const int prevY = month == 1 ? year - 1 : year, prevM = month == 1 ? 12 : month - 1;
     const std::string jobParam = "&job=" + UrlPart(host::Cp1251ToUtf8(job.file));
@@ -206,8 +217,8 @@ Response CalendarPage(const std::vector<Job>& jobs, const Job& job, int year, in
     const long monday = first - ((first + 3) % 7 + 7) % 7;
     for (long day = monday; day < next || (day - monday) % 7 != 0; ++day) {
         if (day != monday && (day - monday) % 7 == 0) body += "</tr>\n<tr>";
-        body +=
-            day < first || day >= next ? "<td class=\"other\"></td>" : DayCell(job, day, entries);
+        body += day < first || day >= next ? "<td class=\"other\"></td>"
+                                           : DayCell(job, day, entries, outcomes);
     }
     body += "</tr>\n</table>\n";
     return Html(Page(
@@ -216,8 +227,10 @@ Response CalendarPage(const std::vector<Job>& jobs, const Job& job, int year, in
 
 Response DayPage(const Job& job, long day) {
     const std::vector<ReportEntry> entries = ListReports(job, day, day);
-    std::string body;
-    if (entries.empty()) body = "<p class=\"none\">Отчета за этот день нет.</p>\n";
+    const std::string failure = Failure(host::ReadDayOutcomes(job.home, job.file), day);
+    std::string body = failure.empty() ? std::string() : "<p>" + failure + "</p>\n";
+    if (entries.empty() && failure.empty())
+        body = "<p class=\"none\">Отчета за этот день нет.</p>\n";
     for (const ReportEntry& e : entries) {
         DayFiles f;
         ReadDay(job, e, f);

@@ -18,6 +18,7 @@
 #include "catch_up.h"
 #include "home_start.h"
 #include "plugin_loader.h"
+#include "runtime/day_outcomes.h"
 #include "runtime/journal.h"
 #include "runtime/runtime.h"
 
@@ -137,7 +138,9 @@ void PrintNotes(const host::RunNotes& notes) {
 // One run of the job for the period that ends at `end`; prints its summary.
 // False when the module returned an error or raised one, or an output that the
 // job asks for was not written.
-bool RunOnce(RTPModule& module, HConfigItem* job, const PRTime& end) {
+// One run of the period that ends at `end`; false with the reason (cp1251) in
+// `failure` when it failed or an output was not written.
+bool RunOnce(RTPModule& module, HConfigItem* job, const PRTime& end, std::string& failure) {
     module.ReportTime = end;
     const PRTime start = host::AddCalendarDays(end, -1);
     runContext.PeriodStart = start;
@@ -155,8 +158,9 @@ bool RunOnce(RTPModule& module, HConfigItem* job, const PRTime& end) {
     host::FinishProgressLine();
     const std::string day = host::TimeText(start) + " .. " + host::TimeText(end);
     if (!raised.empty() || error) {
+        failure = error ? std::string(error) : host::Utf8ToCp1251Lossy(raised);
         std::printf("%s%s: failed: %s\n", Priority(host::kJournalError), day.c_str(),
-                    host::Cp1251ToUtf8(error ? std::string(error) : raised).c_str());
+                    host::Cp1251ToUtf8(failure).c_str());
         return false;
     }
     const host::RunNotes& notes = host::CurrentRunNotes();
@@ -173,7 +177,9 @@ bool RunOnce(RTPModule& module, HConfigItem* job, const PRTime& end) {
         std::printf("%s: done (no binary report written: no incidents or not saved)\n",
                     day.c_str());
     PrintNotes(notes);
-    return PrintOutputs(notes);
+    if (PrintOutputs(notes)) return true;
+    failure = "not every output was written";
+    return false;
 }
 
 // The job's last reported day, when there is one, as the record or its
@@ -255,12 +261,22 @@ int RunDays(RTPModule& module, HConfigItem* job, const std::vector<PRTime>& ends
     const std::string jobName = host::Utf8ToCp1251Lossy(args.job);
     int failed = 0;
     for (const PRTime& end : ends) {
-        if (!RunOnce(module, job, end)) {
+        std::string failure;
+        const bool ok = RunOnce(module, job, end, failure);
+        host::CivilDay day = 0;
+        const bool wholeDay = DayOfRun(end, day);
+        // How the day ended, for those who look at the reports later.
+        if (wholeDay && !host::AppendDayOutcome(home, jobName, day, failure)) {
+            std::printf("%s  outcome not recorded: %s\n", Priority(host::kJournalError),
+                        host::Cp1251ToUtf8(GetIOErrorS_GUI(-2)).c_str());
             ++failed;
             continue;
         }
-        host::CivilDay day = 0;
-        if (!DayOfRun(end, day) || (last.reported && day != last.day + 1)) continue;
+        if (!ok) {
+            ++failed;
+            continue;
+        }
+        if (!wholeDay || (last.reported && day != last.day + 1)) continue;
         if (!host::RecordReportedDay(home, jobName, day)) {
             std::printf("%s  not recorded as the last reported day: %s\n",
                         Priority(host::kJournalError),

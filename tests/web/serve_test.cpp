@@ -62,6 +62,11 @@ class Serve : public ::testing::Test {
         ASSERT_EQ(twtest::ExitCode(Bin("rthost") + " run " + home_ +
                                    " --from 2026-12-07 --to 2026-12-09 >/dev/null 2>&1"),
                   0);
+        // A day whose run fails: its kept values cannot be written.
+        fs::create_directories(home_ + "Values/values_20261206_000000-20261207_000000.csv");
+        ASSERT_EQ(twtest::ExitCode(Bin("rthost") + " run " + home_ +
+                                   " --from 2026-12-06 --to 2026-12-06 >/dev/null 2>&1"),
+                  1);
         AddMarkupJob(home_);
         // A link in the report folder to a file outside it.
         fs::create_symlink(home_ + "Jobs/Daily.json", home_ + "Reports/Daily evil.txt");
@@ -127,6 +132,13 @@ TEST_F(Serve, KeepsItsRulesWhateverIsAsked) {
     const twtest::HttpReply big =
         HttpGet(server.Port(), "/", "X-Big: " + std::string(20000, 'a') + "\r\n");
     EXPECT_EQ(big.status, 431);
+    // The calendar tells a failed day from one without a report.
+    const std::string calendar = HttpGet(server.Port(), "/?month=2026-12").body;
+    EXPECT_NE(calendar.find("6</span><br><span class=\"fail\">расчет не удался: "),
+              std::string::npos);
+    EXPECT_NE(calendar.find("5</span><br><span class=\"none\">нет отчета</span>"),
+              std::string::npos);
+    EXPECT_NE(calendar.find("/day/Daily/2026-12-07\">инцидентов: "), std::string::npos);
     // Markup in a report shows as text.
     const std::string page = HttpGet(server.Port(), "/day/Markup/2026-12-01").body;
     EXPECT_NE(page.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos);
