@@ -87,6 +87,7 @@ table.calendar td.other { background: #f0f2f5; }
 .day-number { font-weight: bold; }
 form { margin-bottom: 1em; }
 img.chart { max-width: 100%; background: #fff; border: 1px solid #ccd3dc; margin-bottom: 1em; }
+.wide { overflow-x: auto; }
 )";
 }
 

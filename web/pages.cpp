@@ -2,6 +2,10 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
 
 #include "common/cp1251.h"
 #include "common/lasterror.h"
@@ -14,6 +18,8 @@
 #include "runtime/day_outcomes.h"
 #include "period.h"
 #include "stats_csv.h"
+#include "stats_sheet.h"
+#include "svg_chart.h"
 #include "tw_fieldtext.h"
 #include "tw_file.h"
 #include "tw_json.h"
@@ -96,7 +102,8 @@ std::string Outcome(const TW_ContourSignal& line, uint8_t result) {
            Text(TW_FieldText(ok ? line.ONName : line.OFFName)) + "</td>";
 }
 
-std::string IncidentRow(const TW_File& report, int i) {
+// One incident; its response times when the report has them.
+std::string IncidentRow(const TW_File& report, int i, bool times) {
     const TW_ContourLine& l = *report.ItemINT(i);
     const TW_IncidentTimes* t = report.TimesOf(i);
     std::string row = "<tr><td>" + Text(TW_FieldText(l.Contour.Sensor)) + "<br><small>" +
@@ -104,19 +111,25 @@ std::string IncidentRow(const TW_File& report, int i) {
     row += "<td>" + TimeCell(l.Start) + "</td><td>" + TimeCell(l.End) + "</td>";
     row += "<td class=\"num\">" + host::Format("%g", l.Value) + "</td>";
     row += Outcome(l.Contour.Rele, l.ReleResult);
-    row += "<td class=\"num\">" + (t ? Seconds(t->Rele.Response) : std::string("—")) + "</td>";
+    if (times)
+        row += "<td class=\"num\">" + (t ? Seconds(t->Rele.Response) : std::string("—")) + "</td>";
     row += Outcome(l.Contour.Prot, l.ProtResult);
-    row += "<td class=\"num\">" + (t ? Seconds(t->Prot.Response) : std::string("—")) + "</td>";
+    if (times)
+        row += "<td class=\"num\">" + (t ? Seconds(t->Prot.Response) : std::string("—")) + "</td>";
     return row + "</tr>\n";
 }
 
 std::string IncidentTable(const TW_File& report) {
+    const bool times = report.Count() && report.TimesOf(0);
     std::string html =
-        "<table class=\"incidents\">\n<tr><th>Контур</th><th>Начало</th><th>Конец</th>"
-        "<th>Значение</th><th>Реле</th><th>Время реле</th><th>Агрегат</th>"
-        "<th>Время агрегата</th></tr>\n";
+        "<table class=\"incidents\">\n<tr><th>Контур</th><th>Начало</th>"
+        "<th>Конец</th><th>Значение</th><th>Реле</th>";
+    if (times) html += "<th>Время реле</th>";
+    html += "<th>Агрегат</th>";
+    if (times) html += "<th>Время агрегата</th>";
+    html += "</tr>\n";
     for (int i = 0; i < report.Count(); ++i)
-        html += IncidentRow(report, i);
+        html += IncidentRow(report, i, times);
     return html + "</table>\n";
 }
 
@@ -249,6 +262,23 @@ Response DayPage(const Job& job, long day) {
 
 namespace {
 
+// A folder removed with all it holds when the object goes.
+struct TempFolder {
+    std::string path;
+    ~TempFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+};
+
+Response ServerError(const std::string& why) {
+    Response r;
+    r.status = 500;
+    r.body = Page("Ошибка", "<p>" + Escape(why) + "</p>\n");
+    r.logNote = why;
+    return r;
+}
+
 PRTime DayStart(long day) {
     int y = 0, m = 0, d = 0;
     host::CivilFromDays(day, y, m, d);
@@ -261,14 +291,14 @@ void Gather(const Job& job, const Days& days, TW_Period& period) {
 
 std::string CsvTable(const std::string& csv) {
     const auto rows = ParseCsv(csv);
-    std::string html = "<table class=\"stats\">\n";
+    std::string html = "<div class=\"wide\"><table class=\"stats\">\n";
     for (std::size_t r = 0; r < rows.size(); ++r) {
         html += "<tr>";
         for (const std::string& cell : rows[r])
             html += (r ? "<td>" : "<th>") + Escape(cell) + (r ? "</td>" : "</th>");
         html += "</tr>\n";
     }
-    return html + "</table>\n";
+    return html + "</table></div>\n";
 }
 
 std::string PeriodQuery(const Job& job, const Days& days) {
@@ -298,7 +328,11 @@ Response PeriodPage(const std::vector<Job>& jobs, const Job& job, const Days& da
     body += period.Count ? IncidentTable(period.NonOperations)
                          : "<p class=\"ok\">Несработок нет.</p>\n";
     body += "<h2>Статистика</h2>\n<p><a href=\"/period/stats.csv?" +
-            Escape(PeriodQuery(job, days)) + "\">stats.csv</a></p>\n";
+            Escape(PeriodQuery(job, days)) + "\">stats.csv</a> <a href=\"/period/report.xls?" +
+            Escape(PeriodQuery(job, days)) + "\">report.xls</a></p>\n";
+    for (const char* chart : {"outcomes", "times"})
+        body += std::string("<p><img class=\"chart\" alt=\"") + chart + "\" src=\"/period/" +
+                chart + ".svg?" + Escape(PeriodQuery(job, days)) + "\"></p>\n";
     body += CsvTable(TW_StatsCsv(period.Statistics));
     body += "<h2>Срабатывания без вызова</h2>\n" +
             OperationsTable(period.Operations.Operations, period.Operations.Known);
@@ -380,6 +414,37 @@ Response StatsCsv(const Job& job, const Days& days) {
     r.contentType = "text/csv; charset=utf-8";
     r.body = TW_StatsCsv(period.Statistics);
     r.downloadName = "stats.csv";
+    return r;
+}
+
+Response ChartSvg(const Job& job, const Days& days, const std::string& which) {
+    if (which != "outcomes" && which != "times") return NotFound("no such chart");
+    TW_Period period;
+    Gather(job, days, period);
+    Response r;
+    r.contentType = "image/svg+xml";
+    r.body = which == "outcomes" ? OutcomesChart(period.Statistics) : TimesChart(period.Statistics);
+    return r;
+}
+
+Response PeriodSpreadsheet(const Job& job, const Days& days) {
+    TW_Period period;
+    Gather(job, days, period);
+    TW_File& result = period.NonOperations;
+    result.ExtraSheets = TW_ReportExtraSheets(
+        period.Statistics, TW_OpsUnknownText(period.Operations, period.UnreadableOps.size()));
+    std::string folder = (std::filesystem::temp_directory_path() / "tripweb-XXXXXX").string();
+    if (!::mkdtemp(folder.data())) return ServerError("no temporary folder");
+    const TempFolder remove{folder};
+    StatString<261> written;
+    if (!result.ExportToXLS((folder + "/").c_str(), &written))
+        return ServerError(host::Cp1251ToUtf8(GetIOErrorS_GUI(-2)));
+    Response r;
+    if (!host::ReadWholeFile(written.c_str(), r.body))
+        return ServerError(host::Cp1251ToUtf8(GetIOErrorS_GUI(-2)));
+    r.contentType = "application/vnd.ms-excel";
+    r.downloadName =
+        "report " + host::DayText(days.first) + " " + host::DayText(days.last) + ".xls";
     return r;
 }
 

@@ -25,6 +25,11 @@ Response ReportJson(const std::vector<Job>& jobs, const std::string& name);
 Response StatsJson(const Job& job, const Days& days);
 Response OperationsJson(const Job& job, const Days& days);
 Response StatsCsv(const Job& job, const Days& days);
+// "outcomes" or "times" (svg_chart.h); not found for another name.
+Response ChartSvg(const Job& job, const Days& days, const std::string& which);
+// The second-level spreadsheet of the period (non-operations and statistics),
+// made in a temporary folder outside the home.
+Response PeriodSpreadsheet(const Job& job, const Days& days);
 
 // A file of the job's folders, opened without following a link.
 Response Download(const Job& job, const std::string& name);

@@ -8,6 +8,7 @@
 #include "common/cp1251.h"
 #include "common/lasterror.h"
 #include "http_server.h"
+#include "runtime/rtlog.h"
 #include "runtime/rtpserve.h"
 
 namespace {
@@ -49,6 +50,9 @@ extern "C" __attribute__((visibility("default"))) int TW_Serve(const RTPServeSet
     sigaddset(&stop, SIGINT);
     sigaddset(&stop, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+    // The reports' own log lines (of gathering a period) stay out of the
+    // requests' log; the server writes no log file into the home.
+    host::SetLogConsole(false);
     const web::Site site(host::Utf8ToCp1251Lossy(s->Home));
     std::unique_ptr<web::HttpServer> server = web::HttpServer::Start(site, settings, LogLine);
     if (!server) {

@@ -127,6 +127,9 @@ Response Route(const std::vector<std::string>& s, const std::vector<Job>& jobs,
         if (!days) return BadRequest(why);
         if (s.size() == 1) return PeriodPage(jobs, *job, *days);
         if (s[1] == "stats.csv") return StatsCsv(*job, *days);
+        if (s[1] == "report.xls") return PeriodSpreadsheet(*job, *days);
+        if (s[1].size() > 4 && s[1].ends_with(".svg"))
+            return ChartSvg(*job, *days, s[1].substr(0, s[1].size() - 4));
     }
     return NotFound();
 }

@@ -90,6 +90,9 @@ TEST_F(Serve, KeepsItsRulesWhateverIsAsked) {
         {"a day", "GET /day/Daily/2026-12-08", 200},
         {"a period", "GET /period?from=2026-12-07&to=2026-12-09", 200},
         {"a report file", "GET " + twr, 200},
+        {"a chart", "GET /period/times.svg?from=2026-12-07&to=2026-12-09", 200},
+        {"no such chart", "GET /period/pie.svg?from=2026-12-07&to=2026-12-09", 404},
+        {"the period's spreadsheet", "GET /period/report.xls?from=2026-12-07&to=2026-12-09", 200},
         {"HEAD", "HEAD " + twr, 200},
         {"dots", "GET /files/Daily/../../Jobs/Daily.json", 404},
         {"encoded dots", "GET /files/Daily/%2e%2e", 404},
@@ -128,6 +131,15 @@ TEST_F(Serve, KeepsItsRulesWhateverIsAsked) {
                                                       "close\r\n\r\n")
                   .body,
               "");
+    const twtest::HttpReply chart =
+        HttpGet(server.Port(), "/period/outcomes.svg?from=2026-12-07&to=2026-12-09");
+    EXPECT_EQ(chart.Header("content-type"), "image/svg+xml");
+    EXPECT_NE(chart.body.find(">U1.P01.Sensor</text>"), std::string::npos);
+    const twtest::HttpReply sheet =
+        HttpGet(server.Port(), "/period/report.xls?from=2026-12-07&to=2026-12-09");
+    EXPECT_EQ(sheet.body.substr(0, 4), "\xD0\xCF\x11\xE0");
+    EXPECT_EQ(sheet.Header("content-disposition"),
+              "attachment; filename*=UTF-8''report%202026-12-07%202026-12-09.xls");
     // Request line and headers are bounded.
     const twtest::HttpReply big =
         HttpGet(server.Port(), "/", "X-Big: " + std::string(20000, 'a') + "\r\n");
