@@ -135,8 +135,9 @@ void PrintNotes(const host::RunNotes& notes) {
 }
 
 // One run of the job for the period that ends at `end`; prints its summary.
-// False when the module returned an error or raised one, or an output that the
-// job asks for was not written.
+// False when the module returned an error or raised one, an output that the
+// job asks for was not written, or an alert was not delivered (the day then
+// runs again with the next catch-up, which sends it again).
 bool RunOnce(RTPModule& module, HConfigItem* job, const PRTime& end) {
     module.ReportTime = end;
     const PRTime start = host::AddCalendarDays(end, -1);
@@ -173,7 +174,11 @@ bool RunOnce(RTPModule& module, HConfigItem* job, const PRTime& end) {
         std::printf("%s: done (no binary report written: no incidents or not saved)\n",
                     day.c_str());
     PrintNotes(notes);
-    return PrintOutputs(notes);
+    const bool written = PrintOutputs(notes);
+    for (const host::UndeliveredAlert& a : notes.UndeliveredAlerts())
+        std::printf("%s  not delivered: %s %s: %s\n", Priority(host::kJournalError),
+                    a.channel.c_str(), a.target.c_str(), a.reason.c_str());
+    return written && notes.UndeliveredAlerts().empty();
 }
 
 // The job's last reported day, when there is one, as the record or its

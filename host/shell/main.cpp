@@ -8,6 +8,7 @@
 #include "cmd_data.h"
 #include "cmd_edit.h"
 #include "cmd_info.h"
+#include "cmd_notify.h"
 #include "cmd_run.h"
 #include "common/cli_values.h"
 
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
     AddDataCommands(app, exitCode);
     AddRunCommand(app, exitCode);
     AddEditCommand(app, exitCode);
+    AddNotifyTestCommand(app, exitCode);
     host::RefuseEmptyValues(app);
     try {
         app.parse(argc, argv);
