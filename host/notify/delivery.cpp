@@ -44,7 +44,7 @@ UniqueCurl NewHandle(const std::string& url, const char* protocols) {
 bool Failed(CURL* c, CURLcode code, const char* replyName) {
     long reply = 0;
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &reply);
-    if (reply >= 300 || (code != CURLE_OK && reply >= 400))
+    if (reply >= 300)
         SetError("%s %ld", replyName, reply);
     else
         SetError("%s", curl_easy_strerror(code));
