@@ -61,7 +61,7 @@ install(FILES ${TW_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 install(FILES README.md DESIGN.md host/archive/ARCHIVE.md
               s_Reports/Tripwatch/File/OPERATIONS_FORMAT.md
-              s_Reports/Tripwatch/File/TIMES_FORMAT.md packaging/copyright
+              s_Reports/Tripwatch/File/TIMES_FORMAT.md docs/ALERTS.md packaging/copyright
         DESTINATION ${TW_DOCDIR})
 install(FILES ${CMAKE_BINARY_DIR}/man/changelog.gz DESTINATION ${TW_DOCDIR})
 install(DIRECTORY docs/ DESTINATION ${TW_DOCDIR}/docs FILES_MATCHING PATTERN "*.png"

@@ -1,6 +1,7 @@
 // Operation 12 of the descriptor: the daily report run. It loads the job's
 // contour set, fetches the day's hour data, computes the incidents and writes
-// the binary, text and spreadsheet reports as the job's settings say. Every key
+// the binary, text and spreadsheet reports as the job's settings say, then sends
+// the day's findings through the job's alert channels. Every key
 // it uses is read and checked first: a job with a wrong value is refused before
 // any data is requested. Every object it makes is destroyed on every way out,
 // exceptions included.
@@ -16,11 +17,13 @@
 #include "common/strutil.h"
 #include "config/configcheck.h"
 #include "config/configitem.h"
+#include "config/notifynode.h"
 #include "request/grabvalues.h"
 #include "hourfile/hourfile.h"
 #include "job_keys.h"
 #include "plugin_state.h"
 #include "report_tripwatch.h"
+#include "run_alerts.h"
 #include "runtime/runnotes.h"
 #include "runtime/runtime.h"
 #include "tw_contourarray.h"
@@ -182,6 +185,8 @@ const char* ReportTripwatch::Run(HConfigItem* settings) {
     if (!ReadSettings(*settings, now, job)) return GetIOErrorS_GUI(-2);
     TW_OperationRules rules;
     if (!TW_LoadOperationRules(*settings, rules)) return GetIOErrorS_GUI(-2);
+    host::NotifySettings notify;
+    if (!host::ReadNotifySettings(*settings, notify)) return GetIOErrorS_GUI(-2);
     if (!CheckPaths(job)) return GetIOErrorS_GUI(-2);
 
     RTLog("%s", "TW: Формирование путей..."_cp);
@@ -271,6 +276,9 @@ const char* ReportTripwatch::Run(HConfigItem* settings) {
         const bool ok = report->ExportToXLS(base, &written);
         NoteOutput(host::RunOutput::Spreadsheet, ok, written.c_str());
     }
+    // Only once the outputs are written: an alert that cannot go out never
+    // keeps a report from being written.
+    SendRunAlerts(*settings, job.name, notify, *report, operations);
     if (job.print) {
         RTLog("%s", "TW: Печать отчета..."_cp);
         report->Preview();

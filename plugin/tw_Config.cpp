@@ -13,6 +13,8 @@
 #include "common/timetext.h"
 #include "config/configcheck.h"
 #include "config/configitem.h"
+#include "config/configtree.h"
+#include "config/notifynode.h"
 #include "plantdb/dbdatabase.h"
 #include "job_keys.h"
 #include "plugin_state.h"
@@ -203,7 +205,7 @@ TConfigForm::TConfigForm(bool global, const char* reportName)
     connect(u.btnDelWindow, &QToolButton::clicked, this, [this] { deleteWindowClick(); });
     u.hostButtons->button(QDialogButtonBox::Ok)->setText(FromCp1251("ОК"_cp));
     u.hostButtons->button(QDialogButtonBox::Cancel)->setText(FromCp1251("Отмена"_cp));
-    connect(u.hostButtons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(u.hostButtons, &QDialogButtonBox::accepted, this, [this] { acceptClick(); });
     connect(u.hostButtons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     RefreshView();
     enableConfigDate();
@@ -221,8 +223,16 @@ void TConfigForm::LoadDialog(HConfigItem* node) {
     u.chLoadCfg->setChecked(keys.Flag(JobKey::LoadCfg));
     const std::string contourProblem = Contours.Load(node) ? "" : GetIOErrorS_GUI(-2);
     const std::string rulesProblem = TW_LoadOperationRules(*node, Rules) ? "" : GetIOErrorS_GUI(-2);
+    host::NotifySettings notify;
+    const std::string notifyProblem =
+        host::ReadNotifySettings(*node, notify) ? "" : GetIOErrorS_GUI(-2);
+    u.edtWebhook->setText(FromCp1251(notify.webhook));
+    u.edtMailTo->setText(FromCp1251(notify.mailTo));
+    u.edtMailFrom->setText(FromCp1251(notify.mailFrom));
+    u.edtSmtp->setText(FromCp1251(notify.smtp));
     LoadSettings(keys);
-    for (const std::string& problem : {contourProblem, check.Problem(), rulesProblem})
+    for (const std::string& problem :
+         {contourProblem, check.Problem(), rulesProblem, notifyProblem})
         if (!problem.empty())
             RTErrorMessage(this, "%s\n%s\n%s", "Ошибка в настройках задания"_cp, problem.c_str(),
                            "Неверные значения заменены значениями по умолчанию"_cp);
@@ -292,6 +302,32 @@ void TConfigForm::SaveDialog(HConfigItem* node) {
     WriteFlag(*node, JobKey::Print, u.chPrint->isChecked());
     WriteFlag(*node, JobKey::Preview, u.chPreview->isChecked());
     WriteFlag(*node, JobKey::PrvManual, u.chPrvManual->isChecked());
+    // A job that never had alerts gets no node for them.
+    const host::NotifySettings notify = NotifyFields();
+    if (node->FindChild("Notify") || notify.Any() || !notify.mailFrom.empty() ||
+        !notify.smtp.empty())
+        host::WriteNotifySettings(*node, notify);
+}
+
+host::NotifySettings TConfigForm::NotifyFields() const {
+    const Ui::TConfigForm& u = *ui_;
+    return {.webhook = Text(u.edtWebhook),
+            .mailTo = Text(u.edtMailTo),
+            .mailFrom = Text(u.edtMailFrom),
+            .smtp = Text(u.edtSmtp)};
+}
+
+void TConfigForm::acceptClick() {
+    // Read back as the run will read them, with the same messages.
+    HConfigTree scratch;
+    host::NotifySettings notify = NotifyFields();
+    host::WriteNotifySettings(*scratch.Root(), notify);
+    if (!host::ReadNotifySettings(*scratch.Root(), notify)) {
+        ui_->pgJob->setCurrentWidget(ui_->tabNotify);
+        RTErrorMessage(this, "%s\n%s", "Ошибка в настройках оповещений"_cp, GetIOErrorS_GUI(-2));
+        return;
+    }
+    accept();
 }
 
 bool TConfigForm::LoadHostConfig(const char* path) {

@@ -2,7 +2,8 @@
 // configuration that contour names are checked against, the contour list, the
 // configuration of the data request, where values and reports are saved, and
 // printing; on a page of its own, the commands and maintenance windows that
-// explain a line's operations. LoadDialog and SaveDialog move the job's keys
+// explain a line's operations; on another, where the run's alerts go (webhook,
+// mail), checked when OK is pressed. LoadDialog and SaveDialog move the job's keys
 // between the job node and the dialog; the dialog itself never touches the node.
 #pragma once
 
@@ -12,6 +13,7 @@
 #include <string>
 
 #include "tw_contourarray.h"
+#include "config/notifynode.h"
 #include "tw_oprules.h"
 
 class HConfigItem;
@@ -79,6 +81,9 @@ class TConfigForm : public QDialog {
     void addWindowClick();
     void editWindowClick();
     void deleteWindowClick();
+    // OK: accepts the dialog when the alert channels may stand; else an error
+    // box names the first wrong one and the dialog stays open on their page.
+    void acceptClick();
 
     TW_ContourArray Contours;  // the dialog's own copy of the job's contour set
     TW_OperationRules Rules;   // and of its commands and maintenance windows
@@ -87,6 +92,8 @@ class TConfigForm : public QDialog {
   private:
     // The job keys below the contour set, into the controls.
     void LoadSettings(tripplug::JobReader& keys);
+    // The alert channels as the fields of their page hold them.
+    host::NotifySettings NotifyFields() const;
     void PickFolder(class QLineEdit* edit, const char* filter);
     std::unique_ptr<Ui::TConfigForm> ui_;
 };

@@ -7,9 +7,9 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-charts-dev libqt6opengl6-dev
-    zlib1g-dev libsqlite3-dev nlohmann-json3-dev libfreexl-dev libcli11-dev
+    zlib1g-dev libsqlite3-dev nlohmann-json3-dev libfreexl-dev libcli11-dev libcurl4-openssl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    poppler-utils python3 xvfb xauth fonts-dejavu-core tzdata locales faketime
+    poppler-utils python3 python3-aiosmtpd xvfb xauth fonts-dejavu-core tzdata locales faketime
     libreoffice-calc-nogui
     postgresql libpq-dev clang libclang-rt-14-dev
     dpkg-dev lintian man-db systemd

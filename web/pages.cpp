@@ -181,7 +181,7 @@ std::string JobChoice(const std::vector<Job>& jobs, const Job& job) {
 std::string Failure(const std::map<long, std::string>& outcomes, long day) {
     const auto it = outcomes.find(day);
     if (it == outcomes.end() || it->second.empty()) return {};
-    return "<span class=\"fail\">расчет не удался: " + Text(it->second) + "</span><br>";
+    return "<span class=\"fail\">сбой: " + Text(it->second) + "</span><br>";
 }
 
 std::string DayCell(const Job& job, long day, const std::vector<ReportEntry>& entries,

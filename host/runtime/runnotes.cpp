@@ -6,6 +6,7 @@ void RunNotes::Clear() {
     unverified_ = 0;
     withoutData_.clear();
     outputs_.clear();
+    undelivered_.clear();
     counts_.reset();
     unexplained_.reset();
 }

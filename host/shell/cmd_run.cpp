@@ -136,10 +136,10 @@ void PrintNotes(const host::RunNotes& notes) {
 }
 
 // One run of the job for the period that ends at `end`; prints its summary.
-// False when the module returned an error or raised one, or an output that the
-// job asks for was not written.
-// One run of the period that ends at `end`; false with the reason (cp1251) in
-// `failure` when it failed or an output was not written.
+// One run of the period that ends at `end`. False with the reason (cp1251) in
+// `failure` when the module returned an error or raised one, an output that
+// the job asks for was not written, or an alert was not delivered (the day then
+// runs again with the next catch-up, which sends it again).
 bool RunOnce(RTPModule& module, HConfigItem* job, const PRTime& end, std::string& failure) {
     module.ReportTime = end;
     const PRTime start = host::AddCalendarDays(end, -1);
@@ -177,9 +177,15 @@ bool RunOnce(RTPModule& module, HConfigItem* job, const PRTime& end, std::string
         std::printf("%s: done (no binary report written: no incidents or not saved)\n",
                     day.c_str());
     PrintNotes(notes);
-    if (PrintOutputs(notes)) return true;
-    failure = "not every output was written";
-    return false;
+    const bool written = PrintOutputs(notes);
+    for (const host::UndeliveredAlert& a : notes.UndeliveredAlerts())
+        std::printf("%s  not delivered: %s %s: %s\n", Priority(host::kJournalError),
+                    a.channel.c_str(), a.target.c_str(), a.reason.c_str());
+    if (!written)
+        failure = "not every output was written";
+    else if (!notes.UndeliveredAlerts().empty())
+        failure = "an alert was not delivered";
+    return failure.empty();
 }
 
 // The job's last reported day, when there is one, as the record or its

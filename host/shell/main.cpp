@@ -8,6 +8,7 @@
 #include "cmd_data.h"
 #include "cmd_edit.h"
 #include "cmd_info.h"
+#include "cmd_notify.h"
 #include "cmd_run.h"
 #include "cmd_serve.h"
 #include "common/cli_values.h"
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
     AddRunCommand(app, exitCode);
     AddEditCommand(app, exitCode);
     AddServeCommand(app, exitCode);
+    AddNotifyTestCommand(app, exitCode);
     host::RefuseEmptyValues(app);
     try {
         app.parse(argc, argv);

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +20,7 @@
 #include "common/prtime.h"
 #include "config/configitem.h"
 #include "config/configtree.h"
+#include "config/notifynode.h"
 #include "plantdb/dbdatabase.h"
 #include "plugin_state.h"
 #include "scripted_interaction.h"
@@ -381,6 +383,72 @@ TEST_F(ConfigForm, CommandsAndWindowsAreCheckedInTheirEditorsAndSavedWithTheJob)
     EXPECT_FALSE(u.lstWindows->model()
                      ->data(u.lstWindows->model()->index(0, 0), Qt::ForegroundRole)
                      .isValid());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ConfigForm, AlertChannelsAreCheckedOnOkAndSavedWithTheJob) {
+    tree.Root()->GetChild("Notify")->SetStr("Webhook", "https://hooks.example/a");
+    TConfigForm form(false, "X");
+    Ui::TConfigForm& u = *form.Form();
+    form.LoadDialog(tree.Root());
+    EXPECT_EQ(u.edtWebhook->text(), QStringLiteral("https://hooks.example/a"));
+    EXPECT_TRUE(u.edtMailTo->text().isEmpty() && u.edtSmtp->text().isEmpty());
+
+    struct Case {
+        const char *webhook, *to, *from, *smtp;
+        const char* error;  // after "Настройки, узел Notify"; empty: accepted
+    };
+    const Case cases[] = {
+        {"ftp://x", "", "", "",
+         ", ключ \"Webhook\": ожидается адрес http:// или https://, "
+         "записано \"ftp://x\""},
+        {"", "a@x.example", "tw@x.example", "",
+         "/Mail, ключ \"Smtp\": ожидается адрес smtp:// или smtps://, записано \"\""},
+        {"", "", "tw@x.example", "smtp://m",
+         "/Mail, ключ \"To\": ожидается один или несколько адресов через запятую, записано \"\""},
+        {"http://h.example/x", "a@x.example, b@x.example", "tw@x.example", "smtps://u:p@m.example",
+         ""},
+    };
+    for (const Case& c : cases) {
+        u.edtWebhook->setText(QString::fromUtf8(c.webhook));
+        u.edtMailTo->setText(QString::fromUtf8(c.to));
+        u.edtMailFrom->setText(QString::fromUtf8(c.from));
+        u.edtSmtp->setText(QString::fromUtf8(c.smtp));
+        u.pgJob->setCurrentWidget(u.tabSettings);
+        form.setResult(QDialog::Rejected);
+        answers.errors.clear();
+        u.hostButtons->button(QDialogButtonBox::Ok)->click();
+        if (*c.error) {
+            EXPECT_EQ(answers.errors,
+                      std::vector<std::string>{
+                          "Ошибка в настройках оповещений\nНастройки, узел Notify"_cp +
+                          host::Utf8ToCp1251Lossy(c.error)})
+                << c.webhook;
+            EXPECT_EQ(form.result(), QDialog::Rejected) << c.webhook;
+            EXPECT_EQ(u.pgJob->currentWidget(), u.tabNotify);
+        } else {
+            EXPECT_TRUE(answers.errors.empty());
+            EXPECT_EQ(form.result(), QDialog::Accepted);
+        }
+    }
+    HConfigTree saved;
+    form.SaveDialog(saved.Root());
+    host::NotifySettings back;
+    ASSERT_TRUE(host::ReadNotifySettings(*saved.Root(), back));
+    EXPECT_EQ(back.webhook, "http://h.example/x");
+    EXPECT_EQ(back.mailTo, "a@x.example, b@x.example");
+    EXPECT_EQ(back.mailFrom, "tw@x.example");
+    EXPECT_EQ(back.smtp, "smtps://u:p@m.example");
+
+    // A job that never had alerts gets no node for them.
+    TConfigForm plain(false, "X");
+    HConfigTree none, written;
+    plain.LoadDialog(none.Root());
+    plain.SaveDialog(written.Root());
+    EXPECT_EQ(written.Root()->FindChild("Notify"), nullptr);
 }
 
 }  // namespace

@@ -146,7 +146,7 @@ TEST_F(Serve, KeepsItsRulesWhateverIsAsked) {
     EXPECT_EQ(big.status, 431);
     // The calendar tells a failed day from one without a report.
     const std::string calendar = HttpGet(server.Port(), "/?month=2026-12").body;
-    EXPECT_NE(calendar.find("6</span><br><span class=\"fail\">расчет не удался: "),
+    EXPECT_NE(calendar.find("6</span><br><span class=\"fail\">сбой: "),
               std::string::npos);
     EXPECT_NE(calendar.find("5</span><br><span class=\"none\">нет отчета</span>"),
               std::string::npos);
