@@ -78,6 +78,7 @@ table { border-collapse: collapse; background: #fff; margin-bottom: 1.5em; }
 th, td { border: 1px solid #ccd3dc; padding: 0.3em 0.6em; text-align: left; vertical-align: top; }
 th { background: #e8ecf1; }
 td.num { text-align: right; }
+td.time { white-space: nowrap; }
 .ok { color: #17692b; background: #e6f4ea; }
 .fail { color: #9b1c1c; background: #fde8e8; }
 .warn { color: #7a4b00; background: #fff4d6; }

@@ -108,7 +108,8 @@ std::string IncidentRow(const TW_File& report, int i, bool times) {
     const TW_IncidentTimes* t = report.TimesOf(i);
     std::string row = "<tr><td>" + Text(TW_FieldText(l.Contour.Sensor)) + "<br><small>" +
                       Text(TW_FieldText(l.Contour.StateName)) + "</small></td>";
-    row += "<td>" + TimeCell(l.Start) + "</td><td>" + TimeCell(l.End) + "</td>";
+    row += "<td class=\"time\">" + TimeCell(l.Start) + "</td><td class=\"time\">" +
+           TimeCell(l.End) + "</td>";
     row += "<td class=\"num\">" + host::Format("%g", l.Value) + "</td>";
     row += Outcome(l.Contour.Rele, l.ReleResult);
     if (times)
@@ -177,20 +178,25 @@ std::string JobChoice(const std::vector<Job>& jobs, const Job& job) {
     return html + "</p>\n";
 }
 
-// A day whose last run failed, in words.
-std::string Failure(const std::map<long, std::string>& outcomes, long day) {
+// A day whose last run failed: its reason in words, or in the calendar's
+// small cell a link to the day with the reason shown on pointing at it.
+std::string Failure(const std::map<long, std::string>& outcomes, long day,
+                    const std::string& link = {}) {
     const auto it = outcomes.find(day);
     if (it == outcomes.end() || it->second.empty()) return {};
-    return "<span class=\"fail\">сбой: " + Text(it->second) + "</span><br>";
+    if (link.empty()) return "<span class=\"fail\">сбой: " + Text(it->second) + "</span><br>";
+    return "<a class=\"fail\" href=\"" + Escape(link) + "\" title=\"" + Text(it->second) +
+           "\">сбой</a><br>";
 }
 
 std::string DayCell(const Job& job, long day, const std::vector<ReportEntry>& entries,
                     const std::map<long, std::string>& outcomes) {
     int y = 0, m = 0, d = 0;
     host::CivilFromDays(day, y, m, d);
-    std::string html = "<td><span class=\"day-number\">" + std::to_string(d) + "</span><br>" +
-                       Failure(outcomes, day);
-    bool any = !Failure(outcomes, day).empty();
+    const std::string failure = Failure(outcomes, day, DayLink(job, day));
+    std::string html =
+        "<td><span class=\"day-number\">" + std::to_string(d) + "</span><br>" + failure;
+    bool any = !failure.empty();
     for (const ReportEntry& e : entries) {
         if (e.day != day) continue;
         any = true;

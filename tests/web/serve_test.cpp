@@ -146,7 +146,11 @@ TEST_F(Serve, KeepsItsRulesWhateverIsAsked) {
     EXPECT_EQ(big.status, 431);
     // The calendar tells a failed day from one without a report.
     const std::string calendar = HttpGet(server.Port(), "/?month=2026-12").body;
-    EXPECT_NE(calendar.find("6</span><br><span class=\"fail\">сбой: "),
+    EXPECT_NE(calendar.find("6</span><br><a class=\"fail\" href=\"/day/Daily/2026-12-06\" "
+                            "title=\"Значения не сохранены в "),
+              std::string::npos);
+    EXPECT_NE(HttpGet(server.Port(), "/day/Daily/2026-12-06")
+                  .body.find("<p><span class=\"fail\">сбой: Значения не сохранены в "),
               std::string::npos);
     EXPECT_NE(calendar.find("5</span><br><span class=\"none\">нет отчета</span>"),
               std::string::npos);
@@ -167,6 +171,77 @@ TEST_F(Serve, KeepsItsRulesWhateverIsAsked) {
     EXPECT_NE(log.find(" 127.0.0.1 POST / 405 "), std::string::npos) << log;
     EXPECT_NE(log.find("stopped (SIGTERM)\n"), std::string::npos) << log;
     EXPECT_EQ(Listing(home_), before);
+}
+
+// Headless Chromium on the pages: its DOM once it has loaded a page.
+class Browser {
+  public:
+    explicit Browser(std::string base) : base_(std::move(base)) {}
+    std::string Dom(const std::string& target) const {
+        return twtest::Shell(Command() + "--dump-dom '" + base_ + target + "' 2>/dev/null");
+    }
+    // A screenshot of the page as `png`; true when one was written.
+    bool Shot(const std::string& target, const std::string& png, int height) const {
+        fs::remove(png);
+        twtest::Shell(Command() + "--hide-scrollbars --window-size=1280," + std::to_string(height) +
+                      " --screenshot='" + png + "' '" + base_ + target + "' >/dev/null 2>&1");
+        return twtest::ReadText(png).rfind("\x89PNG", 0) == 0;
+    }
+
+  private:
+    std::string Command() const {
+        return "timeout 120 chromium --headless --no-sandbox --disable-gpu --no-first-run "
+               "--user-data-dir='" +
+               profile_ + "' ";
+    }
+    std::string base_;
+    std::string profile_ = twtest::ScratchDir("chromium-profile");
+};
+
+std::size_t Count(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+TEST_F(Serve, ABrowserFindsTheDaysTheirOutcomesAndTheStatistics) {
+    ServeProcess server({home_, "--listen", "127.0.0.1:0"});
+    ASSERT_GT(server.Port(), 0);
+    const Browser browser("http://127.0.0.1:" + std::to_string(server.Port()));
+    const std::string calendar = browser.Dom("/?month=2026-12");
+    ASSERT_NE(calendar.find("</html>"), std::string::npos) << "chromium did not load the page";
+    for (const char* day : {"07", "08", "09"}) {
+        SCOPED_TRACE(day);
+        const std::string file = home_ + "Reports/Daily " + day + "-12-2026 00_00-00_00.twr";
+        const auto dumped = nlohmann::json::parse(twtest::Shell(Bin("twdump") + " '" + file + "'"));
+        int failing = 0;
+        for (const auto& item : dumped["Items"])
+            for (const char* line : {"Rele", "Prot"})
+                failing +=
+                    item["Contour"][line]["Used"] == 1 && item[std::string(line) + "Result"] != 16;
+        // The calendar's cell of the day, and the day's page: a row an
+        // incident, a red cell a line that did not operate.
+        EXPECT_NE(calendar.find("/day/Daily/2026-12-" + std::string(day) +
+                                "\">инцидентов: " + std::to_string(int(dumped["Count"])) + "<"),
+                  std::string::npos);
+        const std::string page = browser.Dom("/day/Daily/2026-12-" + std::string(day));
+        const std::string incidents =
+            page.substr(page.find("<table class=\"incidents\">"),
+                        page.find("</table>") - page.find("<table class=\"incidents\">"));
+        EXPECT_EQ(Count(incidents, "<tr>"), std::size_t(dumped["Count"]) + 1);
+        EXPECT_EQ(Count(incidents, "<td class=\"fail\">"), std::size_t(failing));
+    }
+    const std::string period = browser.Dom("/period?from=2026-12-07&to=2026-12-09");
+    EXPECT_NE(period.find("<tr><td>*</td><td>"), std::string::npos);
+    EXPECT_EQ(Count(period, "<img class=\"chart\""), 2u);
+    // The pictures the README shows, in TW_SCREENSHOTS when it is set.
+    const char* shots = std::getenv("TW_SCREENSHOTS");
+    const std::string dir = shots ? std::string(shots) + "/" : twtest::ScratchDir("screenshots");
+    EXPECT_TRUE(browser.Shot("/?month=2026-12", dir + "web-calendar.png", 760));
+    EXPECT_TRUE(browser.Shot("/day/Daily/2026-12-08", dir + "web-day.png", 900));
+    EXPECT_TRUE(
+        browser.Shot("/period?from=2026-12-07&to=2026-12-09", dir + "web-period.png", 1400));
 }
 
 TEST_F(Serve, AsksForTheTokenAndOnlyLoopbackGoesWithout) {
