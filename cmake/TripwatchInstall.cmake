@@ -61,13 +61,16 @@ install(FILES ${TW_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 install(FILES README.md DESIGN.md host/archive/ARCHIVE.md
               s_Reports/Tripwatch/File/OPERATIONS_FORMAT.md
-              s_Reports/Tripwatch/File/TIMES_FORMAT.md docs/ALERTS.md packaging/copyright
+              s_Reports/Tripwatch/File/TIMES_FORMAT.md packaging/copyright
         DESTINATION ${TW_DOCDIR})
 install(FILES ${CMAKE_BINARY_DIR}/man/changelog.gz DESTINATION ${TW_DOCDIR})
+# The README links them as docs/NAME.
 install(DIRECTORY docs/ DESTINATION ${TW_DOCDIR}/docs FILES_MATCHING PATTERN "*.png"
+        PATTERN "*.md"
         PATTERN man EXCLUDE)
 install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DATADIR}/tripwatch/examples)
 install(FILES ${CMAKE_BINARY_DIR}/share/Tripwatch.xls
         DESTINATION ${CMAKE_INSTALL_DATADIR}/tripwatch/templates)
 install(FILES packaging/tripwatch-daily@.service packaging/tripwatch-daily@.timer
+              packaging/tripwatch-serve@.service
         DESTINATION ${TW_SYSTEMD_UNITDIR})

@@ -17,7 +17,8 @@ prefix="$work/root/opt/tripwatch"
 for f in bin/rthost bin/Tripview bin/twdump lib/tripwatch/libTripplug.so \
     share/man/man1/rthost.1.gz share/doc/tripwatch/README.md share/tripwatch/examples/README.md \
     share/tripwatch/templates/Tripwatch.xls \
-    lib/systemd/system/tripwatch-daily@.service lib/systemd/system/tripwatch-daily@.timer; do
+    lib/systemd/system/tripwatch-daily@.service lib/systemd/system/tripwatch-daily@.timer \
+    lib/systemd/system/tripwatch-serve@.service lib/tripwatch/libTripweb.so; do
     [ -f "$prefix/$f" ] || fail "not installed: $f"
 done
 # No installed binary looks for libraries in the build tree.

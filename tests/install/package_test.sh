@@ -17,7 +17,8 @@ for f in usr/bin/rthost usr/bin/Tripview usr/bin/twdump usr/lib/tripwatch/libTri
     usr/share/man/man1/Tripview.1.gz usr/share/man/man1/twdump.1.gz \
     usr/share/doc/tripwatch/copyright usr/share/doc/tripwatch/changelog.gz \
     usr/share/tripwatch/templates/Tripwatch.xls \
-    usr/lib/systemd/system/tripwatch-daily@.service usr/lib/systemd/system/tripwatch-daily@.timer; do
+    usr/lib/systemd/system/tripwatch-daily@.service usr/lib/systemd/system/tripwatch-daily@.timer \
+    usr/lib/systemd/system/tripwatch-serve@.service; do
     grep -qx "$f" "$work/contents" || fail "the package lacks $f"
 done
 # Only the FHS folders a package may use.
@@ -37,12 +38,13 @@ if grep -E '^E: ' "$work/lintian.txt"; then fail "lintian reports errors"; fi
 # and manual pages.
 dpkg-deb -x "$deb" "$work/root"
 mkdir "$work/units"
-for kind in service timer; do
+for unit in daily@.service daily@.timer serve@.service; do
     sed "s|/usr/bin/rthost|$work/root/usr/bin/rthost|" \
-        "$work/root/usr/lib/systemd/system/tripwatch-daily@.$kind" \
-        >"$work/units/tripwatch-daily@plant.$kind"
+        "$work/root/usr/lib/systemd/system/tripwatch-$unit" \
+        >"$work/units/tripwatch-${unit/@/@plant}"
 done
 MANPATH="$work/root/usr/share/man" systemd-analyze verify \
     "$work/units/tripwatch-daily@plant.service" "$work/units/tripwatch-daily@plant.timer" \
+    "$work/units/tripwatch-serve@plant.service" \
     >"$work/verify.txt" 2>&1 || fail "systemd-analyze verify: $(cat "$work/verify.txt")"
 echo "package_test: $(basename "$deb"), lintian: $(grep -c '^[EW]: ' "$work/lintian.txt") warning(s)"
