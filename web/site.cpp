@@ -1,5 +1,6 @@
 #include "site.h"
 
+#include <algorithm>
 #include <ctime>
 
 #include "common/cp1251.h"
@@ -136,12 +137,38 @@ Response Route(const std::vector<std::string>& s, const std::vector<Job>& jobs,
 
 }  // namespace
 
+std::vector<Job> Site::Jobs() const {
+    const uint64_t stamp = FoldersStamp({home_ + "Jobs/"}, {});
+    std::lock_guard<std::mutex> lock(jobsMutex_);
+    if (stamp != jobsStamp_ || jobs_.empty()) {
+        std::vector<std::string> problems;
+        jobs_ = LoadJobs(home_, problems);
+        jobsStamp_ = stamp;
+    }
+    return jobs_;
+}
+
 Response Site::Get(const std::string& rawPath, const QueryLookup& query) const {
     const std::optional<std::vector<std::string>> segments = SplitRequestPath(rawPath);
     if (!segments) return NotFound("a path that is never served");
-    std::vector<std::string> problems;
-    const std::vector<Job> jobs = LoadJobs(home_, problems);
-    return Route(*segments, jobs, query);
+    const std::vector<Job> jobs = Jobs();
+    // Everything an answer rests on: the request, today (the default
+    // period), the jobs, their records and their folders.
+    std::string key = rawPath + "\n" + std::to_string(Today());
+    for (const char* name : {"job", "month", "from", "to"})
+        key += "\n" + query(name).value_or("\x01");
+    std::vector<std::string> folders;
+    for (const Job& j : jobs)
+        folders.insert(folders.end(), {j.binDir, j.txtDir, j.xlsDir});
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    // The jobs and their records (State/JOB.days grows in place) entry by
+    // entry; the report folders by their own times.
+    const uint64_t stamp = FoldersStamp({home_ + "Jobs/", home_ + "State/"}, folders);
+    if (std::optional<Response> kept = cache_.Find(key, stamp)) return std::move(*kept);
+    Response r = Route(*segments, jobs, query);
+    if (r.status == 200) cache_.Put(key, stamp, r);
+    return r;
 }
 
 }  // namespace web

@@ -1,12 +1,17 @@
 // The web view of a home: which page, file or JSON document a GET answers
-// with. It reads the home's jobs and report folders on every request and
-// never writes into the home. Safe to call from several threads at once.
+// with. It never writes into the home. An answer is made once and given
+// again while the home's jobs, their records and report folders stay as they
+// were (cache.h). Safe to call from several threads at once.
 #pragma once
 
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "cache.h"
+#include "home.h"
 #include "response.h"
 
 namespace web {
@@ -23,7 +28,14 @@ class Site {
     Response Get(const std::string& rawPath, const QueryLookup& query) const;
 
   private:
+    // The jobs, read again when HOME/Jobs changes.
+    std::vector<Job> Jobs() const;
+
     std::string home_;
+    mutable std::mutex jobsMutex_;
+    mutable std::vector<Job> jobs_;
+    mutable uint64_t jobsStamp_ = 0;
+    mutable ResponseCache cache_;
 };
 
 }  // namespace web

@@ -13,6 +13,7 @@
 
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "shell_output.h"
@@ -46,6 +47,13 @@ class ServeProcess {
         const std::size_t colon = first.rfind(':');
         if (first.rfind("listening on http://", 0) == 0 && colon != std::string::npos)
             port_ = std::atoi(first.c_str() + colon + 1);
+        // The rest is kept as it comes: a server whose log is not read would
+        // stop at a full pipe.
+        drain_ = std::thread([this] {
+            char buf[4096];
+            for (ssize_t n; (n = read(fd_, buf, sizeof buf)) > 0;)
+                rest_.append(buf, std::size_t(n));
+        });
     }
     ~ServeProcess() { Stop(); }
     ServeProcess(const ServeProcess&) = delete;
@@ -58,15 +66,12 @@ class ServeProcess {
     int Stop(std::string* output = nullptr) {
         if (pid_ <= 0) return -1;
         kill(pid_, SIGTERM);
-        std::string rest;
-        char buf[4096];
-        for (ssize_t n; (n = read(fd_, buf, sizeof buf)) > 0;)
-            rest.append(buf, std::size_t(n));
+        if (drain_.joinable()) drain_.join();
         close(fd_);
         int status = 0;
         waitpid(pid_, &status, 0);
         pid_ = -1;
-        if (output) *output = rest;
+        if (output) *output = rest_;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
@@ -82,6 +87,8 @@ class ServeProcess {
     pid_t pid_ = -1;
     int fd_ = -1;
     int port_ = 0;
+    std::thread drain_;
+    std::string rest_;  // what it printed after the first line
 };
 
 struct HttpReply {

@@ -298,6 +298,17 @@ TEST_F(Serve, ApiSaysWhatTwdumpAndTripviewSay) {
     const auto dumped = nlohmann::json::parse(
         twtest::Shell(Bin("twdump") + " '" + home_ + "Reports/" + kReport + ".twr'"));
     EXPECT_EQ(list[0]["count"], dumped["Count"]);
+    // A change of the home is seen at once: a renamed operations file, a
+    // failed day appended to the job's record.
+    fs::rename(home_ + "Reports/" + kReport + ".two", home_ + "Reports/gone.two");
+    const auto after = nlohmann::json::parse(
+        HttpGet(server.Port(), "/api/reports?from=2026-12-08&to=2026-12-09").body);
+    EXPECT_EQ(after[0]["operations_file"], nullptr);
+    EXPECT_EQ(after[0]["operations_without_demand"], nullptr);
+    fs::rename(home_ + "Reports/gone.two", home_ + "Reports/" + kReport + ".two");
+    std::ofstream(home_ + "State/Daily.days", std::ios::app) << "2026-12-05 failed: test\n";
+    EXPECT_NE(HttpGet(server.Port(), "/?month=2026-12").body.find("title=\"test\">сбой</a>"),
+              std::string::npos);
     // The statistics and operations as Tripview writes them for the same days.
     const std::string stats = twtest::ScratchDir("serve-stats");
     ASSERT_EQ(twtest::ExitCode(Bin("Tripview") + " --batch --path " + home_ +
