@@ -80,12 +80,8 @@ void SendRunAlerts(HConfigItem& job, const std::string& name, const host::Notify
                 [&] { return host::notify::PostJson(url, TW_JsonText(document)); });
     }
     if (notify.HasMail()) {
-        std::vector<std::string> to;
         std::string shown;
-        for (const std::string& a : notify.Recipients()) {
-            to.push_back(host::Cp1251ToUtf8(a));
-            shown += (shown.empty() ? "" : ",") + to.back();
-        }
+        const std::vector<std::string> to = notify.RecipientsUtf8(shown);
         deliver("mail", shown, [&] {
             const TW_AlertMail mail = TW_FindingsMail(jobUtf8, report.Start, report.End, findings);
             const std::string from = host::Cp1251ToUtf8(notify.mailFrom);

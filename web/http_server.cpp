@@ -4,6 +4,7 @@
 #include <microhttpd.h>
 #include <netinet/in.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <strings.h>
@@ -210,12 +211,14 @@ std::unique_ptr<HttpServer> HttpServer::Start(const Site& site, const ServerSett
     }
     std::unique_ptr<HttpServer> server(new HttpServer);
     server->context_.reset(new Context{&site, settings, std::move(log)});
+    // Each thread of the pool takes its share of the connections.
+    const unsigned threads = std::max(1u, std::min(settings.threads, settings.maxConnections));
     const unsigned flags = MHD_USE_AUTO_INTERNAL_THREAD | MHD_USE_ERROR_LOG |
                            (addr.ss_family == AF_INET6 ? MHD_USE_IPv6 : 0);
     server->daemon_ = MHD_start_daemon(
         flags, settings.port, nullptr, nullptr, &Access, server->context_.get(),
         MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&addr), MHD_OPTION_THREAD_POOL_SIZE,
-        settings.threads, MHD_OPTION_CONNECTION_LIMIT, settings.maxConnections,
+        threads, MHD_OPTION_CONNECTION_LIMIT, settings.maxConnections,
         MHD_OPTION_CONNECTION_TIMEOUT, settings.timeoutSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
         settings.maxRequestBytes, MHD_OPTION_NOTIFY_COMPLETED, &Completed, server->context_.get(),
         MHD_OPTION_UNESCAPE_CALLBACK, &KeepEscapes, nullptr, MHD_OPTION_END);

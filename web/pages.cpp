@@ -35,12 +35,16 @@ Response NotFound(std::string logNote) {
     return r;
 }
 
-Response BadRequest(const std::string& why) {
+Response ErrorPage(int status, const char* title, const std::string& why) {
     Response r;
-    r.status = 400;
-    r.body = Page("Неверный запрос", "<p>" + Escape(why) + "</p>\n");
+    r.status = status;
+    r.body = Page(title, "<p>" + Escape(why) + "</p>\n");
     r.logNote = why;
     return r;
+}
+
+Response BadRequest(const std::string& why) {
+    return ErrorPage(400, "Неверный запрос", why);
 }
 
 Response Html(std::string page) {
@@ -278,11 +282,7 @@ struct TempFolder {
 };
 
 Response ServerError(const std::string& why) {
-    Response r;
-    r.status = 500;
-    r.body = Page("Ошибка", "<p>" + Escape(why) + "</p>\n");
-    r.logNote = why;
-    return r;
+    return ErrorPage(500, "Ошибка", why);
 }
 
 PRTime DayStart(long day) {

@@ -23,6 +23,8 @@ struct Response {
 };
 
 Response NotFound(std::string logNote = {});
+// A page with `why` under `title`, answered with `status`; `why` is logged too.
+Response ErrorPage(int status, const char* title, const std::string& why);
 Response BadRequest(const std::string& why);
 Response Html(std::string page);
 Response Json(std::string text);

@@ -38,6 +38,8 @@ extern "C" __attribute__((visibility("default"))) int TW_Serve(const RTPServeSet
     settings.port = s->Port;
     settings.token = s->Token ? s->Token : "";
     if (s->Threads > 0) settings.threads = unsigned(s->Threads);
+    if (s->MaxConnections > 0) settings.maxConnections = unsigned(s->MaxConnections);
+    if (s->TimeoutSeconds > 0) settings.timeoutSeconds = unsigned(s->TimeoutSeconds);
     // Another machine may reach a non-loopback address: never without a token.
     if (settings.token.empty() && !web::IsLoopback(settings.address)) {
         std::fprintf(stderr, "rthost serve: listening on %s needs --token-file\n", s->Address);

@@ -93,6 +93,16 @@ std::vector<std::string> NotifySettings::Recipients() const {
     }
 }
 
+std::vector<std::string> NotifySettings::RecipientsUtf8(std::string& shown) const {
+    std::vector<std::string> to;
+    shown.clear();
+    for (const std::string& a : Recipients()) {
+        to.push_back(Cp1251ToUtf8(a));
+        shown += (shown.empty() ? "" : ",") + to.back();
+    }
+    return to;
+}
+
 bool ReadNotifySettings(HConfigItem& job, NotifySettings& out) {
     out = NotifySettings{};
     HConfigItem* node = job.FindChild("Notify");

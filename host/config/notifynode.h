@@ -22,6 +22,8 @@ struct NotifySettings {
     bool Any() const { return !webhook.empty() || HasMail(); }
     // The addresses of mailTo, each without the blanks around it.
     std::vector<std::string> Recipients() const;
+    // The same in UTF-8, and all of them as one text ("a@x,b@y") in `shown`.
+    std::vector<std::string> RecipientsUtf8(std::string& shown) const;
 };
 
 // Reads the node as strictly as the other job keys: a value of another type, an

@@ -11,6 +11,8 @@ struct RTPServeSettings {
     uint16_t Port;        // 0: any free port (the one taken is printed)
     const char* Token;    // the bearer token every request must carry; null: none
     int Threads;          // threads answering requests
+    int MaxConnections;   // connections at once; more are refused
+    int TimeoutSeconds;   // an idle or slow connection is closed after this
 };
 
 // Serves until SIGINT or SIGTERM; returns the exit code (0 stopped, 1 could

@@ -43,12 +43,8 @@ int SendTests(const std::string& job, const host::NotifySettings& notify) {
                       host::notify::PostJson(url, doc.dump(2)));
     }
     if (notify.HasMail()) {
-        std::vector<std::string> to;
         std::string shown;
-        for (const std::string& a : notify.Recipients()) {
-            to.push_back(host::Cp1251ToUtf8(a));
-            shown += (shown.empty() ? "" : ",") + to.back();
-        }
+        const std::vector<std::string> to = notify.RecipientsUtf8(shown);
         const std::string from = host::Cp1251ToUtf8(notify.mailFrom);
         const std::string message = host::notify::ComposeMail(
             from, to, "Tripwatch " + job + ": test message",

@@ -18,6 +18,8 @@ struct ServeArgs {
     std::string listen = "127.0.0.1:8080";
     std::string tokenFile;
     int threads = 4;
+    int maxConnections = 128;
+    int timeout = 15;
 };
 
 // "ADDR:PORT" or "[ADDR]:PORT" into its parts; false when it is neither.
@@ -75,6 +77,8 @@ int Serve(const ServeArgs& args) {
     settings.Address = address.c_str();
     settings.Token = token.empty() ? nullptr : token.c_str();
     settings.Threads = args.threads;
+    settings.MaxConnections = args.maxConnections;
+    settings.TimeoutSeconds = args.timeout;
     const std::string path = host::DefaultModulePath("libTripweb.so");
     const std::unique_ptr<void, int (*)(void*)> lib(dlopen(path.c_str(), RTLD_NOW), &dlclose);
     auto serve = lib ? reinterpret_cast<RTPServeProc>(dlsym(lib.get(), "TW_Serve")) : nullptr;
@@ -99,5 +103,11 @@ void AddServeCommand(CLI::App& app, int& exitCode) {
                     "(Authorization: Bearer TOKEN)");
     cmd->add_option("--threads", args->threads, "Threads answering requests (default 4)")
         ->check(CLI::Range(1, 64));
+    cmd->add_option("--max-connections", args->maxConnections,
+                    "Connections at once; more are refused (default 128)")
+        ->check(CLI::Range(1, 10000));
+    cmd->add_option("--timeout", args->timeout,
+                    "Seconds after which an idle or slow connection is closed (default 15)")
+        ->check(CLI::Range(1, 3600));
     cmd->callback([args, &exitCode] { exitCode = Serve(*args); });
 }

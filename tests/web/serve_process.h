@@ -101,18 +101,27 @@ struct HttpReply {
     }
 };
 
-// Sends `request` as it is to 127.0.0.1:port and reads the reply to the end.
-inline HttpReply HttpExchange(int port, const std::string& request) {
-    HttpReply reply;
+// A connection to 127.0.0.1:port whose reads wait at most `seconds`; -1 when
+// it cannot connect.
+inline int ConnectLoopback(int port, int seconds = 10) {
     const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(uint16_t(port));
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    timeval tv{10, 0};
+    timeval tv{seconds, 0};
     setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    if (connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) return s;
+    close(s);
+    return -1;
+}
+
+// Sends `request` as it is to 127.0.0.1:port and reads the reply to the end.
+inline HttpReply HttpExchange(int port, const std::string& request) {
+    HttpReply reply;
+    const int s = ConnectLoopback(port);
     std::string raw;
-    if (connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+    if (s >= 0 &&
         send(s, request.data(), request.size(), MSG_NOSIGNAL) == ssize_t(request.size())) {
         char buf[65536];
         for (ssize_t n; (n = recv(s, buf, sizeof buf, 0)) > 0;)

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 #include <fstream>
 
 #include "csv_json.h"
@@ -242,6 +244,68 @@ TEST_F(Serve, ABrowserFindsTheDaysTheirOutcomesAndTheStatistics) {
     EXPECT_TRUE(browser.Shot("/day/Daily/2026-12-08", dir + "web-day.png", 900));
     EXPECT_TRUE(
         browser.Shot("/period?from=2026-12-07&to=2026-12-09", dir + "web-period.png", 1400));
+}
+
+TEST_F(Serve, BoundsItsConnectionsAndClosesOnSlowClients) {
+    ServeProcess server({home_, "--listen", "127.0.0.1:0", "--timeout", "1", "--max-connections",
+                         "2", "--threads", "1"});
+    ASSERT_GT(server.Port(), 0);
+    using Clock = std::chrono::steady_clock;
+    const auto since = [](Clock::time_point t) {
+        return std::chrono::duration<double>(Clock::now() - t).count();
+    };
+    // A slow client's half request and one that sends nothing take both
+    // places; a third request waits until the timeout frees one.
+    const auto start = Clock::now();
+    const int slow = twtest::ConnectLoopback(server.Port());
+    ASSERT_EQ(send(slow, "GET / HT", 8, MSG_NOSIGNAL), 8);
+    const int idle = twtest::ConnectLoopback(server.Port());
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(HttpGet(server.Port(), "/api/reports?from=2026-12-07&to=2026-12-09").status, 200);
+    EXPECT_GT(since(start), 0.8);
+    for (const int fd : {slow, idle}) {
+        char buf[64];
+        while (recv(fd, buf, sizeof buf, 0) > 0) {
+        }
+        close(fd);
+        EXPECT_LT(since(start), 4);
+    }
+}
+
+TEST_F(Serve, ManyClientsAtOnceGetWhatOneGetsAlone) {
+    std::vector<std::string> targets;
+    for (const char* day : {"07", "08", "09"}) {
+        const std::string d = std::string("2026-12-") + day;
+        targets.insert(
+            targets.end(),
+            {"/day/Daily/" + d, "/api/stats?from=2026-12-07&to=" + d,
+             "/api/reports?from=" + d + "&to=2026-12-09", "/period?from=2026-12-07&to=" + d,
+             "/api/report/Daily%20" + std::string(day) + "-12-2026%2000_00-00_00.twr"});
+    }
+    // Every answer made by several threads at once, then again alone.
+    std::vector<std::vector<twtest::HttpReply>> got(8);
+    {
+        ServeProcess server({home_, "--listen", "127.0.0.1:0"});
+        ASSERT_GT(server.Port(), 0);
+        std::vector<std::thread> clients;
+        for (std::size_t c = 0; c < got.size(); ++c)
+            clients.emplace_back([&, c] {
+                for (const std::string& t : targets)
+                    got[c].push_back(HttpGet(server.Port(), t));
+            });
+        for (std::thread& t : clients)
+            t.join();
+    }
+    ServeProcess alone({home_, "--listen", "127.0.0.1:0"});
+    for (std::size_t k = 0; k < targets.size(); ++k) {
+        SCOPED_TRACE(targets[k]);
+        const twtest::HttpReply want = HttpGet(alone.Port(), targets[k]);
+        EXPECT_EQ(want.status, 200);
+        for (const auto& client : got) {
+            EXPECT_EQ(client[k].status, 200);
+            EXPECT_EQ(client[k].body, want.body);
+        }
+    }
 }
 
 TEST_F(Serve, AsksForTheTokenAndOnlyLoopbackGoesWithout) {
