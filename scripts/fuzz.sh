@@ -12,7 +12,7 @@ if ! command -v clang++ >/dev/null; then
 fi
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DTW_FUZZ=ON -DTW_SANITIZE=ON -DTW_WERROR=OFF -DTW_BUILD_BENCH=OFF >/dev/null
-names=(twr times ops ws tree archive csv template rtdb pgcopy)
+names=(twr times ops ws tree archive csv template rtdb pgcopy request)
 cmake --build "$build" --target "${names[@]/#/fuzz_}"
 for name in "${names[@]}"; do
     work="$build/fuzz-corpus/$name"
