@@ -255,18 +255,14 @@ int main(int argc, char** argv) {
     }
     const Figure& all = figures[1][0];
     if (all.ok)
-        std::printf(
-            "all variables, day files: %.2f million samples/s (target >= 5), peak/raw samples "
-            "%.2f (target < 3); compare with a build from before the archive interface "
-            "(target: no slower)\n",
-            double(all.samples) / all.seconds / 1e6,
-            all.peakKb * 1024.0 / (double(all.samples) * sizeof(HHourSample)));
+        std::printf("all variables, day files: %.2f million samples/s, peak/raw samples %.2f\n",
+                    double(all.samples) / all.seconds / 1e6,
+                    all.peakKb * 1024.0 / (double(all.samples) * sizeof(HHourSample)));
     for (int set = 0; set < 2; ++set) {
         const Figure &files = figures[set][0], &pgf = figures[set][1], &lite = figures[set][2];
         const char* name = set == 0 ? "used variables" : "all variables";
         if (files.ok && pgf.ok)
-            std::printf("%s: PostgreSQL / day files %.2fx (target <= 3)\n", name,
-                        pgf.seconds / files.seconds);
+            std::printf("%s: PostgreSQL / day files %.2fx\n", name, pgf.seconds / files.seconds);
         if (files.ok && lite.ok)
             std::printf("%s: SQLite / day files %.2fx\n", name, lite.seconds / files.seconds);
     }
