@@ -9,6 +9,7 @@
 #include "html.h"
 #include "pages.h"
 #include "request_path.h"
+#include "runtime/operation.h"
 
 namespace web {
 namespace {
@@ -149,6 +150,9 @@ std::vector<Job> Site::Jobs() const {
 }
 
 Response Site::Get(const std::string& rawPath, const QueryLookup& query) const {
+    // The reports' progress of this request is its own, shown nowhere.
+    HOperation progress;
+    const host::ThreadOperationScope own(&progress);
     const std::optional<std::vector<std::string>> segments = SplitRequestPath(rawPath);
     if (!segments) return NotFound("a path that is never served");
     const std::vector<Job> jobs = Jobs();

@@ -2,14 +2,17 @@
 
 #include <time.h>
 
+#include <atomic>
+
 namespace {
 int64_t CoarseNow() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
     return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
-PRPeriod idlePeriod{CoarseNow()};
-std::chrono::milliseconds periodLength{200};
+// Each thread times its own loops (a server answers requests on several).
+thread_local PRPeriod idlePeriod{CoarseNow()};
+std::atomic<int64_t> periodLengthMs{200};
 }  // namespace
 
 PRPeriod* RTGetIdlePeriod() {
@@ -23,16 +26,16 @@ void PRPeriodReset(PRPeriod* period) {
 int PRPeriodEnd(PRPeriod* period, int restart) {
     if (!period) return 1;
     const int64_t now = CoarseNow();
-    if (now - period->start < int64_t(periodLength.count()) * 1000000) return 0;
+    if (now - period->start < periodLengthMs.load(std::memory_order_relaxed) * 1000000) return 0;
     if (restart) period->start = now;
     return 1;
 }
 
 namespace host {
 void SetIdlePeriodLength(std::chrono::milliseconds length) {
-    periodLength = length;
+    periodLengthMs = int64_t(length.count());
 }
 std::chrono::milliseconds IdlePeriodLength() {
-    return periodLength;
+    return std::chrono::milliseconds(periodLengthMs.load());
 }
 }  // namespace host

@@ -11,7 +11,7 @@ struct PRPeriod {
     int64_t start = 0;
 };
 
-// The host's idle-period timer.
+// The host's idle-period timer, the calling thread's own.
 PRPeriod* RTGetIdlePeriod();
 // Starts a new period.
 void PRPeriodReset(PRPeriod* period);

@@ -97,10 +97,12 @@ TerminalOperation& Terminal() {
     return op;
 }
 HOperation* installed = nullptr;
+thread_local HOperation* threadOwn = nullptr;
 
 }  // namespace
 
 HOperation* RTGetOperation() {
+    if (threadOwn) return threadOwn;
     return installed ? installed : &Terminal();
 }
 
@@ -112,5 +114,11 @@ HOperation* SetOperation(HOperation* operation) {
 }
 void FinishProgressLine() {
     Terminal().Finish();
+}
+ThreadOperationScope::ThreadOperationScope(HOperation* operation) : previous_(threadOwn) {
+    threadOwn = operation;
+}
+ThreadOperationScope::~ThreadOperationScope() {
+    threadOwn = previous_;
 }
 }  // namespace host

@@ -58,7 +58,8 @@ class HOperationTextScope {
     HOperation* op_;
 };
 
-// The host's progress indicator (the terminal one unless another was installed).
+// The host's progress indicator (the terminal one unless another was installed,
+// or the calling thread's own, see host::ThreadOperationScope).
 HOperation* RTGetOperation();
 
 namespace host {
@@ -66,4 +67,18 @@ namespace host {
 HOperation* SetOperation(HOperation* operation);
 // Ends the terminal bar's line, so that the next console line starts clean.
 void FinishProgressLine();
+
+// While alive, RTGetOperation on the calling thread gives `operation` (not
+// owned): work on a thread of its own (a server's request) keeps its progress
+// and abort state apart from the process's indicator and from other threads.
+class ThreadOperationScope {
+  public:
+    explicit ThreadOperationScope(HOperation* operation);
+    ~ThreadOperationScope();
+    ThreadOperationScope(const ThreadOperationScope&) = delete;
+    ThreadOperationScope& operator=(const ThreadOperationScope&) = delete;
+
+  private:
+    HOperation* previous_;
+};
 }  // namespace host
