@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <strings.h>
 #include <ctime>
@@ -167,6 +169,16 @@ void Completed(void* cls, MHD_Connection*, void** conCls, MHD_RequestTermination
     ctx.log(line);
 }
 
+// What the library says of a connection it refused or dropped itself (a
+// request too big, a client gone), on the request log with the rest.
+void LibraryLog(void* cls, const char* format, va_list args) {
+    auto& ctx = *static_cast<HttpServer::Context*>(cls);
+    char text[1024];
+    std::vsnprintf(text, sizeof text, format, args);
+    std::string line = Printable(std::string_view(text, strcspn(text, "\r\n")));
+    ctx.log("server: " + line);
+}
+
 // The path reaches the site as sent: it decodes the segments itself.
 size_t KeepEscapes(void*, MHD_Connection*, char* uri) {
     return std::strlen(uri);
@@ -211,17 +223,23 @@ std::unique_ptr<HttpServer> HttpServer::Start(const Site& site, const ServerSett
     }
     std::unique_ptr<HttpServer> server(new HttpServer);
     server->context_.reset(new Context{&site, settings, std::move(log)});
-    // Each thread of the pool takes its share of the connections.
-    const unsigned threads = std::max(1u, std::min(settings.threads, settings.maxConnections));
+    // Each thread of the pool takes its share of the connections; with one,
+    // the library's own polling thread answers, without a pool.
+    const unsigned threads = std::min(settings.threads, settings.maxConnections);
+    MHD_OptionItem pool[] = {{MHD_OPTION_THREAD_POOL_SIZE, intptr_t(threads), nullptr},
+                             {MHD_OPTION_END, 0, nullptr}};
+    if (threads < 2) pool[0] = pool[1];
     const unsigned flags = MHD_USE_AUTO_INTERNAL_THREAD | MHD_USE_ERROR_LOG |
                            (addr.ss_family == AF_INET6 ? MHD_USE_IPv6 : 0);
     server->daemon_ = MHD_start_daemon(
         flags, settings.port, nullptr, nullptr, &Access, server->context_.get(),
-        MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&addr), MHD_OPTION_THREAD_POOL_SIZE,
-        threads, MHD_OPTION_CONNECTION_LIMIT, settings.maxConnections,
-        MHD_OPTION_CONNECTION_TIMEOUT, settings.timeoutSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
-        settings.maxRequestBytes, MHD_OPTION_NOTIFY_COMPLETED, &Completed, server->context_.get(),
-        MHD_OPTION_UNESCAPE_CALLBACK, &KeepEscapes, nullptr, MHD_OPTION_END);
+        // First, so that every message of the library goes there.
+        MHD_OPTION_EXTERNAL_LOGGER, &LibraryLog, server->context_.get(), MHD_OPTION_SOCK_ADDR,
+        reinterpret_cast<sockaddr*>(&addr), MHD_OPTION_ARRAY, pool, MHD_OPTION_CONNECTION_LIMIT,
+        settings.maxConnections, MHD_OPTION_CONNECTION_TIMEOUT, settings.timeoutSeconds,
+        MHD_OPTION_CONNECTION_MEMORY_LIMIT, settings.maxRequestBytes, MHD_OPTION_NOTIFY_COMPLETED,
+        &Completed, server->context_.get(), MHD_OPTION_UNESCAPE_CALLBACK, &KeepEscapes, nullptr,
+        MHD_OPTION_END);
     if (!server->daemon_) {
         SetError("cannot listen on %s port %u: %s", settings.address.c_str(),
                  unsigned(settings.port), errno ? std::strerror(errno) : "refused");

@@ -171,6 +171,9 @@ TEST_F(Serve, KeepsItsRulesWhateverIsAsked) {
     EXPECT_NE(log.find(" 127.0.0.1 GET /files/Daily/%2e%2e 404 "), std::string::npos) << log;
     EXPECT_NE(log.find(" ms: a path that is never served\n"), std::string::npos) << log;
     EXPECT_NE(log.find(" 127.0.0.1 POST / 405 "), std::string::npos) << log;
+    EXPECT_NE(log.find(" server: Error processing request (HTTP response code is 431 "),
+              std::string::npos)
+        << log;
     EXPECT_NE(log.find("stopped (SIGTERM)\n"), std::string::npos) << log;
     EXPECT_EQ(Listing(home_), before);
 }
