@@ -35,8 +35,8 @@ foreach(dir host s_Reports/Tripwatch/File plugin viewer web tools)
     list(APPEND TW_LIBRARIES ${libs})
 endforeach()
 set_target_properties(${TW_PROGRAMS} PROPERTIES INSTALL_RPATH "\$ORIGIN/${TW_BIN_TO_LIB}")
-# rthost looks for the report module there when it is not beside it.
-target_compile_definitions(rthost PRIVATE TW_MODULE_FROM_BIN="${TW_BIN_TO_LIB}")
+# The programs look for the libraries they load there when not beside them.
+target_compile_definitions(host_common PRIVATE TW_MODULE_FROM_BIN="${TW_BIN_TO_LIB}")
 install(TARGETS ${TW_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS ${TW_LIBRARIES} LIBRARY DESTINATION ${TW_INSTALL_LIBDIR})
 

@@ -1,36 +1,43 @@
 // Tripview: the second-level report "Отключение оборудования" from the saved
 // daily reports. Without arguments it opens its wizard window; with --batch it
 // runs from the command line.
-#include <CLI/CLI.hpp>
-#include <QApplication>
-#include <QMessageBox>
+#include <dlfcn.h>
 
+#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <exception>
 
-#include "common/cli_values.h"
 #include "batch.h"
-#include "common/cp1251.h"
-#include "common/lasterror.h"
-#include "stats_charts.h"
-#include "ui/qt_app.h"
-#include "ws_Main.h"
+#include "common/cli_values.h"
+#include "common/paths.h"
+#include "window_entry.h"
 
 namespace {
 
-// The charts beside stats.csv, drawn without a display when there is none.
+// An entry of the window library, loaded on first use (and kept); null, with
+// the reason on standard error, when it cannot be loaded.
+void* WindowEntry(const char* name) {
+    static void* library = nullptr;
+    if (!library) {
+        const std::string path = host::ProgramLibraryPath("libTripviewWindow.so");
+        library = dlopen(path.c_str(), RTLD_NOW);
+        if (!library) {
+            std::fprintf(stderr, "Tripview: cannot load the window library: %s\n", dlerror());
+            return nullptr;
+        }
+    }
+    void* entry = dlsym(library, name);
+    if (!entry) std::fprintf(stderr, "Tripview: %s\n", dlerror());
+    return entry;
+}
+
 bool WriteCharts(const TW_Statistics& stats, const std::string& folder) {
-    if (!host::ui::EnsureGuiApplication()) {
-        std::printf("charts: failed: %s\n", host::Cp1251ToUtf8(GetIOErrorS_GUI(-2)).c_str());
+    auto write = reinterpret_cast<TWV_WriteChartsProc>(WindowEntry("TWV_WriteCharts"));
+    if (!write) {
+        std::printf("charts: failed: the window library cannot be loaded\n");
         return false;
     }
-    QStringList written;
-    QString error;
-    const bool ok = TW_WriteStatsCharts(stats, QString::fromUtf8(folder.c_str()), written, error);
-    for (const QString& file : written)
-        std::printf("chart: %s\n", file.toUtf8().constData());
-    if (!ok) std::printf("charts: failed: %s\n", error.toUtf8().constData());
-    return ok;
+    return write(&stats, folder.c_str());
 }
 
 }  // namespace
@@ -78,20 +85,7 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    if (!host::ui::HasDisplay()) {
-        std::fprintf(stderr,
-                     "Tripview: the window needs a display; without one, use --batch "
-                     "(Tripview --help)\n");
-        return 2;
-    }
-    int qtArgc = 1;
-    QApplication application(qtArgc, argv);
-    try {
-        TWSMainForm window;
-        window.show();
-        return application.exec();
-    } catch (const std::exception& e) {
-        QMessageBox::critical(nullptr, QStringLiteral("Tripview"), QString::fromUtf8(e.what()));
-        return 1;
-    }
+    // The window and its toolkit are loaded only now.
+    auto run = reinterpret_cast<TWV_RunWindowProc>(WindowEntry("TWV_RunWindow"));
+    return run ? run(argc, argv) : 1;
 }

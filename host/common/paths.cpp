@@ -62,6 +62,22 @@ std::string StartLocalPath(const char* path) {
     return startDir + full;
 }
 
+std::string ProgramLibraryPath(const char* file) {
+    char exe[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n <= 0) return file;
+    std::string dir(exe, std::size_t(n));
+    dir.erase(dir.rfind('/') + 1);
+    const std::string beside = dir + file;
+#ifdef TW_MODULE_FROM_BIN
+    // An installed program: its libraries are in the library folder of its prefix.
+    const std::string installed = dir + TW_MODULE_FROM_BIN + "/" + file;
+    if (::access(beside.c_str(), F_OK) != 0 && ::access(installed.c_str(), F_OK) == 0)
+        return installed;
+#endif
+    return beside;
+}
+
 bool FitsPath(const std::string& path) {
     if (path.size() < std::size_t(kMaxPath)) return true;
     SetError("%s: %s", "Путь длиннее 260 символов"_cp, path.c_str());

@@ -32,6 +32,10 @@ std::string StartLocalPath(const char* path);
 // True when `path` fits a path (260 characters); false (last error naming it)
 // otherwise: a path that would be cut is never used.
 bool FitsPath(const std::string& path);
+// The path of a library a program loads when it needs it (`file`,
+// "libTripweb.so"): beside the running program, or, for an installed one, in
+// the library folder of its prefix when it is there.
+std::string ProgramLibraryPath(const char* file);
 // Turns every '\' into '/'.
 void NormalizeSeparators(char* path);
 }  // namespace host

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <new>
 
+#include "common/paths.h"
+
 namespace host {
 
 namespace {
@@ -54,19 +56,7 @@ LoadedPlugin::~LoadedPlugin() {
 }
 
 std::string DefaultModulePath(const char* file) {
-    char exe[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n <= 0) return file;
-    std::string dir(exe, std::size_t(n));
-    dir.erase(dir.rfind('/') + 1);
-    const std::string beside = dir + file;
-#ifdef TW_MODULE_FROM_BIN
-    // An installed rthost: the modules are in the library folder of its prefix.
-    const std::string installed = dir + TW_MODULE_FROM_BIN + "/" + file;
-    if (::access(beside.c_str(), F_OK) != 0 && ::access(installed.c_str(), F_OK) == 0)
-        return installed;
-#endif
-    return beside;
+    return ProgramLibraryPath(file);
 }
 
 std::string DefaultPluginPath() {

@@ -18,7 +18,8 @@ for f in bin/rthost bin/Tripview bin/twdump lib/tripwatch/libTripplug.so \
     share/man/man1/rthost.1.gz share/doc/tripwatch/README.md share/tripwatch/examples/README.md \
     share/tripwatch/templates/Tripwatch.xls \
     lib/systemd/system/tripwatch-daily@.service lib/systemd/system/tripwatch-daily@.timer \
-    lib/systemd/system/tripwatch-serve@.service lib/tripwatch/libTripweb.so; do
+    lib/systemd/system/tripwatch-serve@.service lib/tripwatch/libTripweb.so \
+    lib/tripwatch/libTripviewWindow.so; do
     [ -f "$prefix/$f" ] || fail "not installed: $f"
 done
 # No installed binary looks for libraries in the build tree.
@@ -40,8 +41,11 @@ expected="Catch-up of job Daily: 1 day(s), 2026-02-28 .. 2026-02-28 (no earlier 
 report="$work/home/Reports/Daily 28-02-2026 00_00-00_00.twr"
 run "$prefix/bin/twdump" "$report" >dump.json || fail "twdump failed"
 grep -q '"Start": "2026-02-28 00:00:00"' dump.json || fail "twdump printed: $(head -c 300 dump.json)"
-run "$prefix/bin/Tripview" --batch --path "$work/home/Reports" --from 2026-02-28 --to 2026-03-01 \
-    >batch.out 2>&1 || fail "Tripview --batch failed: $(cat batch.out)"
+run QT_QPA_PLATFORM=offscreen "$prefix/bin/Tripview" --batch --path "$work/home/Reports" \
+    --from 2026-02-28 --to 2026-03-01 --stats "$work/stats" >batch.out 2>&1 ||
+    fail "Tripview --batch failed: $(cat batch.out)"
+# The charts come from the window library, found beside the module.
+grep -q '^chart: ' batch.out || fail "Tripview --batch drew no chart: $(cat batch.out)"
 # The web view's library is found beside the module: the server listens.
 # (env itself in the background, not the function: the signal goes to rthost)
 env -i PATH=/usr/bin:/bin "$prefix/bin/rthost" serve "$work/home" --listen 127.0.0.1:0 \

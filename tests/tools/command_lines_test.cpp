@@ -51,3 +51,38 @@ TEST(CommandLines, WrongUseExits2AndHelpExits0) {
 }
 
 }  // namespace
+
+namespace {
+
+// The GUI libraries the dynamic loader opens for `commandLine` (run in the
+// build's bin folder), by name, in load order.
+std::string GuiLibrariesLoaded(const std::string& commandLine) {
+    const char* bin = std::getenv("TW_BIN_DIR");
+    const std::string cmd = "cd " + std::string(bin ? bin : ".") +
+                            " && LD_DEBUG=files QT_QPA_PLATFORM=offscreen timeout 60 ./" +
+                            commandLine + " 2>&1 >/dev/null </dev/null | grep -o " +
+                            "'file=[^ ]*libQt6\\(Gui\\|Widgets\\)[^ ]*' | sort -u";
+    std::string out;
+    if (FILE* p = popen(cmd.c_str(), "r")) {
+        char buf[4096];
+        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;)
+            out.append(buf, n);
+        pclose(p);
+    }
+    return out;
+}
+
+TEST(CommandLines, WorkWithoutADisplayLoadsNoGuiLibrary) {
+    const std::string empty = std::string(std::getenv("TW_TEST_TMP")) + "/empty-reports";
+    std::system(("mkdir -p '" + empty + "'").c_str());
+    const std::string batch =
+        "Tripview --batch --path '" + empty + "' --from 2026-12-01 --to 2026-12-02";
+    for (const std::string& line : {std::string("twdump --help"), batch}) {
+        SCOPED_TRACE(line);
+        EXPECT_EQ(GuiLibrariesLoaded(line), "");
+    }
+    // The charts need the toolkit: it comes when they are asked for.
+    EXPECT_NE(GuiLibrariesLoaded(batch + " --stats '" + empty + "/stats'"), "");
+}
+
+}  // namespace
