@@ -240,7 +240,8 @@ void TConfigForm::LoadDialog(HConfigItem* node) {
     const HDBDatabase* db = tripplug::State().PluginDatabase;
     if (u.chLoadCfg->isChecked() && db && db->ConfigId == 0) {
         const std::string file = keys.Text(JobKey::CfgFile);
-        if (!file.empty() && !LoadHostConfig(file.c_str()))
+        // A relative path is the home's, as the run takes it.
+        if (!file.empty() && !LoadHostConfig(host::StartLocalPath(file.c_str()).c_str()))
             RTLog("Ошибка загрузки конфигурации\nФайл: %s\nОшибка: %s"_cp, file.c_str(),
                   GetIOErrorS_GUI(-2));
     }

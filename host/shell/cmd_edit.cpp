@@ -1,6 +1,6 @@
 #include "cmd_edit.h"
 
-#include <QDialog>
+#include <dlfcn.h>
 
 #include <cstdio>
 #include <exception>
@@ -15,8 +15,7 @@
 #include "config/configtree.h"
 #include "plugin_loader.h"
 #include "runtime/runtime.h"
-#include "ui/qt_app.h"
-#include "ui/qt_interaction.h"
+#include "ui/job_dialog.h"
 
 namespace {
 
@@ -32,6 +31,17 @@ RTPConfigOwner* NoConfigOwner(void*) {
     return &owner;
 }
 
+// The host's window library, loaded for the dialog alone (kept for the
+// process): rthost itself loads no window toolkit. Null, the reason printed,
+// when it cannot be loaded.
+void* UiEntry(const char* name) {
+    static void* library = nullptr;
+    if (!library) library = dlopen(host::ProgramLibraryPath("libhost_ui.so").c_str(), RTLD_NOW);
+    void* entry = library ? dlsym(library, name) : nullptr;
+    if (!entry) std::fprintf(stderr, "rthost edit: cannot load the dialogs: %s\n", dlerror());
+    return entry;
+}
+
 // Shows the dialog for the job; 0 saved or cancelled, 1 the job file could
 // not be written, 2 nothing could be shown.
 int EditJob(const EditArgs& args) {
@@ -40,7 +50,10 @@ int EditJob(const EditArgs& args) {
         std::fprintf(stderr, "rthost edit: no home folder %s\n", args.home.c_str());
         return 2;
     }
-    if (!host::ui::HasDisplay()) {
+    const auto hasDisplay = reinterpret_cast<HostUi_HasDisplayProc>(UiEntry("HostUi_HasDisplay"));
+    const auto editJob = reinterpret_cast<HostUi_EditJobProc>(UiEntry("HostUi_EditJob"));
+    if (!hasDisplay || !editJob) return 2;
+    if (!hasDisplay()) {
         std::fprintf(stderr, "rthost edit: the settings dialog needs a display\n");
         return 2;
     }
@@ -61,13 +74,10 @@ int EditJob(const EditArgs& args) {
     std::string error;
     const std::string path = args.plugin.empty() ? host::DefaultPluginPath() : args.plugin;
     auto loaded = host::LoadedPlugin::Load(path, &error);
-    if (!loaded || !host::ui::EnsureGuiApplication()) {
-        std::fprintf(stderr, "rthost edit: %s\n",
-                     loaded ? host::Cp1251ToUtf8(GetIOErrorS_GUI(-2)).c_str() : error.c_str());
+    if (!loaded) {
+        std::fprintf(stderr, "rthost edit: %s\n", error.c_str());
         return 2;
     }
-    host::ui::QtInteraction dialogs;
-    host::Interaction* previous = host::SetInteraction(&dialogs);
     RTPHostContext context{};
     StrCpy(context.Home, GetStartupDir(), sizeof context.Home);
     const RTPInfo info = host::MakeHostInfo(&context, &NoConfigOwner);
@@ -77,24 +87,23 @@ int EditJob(const EditArgs& args) {
     // The module's operations may raise (a damaged contour set in the job); the
     // job file is then left as it was.
     try {
-        std::unique_ptr<QDialog> dialog(args.global ? module.CreateGlobalDialog()
-                                                    : module.CreateLocalDialog());
-        if (!dialog) {
+        const int shown = editJob(&module, args.global, tree.Root());
+        if (shown == -2) {
+            std::fprintf(stderr, "rthost edit: %s\n",
+                         host::Cp1251ToUtf8(GetIOErrorS_GUI(-2)).c_str());
+            code = 2;
+        } else if (shown == -1) {
             std::fprintf(stderr, "rthost edit: the module has no settings dialog\n");
             code = 2;
-        } else {
-            module.LoadDialog(dialog.get(), tree.Root());
-            if (dialog->exec() == QDialog::Accepted) {
-                module.SaveDialog(dialog.get(), tree.Root());
-                char folder[kMaxPath];
-                host::MakeDirectories(FPath(folder, jobPath));
-                if (tree.SaveAs(jobPath)) {
-                    std::printf("saved %s\n", host::Cp1251ToUtf8(jobPath).c_str());
-                } else {
-                    std::fprintf(stderr, "rthost edit: %s\n",
-                                 host::Cp1251ToUtf8(GetIOErrorS_GUI(-2)).c_str());
-                    code = 1;
-                }
+        } else if (shown == 1) {
+            char folder[kMaxPath];
+            host::MakeDirectories(FPath(folder, jobPath));
+            if (tree.SaveAs(jobPath)) {
+                std::printf("saved %s\n", host::Cp1251ToUtf8(jobPath).c_str());
+            } else {
+                std::fprintf(stderr, "rthost edit: %s\n",
+                             host::Cp1251ToUtf8(GetIOErrorS_GUI(-2)).c_str());
+                code = 1;
             }
         }
     } catch (const std::exception& e) {
@@ -102,7 +111,6 @@ int EditJob(const EditArgs& args) {
         code = 1;
     }
     module.Done();
-    host::SetInteraction(previous);
     return code;
 }
 

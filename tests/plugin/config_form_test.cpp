@@ -205,7 +205,9 @@ TEST_F(ConfigForm, TheStoredConfigurationIsLoadedOnceAtDialogStart) {
     source.AddType("T", 1);
     source.AddVariable("TS1", 0);
     ASSERT_TRUE(DBSaveDatabase(source, (dir + "plant.rtdb").c_str()));
-    tree.Root()->SetStr("CfgFile", (dir + "plant.rtdb").c_str());
+    // A relative path is the home's (the start folder), not the process's.
+    ASSERT_TRUE(host::SetStartupDir(dir.c_str()));
+    tree.Root()->SetStr("CfgFile", "plant.rtdb");
     {
         TConfigForm form(false, "X");
         form.LoadDialog(tree.Root());
