@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "common/cp1251.h"
+#include "common/timetext.h"
 #include "common/lasterror.h"
 #include "common/osfile.h"
 #include "common/paths.h"
@@ -33,7 +34,7 @@ std::string JobName(HConfigItem& job, const std::string& name) {
 
 // The period as the record keys it: "START/END" without blanks.
 std::string PeriodKey(const PRTime& start, const PRTime& end) {
-    std::string key = TW_JsonTime(start) + "/" + TW_JsonTime(end);
+    std::string key = host::TimeText(start) + "/" + host::TimeText(end);
     for (char& c : key)
         if (c == ' ') c = 'T';
     return key;

@@ -82,6 +82,7 @@ std::vector<ReportEntry> ListReports(const Job& job, long firstDay, long lastDay
             std::vector<TW_Operation> ops;
             if (!TW_ReadOpsFile(path.c_str(), header, ops)) return true;
             e.start = header.Start, e.end = header.End, runTime = header.RunTime;
+            e.unexplained = TW_CountOperations(ops, TW_OpUnexplained);
         }
         e.day = DayOf(e.start);
         if (e.day < firstDay || e.day > lastDay) return true;
@@ -97,6 +98,7 @@ std::vector<ReportEntry> ListReports(const Job& job, long firstDay, long lastDay
         (twr ? slot.twr : slot.two) = name;
         slot.start = e.start, slot.end = e.end, slot.day = e.day;
         if (twr) slot.items = e.items;
+        if (two) slot.unexplained = e.unexplained;
         return true;
     });
     std::vector<ReportEntry> out;

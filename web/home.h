@@ -22,8 +22,9 @@ struct Job {
 struct ReportEntry {
     std::string twr, two;
     PRTime start, end;
-    int items = 0;  // from the report's header; 0 without a report
-    long day = 0;   // the calendar day of the start (days since 1970-01-01)
+    int items = 0;         // from the report's header; 0 without a report
+    int unexplained = -1;  // operations without demand; -1 without an operations file
+    long day = 0;          // the calendar day of the start (days since 1970-01-01)
 };
 
 // The jobs of `home` (with a final "/"), in the order of their names; a job

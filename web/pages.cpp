@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -71,13 +72,17 @@ struct DayFiles {
     int nonOperations = 0, unexplained = 0;
 };
 
-void ReadDay(const Job& job, const ReportEntry& e, DayFiles& d) {
+// The day's report, and its operations when `listOperations` is set; their
+// count of operations without demand comes with the listing.
+void ReadDay(const Job& job, const ReportEntry& e, DayFiles& d, bool listOperations = false) {
     if (!e.twr.empty()) d.reportRead = d.report.Load((job.binDir + e.twr).c_str());
     for (int i = 0; d.reportRead && i < d.report.Count(); ++i)
         d.nonOperations += TW_IsNonOperation(*d.report.ItemINT(i));
+    d.opsKnown = e.unexplained >= 0;
+    d.unexplained = std::max(e.unexplained, 0);
     TW_OpsHeader header;
-    if (!e.two.empty()) d.opsKnown = TW_ReadOpsFile((job.binDir + e.two).c_str(), header, d.ops);
-    d.unexplained = TW_CountOperations(d.ops, TW_OpUnexplained);
+    if (listOperations && d.opsKnown)
+        d.opsKnown = TW_ReadOpsFile((job.binDir + e.two).c_str(), header, d.ops);
 }
 
 std::string DayLink(const Job& job, long day) {
@@ -256,7 +261,7 @@ Response DayPage(const Job& job, long day) {
         body = "<p class=\"none\">Отчета за этот день нет.</p>\n";
     for (const ReportEntry& e : entries) {
         DayFiles f;
-        ReadDay(job, e, f);
+        ReadDay(job, e, f, true);
         body += "<h2>" + TimeCell(e.start) + " — " + TimeCell(e.end) + "</h2>\n";
         body += Downloads(job, e);
         if (!e.twr.empty() && !f.reportRead)
@@ -360,8 +365,8 @@ Response ReportsJson(const std::vector<Job>& jobs, const Days& days) {
             j["operations_file"] = e.two.empty()
                                        ? nlohmann::ordered_json(nullptr)
                                        : nlohmann::ordered_json(host::Cp1251ToUtf8(e.two));
-            j["start"] = TW_JsonTime(e.start);
-            j["end"] = TW_JsonTime(e.end);
+            j["start"] = host::TimeText(e.start);
+            j["end"] = host::TimeText(e.end);
             j["count"] = e.items;
             j["non_operations"] = f.nonOperations;
             j["operations_without_demand"] = f.opsKnown ? nlohmann::ordered_json(f.unexplained)

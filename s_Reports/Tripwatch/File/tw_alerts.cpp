@@ -1,6 +1,7 @@
 #include "tw_alerts.h"
 
 #include "common/cp1251.h"
+#include "common/timetext.h"
 #include "common/strutil.h"
 #include "tw_fieldtext.h"
 #include "tw_file.h"
@@ -58,8 +59,8 @@ ordered_json TW_FindingsJson(const std::string& job, const PRTime& start, const 
                              const TW_Findings& findings) {
     ordered_json j;
     j["job"] = job;
-    j["period"]["start"] = TW_JsonTime(start);
-    j["period"]["end"] = TW_JsonTime(end);
+    j["period"]["start"] = host::TimeText(start);
+    j["period"]["end"] = host::TimeText(end);
     j["non_operations"] = ordered_json::array();
     for (const TW_ContourLine* item : findings.NonOperations)
         j["non_operations"].push_back(TW_ItemJson(*item));
@@ -84,7 +85,7 @@ TW_AlertMail TW_FindingsMail(const std::string& job, const PRTime& start, const 
         "operation(s) without demand",
         job.c_str(), start.Year, start.Month, start.Day, nonOps, withoutDemand);
     std::string& b = mail.Body;
-    b = "Job " + job + ", period " + TW_JsonTime(start) + " .. " + TW_JsonTime(end) + "\n";
+    b = "Job " + job + ", period " + host::TimeText(start) + " .. " + host::TimeText(end) + "\n";
     if (nonOps) {
         b += host::Format("\n%zu protection non-operation(s):\n", nonOps);
         for (const TW_ContourLine* item : findings.NonOperations)

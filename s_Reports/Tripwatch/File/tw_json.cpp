@@ -5,10 +5,10 @@
 #include <utility>
 
 #include "common/cp1251.h"
+#include "common/timetext.h"
 #include "common/lasterror.h"
 #include "common/lzhstream.h"
 #include "common/osfile.h"
-#include "common/strutil.h"
 #include "tw_fieldtext.h"
 #include "tw_file.h"
 #include "tw_opsfile.h"
@@ -99,7 +99,7 @@ void AddOperations(const char* path, const TW_File& report, ordered_json& j,
     else if (header.Start != report.Start || header.End != report.End ||
              header.RunTime != report.RunTime)
         warn("operations file not used: " + host::Cp1251ToUtf8(opsFile) +
-             ": made by another run (" + TW_JsonTime(header.RunTime) + ")");
+             ": made by another run (" + host::TimeText(header.RunTime) + ")");
     else {
         j["OperationsFile"] = OwnName(opsFile);
         j["Operations"] = TW_OperationsJson(ops);
@@ -113,9 +113,9 @@ bool DumpOperationsAlone(const char* path, const std::string& shownName,
     if (!TW_ReadOpsFile(path, header, ops)) return false;
     ordered_json j;
     j["File"] = shownName;
-    j["Start"] = TW_JsonTime(header.Start);
-    j["End"] = TW_JsonTime(header.End);
-    j["RunTime"] = TW_JsonTime(header.RunTime);
+    j["Start"] = host::TimeText(header.Start);
+    j["End"] = host::TimeText(header.End);
+    j["RunTime"] = host::TimeText(header.RunTime);
     j["Count"] = header.Count;
     j["Operations"] = TW_OperationsJson(ops);
     return out(TW_JsonText(j) + "\n");
@@ -123,16 +123,11 @@ bool DumpOperationsAlone(const char* path, const std::string& shownName,
 
 }  // namespace
 
-std::string TW_JsonTime(const PRTime& t) {
-    return host::Format("%04d-%02d-%02d %02d:%02d:%02d", t.Year, t.Month, t.Day, t.Hour, t.Minute,
-                        t.Second);
-}
-
 ordered_json TW_ItemJson(const TW_ContourLine& l) {
     ordered_json j;
     j["Contour"] = Contour(l.Contour);
-    j["Start"] = TW_JsonTime(l.Start);
-    j["End"] = TW_JsonTime(l.End);
+    j["Start"] = host::TimeText(l.Start);
+    j["End"] = host::TimeText(l.End);
     j["ObjectName"] = Text(l.ObjectName);
     j["Value"] = l.Value;
     j["SensorPlace"] = Text(l.SensorPlace);
@@ -157,9 +152,9 @@ ordered_json TW_OperationJson(const TW_Operation& op) {
     j["Role"] = TW_OpRoleName(op.Role);
     j["State"] = op.State;
     j["Class"] = TW_OpClassName(op.Class);
-    j["Time"] = TW_JsonTime(op.Time);
+    j["Time"] = host::TimeText(op.Time);
     j["IncidentStart"] = op.IncidentStart.IsZero() ? ordered_json(nullptr)
-                                                   : ordered_json(TW_JsonTime(op.IncidentStart));
+                                                   : ordered_json(host::TimeText(op.IncidentStart));
     j["Incident"] = op.Incident >= 0 ? ordered_json(op.Incident) : ordered_json(nullptr);
     j["Sensor"] = Text(op.Sensor);
     j["SensorState"] = op.SensorState;
@@ -187,9 +182,9 @@ bool TW_DumpReportJson(const char* path, const std::string& shownName,
     if (!report.Load(path)) return false;
     ordered_json j;
     j["File"] = shownName;
-    j["Start"] = TW_JsonTime(report.Start);
-    j["End"] = TW_JsonTime(report.End);
-    j["RunTime"] = TW_JsonTime(report.RunTime);
+    j["Start"] = host::TimeText(report.Start);
+    j["End"] = host::TimeText(report.End);
+    j["RunTime"] = host::TimeText(report.RunTime);
     j["RecordSize"] = StoredRecordSize(path);
     j["Count"] = report.Count();
     const std::string timesFile = TW_TimesFileName(path);

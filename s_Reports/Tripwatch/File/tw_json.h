@@ -1,6 +1,6 @@
-// The JSON forms of reports and operations (UTF-8 from the cp1251 texts), one
-// set of field names for every program that shows them: twdump, the web view
-// and the alerts.
+// The JSON forms of reports and operations (UTF-8 from the cp1251 texts, times
+// as host::TimeText writes them), one set of field names for every program
+// that shows them: twdump, the web view and the alerts.
 #pragma once
 
 #include <functional>
@@ -13,9 +13,6 @@
 #include "tw_contourline.h"
 #include "tw_operations.h"
 #include "tw_times.h"
-
-// "YYYY-MM-DD HH:MM:SS".
-std::string TW_JsonTime(const PRTime& t);
 
 nlohmann::ordered_json TW_ItemJson(const TW_ContourLine& item);
 nlohmann::ordered_json TW_TimesJson(const TW_IncidentTimes& times);
