@@ -1,6 +1,6 @@
 // What every benchmark here measures with: a monotonic clock in seconds, the
-// process's peak resident memory, and a measurement in a child process of its
-// own, so that its peak memory is its own.
+// process's CPU time and peak resident memory, and a measurement in a child
+// process of its own, so that its peak memory is its own.
 #pragma once
 
 #include <sys/resource.h>
@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <type_traits>
 
@@ -17,6 +18,13 @@ using Clock = std::chrono::steady_clock;
 
 inline double Seconds(Clock::time_point from, Clock::time_point to = Clock::now()) {
     return std::chrono::duration<double>(to - from).count();
+}
+
+// CPU time of all the process's threads so far, in seconds.
+inline double CpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
 }
 
 // Peak resident memory of the process so far, in kilobytes.

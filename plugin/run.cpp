@@ -5,7 +5,9 @@
 // it uses is read and checked first: a job with a wrong value is refused before
 // any data is requested. Every object it makes is destroyed on every way out,
 // exceptions included.
+#include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,7 @@
 #include "common/osfile.h"
 #include "common/paths.h"
 #include "common/prtime.h"
+#include "common/side_task.h"
 #include "common/strutil.h"
 #include "config/configcheck.h"
 #include "config/configitem.h"
@@ -138,23 +141,116 @@ void NoteCounts(TW_File& report) {
     host::CurrentRunNotes().SetReportCounts(counts);
 }
 
-// Logs every operation that no incident explains, and notes the unexplained
-// ones for the host's summary.
-void NoteOperations(const std::vector<TW_Operation>& operations) {
-    const std::string_view prefix = "Срабатывание: "_cp;
-    static thread_local std::string logged;
-    logged.clear();
+// The period's operations and what the log and the host's summary say of
+// them: a line for every operation that no incident explains, and the
+// unexplained ones again.
+struct DayOperations {
+    std::vector<TW_Operation>& list;
+    std::string& logged;
     std::string unexplained;
-    for (const TW_Operation& op : operations) {
+};
+
+void WordOperations(DayOperations& ops) {
+    const std::string_view prefix = "Срабатывание: "_cp;
+    ops.logged.clear();
+    // Where the unexplained ones' texts are in the log's, copied at once after.
+    std::vector<std::pair<std::size_t, std::size_t>> unexplained;
+    std::size_t unexplainedSize = 0;
+    for (const TW_Operation& op : ops.list) {
         if (op.Class == TW_OpDemand) continue;
-        logged += prefix;
-        const std::size_t text = logged.size();
-        TW_AppendOperationText(logged, op);
-        logged += '\n';
-        if (op.Class == TW_OpUnexplained) unexplained.append(logged, text);
+        ops.logged += prefix;
+        const std::size_t text = ops.logged.size();
+        TW_AppendOperationText(ops.logged, op);
+        ops.logged += '\n';
+        if (op.Class != TW_OpUnexplained) continue;
+        unexplained.emplace_back(text, ops.logged.size() - text);
+        unexplainedSize += unexplained.back().second;
     }
-    RTLogLines(logged);
-    host::CurrentRunNotes().SetUnexplainedOperations(std::move(unexplained));
+    ops.unexplained.clear();
+    ops.unexplained.reserve(unexplainedSize);
+    for (const auto& [at, size] : unexplained)
+        ops.unexplained.append(ops.logged, at, size);
+}
+
+void NoteOperations(DayOperations& ops) {
+    RTLogLines(ops.logged);
+    host::CurrentRunNotes().SetUnexplainedOperations(std::move(ops.unexplained));
+}
+
+// TW_SKIP_OPERATIONS set (to anything) makes a run find no operations and
+// write no operations file, so that the day's operations stay unknown: a
+// measure of what they cost, never a plant's setting.
+bool SkipOperations() {
+    return std::getenv("TW_SKIP_OPERATIONS") != nullptr;
+}
+
+// Computes the report's incidents and meanwhile, on a second thread, the
+// period's operations and their words, which need the hour data and not the
+// incidents; then ties the operations to the incidents. False (last error set)
+// when the report cannot be computed.
+bool ComputeDay(TW_File& report, HHourFile& hourFile, TW_ContourArray& contours,
+                const TW_OperationRules& rules, const PRTime& start, const PRTime& end,
+                bool withOperations, DayOperations& operations) {
+    operations.list.clear();
+    operations.logged.clear();
+    std::optional<host::SideTask> finding;
+    if (withOperations)
+        finding.emplace([&] {
+            TW_FindOperations(hourFile, contours, rules, start, end, operations.list);
+            WordOperations(operations);
+        });
+    TW_HostFillReporter hostServices;
+    if (!report.Fill(hourFile, contours, hostServices)) return false;
+    if (!finding) return true;
+    const TW_IncidentIndex incidents(report);  // while the operations may still be found
+    finding->Wait();
+    TW_TieOperations(incidents, operations.list);
+    return true;
+}
+
+// The binary report with its times and its operations beside it. The
+// operations file is written and flushed on a second thread while the report
+// is written, and takes its name once the report has saved: a day whose report
+// was not saved gets none.
+void SaveBinary(const JobSettings& job, TW_File& report,
+                const std::vector<TW_Operation>& operations, bool withOperations) {
+    char base[kMaxPath];
+    MakeBase(job.reportDir, job.name, base);
+    RTLog("TW: Сохранение бинарного отчета [%s]..."_cp, base);
+    MakeBaseFolder(base);
+    report.MakeFileName(base, nullptr);
+    // Written in the report's folder; the report's final name is known only
+    // once it is saved (a name taken meanwhile gets a number).
+    const std::string expectedName = TW_OpsFileName(report.FileName);
+    const PRTime start = report.Start, end = report.End, runTime = report.RunTime;
+    TW_PendingSideFile opsFile;
+    std::string opsError;
+    bool saved = false;
+    {
+        std::optional<host::SideTask> writing;
+        if (withOperations)
+            writing.emplace([&] {
+                if (!TW_WriteOpsFile(opsFile, expectedName.c_str(), start, end, runTime,
+                                     operations))
+                    opsError = GetIOErrorS_GUI(-2);
+            });
+        saved = report.Save();
+        NoteOutput(host::RunOutput::Binary, saved, report.Count() ? report.FileName.c_str() : "");
+        // The response times go beside the report, under its final name.
+        if (saved && report.Count()) {
+            StatString<261> times;
+            const bool ok = report.SaveTimes(&times);
+            NoteOutput(host::RunOutput::Times, ok, times.c_str());
+        }
+        if (writing) writing->Wait();
+    }
+    // On a day without incidents too, beside the name the report would have
+    // had: a day without the file is one whose operations are not known.
+    if (!saved || !withOperations) return;
+    const std::string name = TW_OpsFileName(report.FileName);
+    const bool ok = opsError.empty() && opsFile.Publish(name.c_str());
+    if (!opsError.empty()) SetError("%s", opsError.c_str());
+    NoteOutput(host::RunOutput::Operations, ok, name.c_str());
 }
 
 // The sensor, relay and apparatus names of the used contours, and the command
@@ -227,40 +323,20 @@ const char* ReportTripwatch::Run(HConfigItem* settings) {
     report->RunTime.Set(std::time(nullptr));
 
     RTLog("%s", "TW: Расcчет значений..."_cp);  // the "c" of "Расcчет" is Latin
-    TW_HostFillReporter hostServices;
-    if (!report->Fill(*hourFile, contours, hostServices)) return GetIOErrorS_GUI(-2);
-    NoteCounts(*report);
-    RTLog("%s", "TW: Анализ срабатываний..."_cp);
     // Kept from run to run, as the log's text: a host that runs the job day
     // after day (a backfill, a catch-up) reuses their pages.
     static thread_local std::vector<TW_Operation> operations;
-    TW_FindOperations(*hourFile, contours, rules, start, end, *report, operations);
-    NoteOperations(operations);
+    static thread_local std::string logged;
+    DayOperations day{operations, logged, {}};
+    const bool withOperations = !SkipOperations();
+    if (!ComputeDay(*report, *hourFile, contours, rules, start, end, withOperations, day))
+        return GetIOErrorS_GUI(-2);
+    NoteCounts(*report);
+    RTLog("%s", "TW: Анализ срабатываний..."_cp);
+    NoteOperations(day);
 
     char base[kMaxPath];
-    if (job.saveBin) {
-        MakeBase(job.reportDir, job.name, base);
-        RTLog("TW: Сохранение бинарного отчета [%s]..."_cp, base);
-        MakeBaseFolder(base);
-        report->MakeFileName(base, nullptr);
-        const bool saved = report->Save();
-        NoteOutput(host::RunOutput::Binary, saved, report->Count() ? report->FileName.c_str() : "");
-        // The response times go beside the report, under its final name.
-        if (saved && report->Count()) {
-            StatString<261> times;
-            const bool ok = report->SaveTimes(&times);
-            NoteOutput(host::RunOutput::Times, ok, times.c_str());
-        }
-        // The operations too, and on a day without incidents beside the name
-        // the report would have had: a day without the file is one whose
-        // operations are not known.
-        if (saved) {
-            const std::string name = TW_OpsFileName(report->FileName);
-            const bool ok = TW_WriteOpsFile(name.c_str(), report->Start, report->End,
-                                            report->RunTime, operations);
-            NoteOutput(host::RunOutput::Operations, ok, name.c_str());
-        }
-    }
+    if (job.saveBin) SaveBinary(job, *report, operations, withOperations);
     StatString<261> written;
     if (job.saveTxt) {
         MakeBase(job.txtDir, job.name, base);

@@ -2,7 +2,9 @@
 # `make test-tsan`: the threaded parts under ThreadSanitizer: the report's
 # two-part deflate (the report file tests), the PostgreSQL fetch in parts and
 # the connection pool (the fetch tests, against the tests' own cluster, stopped
-# however the run ends), and the web view's server answering many clients at
+# however the run ends), the daily run, which finds the operations while it
+# computes the incidents and writes their file while it writes the report (the
+# module's run tests), and the web view's server answering many clients at
 # once (rthost serve, built with the sanitizer, dies at a race and the test
 # sees no answer). Only those tests and what they need are built.
 set -euo pipefail
@@ -11,7 +13,8 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTW_TSAN=ON \
     -DTW_BUILD_BENCH=OFF >/dev/null
-cmake --build "$build" --target pg_tests core_report_file_tests web_tests
+cmake --build "$build" --target pg_tests core_report_file_tests plugin_module_tests Tripplug \
+    rthost web_tests
 state="$root/$build/test-tmp/pg-cluster"
 bash tests/pg/pg-cluster.sh start "$state"
 trap 'bash tests/pg/pg-cluster.sh stop "$state"' EXIT
@@ -23,6 +26,9 @@ for t in pg_tests core_report_file_tests; do
     TW_TEST_TMP="$root/$build/test-tmp/$t" "$build/bin/$t" --gtest_brief=1 \
         --gtest_filter=-ReportFile.PeakMemoryIsASmallMultipleOfTheUnpackedStream
 done
+echo "== plugin_module_tests (the daily run) under ThreadSanitizer"
+TW_TEST_TMP="$root/$build/test-tmp/plugin_module_tests" QT_QPA_PLATFORM=offscreen \
+    "$build/bin/plugin_module_tests" --gtest_brief=1 --gtest_filter='RunTest.*'
 echo "== web_tests (many clients at once) under ThreadSanitizer"
 TW_TEST_TMP="$root/$build/test-tmp/web_tests" "$build/bin/web_tests" --gtest_brief=1 \
     --gtest_filter='Serve.ManyClientsAtOnce*'

@@ -279,6 +279,10 @@ PendingFile::~PendingFile() {
     if (!path_.empty()) ::unlink(path_.c_str());
 }
 
+bool PendingFile::Sync() {
+    return ok() && SyncFile(path_);
+}
+
 bool PendingFile::Publish(const std::string& osTarget) {
     if (!ok() || !PublishFile(path_, osTarget)) return false;
     path_.clear();

@@ -135,6 +135,9 @@ class PendingFile {
     bool ok() const { return !path_.empty(); }
     // The file-system name of the temporary file.
     const std::string& path() const { return path_; }
+    // Flushes the file to the disk now, so that Publish or Replace later finds
+    // nothing left to flush; false (last error set) on failure.
+    bool Sync();
     // PublishFile(path(), osTarget); on success the file is no longer owned.
     bool Publish(const std::string& osTarget);
     // Flushes and renames over `osTarget` as ResolveOutput resolves it (a

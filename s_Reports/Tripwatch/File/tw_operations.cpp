@@ -1,12 +1,12 @@
 #include "tw_operations.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <string_view>
 #include <tuple>
-#include <unordered_map>
 
 #include "common/cp1251.h"
 #include "common/strutil.h"
@@ -78,10 +78,8 @@ std::string TW_OperationText(const TW_Operation& op) {
 
 void TW_AppendOperationText(std::string& out, const TW_Operation& op) {
     // Called for every operation of a day in the run's log: formatted by hand,
-    // in place.
-    const std::size_t at = out.size();
-    out.resize(at + kOperationTextMax);
-    char* const begin = out.data() + at;
+    // then appended at once.
+    char begin[kOperationTextMax];
     char* o = begin;
     const PRTime& t = op.Time;
     o = Put2(o, t.Day);
@@ -110,23 +108,24 @@ void TW_AppendOperationText(std::string& out, const TW_Operation& op) {
     o = PutText(o, "\"): ", 4);
     const char* cls = TW_OpClassName(op.Class);
     o = PutText(o, cls, std::strlen(cls));
-    out.resize(at + std::size_t(o - begin));
+    out.append(begin, std::size_t(o - begin));
 }
 
 namespace {
 
 // A variable's samples in the hour file: [first, last], empty when it has none.
 struct SampleSpan {
-    const HHourFile* file = nullptr;
+    const HHourSample* samples = nullptr;  // the hour file's, one after the other
     int first = 0, last = -1;
 
     SampleSpan() = default;
-    SampleSpan(const HHourFile& f, const HHourVar* v) : file(&f) {
+    SampleSpan(const HHourFile& f, const HHourVar* v) : samples(f.Sample(0)) {
         if (!v) return;
         first = v->first;
         last = std::min<int>(v->last, f.Samples.Count() - 1);
     }
-    const HHourSample& at(int k) const { return *file->Sample(k); }
+    // Sample k, first <= k <= last (the scans reach every sample of a line).
+    const HHourSample& at(int k) const { return samples[k]; }
     // The first index whose time is after `t` (last + 1 when none).
     int FirstAfter(const PRTime& t) const {
         int lo = first, hi = last + 1;
@@ -157,7 +156,6 @@ struct Excursion {
     time_t start = 0, end = 0;
     PRTime startAt;
     bool incident = false;  // it lasted the contour's Interval
-    int item = -1;          // an incident's item in the report, when it has one
 };
 
 // A relay or apparatus section of a used contour.
@@ -361,36 +359,6 @@ Explanation Explain(const Line& l, int k, time_t t, const std::vector<UsedContou
     return {TW_OpUnexplained, first.contour, first.role, nullptr};
 }
 
-// Ties each incident of the used contours to the first item of the report with
-// its contour (sensor, state) and start.
-void TieIncidents(const TW_File& report, std::vector<UsedContour>& used) {
-    // The used contours by sensor, and each one's incidents by start.
-    std::unordered_map<std::string_view, std::vector<std::size_t>> bySensor;
-    std::vector<std::vector<std::pair<TW_TimeKeyValue, Excursion*>>> starts(used.size());
-    for (std::size_t n = 0; n < used.size(); ++n) {
-        if (!used[n].contour) continue;
-        bySensor[used[n].sensor].push_back(n);
-        for (Excursion& e : used[n].excursions)
-            if (e.incident) starts[n].push_back({TW_TimeKey(e.startAt), &e});
-        std::sort(starts[n].begin(), starts[n].end(),
-                  [](const auto& a, const auto& b) { return a.first < b.first; });
-    }
-    for (int i = 0; i < report.Count(); ++i) {
-        const TW_ContourLine& row = *report.ItemINT(i);
-        const auto it = bySensor.find(std::string_view(
-            row.Contour.Sensor, strnlen(row.Contour.Sensor, sizeof row.Contour.Sensor)));
-        if (it == bySensor.end()) continue;
-        const TW_TimeKeyValue key = TW_TimeKey(row.Start);
-        for (std::size_t n : it->second) {
-            if (used[n].contour->State != row.Contour.State) continue;
-            auto e = std::lower_bound(starts[n].begin(), starts[n].end(), key,
-                                      [](const auto& x, TW_TimeKeyValue k) { return x.first < k; });
-            for (; e != starts[n].end() && e->first == key; ++e)
-                if (e->second->item < 0) e->second->item = i;
-        }
-    }
-}
-
 // Each line's rank in (variable, state) order: the order of operations of one
 // moment.
 std::vector<uint32_t> LineRanks(const std::vector<Line>& lines) {
@@ -407,73 +375,71 @@ std::vector<uint32_t> LineRanks(const std::vector<Line>& lines) {
 }
 
 // Appends the record of one operation to `out`, made in place.
-void AddRecord(std::vector<TW_Operation>& out, const Line& l, int sample, const Explanation& why,
-               const std::vector<UsedContour>& used) {
+void AddRecord(std::vector<TW_Operation>& out, const Line& l, const PRTime& at,
+               const Explanation& why, const std::vector<UsedContour>& used) {
     const UsedContour& c = used[std::size_t(why.contour)];
     TW_Operation& op = out.emplace_back(l.record);
     op.Role = why.role;
     op.Class = why.cls;
-    op.Time = l.samples.at(sample).Time;
+    op.Time = at;
     std::memcpy(op.Sensor, c.sensorField, sizeof op.Sensor);
     op.SensorState = c.contour->State;
-    if (const Excursion* e = why.excursion) {
-        op.IncidentStart = e->startAt;
-        if (why.cls == TW_OpDemand) op.Incident = e->item;
+    if (const Excursion* e = why.excursion) op.IncidentStart = e->startAt;
+}
+
+using SortKey = std::pair<TW_TimeKeyValue, uint32_t>;  // a key and the place of its item
+
+// Sorts `keys` by key, stably: a radix sort, one pass for each byte of the key
+// that is not the same in all of them (a day's moments differ in a few).
+void SortByKey(std::vector<SortKey>& keys) {
+    TW_TimeKeyValue differ = 0;
+    for (const SortKey& k : keys)
+        differ |= k.first ^ keys.front().first;
+    std::vector<SortKey> sorted(keys.size());
+    for (int shift = 0; shift < 128; shift += 8) {
+        if (uint8_t(differ >> shift) == 0) continue;
+        std::array<uint32_t, 257> at{};
+        for (const SortKey& k : keys)
+            ++at[std::size_t(uint8_t(k.first >> shift)) + 1];
+        for (std::size_t d = 1; d < at.size(); ++d)
+            at[d] += at[d - 1];
+        for (const SortKey& k : keys)
+            sorted[at[uint8_t(k.first >> shift)]++] = k;
+        keys.swap(sorted);
     }
 }
 
-// Puts `records` into the order of `keys` (each a sort key and the place of
-// its record), which it sorts: the records move once each, in cycles.
-void SortRecords(std::vector<TW_Operation>& records,
-                 std::vector<std::pair<TW_TimeKeyValue, uint32_t>>& keys) {
-    std::sort(keys.begin(), keys.end());
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-        if (keys[i].second == i) continue;
-        // Follow the cycle that starts at i: place i takes the record of
-        // keys[i], whose place takes the next, until the cycle closes.
-        const TW_Operation first = records[i];
-        std::size_t to = i;
-        while (keys[to].second != i) {
-            const std::size_t from = keys[to].second;
-            records[to] = records[from];
-            keys[to].second = uint32_t(to);
-            to = from;
+// std::lower_bound of `value` in the sorted `v`, found by steps that double
+// away from `hint`: a few comparisons when the answer lies near it.
+template <class T>
+std::size_t LowerBoundNear(const std::vector<T>& v, const T& value, std::size_t hint) {
+    const std::size_t n = v.size();
+    std::size_t lo = 0, hi = std::min(hint, n);
+    if (hi < n && v[hi] < value) {
+        // Forward: v[lo] < value, and the answer lies in (lo, hi].
+        for (std::size_t step = 1;; step *= 2) {
+            lo = hi;
+            hi = n - lo > step ? lo + step : n;
+            if (hi == n || !(v[hi] < value)) break;
         }
-        records[to] = first;
-        keys[to].second = uint32_t(to);
+        ++lo;
+    } else {
+        // Back: hi is n or !(v[hi] < value), and the answer lies in [lo, hi].
+        for (std::size_t step = 1;; step *= 2) {
+            if (hi < step) {
+                lo = 0;
+                break;
+            }
+            if (v[hi - step] < value) {
+                lo = hi - step + 1;
+                break;
+            }
+            hi -= step;
+        }
     }
-}
-
-// Calls add(run, item) for every item of the runs (each in key order) in the
-// order of their keys (no two runs share a key).
-template <class Add>
-void MergeRuns(const std::vector<std::vector<std::pair<TW_TimeKeyValue, uint32_t>>>& runs,
-               Add add) {
-    // A tree of losers over the runs' next keys: each inner node keeps the run
-    // that lost the match there, node 0 the overall winner. Taking the winner's
-    // item replays only the matches on its path: one comparison a level.
-    const std::size_t k = runs.size();
-    if (k == 0) return;
-    constexpr TW_TimeKeyValue kDone = ~TW_TimeKeyValue(0);
-    std::vector<TW_TimeKeyValue> head(k);
-    std::vector<std::size_t> next(k, 0), loser(k), winner(2 * k);
-    for (std::size_t n = 0; n < k; ++n) {
-        head[n] = runs[n].empty() ? kDone : runs[n][0].first;
-        winner[k + n] = n;
-    }
-    for (std::size_t i = k - 1; i >= 1; --i) {
-        const std::size_t a = winner[2 * i], b = winner[2 * i + 1];
-        const bool aWins = head[a] <= head[b];
-        winner[i] = aWins ? a : b;
-        loser[i] = aWins ? b : a;
-    }
-    std::size_t w = winner[1];
-    while (head[w] != kDone) {
-        add(w, runs[w][next[w]].second);
-        head[w] = ++next[w] < runs[w].size() ? runs[w][next[w]].first : kDone;
-        for (std::size_t i = (w + k) / 2; i >= 1; i /= 2)
-            if (head[loser[i]] < head[w]) std::swap(loser[i], w);
-    }
+    const auto at =
+        std::lower_bound(v.begin() + std::ptrdiff_t(lo), v.begin() + std::ptrdiff_t(hi), value);
+    return std::size_t(at - v.begin());
 }
 
 }  // namespace
@@ -483,13 +449,46 @@ std::vector<TW_Operation> TW_FindOperations(const HHourFile& hourFile,
                                             const TW_OperationRules& rules, const PRTime& start,
                                             const PRTime& end, const TW_File& report) {
     std::vector<TW_Operation> out;
-    TW_FindOperations(hourFile, contours, rules, start, end, report, out);
+    TW_FindOperations(hourFile, contours, rules, start, end, out);
+    TW_TieOperations(report, out);
     return out;
+}
+
+TW_IncidentIndex::TW_IncidentIndex(const TW_File& report) {
+    items_.reserve(std::size_t(report.Count()));
+    for (int i = 0; i < report.Count(); ++i) {
+        const TW_ContourLine& row = *report.ItemINT(i);
+        const std::string_view sensor(row.Contour.Sensor,
+                                      strnlen(row.Contour.Sensor, sizeof row.Contour.Sensor));
+        items_.push_back({{TW_TimeKey(row.Start), row.Contour.State, sensor}, i});
+    }
+    std::sort(items_.begin(), items_.end());
+}
+
+void TW_TieOperations(const TW_IncidentIndex& incidents, std::vector<TW_Operation>& ops) {
+    const auto& items = incidents.items_;
+    // The operations come in time order, and so, nearly, do the starts of
+    // their incidents: each search begins where the last one ended.
+    std::size_t hint = 0;
+    for (TW_Operation& op : ops) {
+        if (op.Class != TW_OpDemand) continue;
+        const TW_IncidentIndex::Item key{
+            {TW_TimeKey(op.IncidentStart), op.SensorState,
+             std::string_view(op.Sensor, strnlen(op.Sensor, sizeof op.Sensor))},
+            -1};
+        hint = LowerBoundNear(items, key, hint);
+        op.Incident =
+            hint < items.size() && items[hint].first == key.first ? items[hint].second : -1;
+    }
+}
+
+void TW_TieOperations(const TW_File& report, std::vector<TW_Operation>& ops) {
+    TW_TieOperations(TW_IncidentIndex(report), ops);
 }
 
 void TW_FindOperations(const HHourFile& hourFile, const TW_ContourArray& contours,
                        const TW_OperationRules& rules, const PRTime& start, const PRTime& end,
-                       const TW_File& report, std::vector<TW_Operation>& out) {
+                       std::vector<TW_Operation>& out) {
     const HHourVarBounds vars(hourFile);
     std::vector<Line> lines;
     std::vector<UsedContour> used;
@@ -497,7 +496,6 @@ void TW_FindOperations(const HHourFile& hourFile, const TW_ContourArray& contour
     std::vector<SampleSpan> commandSamples;
     for (const TW_Command& cmd : rules.Commands)
         commandSamples.emplace_back(hourFile, vars.LocateVar(cmd.Variable.c_str()));
-    TieIncidents(report, used);
     const std::vector<uint32_t> rank = LineRanks(lines);
 
     std::size_t total = 0;
@@ -505,39 +503,34 @@ void TW_FindOperations(const HHourFile& hourFile, const TW_ContourArray& contour
         FindLineOperations(l);
         total += l.ops.size();
     }
-    // Each line's operations in the period with their sort keys (the moment,
-    // then the line's rank); on a tie the earlier sample of the line first.
-    std::vector<std::vector<std::pair<TW_TimeKeyValue, uint32_t>>> runs(lines.size());
-    bool inOrder = true;
+    // Each line's operations in the period explained in the order of its
+    // samples (each search goes on from where the last ended), with their sort
+    // keys: the moment, then the line's rank; on a tie (a clock set back) the
+    // earlier sample of the line first, as the sort is stable.
+    struct Found {
+        uint32_t line;
+        PRTime at;
+        Explanation why;
+    };
+    std::vector<Found> found;
+    std::vector<SortKey> keys;
+    found.reserve(total);
+    keys.reserve(total);
     for (std::size_t n = 0; n < lines.size(); ++n) {
         const Line& l = lines[n];
-        runs[n].reserve(l.ops.size());
         for (std::size_t i = 0; i < l.ops.size(); ++i) {
             const PRTime& at = l.samples.at(l.ops[i]).Time;
             if (at < start || !(at < end)) continue;
-            const TW_TimeKeyValue key = TW_TimeKey(at) << 32 | rank[n];
-            if (!runs[n].empty() && key < runs[n].back().first) inOrder = false;
-            runs[n].push_back({key, uint32_t(i)});
+            keys.push_back({TW_TimeKey(at) << 32 | rank[n], uint32_t(found.size())});
+            found.push_back({uint32_t(n), at,
+                             Explain(l, l.ops[i], l.opsAt[i], used, lines, rules, commandSamples)});
         }
     }
+    SortByKey(keys);
     out.clear();
-    out.reserve(total);
-    auto add = [&](std::size_t n, uint32_t i) {
-        const Line& l = lines[n];
-        AddRecord(out, l, l.ops[i],
-                  Explain(l, l.ops[i], l.opsAt[i], used, lines, rules, commandSamples), used);
-    };
-    if (inOrder) {
-        MergeRuns(runs, add);
-        return;
+    out.reserve(keys.size());
+    for (const SortKey& k : keys) {
+        const Found& f = found[k.second];
+        AddRecord(out, lines[f.line], f.at, f.why, used);
     }
-    // A clock set back puts a line's later samples at earlier wall-clock
-    // times: its records are made in line order, then sorted.
-    std::vector<std::pair<TW_TimeKeyValue, uint32_t>> keys;
-    for (std::size_t n = 0; n < lines.size(); ++n)
-        for (const auto& [key, i] : runs[n]) {
-            keys.push_back({key, uint32_t(out.size())});
-            add(n, i);
-        }
-    SortRecords(out, keys);
 }

@@ -37,6 +37,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "common/prtime.h"
@@ -92,21 +95,41 @@ static_assert(offsetof(TW_Operation, Sensor) == 84 && offsetof(TW_Operation, Res
               offsetof(TW_Operation, Reserved3) == 138);
 
 // The operations of the lines of the used contours whose samples lie in
-// [start, end), classified, in time order (then by variable and state). The
-// hour file holds the look-back before `start` with each variable's sample
-// carried in from before it; a line or command variable that is not in it has
-// no samples. `report` holds the period's incidents (for the ties); it is not
-// changed.
+// [start, end), classified, in time order (then by variable and state), into
+// `out`, emptied first, whose storage is used again (a caller that runs day
+// after day keeps it and reuses its pages). The hour file holds the look-back
+// before `start` with each variable's sample carried in from before it; a line
+// or command variable that is not in it has no samples. No report is needed:
+// a demand's incident item is left -1 for TW_TieOperations, so that the
+// operations can be found while the report is computed.
+void TW_FindOperations(const HHourFile& hourFile, const TW_ContourArray& contours,
+                       const TW_OperationRules& rules, const PRTime& start, const PRTime& end,
+                       std::vector<TW_Operation>& out);
+
+// The items of a report (the period's incidents) by start and contour, for
+// TW_TieOperations. Holds views of the report's texts: the report outlives it.
+class TW_IncidentIndex {
+  public:
+    explicit TW_IncidentIndex(const TW_File& report);
+
+  private:
+    friend void TW_TieOperations(const TW_IncidentIndex&, std::vector<TW_Operation>&);
+    // (start, contour state, contour sensor) and the item, the first of each first.
+    using Item = std::pair<std::tuple<unsigned __int128, uint16_t, std::string_view>, int>;
+    std::vector<Item> items_;
+};
+
+// Ties each demand of `ops` to its incident: the first item of the report with
+// the operation's contour (sensor and state) and the incident's start; -1 when
+// there is none (an incident of another day's report).
+void TW_TieOperations(const TW_IncidentIndex& incidents, std::vector<TW_Operation>& ops);
+void TW_TieOperations(const TW_File& report, std::vector<TW_Operation>& ops);
+
+// Both of these at once.
 std::vector<TW_Operation> TW_FindOperations(const HHourFile& hourFile,
                                             const TW_ContourArray& contours,
                                             const TW_OperationRules& rules, const PRTime& start,
                                             const PRTime& end, const TW_File& report);
-
-// The same into `out`, emptied first, whose storage is used again: a caller
-// that runs day after day keeps it and reuses its pages.
-void TW_FindOperations(const HHourFile& hourFile, const TW_ContourArray& contours,
-                       const TW_OperationRules& rules, const PRTime& start, const PRTime& end,
-                       const TW_File& report, std::vector<TW_Operation>& out);
 
 // How many of `ops` are of class `cls`.
 int TW_CountOperations(const std::vector<TW_Operation>& ops, uint8_t cls);

@@ -4,7 +4,6 @@
 
 #include "common/cp1251.h"
 #include "common/lasterror.h"
-#include "tw_sidefile.h"
 
 using namespace host::literals;
 
@@ -29,6 +28,12 @@ std::string TW_OpsFileName(const char* reportPath) {
 bool TW_WriteOpsFile(const char* path, const PRTime& start, const PRTime& end,
                      const PRTime& runTime, const std::vector<TW_Operation>& ops) {
     return TW_WriteSideFile(path, kFormat, start, end, runTime, ops.data(), uint32_t(ops.size()));
+}
+
+bool TW_WriteOpsFile(TW_PendingSideFile& pending, const char* path, const PRTime& start,
+                     const PRTime& end, const PRTime& runTime,
+                     const std::vector<TW_Operation>& ops) {
+    return pending.Write(path, kFormat, start, end, runTime, ops.data(), uint32_t(ops.size()));
 }
 
 bool TW_ReadOpsFile(const char* path, TW_OpsHeader& header, std::vector<TW_Operation>& ops) {

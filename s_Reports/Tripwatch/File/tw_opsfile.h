@@ -11,6 +11,7 @@
 
 #include "common/prtime.h"
 #include "tw_operations.h"
+#include "tw_sidefile.h"
 
 inline constexpr uint32_t TW_OpsMagic = 0x4F525754;  // "TWRO" read as one number
 inline constexpr uint32_t TW_OpsVersion = 1;
@@ -32,6 +33,13 @@ std::string TW_OpsFileName(const char* reportPath);
 // file is left.
 bool TW_WriteOpsFile(const char* path, const PRTime& start, const PRTime& end,
                      const PRTime& runTime, const std::vector<TW_Operation>& ops);
+
+// Writes the same beside `path`, flushed, under the temporary name of
+// `pending`, which then puts it in place with Publish. False (last error set)
+// on failure.
+bool TW_WriteOpsFile(TW_PendingSideFile& pending, const char* path, const PRTime& start,
+                     const PRTime& end, const PRTime& runTime,
+                     const std::vector<TW_Operation>& ops);
 
 // Reads an operations file (regular files only, at most 256 MiB, every count
 // checked against the size, every entry's class and role checked). False (last

@@ -1,6 +1,7 @@
 #include "tw_sidefile.h"
 
 #include <bit>
+#include <cerrno>
 #include <cstring>
 
 #include "common/lasterror.h"
@@ -32,9 +33,9 @@ std::string TW_SideFileName(const char* reportPath, const char* ext) {
     return name + ext;
 }
 
-bool TW_WriteSideFile(const char* path, const TW_SideFormat& format, const PRTime& start,
-                      const PRTime& end, const PRTime& runTime, const void* entries,
-                      uint32_t count) {
+bool TW_PendingSideFile::Write(const char* path, const TW_SideFormat& format, const PRTime& start,
+                               const PRTime& end, const PRTime& runTime, const void* entries,
+                               uint32_t count) {
     std::string header;
     const uint32_t head[3] = {format.magic, format.version, format.entrySize};
     Put(header, head, sizeof head);
@@ -45,9 +46,26 @@ bool TW_WriteSideFile(const char* path, const TW_SideFormat& format, const PRTim
     // The entries are written from where they are: a busy day's are a megabyte.
     const std::string_view body(static_cast<const char*>(entries),
                                 count ? std::size_t(count) * format.entrySize : 0);
-    const std::string osPath = host::OsPath(path);
-    host::PendingFile temp(osPath);
-    return temp.ok() && host::WriteOsFile(temp.path(), {header, body}) && temp.Replace(osPath);
+    temp_.emplace(host::OsPath(path));
+    if (temp_->ok() && host::WriteOsFile(temp_->path(), {header, body}) && temp_->Sync())
+        return true;
+    temp_.reset();
+    return false;
+}
+
+bool TW_PendingSideFile::Publish(const char* path) {
+    if (!temp_) {
+        SetErrorN(EINVAL);
+        return false;
+    }
+    return temp_->Replace(host::OsPath(path));
+}
+
+bool TW_WriteSideFile(const char* path, const TW_SideFormat& format, const PRTime& start,
+                      const PRTime& end, const PRTime& runTime, const void* entries,
+                      uint32_t count) {
+    TW_PendingSideFile file;
+    return file.Write(path, format, start, end, runTime, entries, count) && file.Publish(path);
 }
 
 bool TW_ReadSideFile(const char* path, const TW_SideFormat& format, TW_SideHeader& header,

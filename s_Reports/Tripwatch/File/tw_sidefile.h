@@ -7,8 +7,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "common/osfile.h"
 #include "common/prtime.h"
 
 inline constexpr std::size_t TW_SideHeaderSize = 52;
@@ -36,9 +38,27 @@ struct TW_SideHeader {
 // place of a final ".twr" (any letter case), or with `ext` appended otherwise.
 std::string TW_SideFileName(const char* reportPath, const char* ext);
 
-// Writes the header and `count` entries of format.entrySize bytes at `entries`
-// into `path` (cp1251) through a hidden temporary file beside it, which then
-// takes the name, replacing a file of that name. False (last error set) on
+// A side file written whole and flushed to the disk under a hidden temporary
+// name, which takes its name only when published: a caller writes it while
+// other work goes on, and publishes it once that work has succeeded. Owns the
+// temporary file: it is removed with this object unless it was published.
+class TW_PendingSideFile {
+  public:
+    // Writes the header and `count` entries of format.entrySize bytes at
+    // `entries` beside `path` (cp1251). False (last error set) on failure.
+    bool Write(const char* path, const TW_SideFormat& format, const PRTime& start,
+               const PRTime& end, const PRTime& runTime, const void* entries, uint32_t count);
+    // Gives it the name `path` (cp1251; in the folder Write was given),
+    // replacing a file of that name. False (last error set) on failure, also
+    // when nothing was written.
+    bool Publish(const char* path);
+
+  private:
+    std::optional<host::PendingFile> temp_;
+};
+
+// Writes the same into `path` through a hidden temporary file beside it, which
+// then takes the name, replacing a file of that name. False (last error set) on
 // failure; no temporary file is left.
 bool TW_WriteSideFile(const char* path, const TW_SideFormat& format, const PRTime& start,
                       const PRTime& end, const PRTime& runTime, const void* entries,
