@@ -6,6 +6,7 @@
 // any data is requested. Every object it makes is destroyed on every way out,
 // exceptions included.
 #include <cstdlib>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -193,18 +194,29 @@ bool ComputeDay(TW_File& report, HHourFile& hourFile, TW_ContourArray& contours,
                 bool withOperations, DayOperations& operations) {
     operations.list.clear();
     operations.logged.clear();
+    std::promise<void> foundPromise;
+    std::future<void> found = foundPromise.get_future();
     std::optional<host::SideTask> finding;
     if (withOperations)
         finding.emplace([&] {
-            TW_FindOperations(hourFile, contours, rules, start, end, operations.list);
+            try {
+                TW_FindOperations(hourFile, contours, rules, start, end, operations.list);
+            } catch (...) {
+                foundPromise.set_exception(std::current_exception());
+                throw;
+            }
+            foundPromise.set_value();
             WordOperations(operations);
         });
     TW_HostFillReporter hostServices;
     if (!report.Fill(hourFile, contours, hostServices)) return false;
     if (!finding) return true;
     const TW_IncidentIndex incidents(report);  // while the operations may still be found
-    finding->Wait();
+    found.get();
+    // While they are worded: a tie sets only an operation's Incident, which
+    // the words do not read.
     TW_TieOperations(incidents, operations.list);
+    finding->Wait();
     return true;
 }
 
