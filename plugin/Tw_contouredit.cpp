@@ -165,7 +165,7 @@ void TContourEditForm::acceptContourClick() {
     accept();
 }
 
-bool TW_Contour::Edit(void* owner) {
-    TContourEditForm form(static_cast<QWidget*>(owner), this);
+bool TW_EditContour(TW_Contour& contour, void* owner) {
+    TContourEditForm form(static_cast<QWidget*>(owner), &contour);
     return form.exec() == QDialog::Accepted;
 }

@@ -44,3 +44,8 @@ class TContourEditForm : public QDialog {
     std::unique_ptr<Ui::TContourEditForm> ui_;
     TW_ContourEntries shown_;  // what the fields held when the dialog opened
 };
+
+// Edits `contour` in the editor over `owner` (a QWidget*, may be null); true
+// when the user accepted, and only then is the contour changed. What
+// TW_Contour::Edit shows, through the dialog library.
+bool TW_EditContour(TW_Contour& contour, void* owner);

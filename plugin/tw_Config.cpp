@@ -21,6 +21,7 @@
 #include "rule_entries.h"
 #include "runtime/interaction.h"
 #include "runtime/rtlog.h"
+#include "Tw_contouredit.h"
 #include "Tw_ruleedit.h"
 #include "tw_fieldtext.h"
 #include "ui/qt_datetime.h"
@@ -384,7 +385,7 @@ void TConfigForm::addContourClick() {
         contour = *selected;
         contour.Used = 0;  // the copy starts switched off; its lines keep theirs
     }
-    if (!contour.Edit(this)) return;
+    if (!TW_EditContour(contour, this)) return;
     Contours.Add(contour);
     RefreshView();
     ui_->list->selectRow(Contours.Count() - 1);
@@ -393,7 +394,7 @@ void TConfigForm::addContourClick() {
 
 void TConfigForm::editContourClick() {
     TW_Contour* contour = Contours.ItemINT(ui_->list->SelectedRow());
-    if (contour && contour->Edit(this)) ui_->list->viewport()->update();
+    if (contour && TW_EditContour(*contour, this)) ui_->list->viewport()->update();
 }
 
 void TConfigForm::deleteContourClick() {

@@ -1,5 +1,6 @@
 #include "paths.h"
 
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -76,6 +77,14 @@ std::string ProgramLibraryPath(const char* file) {
         return installed;
 #endif
     return beside;
+}
+
+std::string LibraryFolder(const void* symbol) {
+    Dl_info info{};
+    if (::dladdr(symbol, &info) == 0 || !info.dli_fname) return {};
+    const std::string path = info.dli_fname;
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
 bool FitsPath(const std::string& path) {

@@ -36,6 +36,10 @@ bool FitsPath(const std::string& path);
 // "libTripweb.so"): beside the running program, or, for an installed one, in
 // the library folder of its prefix when it is there.
 std::string ProgramLibraryPath(const char* file);
+// The folder, with a final '/', of the loaded library (or program) that holds
+// `symbol`, where a library finds the libraries it loads itself; empty when
+// the system cannot say.
+std::string LibraryFolder(const void* symbol);
 // Turns every '\' into '/'.
 void NormalizeSeparators(char* path);
 }  // namespace host

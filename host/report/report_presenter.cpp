@@ -6,6 +6,7 @@
 
 #include "common/cp1251.h"
 #include "common/lasterror.h"
+#include "common/paths.h"
 #include "report/report_layout.h"
 #include "report/report_pdf.h"
 
@@ -15,16 +16,6 @@ namespace host::report {
 
 namespace {
 PagePresenter* g_presenter = nullptr;
-
-// The folder of this library, with a final '/'.
-std::string OwnFolder() {
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&GetPagePresenter), &info) == 0 || !info.dli_fname)
-        return {};
-    std::string path = info.dli_fname;
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
 }  // namespace
 
 PagePresenter* SetPagePresenter(PagePresenter* presenter) {
@@ -36,7 +27,8 @@ PagePresenter* SetPagePresenter(PagePresenter* presenter) {
 PagePresenter* GetPagePresenter() {
     if (g_presenter) return g_presenter;
     // The library registers its presenter while it is loaded; it stays loaded.
-    const std::string path = OwnFolder() + "libhost_ui.so";
+    const std::string path =
+        LibraryFolder(reinterpret_cast<const void*>(&GetPagePresenter)) + "libhost_ui.so";
     if (!dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL) && !dlopen("libhost_ui.so", RTLD_NOW)) {
         const char* why = dlerror();
         SetError("%s: %s", "Просмотр и печать недоступны"_cp,

@@ -1,6 +1,8 @@
 // The settings dialog: the job's keys in and out, the contour list's buttons,
 // and the host configuration loaded at dialog start.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <link.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -14,6 +16,11 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
 #include "common/cp1251.h"
 #include "common/lasterror.h"
 #include "common/paths.h"
@@ -26,6 +33,7 @@
 #include "scripted_interaction.h"
 #include "runtime/interaction.h"
 #include "runtime/rtlog.h"
+#include "runtime/rtpmodule.h"
 #include "test_env.h"
 #include "tw_Config.h"
 #include "ui/bklist.h"
@@ -451,6 +459,53 @@ TEST_F(ConfigForm, AlertChannelsAreCheckedOnOkAndSavedWithTheJob) {
     plain.LoadDialog(none.Root());
     plain.SaveDialog(written.Root());
     EXPECT_EQ(written.Root()->FindChild("Notify"), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+bool Loaded(const char* file) {
+    struct Search {
+        const char* file;
+        bool found;
+    } search{file, false};
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, std::size_t, void* data) {
+            auto* s = static_cast<Search*>(data);
+            const std::string name = info->dlpi_name ? info->dlpi_name : "";
+            if (name.size() >= std::strlen(s->file) &&
+                name.compare(name.size() - std::strlen(s->file), std::string::npos, s->file) == 0)
+                s->found = true;
+            return 0;
+        },
+        &search);
+    return search.found;
+}
+
+// The module shows its forms through the dialog library, which it loads from
+// its own folder only when a dialog is first asked for: a run loads no window
+// toolkit.
+TEST_F(ConfigForm, TheModuleLoadsItsFormsWhenADialogIsFirstAskedFor) {
+    const std::string bin = std::getenv("TW_BIN_DIR");
+    void* library = dlopen((bin + "/libTripplug.so").c_str(), RTLD_NOW);
+    ASSERT_NE(library, nullptr) << dlerror();
+    auto query = reinterpret_cast<QueryPackageInfoProc>(dlsym(library, "QueryPackageInfo"));
+    ASSERT_NE(query, nullptr);
+    auto* module = static_cast<RTPModule*>(query(0));
+    EXPECT_FALSE(Loaded("libTripplugDialogs.so"));
+    {
+        std::unique_ptr<QDialog> dialog(module->CreateLocalDialog());
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_TRUE(Loaded("libTripplugDialogs.so"));
+        tree.Root()->SetStr("Name", "Daily");
+        module->LoadDialog(dialog.get(), tree.Root());
+        HConfigTree saved;
+        module->SaveDialog(dialog.get(), saved.Root());
+        EXPECT_STREQ(saved.Root()->GetStr("Name", ""), "Daily");
+        EXPECT_EQ(saved.Root()->GetInt("Sec0", -1), 100);
+    }
+    ::operator delete(static_cast<HPackageInfo*>(module));
 }
 
 }  // namespace

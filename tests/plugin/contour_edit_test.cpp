@@ -183,7 +183,7 @@ TEST_F(Configured, TheDialogRefusesBadEntriesAndChangesTheContourOnlyWhenAccepte
             if (auto* dialog = qobject_cast<QDialog*>(w); dialog && dialog->isVisible())
                 dialog->findChild<QPushButton*>(QStringLiteral("btnClose"))->click();
     });
-    EXPECT_FALSE(c.Edit(nullptr));
+    EXPECT_FALSE(TW_EditContour(c, nullptr));
     EXPECT_EQ(std::memcmp(&c, &accepted, sizeof c), 0);
     host::SetInteraction(previous);
 }

@@ -4,6 +4,8 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -77,14 +79,28 @@ TEST(CommandLines, WorkWithoutADisplayLoadsNoGuiLibrary) {
     std::system(("mkdir -p '" + empty + "'").c_str());
     const std::string batch =
         "Tripview --batch --path '" + empty + "' --from 2026-12-01 --to 2026-12-02";
-    // rthost loads the module's dialogs only for "edit"; import and export
-    // load nothing more than its own start does.
+    // A day of the demo plant: the daily run loads the module, whose forms
+    // come only with a dialog; the data commands load nothing more than
+    // rthost's start does.
+    const std::string home = std::string(std::getenv("TW_TEST_TMP")) + "/gui-free-home";
+    std::system(("rm -rf '" + home + "'").c_str());
+    ASSERT_EQ(GuiLibrariesLoaded("rthost demo '" + home + "' --days 1 --end 2026-12-07"), "");
+    ASSERT_TRUE(std::ifstream(home + "/Jobs/Daily.json").good());
+    const std::string csv = home + "/day.csv";
     for (const std::string& line :
          {std::string("twdump --help"), std::string("rthost --help"),
-          std::string("rthost export /nonexistent --from x --to y"), batch}) {
+          "rthost run '" + home + "' --from 2026-12-06 --to 2026-12-07",
+          "rthost export '" + home + "' --from '2026-12-06 00:00:00' --to '2026-12-06 01:00:00' " +
+              "--output '" + csv + "'",
+          "rthost import '" + home + "' '" + csv + "'", batch}) {
         SCOPED_TRACE(line);
         EXPECT_EQ(GuiLibrariesLoaded(line), "");
     }
+    EXPECT_TRUE(std::ifstream(csv).good());  // the export did its work
+    std::string reports;
+    for (const auto& entry : std::filesystem::directory_iterator(home + "/Reports"))
+        reports += entry.path().extension().string();
+    EXPECT_NE(reports.find(".twr"), std::string::npos);  // and so did the run
     // The charts need the toolkit: it comes when they are asked for.
     EXPECT_NE(GuiLibrariesLoaded(batch + " --stats '" + empty + "/stats'"), "");
 }
