@@ -15,6 +15,10 @@
 // "--binary-only [runs] [pg]" measures only the run with the binary report, on
 // the day files or, with "pg", on TW_BENCH_PG's server (for profilers).
 #include <dlfcn.h>
+#include <unistd.h>
+#include <sys/wait.h>
+#include <spawn.h>
+#include <fcntl.h>
 
 #include <algorithm>
 #include <chrono>
@@ -115,6 +119,8 @@ bool MeasureRounds(RTPModule& module, HConfigItem* job, const std::string& home,
     return true;
 }
 
+constexpr const char* kSqliteFile = "excursions.sqlite";
+
 // The plant's home, its samples in the server when there is one, and the SQLite
 // query over the same samples (both days), in this process.
 bool MakeEverything(const std::string& home, const std::string& server, Made& m) {
@@ -138,6 +144,9 @@ bool MakeEverything(const std::string& home, const std::string& server, Made& m)
     for (int c = 0; c < twbench::kPlantContours; ++c)
         sensors.push_back({c * twbench::kContourSpacing, 2, 60});
     m.sqlSeconds = twbench::SqliteExcursionQuery(rows, sensors, m.sqlFound, 3);
+    // The same samples in a file, for the sqlite3 program.
+    if (sqlite3* db = twbench::ExcursionDatabase((home + kSqliteFile).c_str(), rows, sensors))
+        sqlite3_close(db);
     return true;
 }
 
@@ -182,6 +191,85 @@ bool MeasureOperationsCost(RTPModule& module, HConfigItem* job, const std::strin
         out.cpu[i] = Median(cpu[i]);
     }
     return true;
+}
+
+// Runs `argv` as a process, its output into `out` (when given) and its errors
+// nowhere; the milliseconds it took, negative when it could not start or did
+// not exit with 0.
+double RunProcess(const std::vector<std::string>& argv, std::string* out) {
+    std::vector<char*> args;
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) return -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+    const auto start = Clock::now();
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeFds[1]);
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, std::size_t(n));
+    close(pipeFds[0]);
+    int status = 0;
+    if (spawned != 0 || waitpid(pid, &status, 0) != pid) return -1;
+    const double ms = twbench::Seconds(start) * 1e3;
+    if (out) *out = text;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? ms : -1;
+}
+
+// The run as a timer or cron job starts it: rthost run of the busy day, binary
+// report only, a process each time, on the day files and on the server when
+// there is one, against the sqlite3 program running the excursion query over
+// the same samples in a file; best of `rounds` each, in turns, milliseconds
+// (negative when not measured, with the reason in `why`).
+struct Processes {
+    double dayFiles = -1, server = -1, sqlite = -1;
+    std::string why;
+};
+Processes MeasureProcesses(const std::string& bin, const std::string& home,
+                           const std::string& server, long sqlFound, int rounds) {
+    Processes p;
+    const std::vector<std::string> run{bin + "rthost", "run",        home,   "--job",     "Bench",
+                                       "--from",       "2026-12-07", "--to", "2026-12-07"};
+    const char* sqlite3Program = "/usr/bin/sqlite3";
+    const std::vector<std::string> query{sqlite3Program, "-batch", home + kSqliteFile,
+                                         twbench::kExcursionQuery};
+    auto best = [](double& b, double ms) {
+        if (ms >= 0 && (b < 0 || ms < b)) b = ms;
+    };
+    for (int round = 0; round < rounds; ++round) {
+        for (int archive = 0; archive < (server.empty() ? 1 : 2); ++archive) {
+            twbench::UseArchive(home, archive ? server : "");
+            const double ms = RunProcess(run, nullptr);
+            std::filesystem::remove_all(home + "Reports");
+            if (ms < 0) {
+                p.why = "rthost run failed";
+                return p;
+            }
+            best(archive ? p.server : p.dayFiles, ms);
+        }
+        twbench::UseArchive(home, "");
+        if (access(sqlite3Program, X_OK) != 0) {
+            p.why = "no sqlite3 program (Debian package sqlite3)";
+            continue;
+        }
+        std::string count;
+        const double ms = RunProcess(query, &count);
+        if (ms < 0 || std::atol(count.c_str()) != sqlFound) {
+            p.why = "the sqlite3 program failed or counted otherwise: " + count;
+            continue;
+        }
+        best(p.sqlite, ms);
+    }
+    return p;
 }
 
 std::string StepCell(const Figures& f, std::size_t step) {
@@ -289,6 +377,8 @@ int main(int argc, char** argv) {
     module->Done();
     ::operator delete(static_cast<HPackageInfo*>(module));
     if (!ok) return 1;
+    const Processes processes =
+        MeasureProcesses(dir, home, pg ? server : std::string(), made.sqlFound, 10);
 
     std::printf("\nthe daily run of 2026-12-07, binary report only, best of %d (SaveVals on: 3):\n",
                 kRounds);
@@ -328,6 +418,22 @@ int main(int argc, char** argv) {
     std::printf("SaveVals on, day files: %.1f ms\n", best[1][0].whole);
     std::printf("binary report only, with the look-back / without: %.2fx\n",
                 best[0][0].whole / noLookBack.whole);
+    if (processes.dayFiles >= 0 && processes.sqlite >= 0) {
+        const double ratio = processes.sqlite / processes.dayFiles;
+        std::printf(
+            "as processes, best of 10: rthost run %.1f ms on day files, the sqlite3 program's "
+            "query %.1f ms: %.2fx (target >= 5: %s)\n",
+            processes.dayFiles, processes.sqlite, ratio, ratio >= 5 ? "ok" : "MISSED");
+    } else {
+        std::printf("as processes: not measured: %s\n", processes.why.c_str());
+    }
+    if (processes.dayFiles >= 0 && processes.server >= 0) {
+        const double ratio = processes.server / processes.dayFiles;
+        std::printf(
+            "as processes, rthost run on PostgreSQL %.1f ms / day files: %.2fx (target <= "
+            "3: %s)\n",
+            processes.server, ratio, ratio <= 3 ? "ok" : "MISSED");
+    }
     // The operations are found while the incidents are computed, and their
     // file is written while the report is: only the two runs side by side
     // tell what they cost. The best of each, as everywhere here; the medians

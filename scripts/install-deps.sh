@@ -13,7 +13,7 @@ packages=(
     libreoffice-calc-nogui
     postgresql libpq-dev clang libclang-rt-14-dev
     dpkg-dev lintian man-db systemd
-    libmicrohttpd-dev chromium
+    libmicrohttpd-dev chromium sqlite3
 )
 
 missing=()
