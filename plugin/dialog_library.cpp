@@ -1,8 +1,7 @@
 #include "dialog_library.h"
 
-#include <dlfcn.h>
-
 #include <string>
+#include <type_traits>
 
 #include "common/cp1251.h"
 #include "common/paths.h"
@@ -12,34 +11,24 @@ using namespace host::literals;
 
 namespace tripplug {
 
-namespace {
-
-template <class T>
-bool Find(void* library, const char* name, T& entry) {
-    entry = reinterpret_cast<T>(dlsym(library, name));
-    return entry != nullptr;
-}
-
-}  // namespace
-
 const DialogEntries* Dialogs() {
     static DialogEntries entries{};
-    static bool loaded = false;
-    if (loaded) return &entries;
+    if (entries.editContour) return &entries;
     const std::string path =
         host::LibraryFolder(reinterpret_cast<const void*>(&Dialogs)) + "libTripplugDialogs.so";
-    void* library = dlopen(path.c_str(), RTLD_NOW);
-    if (library && Find(library, "TripplugCreateDialog", entries.create) &&
-        Find(library, "TripplugLoadDialog", entries.load) &&
-        Find(library, "TripplugSaveDialog", entries.save) &&
-        Find(library, "TripplugEditContour", entries.editContour)) {
-        loaded = true;
+    std::string why;
+    auto find = [&](const char* name, auto& entry) {
+        entry = reinterpret_cast<std::remove_reference_t<decltype(entry)>>(
+            host::LibraryEntry(path, name, why));
+        return entry != nullptr;
+    };
+    if (find("TripplugCreateDialog", entries.create) && find("TripplugLoadDialog", entries.load) &&
+        find("TripplugSaveDialog", entries.save) &&
+        find("TripplugEditContour", entries.editContour))
         return &entries;
-    }
-    const char* why = dlerror();
+    entries = {};
     RTErrorMessage(nullptr, "%s: %s", "Диалоги отчета недоступны"_cp,
-                   host::Utf8ToCp1251Lossy(why ? why : path.c_str()).c_str());
-    if (library) dlclose(library);
+                   host::Utf8ToCp1251Lossy(why).c_str());
     return nullptr;
 }
 

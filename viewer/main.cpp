@@ -1,7 +1,6 @@
 // Tripview: the second-level report "Отключение оборудования" from the saved
 // daily reports. Without arguments it opens its wizard window; with --batch it
 // runs from the command line.
-#include <dlfcn.h>
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
@@ -17,17 +16,9 @@ namespace {
 // An entry of the window library, loaded on first use (and kept); null, with
 // the reason on standard error, when it cannot be loaded.
 void* WindowEntry(const char* name) {
-    static void* library = nullptr;
-    if (!library) {
-        const std::string path = host::ProgramLibraryPath("libTripviewWindow.so");
-        library = dlopen(path.c_str(), RTLD_NOW);
-        if (!library) {
-            std::fprintf(stderr, "Tripview: cannot load the window library: %s\n", dlerror());
-            return nullptr;
-        }
-    }
-    void* entry = dlsym(library, name);
-    if (!entry) std::fprintf(stderr, "Tripview: %s\n", dlerror());
+    std::string why;
+    void* entry = host::LibraryEntry(host::ProgramLibraryPath("libTripviewWindow.so"), name, why);
+    if (!entry) std::fprintf(stderr, "Tripview: cannot load the window library: %s\n", why.c_str());
     return entry;
 }
 

@@ -280,7 +280,8 @@ PendingFile::~PendingFile() {
 }
 
 bool PendingFile::Sync() {
-    return ok() && SyncFile(path_);
+    synced_ = ok() && SyncFile(path_);
+    return synced_;
 }
 
 bool PendingFile::Publish(const std::string& osTarget) {
@@ -305,7 +306,7 @@ bool PendingFile::Replace(const std::string& osTarget) {
     if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
         ::chmod(path_.c_str(), st.st_mode & 07777) != 0)
         return SetErrnoError();
-    if (!SyncFile(path_)) return false;
+    if (!synced_ && !SyncFile(path_)) return false;
     if (::rename(path_.c_str(), target.c_str()) != 0) return SetErrnoError();
     path_.clear();
     return true;

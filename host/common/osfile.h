@@ -149,6 +149,7 @@ class PendingFile {
 
   private:
     std::string path_;
+    bool synced_ = false;  // Sync() flushed it: Replace need not again
 };
 
 }  // namespace host

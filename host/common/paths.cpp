@@ -87,6 +87,17 @@ std::string LibraryFolder(const void* symbol) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+void* LibraryEntry(const std::string& path, const char* name, std::string& why) {
+    // A library already loaded is found again, not loaded twice.
+    void* library = ::dlopen(path.c_str(), RTLD_NOW);
+    void* entry = library ? ::dlsym(library, name) : nullptr;
+    if (!entry) {
+        const char* reason = ::dlerror();
+        why = reason ? reason : path;
+    }
+    return entry;
+}
+
 bool FitsPath(const std::string& path) {
     if (path.size() < std::size_t(kMaxPath)) return true;
     SetError("%s: %s", "Путь длиннее 260 символов"_cp, path.c_str());

@@ -40,6 +40,10 @@ std::string ProgramLibraryPath(const char* file);
 // `symbol`, where a library finds the libraries it loads itself; empty when
 // the system cannot say.
 std::string LibraryFolder(const void* symbol);
+// The entry `name` of the library at `path`, loaded on first use and kept for
+// the process; null, with the loader's reason in `why`, when the library or the
+// entry cannot be had.
+void* LibraryEntry(const std::string& path, const char* name, std::string& why);
 // Turns every '\' into '/'.
 void NormalizeSeparators(char* path);
 }  // namespace host

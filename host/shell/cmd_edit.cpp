@@ -1,7 +1,5 @@
 #include "cmd_edit.h"
 
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -35,10 +33,9 @@ RTPConfigOwner* NoConfigOwner(void*) {
 // process): rthost itself loads no window toolkit. Null, the reason printed,
 // when it cannot be loaded.
 void* UiEntry(const char* name) {
-    static void* library = nullptr;
-    if (!library) library = dlopen(host::ProgramLibraryPath("libhost_ui.so").c_str(), RTLD_NOW);
-    void* entry = library ? dlsym(library, name) : nullptr;
-    if (!entry) std::fprintf(stderr, "rthost edit: cannot load the dialogs: %s\n", dlerror());
+    std::string why;
+    void* entry = host::LibraryEntry(host::ProgramLibraryPath("libhost_ui.so"), name, why);
+    if (!entry) std::fprintf(stderr, "rthost edit: cannot load the dialogs: %s\n", why.c_str());
     return entry;
 }
 
