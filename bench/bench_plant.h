@@ -262,7 +262,7 @@ inline std::string BenchServer(std::string& why) {
 inline bool UseArchive([[maybe_unused]] const std::string& home, const std::string& conninfo) {
 #ifdef TW_BENCH_ARCHIVE_INTERFACE
     if (!conninfo.empty()) return host::WriteArchiveSettings(home.c_str(), conninfo, "");
-    std::remove((home + host::pg::kArchiveSettingsName).c_str());
+    std::remove(host::ArchiveSettingsPath(home.c_str()).c_str());
 #endif
     return conninfo.empty();
 }

@@ -1,5 +1,8 @@
 // The entries of the two archives behind HourArchive, each defined in its own
-// folder (dayfile/, pg/) and called only by OpenHourArchive.
+// folder (dayfile/, pg/) and called only by OpenHourArchive. The day files are
+// part of host_archive; PostgreSQL is a library of its own (it brings libpq and
+// its dependencies), loaded from host_archive's folder when a home names a
+// database.
 #pragma once
 
 #include <memory>
@@ -10,9 +13,14 @@ namespace host::archive {
 
 // The day files below HOME/Archive/.
 std::unique_ptr<HourArchive> OpenDayFiles(const char* home);
-// The PostgreSQL database that HOME/Archive.json names: `named` says whether
-// the home has that file; null (last error set) when it has none, or it is
-// damaged, or the database cannot be reached or has another schema version.
-std::unique_ptr<HourArchive> OpenPostgreSQL(const char* home, bool& named);
+
+// The library of the PostgreSQL archive and its entry.
+inline constexpr const char* kPgLibrary = "libhost_archive_pg.so";
+inline constexpr const char* kPgEntry = "HostOpenPgArchive";
+// The entry: the PostgreSQL database that the settings file HOME/Archive.json
+// names (the caller has seen that it exists). The caller owns the archive;
+// null (last error set) when the file is damaged, or the database cannot be
+// reached or has another schema version.
+using OpenPgEntry = HourArchive*(const char* home);
 
 }  // namespace host::archive

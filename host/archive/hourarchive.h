@@ -83,6 +83,10 @@ class HourArchive {
 // or the database cannot be reached or has another schema version.
 std::unique_ptr<HourArchive> OpenHourArchive(const char* home);
 
+// HOME/Archive.json, the settings file that moves a home's archive into
+// PostgreSQL.
+std::string ArchiveSettingsPath(const char* home);
+
 // Writes HOME/Archive.json naming a PostgreSQL database (libpq connection
 // string or URI) and, when not empty, the relation the samples are read from.
 bool WriteArchiveSettings(const char* home, const std::string& conninfo,

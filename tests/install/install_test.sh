@@ -19,7 +19,8 @@ for f in bin/rthost bin/Tripview bin/twdump lib/tripwatch/libTripplug.so \
     share/tripwatch/templates/Tripwatch.xls \
     lib/systemd/system/tripwatch-daily@.service lib/systemd/system/tripwatch-daily@.timer \
     lib/systemd/system/tripwatch-serve@.service lib/tripwatch/libTripweb.so \
-    lib/tripwatch/libTripviewWindow.so lib/tripwatch/libTripplugDialogs.so; do
+    lib/tripwatch/libTripviewWindow.so lib/tripwatch/libTripplugDialogs.so \
+    lib/tripwatch/libhost_archive_pg.so lib/tripwatch/libhost_notify_curl.so; do
     [ -f "$prefix/$f" ] || fail "not installed: $f"
 done
 # No installed binary looks for libraries in the build tree.

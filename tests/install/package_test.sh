@@ -14,6 +14,7 @@ deb="$(ls "$work"/out/tripwatch_*_*.deb)"
 dpkg-deb -c "$deb" | awk '{ print $6 }' | sed 's|^\./||' | grep -v '/$' | sort >"$work/contents"
 for f in usr/bin/rthost usr/bin/Tripview usr/bin/twdump usr/lib/tripwatch/libTripplug.so \
     usr/lib/tripwatch/libTripplugDialogs.so usr/lib/tripwatch/libtripplug_core.so \
+    usr/lib/tripwatch/libhost_archive_pg.so usr/lib/tripwatch/libhost_notify_curl.so \
     usr/lib/tripwatch/libTripcore.so usr/share/man/man1/rthost.1.gz \
     usr/share/man/man1/Tripview.1.gz usr/share/man/man1/twdump.1.gz \
     usr/share/doc/tripwatch/copyright usr/share/doc/tripwatch/changelog.gz \

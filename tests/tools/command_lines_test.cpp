@@ -56,14 +56,16 @@ TEST(CommandLines, WrongUseExits2AndHelpExits0) {
 
 namespace {
 
-// The GUI libraries the dynamic loader opens for `commandLine` (run in the
-// build's bin folder), by name, in load order.
-std::string GuiLibrariesLoaded(const std::string& commandLine) {
+// The GUI libraries, and those of the network and of PostgreSQL, that the
+// dynamic loader opens for `commandLine` (run in the build's bin folder), by
+// name.
+std::string OptionalLibrariesLoaded(const std::string& commandLine) {
     const char* bin = std::getenv("TW_BIN_DIR");
-    const std::string cmd = "cd " + std::string(bin ? bin : ".") +
-                            " && LD_DEBUG=files QT_QPA_PLATFORM=offscreen timeout 60 ./" +
-                            commandLine + " 2>&1 >/dev/null </dev/null | grep -o " +
-                            "'file=[^ ]*libQt6\\(Gui\\|Widgets\\)[^ ]*' | sort -u";
+    const std::string cmd =
+        "cd " + std::string(bin ? bin : ".") +
+        " && LD_DEBUG=files QT_QPA_PLATFORM=offscreen timeout 60 ./" + commandLine +
+        " 2>&1 >/dev/null </dev/null | grep -o " +
+        "'file=[^ ]*\\(libQt6Gui\\|libQt6Widgets\\|libcurl\\|libpq\\)[^ ]*' | sort -u";
     std::string out;
     if (FILE* p = popen(cmd.c_str(), "r")) {
         char buf[4096];
@@ -74,7 +76,7 @@ std::string GuiLibrariesLoaded(const std::string& commandLine) {
     return out;
 }
 
-TEST(CommandLines, WorkWithoutADisplayLoadsNoGuiLibrary) {
+TEST(CommandLines, HeadlessWorkLoadsNoToolkitNetworkOrDatabase) {
     const std::string empty = std::string(std::getenv("TW_TEST_TMP")) + "/empty-reports";
     std::system(("mkdir -p '" + empty + "'").c_str());
     const std::string batch =
@@ -84,7 +86,7 @@ TEST(CommandLines, WorkWithoutADisplayLoadsNoGuiLibrary) {
     // rthost's start does.
     const std::string home = std::string(std::getenv("TW_TEST_TMP")) + "/gui-free-home";
     std::system(("rm -rf '" + home + "'").c_str());
-    ASSERT_EQ(GuiLibrariesLoaded("rthost demo '" + home + "' --days 1 --end 2026-12-07"), "");
+    ASSERT_EQ(OptionalLibrariesLoaded("rthost demo '" + home + "' --days 1 --end 2026-12-07"), "");
     ASSERT_TRUE(std::ifstream(home + "/Jobs/Daily.json").good());
     const std::string csv = home + "/day.csv";
     for (const std::string& line :
@@ -94,7 +96,7 @@ TEST(CommandLines, WorkWithoutADisplayLoadsNoGuiLibrary) {
               "--output '" + csv + "'",
           "rthost import '" + home + "' '" + csv + "'", batch}) {
         SCOPED_TRACE(line);
-        EXPECT_EQ(GuiLibrariesLoaded(line), "");
+        EXPECT_EQ(OptionalLibrariesLoaded(line), "");
     }
     EXPECT_TRUE(std::ifstream(csv).good());  // the export did its work
     std::string reports;
@@ -102,7 +104,14 @@ TEST(CommandLines, WorkWithoutADisplayLoadsNoGuiLibrary) {
         reports += entry.path().extension().string();
     EXPECT_NE(reports.find(".twr"), std::string::npos);  // and so did the run
     // The charts need the toolkit: it comes when they are asked for.
-    EXPECT_NE(GuiLibrariesLoaded(batch + " --stats '" + empty + "/stats'"), "");
+    EXPECT_NE(OptionalLibrariesLoaded(batch + " --stats '" + empty + "/stats'"), "");
+    // A home whose archive is a database loads libpq when it opens it (here,
+    // to fail to reach it).
+    std::ofstream(home + "/Archive.json") << R"({"PostgreSQL": "host=/nonexistent"})";
+    EXPECT_NE(OptionalLibrariesLoaded("rthost export '" + home + "' --from '2026-12-06 00:00:00' " +
+                                      "--to '2026-12-06 01:00:00' --output '" + csv + "'")
+                  .find("libpq"),
+              std::string::npos);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "archive/pg/pgsettings.h"
 
 #include <algorithm>
+#include <type_traits>
 
 #include <nlohmann/json.hpp>
 
@@ -47,12 +48,6 @@ bool ReadNumbers(const std::string& path, const nlohmann::json& doc, ArchiveSett
 
 }  // namespace
 
-std::string SettingsPath(const char* home) {
-    std::string path = home ? home : "";
-    if (!path.empty() && path.back() != '/') path += '/';
-    return path + kArchiveSettingsName;
-}
-
 bool ReadSettings(const std::string& path, ArchiveSettings& settings) {
     std::string& conninfo = settings.conninfo;
     std::string& relation = settings.relation;
@@ -79,26 +74,15 @@ bool ReadSettings(const std::string& path, ArchiveSettings& settings) {
 
 }  // namespace host::pg
 
-namespace host {
-
-std::unique_ptr<HourArchive> archive::OpenPostgreSQL(const char* home, bool& named) {
-    const std::string path = pg::SettingsPath(home);
-    named = FileExists(path.c_str());
-    if (!named) return nullptr;
+// The entry host_archive looks up when it loads this library.
+extern "C" host::HourArchive* HostOpenPgArchive(const char* home) {
+    static_assert(std::is_same_v<decltype(HostOpenPgArchive), host::archive::OpenPgEntry>);
+    using namespace host;
     pg::ArchiveSettings settings;
-    if (!pg::ReadSettings(path, settings)) return nullptr;
+    if (!pg::ReadSettings(ArchiveSettingsPath(home), settings)) return nullptr;
     auto archive = std::make_unique<PgHourArchive>();
     if (!archive->Open(settings.conninfo, settings.relation, settings.connections,
                        settings.timeouts))
         return nullptr;
-    return archive;
+    return archive.release();
 }
-
-bool WriteArchiveSettings(const char* home, const std::string& conninfo,
-                          const std::string& relation) {
-    nlohmann::json doc = {{"PostgreSQL", conninfo}};
-    if (!relation.empty()) doc["Samples"] = relation;
-    return WriteFileAtomically(pg::SettingsPath(home).c_str(), doc.dump(2) + "\n");
-}
-
-}  // namespace host

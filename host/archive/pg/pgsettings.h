@@ -9,8 +9,6 @@
 
 namespace host::pg {
 
-// The name of the settings file inside a home.
-inline constexpr const char* kArchiveSettingsName = "Archive.json";
 // The connections a PostgreSQL fetch uses at once unless "Connections" says.
 inline constexpr int kDefaultFetchConnections = 2;
 
@@ -20,8 +18,6 @@ struct ArchiveSettings {
     Timeouts timeouts;  // "ConnectTimeout", "LockTimeout", "StatementTimeout"
 };
 
-// HOME/Archive.json.
-std::string SettingsPath(const char* home);
 // Reads the settings file at `path`; false (last error set, naming the file)
 // when it cannot be read or is not such a settings object.
 bool ReadSettings(const std::string& path, ArchiveSettings& settings);
