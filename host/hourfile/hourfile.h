@@ -1,8 +1,8 @@
 // HHourFile: one report period's hour data as GrabReportValues fills it: the
-// sample list, one entry per variable of the configuration with its inclusive
-// sample range, and the two name lists (object names and place names). All lists
-// are host arrays owned by the file: an element by index, null out of range.
-// HHourVarBounds: the index of an hour file's variables by name.
+// sample list, one entry per variable of the configuration (or per wanted
+// variable, when the caller names them) with its inclusive sample range, and the two name lists
+// (object names and place names). All lists are host arrays owned by the file: an element by index,
+// null out of range. HHourVarBounds: the index of an hour file's variables by name.
 #pragma once
 
 #include <cstddef>
@@ -95,7 +95,7 @@ class HHourFile {
     // a look-back; empty otherwise.
     std::vector<HHourVarSpan> Spans;
     // Set by the caller before the data request: when not empty, only these
-    // variables' samples are fetched (the others get entries without samples).
+    // variables get entries and samples (in the configuration's order).
     // Clear() keeps it.
     std::vector<std::string> Wanted;
 

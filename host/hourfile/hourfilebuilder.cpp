@@ -10,13 +10,17 @@ using namespace host::literals;
 namespace host {
 
 HourFileBuilder::HourFileBuilder(HHourFile& file, const HDBDatabase& config, int64_t from,
-                                 int64_t start)
-    : file_(file), config_(config), from_(from), start_(start) {
+                                 int64_t start, const std::vector<int>* chosen)
+    : file_(file), config_(config), from_(from), start_(start), chosen_(chosen) {
     vars_ = config.GetTable(kDBTableVariables);
-    file.Spans.reserve(std::size_t(vars_->Count()));
+    count_ = chosen ? int(chosen->size()) : vars_->Count();
+    file.Variables.Reserve(file.Variables.Count() + count_);
+    file.Spans.reserve(std::size_t(count_));
 }
 
 bool HourFileBuilder::Add(int v, std::span<const archive::Sample> samples) {
+    if (v < 0 || v >= count_)
+        return Refuse(Format("%s %d", "Архив выдал значения чужой переменной:"_cp, v));
     while (next_ <= v)
         Begin(next_++);
     auto outOfOrder = [&] {
@@ -56,11 +60,12 @@ void HourFileBuilder::Reserve(std::size_t samples) {
 }
 
 void HourFileBuilder::Finish() {
-    while (next_ < vars_->Count())
+    while (next_ < count_)
         Begin(next_++);
 }
 
-void HourFileBuilder::Begin(int v) {
+void HourFileBuilder::Begin(int k) {
+    const int v = chosen_ ? (*chosen_)[std::size_t(k)] : k;
     const auto* rec = vars_->ItemAs<HDBVarRecord>(v);
     HHourVar entry{};
     std::memcpy(entry.Name, rec->Name, sizeof entry.Name);

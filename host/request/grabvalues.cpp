@@ -53,19 +53,17 @@ std::string LastErrorText() {
     return GetIOErrorS_GUI(-2);
 }
 
-// The fetch's runs into the builder, each name as its configuration variable.
+// The fetch's runs into the builder, whose entries are the names'.
 class BuilderSink : public host::HourArchive::FetchSink {
   public:
-    BuilderSink(host::HourFileBuilder& builder, const std::vector<int>& index)
-        : builder_(builder), index_(index) {}
+    explicit BuilderSink(host::HourFileBuilder& builder) : builder_(builder) {}
     void Expect(std::size_t samples) override { builder_.Reserve(samples); }
     bool Take(int name, std::span<const host::archive::Sample> samples) override {
-        return builder_.Add(index_[std::size_t(name)], samples);
+        return builder_.Add(name, samples);
     }
 
   private:
     host::HourFileBuilder& builder_;
-    const std::vector<int>& index_;
 };
 
 bool WriteValues(const char* folder, const HHourFile& file, std::string& error) {
@@ -155,8 +153,9 @@ const char* GrabReportValues(const char* valuesFolder, const RTPInfo& info, HHou
     file.PeriodStart = ctx->PeriodStart;
     file.PeriodEnd = ctx->PeriodEnd;
     file.LookBackStart.Set(time_t(from));
-    host::HourFileBuilder builder(file, *config, from, start);
-    BuilderSink sink(builder, index);
+    // Entries only for the names asked for: nothing is held for the others.
+    host::HourFileBuilder builder(file, *config, from, start, &index);
+    BuilderSink sink(builder);
     if (!archive->Fetch(names, from, end, sink))
         return Fail(file, builder.Error().empty() ? LastErrorText() : builder.Error());
     builder.Finish();

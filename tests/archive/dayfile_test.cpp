@@ -149,6 +149,18 @@ TEST(ArchiveFile, CorruptAndTruncatedFilesAreRefusedByName) {
     }
     EXPECT_EQ(refused, 250);  // every flip hits a checked field or a CRC
 
+    // A variable's samples are read and checked on their own: a damaged block
+    // fails only the variable it belongs to.
+    std::string oneBad = good;
+    oneBad[oneBad.size() - 20 * kSampleSize + 8] ^= 1;  // in the last variable's values
+    twtest::WriteFile(path, oneBad);
+    DayFile f;
+    ASSERT_TRUE(f.Open(path.c_str()));
+    std::string raw;
+    for (int v = 0; v < f.Count() - 1; ++v)
+        EXPECT_TRUE(f.ReadRaw(v, raw)) << v;
+    EXPECT_FALSE(f.ReadRaw(f.Count() - 1, raw));
+
     for (int round = 0; round < 100; ++round) {
         std::string noise(rng() % 400, '\0');
         for (char& c : noise)
