@@ -7,7 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <new>
+#include <vector>
 
 BaseArray::BaseArray(std::size_t elementSize, int initial, int delta, void*)
     : elementSize_(elementSize ? elementSize : 1),
@@ -60,13 +62,59 @@ std::byte* RemapHuge(std::byte* block, std::size_t from, std::size_t to) {
     return static_cast<std::byte*>(moved);
 }
 
+// The mappings of large arrays let go, kept for the next large array: a run
+// repeated day after day (a backfill) finds its samples' and its report's
+// pages in place instead of having them faulted in and zeroed afresh. At most
+// kSpareBlocks of kSpareBytes in all; the smallest that fits is taken.
+class SpareMappings {
+  public:
+    static constexpr std::size_t kSpareBlocks = 4;
+    static constexpr std::size_t kSpareBytes = std::size_t(256) << 20;
+
+    // A kept mapping of at least `bytes`, its length in `mapped`; null when
+    // none fits.
+    std::byte* Take(std::size_t bytes, std::size_t& mapped) {
+        const std::lock_guard lock(mutex_);
+        auto best = blocks_.end();
+        for (auto it = blocks_.begin(); it != blocks_.end(); ++it)
+            if (it->second >= bytes && (best == blocks_.end() || it->second < best->second))
+                best = it;
+        if (best == blocks_.end()) return nullptr;
+        std::byte* block = best->first;
+        mapped = best->second;
+        held_ -= mapped;
+        blocks_.erase(best);
+        return block;
+    }
+    // Keeps the mapping; false when there is no room (the caller unmaps it).
+    bool Keep(std::byte* block, std::size_t mapped) {
+        const std::lock_guard lock(mutex_);
+        if (blocks_.size() >= kSpareBlocks || held_ + mapped > kSpareBytes) return false;
+        blocks_.emplace_back(block, mapped);
+        held_ += mapped;
+        return true;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::vector<std::pair<std::byte*, std::size_t>> blocks_;
+    std::size_t held_ = 0;
+};
+
+// Never destroyed: arrays of static objects are let go after it would be.
+SpareMappings& Spares() {
+    static auto* spares = new SpareMappings;
+    return *spares;
+}
+
 }  // namespace
 
 void BaseArray::Release() {
-    if (mapped_)
-        munmap(data_, mapped_);
-    else
+    if (mapped_) {
+        if (!Spares().Keep(data_, mapped_)) munmap(data_, mapped_);
+    } else {
         std::free(data_);
+    }
     data_ = nullptr;
     mapped_ = 0;
 }
@@ -82,13 +130,18 @@ void BaseArray::Reserve(int count) {
         return;
     }
     // Whole huge pages; the rounding is capacity too.
-    const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
     std::byte* block = nullptr;
     if (mapped_) {
         block = RemapHuge(data_, mapped_, rounded);
         if (!block) throw std::bad_alloc();
     } else {
-        block = MapHuge(rounded);
+        std::size_t kept = 0;
+        block = Spares().Take(rounded, kept);
+        if (block)
+            rounded = kept;
+        else
+            block = MapHuge(rounded);
         if (!block) throw std::bad_alloc();
         if (count_) std::memcpy(block, data_, std::size_t(count_) * elementSize_);
         std::free(data_);

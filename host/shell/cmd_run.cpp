@@ -1,6 +1,8 @@
 #include "cmd_run.h"
 
 #include <algorithm>
+#include <malloc.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -309,6 +311,17 @@ bool Today(const RunArgs& args, host::CivilDay& today) {
     return false;
 }
 
+// A run allocates and frees blocks of megabytes: the day's samples, the
+// report, its deflated parts. Kept in the heap rather than mapped and unmapped
+// each time, a block freed is found again with its pages in place by the next
+// use, and by the next day of a backfill.
+void KeepLargeBlocksInTheHeap() {
+    constexpr int kLarge = 256 << 20;
+    mallopt(M_MMAP_THRESHOLD, kLarge);
+    mallopt(M_TRIM_THRESHOLD, kLarge);
+    mallopt(M_TOP_PAD, 16 << 20);
+}
+
 }  // namespace
 
 void AddRunCommand(CLI::App& app, int& exitCode) {
@@ -349,6 +362,7 @@ void AddRunCommand(CLI::App& app, int& exitCode) {
         // Under a file-size limit a write fails (EFBIG) and is reported as any
         // other failed write, instead of the signal ending the run unreported.
         std::signal(SIGXFSZ, SIG_IGN);
+        KeepLargeBlocksInTheHeap();
         if (!host::StartInHome(home)) {
             std::fprintf(stderr, "rthost run: %s\n",
                          host::Cp1251ToUtf8(GetIOErrorS_GUI(-2)).c_str());

@@ -386,6 +386,15 @@ TEST(Arrays, ElementsByValueAndIndexBounds) {
     ASSERT_EQ(big.Count(), 300006);
     for (int i = 0; i < big.Count(); ++i)
         ASSERT_EQ(big.ItemINT(i)->a, i % 50001 == 50000 ? -1 : i - i / 50001) << i;
+    // A large block let go is the next large array's, as a run repeated day
+    // after day reuses its pages.
+    const Rec* block = big.ItemINT(0);
+    big.DeleteAll();
+    MyRefArray<Rec> next(2, 2);
+    next.Reserve(300006);
+    next.AddMany(chunk.data(), 50000);
+    EXPECT_EQ(next.ItemINT(0), block);
+    EXPECT_EQ(next.ItemINT(49999)->a, 5 * 50000 + 49999);
     BaseArray& base = arr;
     base.DeleteAll();  // through the base's slot
     EXPECT_EQ(arr.Count(), 0);
