@@ -3,6 +3,7 @@
 // process of its own, so that its peak memory is its own.
 #pragma once
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,7 +11,11 @@
 #include <chrono>
 #include <ctime>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <type_traits>
+#include <vector>
 
 namespace twbench {
 
@@ -61,6 +66,48 @@ bool InChild(F&& measure, T& out, long& peakKb) {
     wait4(pid, &status, 0, &u);
     peakKb = u.ru_maxrss;
     return got == ssize_t(sizeof out) && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// A program run as a process: whether it exited with 0, its peak resident
+// memory and its wall-clock time.
+struct Measured {
+    bool ok = false;
+    long peakKb = 0;
+    double seconds = 0;
+};
+
+// Runs `args` (the program's path first) with its output and errors in `log`;
+// a failure's log is printed.
+inline Measured RunProgram(const std::vector<std::string>& args, const std::string& log) {
+    Measured m;
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::fflush(nullptr);
+    const auto start = Clock::now();
+    const pid_t pid = fork();
+    if (pid < 0) return m;
+    if (pid == 0) {
+        const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd >= 0) {
+            dup2(fd, 1);
+            dup2(fd, 2);
+        }
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    struct rusage u {};
+    wait4(pid, &status, 0, &u);
+    m.seconds = Seconds(start);
+    m.peakKb = u.ru_maxrss;
+    m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (!m.ok) {
+        std::ifstream in(log);
+        std::printf("  failed: %s\n", std::string(std::istreambuf_iterator<char>(in), {}).c_str());
+    }
+    return m;
 }
 
 }  // namespace twbench

@@ -4,9 +4,6 @@
 // four days' (over a million rows). Each command streams a day, or one
 // variable, at a time, so the long range's peak must stay within 1.5 times the
 // short one's. rthost is the one beside this program.
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -25,44 +22,8 @@ namespace fs = std::filesystem;
 constexpr double kTargetRatio = 1.5;
 const char* const kEnd = "2026-03-01";  // the demo's archive ends at this midnight
 
-struct Measured {
-    bool ok = false;
-    long peakKb = 0;
-    double seconds = 0;
-};
-
-// Runs `args` (rthost first) with its output in `log`; its peak memory.
-Measured Run(const std::vector<std::string>& args, const std::string& log) {
-    Measured m;
-    std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    std::fflush(nullptr);
-    const auto start = twbench::Clock::now();
-    const pid_t pid = fork();
-    if (pid < 0) return m;
-    if (pid == 0) {
-        const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd >= 0) {
-            dup2(fd, 1);
-            dup2(fd, 2);
-        }
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    struct rusage u {};
-    wait4(pid, &status, 0, &u);
-    m.seconds = twbench::Seconds(start);
-    m.peakKb = u.ru_maxrss;
-    m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    if (!m.ok) {
-        std::ifstream in(log);
-        std::printf("  failed: %s\n", std::string(std::istreambuf_iterator<char>(in), {}).c_str());
-    }
-    return m;
-}
+using twbench::Measured;
+using twbench::RunProgram;
 
 // Prints a pair of measurements and whether the long one stays in bounds.
 void Compare(const char* what, const char* shortName, const Measured& a, const char* longName,
@@ -93,14 +54,16 @@ int main() {
     setenv("TZ", "Europe/Moscow", 1);
 
     std::printf("rthost's data commands, peak resident memory of the process\n");
-    const Measured demo3 = Run({rthost, "demo", home("d3"), "--days", "3", "--end", kEnd}, log);
-    const Measured demo60 = Run({rthost, "demo", home("d60"), "--days", "60", "--end", kEnd}, log);
+    const Measured demo3 =
+        RunProgram({rthost, "demo", home("d3"), "--days", "3", "--end", kEnd}, log);
+    const Measured demo60 =
+        RunProgram({rthost, "demo", home("d60"), "--days", "60", "--end", kEnd}, log);
     Compare("demo, day files", "3 days", demo3, "60 days", demo60);
 
     const auto exportDays = [&](const char* from, const std::string& out) {
-        return Run({rthost, "export", home("d60"), "--from", std::string(from) + " 00:00:00",
-                    "--to", "2026-02-28 23:59:59", "-o", out},
-                   log);
+        return RunProgram({rthost, "export", home("d60"), "--from", std::string(from) + " 00:00:00",
+                           "--to", "2026-02-28 23:59:59", "-o", out},
+                          log);
     };
     const Measured export3 = exportDays("2026-02-26", home("3.csv"));
     const Measured export20 = exportDays("2026-02-09", home("20.csv"));
@@ -113,14 +76,14 @@ int main() {
     } else {
         const Measured oneDay = exportDays("2026-02-28", home("1.csv"));
         const Measured fourDays = exportDays("2026-02-25", home("4.csv"));
-        const Measured made = Run(
+        const Measured made = RunProgram(
             {rthost, "demo", home("pg"), "--days", "4", "--end", kEnd, "--archive", pg, "--force"},
             log);
         if (!oneDay.ok || !fourDays.ok || !made.ok) {
             std::printf("import into PostgreSQL: the CSV files or the home were not made\n");
         } else {
-            const Measured import1 = Run({rthost, "import", home("pg"), home("1.csv")}, log);
-            const Measured import4 = Run({rthost, "import", home("pg"), home("4.csv")}, log);
+            const Measured import1 = RunProgram({rthost, "import", home("pg"), home("1.csv")}, log);
+            const Measured import4 = RunProgram({rthost, "import", home("pg"), home("4.csv")}, log);
             std::ifstream in(log);
             std::string line;
             std::getline(in, line);

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/prtime.h"
 #include "common/cp1251.h"
 #include "common/lasterror.h"
 #include "tw_json.h"
@@ -30,6 +31,7 @@ int Fail(const std::string& utf8) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    host::LoadLocalZoneOnce();
     if (argc == 2 && (!std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "--help"))) {
         std::printf("usage: twdump FILE.twr | FILE.two\n");
         return 0;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "common/prtime.h"
 #include "batch.h"
 #include "common/cli_values.h"
 #include "common/paths.h"
@@ -34,6 +35,7 @@ bool WriteCharts(const TW_Statistics& stats, const std::string& folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    host::LoadLocalZoneOnce();
     bool batch = false;
     TW_BatchArgs args;
     CLI::App app{"Tripview - protection non-operations of a period"};

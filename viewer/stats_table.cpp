@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -230,7 +231,40 @@ std::vector<TW_ClassBar> TW_ClassBars(const TW_Statistics& stats, std::size_t li
     return bars;
 }
 
-TW_ResponseChartData TW_ResponseChart(const TW_Statistics& stats, int contour) {
+namespace {
+
+// Keeps, in each of `columns` equal spans of [start, end) and for each of the
+// relay and the apparatus, the points of least and of greatest value, in
+// time order; all of them when there are few.
+void ThinPoints(std::vector<TW_ResponsePoint>& points, int64_t start, int64_t end,
+                std::size_t columns) {
+    if (columns == 0 || points.size() <= 4 * columns || end <= start) return;
+    struct Extremes {
+        std::size_t low = SIZE_MAX, high = SIZE_MAX;
+    };
+    std::vector<Extremes> kept(2 * columns);
+    const double span = double(end - start);
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const TW_ResponsePoint& p = points[i];
+        const double at = double(p.Time - start) / span * double(columns);
+        const std::size_t column = std::min(columns - 1, std::size_t(std::max(0.0, at)));
+        Extremes& e = kept[2 * column + (p.Apparatus ? 1 : 0)];
+        if (e.low == SIZE_MAX || p.Value < points[e.low].Value) e.low = i;
+        if (e.high == SIZE_MAX || p.Value > points[e.high].Value) e.high = i;
+    }
+    std::vector<bool> keep(points.size(), false);
+    for (const Extremes& e : kept)
+        if (e.low != SIZE_MAX) keep[e.low] = keep[e.high] = true;
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < points.size(); ++i)
+        if (keep[i]) points[out++] = points[i];
+    points.resize(out);
+}
+
+}  // namespace
+
+TW_ResponseChartData TW_ResponseChart(const TW_Statistics& stats, int contour,
+                                      std::size_t columns) {
     TW_ResponseChartData data;
     data.Percent = contour < 0;
     auto addContour = [&](const TW_ContourStats& c) {
@@ -267,6 +301,7 @@ TW_ResponseChartData TW_ResponseChart(const TW_Statistics& stats, int contour) {
     }
     std::stable_sort(data.Points.begin(), data.Points.end(),
                      [](const auto& a, const auto& b) { return a.Time < b.Time; });
+    ThinPoints(data.Points, stats.Start.GetTT(), stats.End.GetTT(), columns);
     return data;
 }
 

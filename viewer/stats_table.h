@@ -72,8 +72,12 @@ struct TW_ResponseChartData {
 // `contour` < 0: every contour, each response as a percentage of its window
 // (its MaxTime, or the excursion's length when that is 0), so that 100 is the
 // window for all; else that contour's responses in seconds and its windows as
-// they changed. Lines without a time are left out.
-TW_ResponseChartData TW_ResponseChart(const TW_Statistics& stats, int contour);
+// they changed. Lines without a time are left out. Where the period has more
+// points than `columns` columns of a chart can show apart, each column keeps,
+// of the relay's and of the apparatus's, its quickest and its slowest.
+inline constexpr std::size_t kResponseChartColumns = 2000;
+TW_ResponseChartData TW_ResponseChart(const TW_Statistics& stats, int contour,
+                                      std::size_t columns = kResponseChartColumns);
 
 // The rows of a printed table, page by page: [first, last) of each page when the
 // first page has room for `firstPage` rows and every later one for `perPage`

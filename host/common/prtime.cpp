@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace host {
@@ -217,6 +218,13 @@ struct HourOffset {
 
 void ResetLocalTimeCache() {
     ++timeZoneGeneration;
+}
+
+void LoadLocalZoneOnce() {
+    if (std::getenv("TZ")) return;
+    setenv("TZ", ":/etc/localtime", 1);
+    tzset();
+    ResetLocalTimeCache();
 }
 
 }  // namespace host

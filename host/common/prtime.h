@@ -87,4 +87,9 @@ int CalendarDaysBetween(const PRTime& from, const PRTime& to, long long* rest = 
 double NowDateTime();
 // Forgets remembered local-time offsets; call after changing TZ and tzset().
 void ResetLocalTimeCache();
+// At a program's start: with TZ unset, the C library looks at /etc/localtime
+// again at every conversion of a local time (half a million times for ten years
+// of statistics); TZ then names that file, which is read once. A TZ already
+// set stays as it is.
+void LoadLocalZoneOnce();
 }  // namespace host

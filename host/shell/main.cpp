@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "common/prtime.h"
 #include "cmd_data.h"
 #include "cmd_edit.h"
 #include "cmd_info.h"
@@ -14,6 +15,7 @@
 #include "common/cli_values.h"
 
 int main(int argc, char** argv) {
+    host::LoadLocalZoneOnce();
     CLI::App app{"rthost - the Tripwatch host"};
     app.require_subcommand(1);
     int exitCode = 0;

@@ -26,6 +26,19 @@ TEST(PRTime, SecondsFollowTheProcessTimeZone) {
     }
 }
 
+TEST(PRTime, AnUnsetZoneBecomesTheSystemsFileReadOnce) {
+    twtest::ScopedTimeZone restore("UTC");
+    host::LoadLocalZoneOnce();
+    EXPECT_STREQ(std::getenv("TZ"), "UTC");  // a zone set stays
+    unsetenv("TZ");
+    tzset();
+    host::ResetLocalTimeCache();
+    const PRTime before = PRTime().Set(time_t(1796687999));
+    host::LoadLocalZoneOnce();
+    EXPECT_STREQ(std::getenv("TZ"), ":/etc/localtime");
+    EXPECT_EQ(PRTime().Set(time_t(1796687999)), before);
+}
+
 TEST(PRTime, DaylightSavingDaysHaveTheirTrueLength) {
     twtest::ScopedTimeZone tz("Europe/Berlin");
     // Spring: 2026-03-29 lasts 23 hours; autumn: 2026-10-25 lasts 25 hours.

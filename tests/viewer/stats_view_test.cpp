@@ -164,6 +164,14 @@ TEST(StatsView, ChartsDrawTheWorstContoursAndTimesAgainstTheirWindows) {
                                                             {true, 10 * 100.0 / 30},
                                                             {false, 50}}));
     EXPECT_TRUE(plant.Windows.empty());
+    // More points than the columns can show apart: each column keeps the
+    // quickest and the slowest of the relay and of the apparatus.
+    points.clear();
+    for (const TW_ResponsePoint& p : TW_ResponseChart(stats, -1, 1).Points)
+        points.emplace_back(p.Apparatus, p.Value);
+    EXPECT_EQ(points,
+              (std::vector<std::pair<bool, double>>{
+                  {false, 40}, {true, 20 * 100.0 / 30}, {false, 160}, {true, 10 * 100.0 / 30}}));
     // One contour: seconds, and its windows once each as long as they stay.
     const TW_ResponseChartData a = TW_ResponseChart(stats, 0);
     EXPECT_FALSE(a.Percent);
