@@ -128,10 +128,11 @@ bool LZHFileOStream::Close() {
     return emitted && !failed_;
 }
 
-std::unique_ptr<HIStream> OpenStreamFile(const char* path) {
+std::unique_ptr<HIStream> OpenStreamFile(const char* path, unsigned buffer) {
     host::UniqueFd fd(host::OpenRegularFile(path));
     if (!fd) return nullptr;
     UniqueGzFile gz(gzdopen(fd.get(), "rb"));
+    if (gz) gzbuffer(gz.get(), std::max(buffer, 2u));
     if (!gz) {
         errno = errno ? errno : ENOMEM;
         host::SetErrnoError();

@@ -61,5 +61,9 @@ class LZHFileOStream : public HOStream {
 };
 
 // Opens a file written by LZHFileOStream, or a plain file; null (last error set)
-// when it cannot be opened.
-std::unique_ptr<HIStream> OpenStreamFile(const char* path);
+// when it cannot be opened. The stream reads `buffer` bytes of the file at a
+// time and unpacks twice as many: a reader of a file's first bytes alone asks
+// for little (kStreamHeadBuffer), one of the whole file for much.
+inline constexpr unsigned kStreamHeadBuffer = 512;
+inline constexpr unsigned kStreamWholeBuffer = 64 << 10;
+std::unique_ptr<HIStream> OpenStreamFile(const char* path, unsigned buffer = kStreamWholeBuffer);

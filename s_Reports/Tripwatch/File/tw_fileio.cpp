@@ -132,7 +132,7 @@ bool TW_File::Save() {
 }
 
 int32_t TW_File::LoadHeader(const char* path) {
-    std::unique_ptr<HIStream> in = OpenStreamFile(path);
+    std::unique_ptr<HIStream> in = OpenStreamFile(path, kStreamHeadBuffer);
     if (!in) return 0;
     uint32_t recordSize = 0, count = 0;
     if (!ReadHeader(*in, Start, End, RunTime, recordSize, count)) return 0;
