@@ -133,6 +133,11 @@ WorkbookWriter::WorkbookWriter(std::vector<Font> fonts, std::u16string author)
 
 WorkbookWriter::~WorkbookWriter() = default;
 
+void WorkbookWriter::AddFont(const Font& font) {
+    state_->fonts.push_back(font);
+    state_->styles.CheckFonts();
+}
+
 void WorkbookWriter::AddSheet(const Sheet& sheet) {
     state_->AddSheet(sheet);
 }

@@ -30,6 +30,10 @@ class WorkbookWriter {
     WorkbookWriter(const WorkbookWriter&) = delete;
     WorkbookWriter& operator=(const WorkbookWriter&) = delete;
 
+    // A font after those given so far (its index is the next one), for cells
+    // given from now on. Fault for a font the constructor would refuse.
+    void AddFont(const Font& font);
+
     // Ends the sheet before, if any, and begins `sheet`: its name, page setup,
     // columns and views, with its cells, row heights and merged ranges as its
     // first rows. The autofilter and repeated rows must already name the rows
