@@ -2,7 +2,12 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
 #include <system_error>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace host::xls::detail {
 
@@ -10,6 +15,24 @@ namespace {
 
 [[noreturn]] void Fail(const char* what) {
     throw std::system_error(errno, std::generic_category(), what);
+}
+
+// An anonymous file in the temporary folder ($TMPDIR or /tmp), open for
+// reading and writing and closed on exec; it is gone once closed.
+FILE* AnonymousFile() {
+    std::error_code ec;
+    std::string name = (std::filesystem::temp_directory_path(ec) / "tripwatch-xls-XXXXXX").string();
+    if (ec) name = "/tmp/tripwatch-xls-XXXXXX";
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    ::unlink(name.c_str());
+    FILE* f = ::fdopen(fd, "w+b");
+    if (!f) {
+        const int err = errno;
+        ::close(fd);
+        errno = err;
+    }
+    return f;
 }
 
 }  // namespace
@@ -22,7 +45,7 @@ void SpillBuffer::Append(std::span<const uint8_t> bytes) {
 
 void SpillBuffer::Spill() {
     if (!file_) {
-        file_ = host::UniqueFile(std::tmpfile());
+        file_ = host::UniqueFile(AnonymousFile());
         if (!file_) Fail("cannot make a temporary file for the workbook");
     }
     if (std::fwrite(held_.data(), 1, held_.size(), file_.get()) != held_.size())
