@@ -419,8 +419,8 @@ class SheetMaker {
     // rows from `printedFrom`.
     void StartTable(host::xls::Sheet& sheet, uint32_t printedFrom, uint32_t headerRow) {
         // The items this sheet takes, below the header row.
-        const auto rows =
-            uint32_t(std::min<std::size_t>(itemCount_ - placed_, kMaxRows - headerRow - 1));
+        const std::size_t left = itemCount_ > placed_ ? itemCount_ - placed_ : 0;
+        const auto rows = uint32_t(std::min<std::size_t>(left, kMaxRows - headerRow - 1));
         for (uint32_t c = 0; c < columns_.Count(); ++c)
             sheet.SetText(headerRow, c, captions_[c].first, captions_[c].second);
         sheet.rowHeights[headerRow] = headerTwips_;
