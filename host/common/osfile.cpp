@@ -404,7 +404,12 @@ bool WriteFileAtomically(const char* path, const std::function<bool(std::string&
 
 bool StreamFileAtomically(const char* path,
                           const std::function<bool(const PieceWriter&)>& produce) {
-    return WriteAtomically(OsPath(path), [&](int fd) {
+    return StreamOsFileAtomically(OsPath(path), produce);
+}
+
+bool StreamOsFileAtomically(const std::string& osPath,
+                            const std::function<bool(const PieceWriter&)>& produce) {
+    return WriteAtomically(osPath, [&](int fd) {
         int err = 0;
         const bool ok = produce([&](std::string_view piece) {
             err = WriteAll(fd, piece.data(), piece.size());

@@ -90,6 +90,9 @@ bool WriteFileAtomically(const char* path, const std::function<bool(std::string&
 // write's or what `produce` set).
 using PieceWriter = std::function<bool(std::string_view piece)>;
 bool StreamFileAtomically(const char* path, const std::function<bool(const PieceWriter&)>& produce);
+// The same for a file-system (UTF-8) name.
+bool StreamOsFileAtomically(const std::string& osPath,
+                            const std::function<bool(const PieceWriter&)>& produce);
 // Writes all of data[0..size) to the descriptor `fd`, again after a partial
 // write or a signal; 0, or the errno of the failure (EIO when nothing is taken).
 int WriteAll(int fd, const void* data, std::size_t size);

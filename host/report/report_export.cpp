@@ -1,5 +1,6 @@
 // HCustomReport::Export: the report laid out continuously, as an Excel 97-2003
 // workbook (report_xls.h), with the spreadsheet template's first sheet above it.
+#include <functional>
 #include <string>
 
 #include "common/cp1251.h"
@@ -40,7 +41,6 @@ bool HCustomReport::Export(const char* fileName) {
         SetError("%s", "Не задано имя файла отчета"_cp);
         return false;
     }
-    const HReportDocument doc = LayoutContinuous();
     host::xls::TemplateSheet sheet;
     const bool haveTemplate = LoadTemplate(template_, sheet);
     // Markers hold ASCII names; values come from the handler in cp1251.
@@ -54,13 +54,23 @@ bool HCustomReport::Export(const char* fileName) {
         if (value == marker) return std::nullopt;
         return host::Cp1251ToUtf8(value);
     };
-    host::xls::Workbook book =
-        host::report::MakeWorkbook(doc, haveTemplate ? &sheet : nullptr, resolve);
-    book.sheets.insert(book.sheets.end(), ExtraSheets.begin(), ExtraSheets.end());
+    // The rows are written as they are laid out, so that a long report is
+    // never held whole.
+    const host::report::ContinuousLayout layout =
+        [this](const std::function<void(HReportRow &&)>& onItem) {
+            return LayoutContinuous(onItem);
+        };
+    const std::string path = host::OsPath(fileName);
     std::string error;
-    if (!host::xls::SaveWorkbook(book, host::OsPath(fileName), &error)) {
-        SetError("%s", host::Utf8ToCp1251Lossy(error).c_str());
-        return false;
+    try {
+        host::xls::WorkbookWriter writer({});
+        host::report::WriteWorkbook(layout, haveTemplate ? &sheet : nullptr, resolve, writer);
+        for (const host::xls::Sheet& extra : ExtraSheets)
+            writer.AddSheet(extra);
+        if (writer.Save(path, &error)) return true;
+    } catch (const std::exception& e) {
+        error = "cannot write '" + path + "': " + e.what();
     }
-    return true;
+    SetError("%s", host::Utf8ToCp1251Lossy(error).c_str());
+    return false;
 }

@@ -169,6 +169,9 @@ class HCustomReport {
     // band's headers once at the top, every item row, then its footers once,
     // pulled with the page number and count stand-ins of report_pages.h.
     HReportDocument LayoutContinuous();
+    // The same, with each item row handed to `onItem` as it is laid out instead
+    // of kept in the document, so that a report of any length is never held.
+    HReportDocument LayoutContinuous(const std::function<void(HReportRow&&)>& onItem);
 
     // Writes the report as an Excel 97-2003 workbook (the template's first sheet
     // above it, when there is one; the sheet's form is described in

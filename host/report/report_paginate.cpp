@@ -120,7 +120,10 @@ struct HeaderPlan {
 
 class HReportPaginator {
   public:
-    HReportPaginator(HCustomReport& r, bool continuous) : report_(r), continuous_(continuous) {}
+    // `onItem`, when set, takes the item rows that would go on the pages.
+    HReportPaginator(HCustomReport& r, bool continuous,
+                     std::function<void(HReportRow&&)> onItem = nullptr)
+        : report_(r), continuous_(continuous), onItem_(std::move(onItem)) {}
 
     HReportDocument Run();
 
@@ -132,6 +135,7 @@ class HReportPaginator {
 
     HCustomReport& report_;
     const bool continuous_;
+    const std::function<void(HReportRow&&)> onItem_;
     HReportDocument doc_;
     double contentLeft_ = 0, contentWidth_ = 0, contentTop_ = 0, contentBottom_ = 0;
     std::vector<HeaderPlan> top_, bottom_;
@@ -267,7 +271,10 @@ void HReportPaginator::LayBand(HCustomReportBand& band) {
         row.Source = item;
         row.Cells = std::move(cells);
         cells = {};
-        doc_.Pages.back().Rows.push_back(std::move(row));
+        if (onItem_)
+            onItem_(std::move(row));
+        else
+            doc_.Pages.back().Rows.push_back(std::move(row));
         y_ += h;
         pageHasItems_ = true;
     }
@@ -285,5 +292,10 @@ HReportDocument HCustomReport::Layout() {
 
 HReportDocument HCustomReport::LayoutContinuous() {
     HReportPaginator paginator(*this, true);
+    return paginator.Run();
+}
+
+HReportDocument HCustomReport::LayoutContinuous(const std::function<void(HReportRow&&)>& onItem) {
+    HReportPaginator paginator(*this, true, onItem);
     return paginator.Run();
 }

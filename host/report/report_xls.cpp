@@ -181,83 +181,178 @@ std::u16string FooterCode(const std::vector<const HReportRow*>& footers) {
     return out;
 }
 
-// Builds the workbook from the rows of the continuous layout.
+// Where the sheets go: a Workbook model, or a WorkbookWriter that writes them
+// as they come. A sheet begins with AddSheet; AddRows adds rows below.
+class SheetSink {
+  public:
+    virtual ~SheetSink() = default;
+    virtual void AddSheet(const host::xls::Sheet& sheet) = 0;
+    virtual void AddRows(const host::xls::Sheet& rows) = 0;
+};
+
+class ModelSink : public SheetSink {
+  public:
+    explicit ModelSink(host::xls::Workbook& book) : book_(book) {}
+    void AddSheet(const host::xls::Sheet& sheet) override { book_.sheets.push_back(sheet); }
+    void AddRows(const host::xls::Sheet& rows) override {
+        host::xls::Sheet& s = book_.sheets.back();
+        s.cells.insert(s.cells.end(), rows.cells.begin(), rows.cells.end());
+        s.rowHeights.insert(rows.rowHeights.begin(), rows.rowHeights.end());
+        s.merges.insert(s.merges.end(), rows.merges.begin(), rows.merges.end());
+    }
+
+  private:
+    host::xls::Workbook& book_;
+};
+
+// Hands the writer the fonts the sheets came to use before their rows.
+class WriterSink : public SheetSink {
+  public:
+    WriterSink(host::xls::WorkbookWriter& writer, const std::vector<Font>& fonts)
+        : writer_(writer), fonts_(fonts) {}
+    void AddSheet(const host::xls::Sheet& sheet) override {
+        AddFonts();
+        writer_.AddSheet(sheet);
+    }
+    void AddRows(const host::xls::Sheet& rows) override {
+        AddFonts();
+        writer_.AddRows(rows);
+    }
+
+  private:
+    void AddFonts() {
+        for (; given_ < fonts_.size(); ++given_)
+            writer_.AddFont(fonts_[given_]);
+    }
+
+    host::xls::WorkbookWriter& writer_;
+    const std::vector<Font>& fonts_;
+    std::size_t given_ = 0;
+};
+
+// What the sheet needs to know of the items before the first is written: how
+// many there are and, by the cell's place, the characters of the default font
+// that the widest shown text needs (at least 1).
+class ItemMeasure {
+  public:
+    void Add(const HReportRow& item) {
+        ++count_;
+        if (chars_.size() < item.Cells.size()) chars_.resize(item.Cells.size(), 1.0);
+        for (std::size_t c = 0; c < item.Cells.size(); ++c)
+            chars_[c] = std::max(chars_[c], DisplayChars(item.Cells[c]));
+    }
+    std::size_t Count() const { return count_; }
+    double Chars(std::size_t c) const { return c < chars_.size() ? chars_[c] : 1.0; }
+
+  private:
+    double DisplayChars(const HReportCell& cell) const {
+        std::size_t n = 0;
+        if (cell.Value.kind == HReportValue::DateTime)
+            n = std::max(cell.Value.format.size(), cell.Text.size());
+        else
+            n = LongestLine(cell.Text);
+        return double(n) * CharWidthMm(cell.Font) / defaultCharMm_;
+    }
+
+    const double defaultCharMm_ = CharWidthMm(HReportFont{});
+    std::size_t count_ = 0;
+    std::vector<double> chars_;
+};
+
+// Hands each item row, in order, to its argument.
+using ItemSource = std::function<void(const std::function<void(const HReportRow&)>&)>;
+
+// Builds the workbook from the headers and footers of a continuous layout and
+// its items, which come one at a time after they have been measured.
 class SheetMaker {
   public:
-    SheetMaker(const HReportDocument& doc, host::xls::Workbook& book)
-        : doc_(doc), book_(book), fonts_(book.fonts), columns_(doc.ItemColumns) {
+    SheetMaker(const HReportDocument& doc, std::vector<Font>& fonts, SheetSink& sink)
+        : doc_(doc), sink_(sink), fonts_(fonts), columns_(doc.ItemColumns) {
         fonts_.Index(HReportFont{});  // the workbook's default font and width unit
         defaultCharMm_ = CharWidthMm(HReportFont{});
-        for (const HReportPage& page : doc.Pages)
-            for (const HReportRow& row : page.Rows) {
-                if (row.Kind == HReportRowKind::Item)
-                    items_.push_back(&row);
-                else if (&page == &doc.Pages.front() && row.Kind == HReportRowKind::Header)
-                    (IsCaptionRow(row, columns_) ? captionRows_ : titleRows_).push_back(&row);
-                else if (&page == &doc.Pages.front() && row.EveryPage)
-                    footers_.push_back(&row);  // a footer of every page
-            }
+        for (const HReportRow& row : doc.Pages.front().Rows) {
+            if (row.Kind == HReportRowKind::Header)
+                (IsCaptionRow(row, columns_) ? captionRows_ : titleRows_).push_back(&row);
+            else if (row.Kind != HReportRowKind::Item && row.EveryPage)
+                footers_.push_back(&row);  // a footer of every page
+        }
         // Titles printed on the first page only go above those of every page,
         // so that the rows repeated on each printed page are one block.
         std::stable_partition(titleRows_.begin(), titleRows_.end(),
                               [](const HReportRow* r) { return !r->EveryPage; });
     }
 
-    void Make(const host::xls::TemplateSheet* templ, const host::xls::NameResolver& resolve) {
-        book_.sheets.emplace_back().name = std::u16string(kSheetName);
+    void Make(const ItemMeasure& measure, const ItemSource& items,
+              const host::xls::TemplateSheet* templ, const host::xls::NameResolver& resolve) {
+        itemCount_ = measure.Count();
+        if (columns_.Count() > 0) MakeHeader(measure);
+        host::xls::Sheet head = NewSheet(std::u16string(kSheetName));
         uint32_t r = 0;
         if (templ) {
-            host::xls::Sheet& sheet = book_.sheets.back();
             for (const host::xls::TemplateCell& c : templ->cells) {
                 if (c.kind == host::xls::TemplateCell::Kind::Number)
-                    sheet.SetNumber(c.row, c.col, std::strtod(c.text.c_str(), nullptr));
+                    head.SetNumber(c.row, c.col, std::strtod(c.text.c_str(), nullptr));
                 else
-                    sheet.SetText(c.row, c.col,
-                                  host::Utf8ToUtf16(host::xls::ReplaceMarkers(c.text, resolve)));
+                    head.SetText(c.row, c.col,
+                                 host::Utf8ToUtf16(host::xls::ReplaceMarkers(c.text, resolve)));
             }
             r = templ->rows;
         }
-        if (columns_.Count() == 0) return;  // no band: the template alone
-        MakeHeader();
+        if (columns_.Count() == 0) return sink_.AddSheet(head);  // no band: the template alone
         // The report begins below the template, or on a sheet of its own when
         // its title rows and header row would not fit there.
         if (r + titleRows_.size() + 1 > kMaxRows) {
-            book_.sheets.emplace_back().name = std::u16string(kSheetName) + u" (2)";
+            sink_.AddSheet(head);
+            head = NewSheet(std::u16string(kSheetName) + u" (2)");
             r = 0;
         }
-        host::xls::Sheet* sheet = &book_.sheets.back();
         uint32_t printedFrom = r;
         for (const HReportRow* row : titleRows_) {
             if (!row->EveryPage) printedFrom = r + 1;
-            PutTitle(*sheet, *row, r++);
+            PutTitle(head, *row, r++);
         }
-        StartTable(*sheet, printedFrom, r);
-        r += 1;
-        for (const HReportRow* item : items_) {
-            if (r >= kMaxRows) {
-                FinishTable(*sheet, r - 1);
-                sheet = &book_.sheets.emplace_back();
-                sheet->name = std::u16string(kSheetName) + u" (" +
-                              host::Cp1251ToUtf16(std::to_string(book_.sheets.size())) + u")";
-                StartTable(*sheet, 0, 0);
-                r = 1;
-            }
-            PutItem(*sheet, *item, r++);
-            ++placed_;
-        }
-        FinishTable(*sheet, r - 1);
-        for (host::xls::Sheet& s : book_.sheets)
-            for (uint32_t c = 0; c < columns_.Count(); ++c)
-                s.columnWidths[c] = widths_[c];
+        StartTable(head, printedFrom, r);
+        sink_.AddSheet(head);
+        PutItems(items, r + 1);
     }
 
   private:
+    // The items from row `r` of the current sheet on, past its last row on
+    // sheets of their own.
+    void PutItems(const ItemSource& items, uint32_t r) {
+        host::xls::Sheet rows;
+        items([&](const HReportRow& item) {
+            if (r >= kMaxRows) {
+                host::xls::Sheet next =
+                    NewSheet(std::u16string(kSheetName) + u" (" +
+                             host::Cp1251ToUtf16(std::to_string(sheets_ + 1)) + u")");
+                StartTable(next, 0, 0);
+                sink_.AddSheet(next);
+                r = 1;
+            }
+            rows.cells.clear();
+            rows.rowHeights.clear();
+            PutItem(rows, item, r++);
+            sink_.AddRows(rows);
+            ++placed_;
+        });
+    }
+
+    // A sheet, with the table's column widths when there is a table.
+    host::xls::Sheet NewSheet(std::u16string name) {
+        ++sheets_;
+        host::xls::Sheet sheet;
+        sheet.name = std::move(name);
+        for (uint32_t c = 0; c < columns_.Count(); ++c)
+            sheet.columnWidths[c] = widths_[c];
+        return sheet;
+    }
+
     // The captions and the column widths, which every table sheet shares.
-    void MakeHeader() {
-        std::vector<double> chars(columns_.Count(), 1.0);
-        for (const HReportRow* item : items_)
-            for (uint32_t c = 0; c < columns_.Count() && c < item->Cells.size(); ++c)
-                chars[c] = std::max(chars[c], DisplayChars(item->Cells[c]));
+    void MakeHeader(const ItemMeasure& measure) {
+        std::vector<double> chars(columns_.Count());
+        for (uint32_t c = 0; c < columns_.Count(); ++c)
+            chars[c] = measure.Chars(c);
         double height = 0;
         for (uint32_t c = 0; c < columns_.Count(); ++c) {
             auto [text, from] = Caption(captionRows_, columns_, c);
@@ -286,16 +381,6 @@ class SheetMaker {
             captions_.emplace_back(host::Cp1251ToUtf16(text), f);
         }
         headerTwips_ = RowTwips(height + 2 * kCellPaddingY);
-    }
-
-    // Characters of the default font that the cell's shown text needs.
-    double DisplayChars(const HReportCell& cell) const {
-        std::size_t n = 0;
-        if (cell.Value.kind == HReportValue::DateTime)
-            n = std::max(cell.Value.format.size(), cell.Text.size());
-        else
-            n = LongestLine(cell.Text);
-        return double(n) * CharWidthMm(cell.Font) / defaultCharMm_;
     }
 
     CellFormat FormatOf(const HReportCell& c) {
@@ -333,14 +418,14 @@ class SheetMaker {
     // The header row at `headerRow`, frozen and printed on every page with the
     // rows from `printedFrom`.
     void StartTable(host::xls::Sheet& sheet, uint32_t printedFrom, uint32_t headerRow) {
-        const std::size_t rows =
-            std::min<std::size_t>(items_.size() - placed_, kMaxRows - headerRow);
-        sheet.cells.reserve(sheet.cells.size() + (rows + 1) * columns_.Count());
+        // The items this sheet takes, below the header row.
+        const std::size_t left = itemCount_ > placed_ ? itemCount_ - placed_ : 0;
+        const auto rows = uint32_t(std::min<std::size_t>(left, kMaxRows - headerRow - 1));
         for (uint32_t c = 0; c < columns_.Count(); ++c)
             sheet.SetText(headerRow, c, captions_[c].first, captions_[c].second);
         sheet.rowHeights[headerRow] = headerTwips_;
         sheet.frozenRows = headerRow + 1;
-        sheet.autoFilter = host::xls::Range{headerRow, headerRow, 0, columns_.Count() - 1};
+        sheet.autoFilter = host::xls::Range{headerRow, headerRow + rows, 0, columns_.Count() - 1};
         host::xls::PageSetup& ps = sheet.page;
         ps.paperSize = 9;
         ps.landscape = doc_.Orientation == poLandscape;
@@ -358,10 +443,6 @@ class SheetMaker {
         ps.bottomMargin = (doc_.PageCel.MarginBottom + (ps.footer.empty() ? 0 : footerMm)) / 25.4;
         ps.fitToWidth = 1;
         ps.repeatRows = std::pair<uint32_t, uint32_t>(printedFrom, headerRow);
-    }
-
-    void FinishTable(host::xls::Sheet& sheet, uint32_t lastRow) {
-        sheet.autoFilter->lastRow = std::max(sheet.autoFilter->lastRow, lastRow);
     }
 
     // An item row as high as its texts need in the sheet's columns (and its
@@ -399,24 +480,46 @@ class SheetMaker {
     }
 
     const HReportDocument& doc_;
-    host::xls::Workbook& book_;
+    SheetSink& sink_;
     FontTable fonts_;
     Columns columns_;
     double defaultCharMm_ = 1;
-    std::vector<const HReportRow*> titleRows_, captionRows_, items_, footers_;
+    std::vector<const HReportRow*> titleRows_, captionRows_, footers_;
     std::vector<std::pair<std::u16string, CellFormat>> captions_;
     std::vector<uint16_t> widths_;
     uint16_t headerTwips_ = 0;
+    std::size_t itemCount_ = 0;
     std::size_t placed_ = 0;  // items written so far
+    std::size_t sheets_ = 0;  // sheets begun so far
 };
 
 }  // namespace
 
 host::xls::Workbook MakeWorkbook(const HReportDocument& doc, const host::xls::TemplateSheet* templ,
                                  const host::xls::NameResolver& resolve) {
+    const auto items = [&doc](const std::function<void(const HReportRow&)>& each) {
+        for (const HReportPage& page : doc.Pages)
+            for (const HReportRow& row : page.Rows)
+                if (row.Kind == HReportRowKind::Item) each(row);
+    };
+    ItemMeasure measure;
+    items([&measure](const HReportRow& row) { measure.Add(row); });
     host::xls::Workbook book;
-    SheetMaker(doc, book).Make(templ, resolve);
+    ModelSink sink(book);
+    SheetMaker(doc, book.fonts, sink).Make(measure, items, templ, resolve);
     return book;
+}
+
+void WriteWorkbook(const ContinuousLayout& layout, const host::xls::TemplateSheet* templ,
+                   const host::xls::NameResolver& resolve, host::xls::WorkbookWriter& writer) {
+    ItemMeasure measure;
+    const HReportDocument doc = layout([&measure](HReportRow&& row) { measure.Add(row); });
+    const auto items = [&layout](const std::function<void(const HReportRow&)>& each) {
+        layout([&each](HReportRow&& row) { each(row); });
+    };
+    std::vector<Font> fonts;
+    WriterSink sink(writer, fonts);
+    SheetMaker(doc, fonts, sink).Make(measure, items, templ, resolve);
 }
 
 }  // namespace host::report

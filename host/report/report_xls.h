@@ -30,6 +30,9 @@
 #include "report/report_pages.h"
 #include "report/xls/template_reader.h"
 #include "report/xls/workbook.h"
+#include "report/xls/workbook_writer.h"
+
+#include <functional>
 
 namespace host::report {
 
@@ -37,6 +40,18 @@ namespace host::report {
 // the report, its markers replaced through `resolve`. Does not fail.
 host::xls::Workbook MakeWorkbook(const HReportDocument& doc, const host::xls::TemplateSheet* templ,
                                  const host::xls::NameResolver& resolve);
+
+// A continuous layout of the report (HCustomReport::LayoutContinuous) that
+// hands each item row to its argument, in order, instead of keeping it.
+using ContinuousLayout =
+    std::function<HReportDocument(const std::function<void(HReportRow&&)>& onItem)>;
+
+// The workbook MakeWorkbook makes, written into `writer` (which has no sheet
+// yet) row by row, so that no more than one item is held. `layout` is called
+// twice, as the column widths need every item before the first is written; it
+// must lay out the same items both times. Throws what the writer throws.
+void WriteWorkbook(const ContinuousLayout& layout, const host::xls::TemplateSheet* templ,
+                   const host::xls::NameResolver& resolve, host::xls::WorkbookWriter& writer);
 
 // The widest column the texts may ask for, in characters of the engine's
 // default font (HReportFont{}, the workbook's first font, whose character is

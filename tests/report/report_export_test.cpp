@@ -15,6 +15,7 @@
 #include "report/xls/workbook.h"
 #include "runtime/rtlog.h"
 #include "test_env.h"
+#include "xls_test_util.h"
 
 using namespace host::literals;
 
@@ -234,6 +235,33 @@ TEST(ReportExport, MissingTemplateLogsAndExportsTheLayoutAlone) {
     log.lines.clear();
     ASSERT_TRUE(r.report.Export(out.c_str()));
     EXPECT_TRUE(log.lines.empty());
+}
+
+// Export writes the rows as they are laid out; its file must be the one the
+// whole model gives, also across the 32-row blocks, past the first sheet's last
+// row and with sheets after the report's.
+TEST(ReportExport, StreamedExportHasTheModelsBytes) {
+    const std::string dir = twtest::ScratchDir("streamed");
+    struct Case {
+        int items;
+        bool extraSheet;
+    };
+    for (const Case c : {Case{0, false}, Case{33, true}, Case{70000, true}}) {
+        SmallReport r;
+        r.band->SetItemsCount(c.items);
+        if (c.extraSheet) r.report.ExtraSheets.emplace_back().SetText(1, 1, u"Сводка");
+        host::xls::Workbook book =
+            host::report::MakeWorkbook(r.report.LayoutContinuous(), nullptr, {});
+        book.sheets.insert(book.sheets.end(), r.report.ExtraSheets.begin(),
+                           r.report.ExtraSheets.end());
+        std::string error;
+        ASSERT_TRUE(host::xls::SaveWorkbook(book, dir + "model.xls", &error)) << error;
+        ASSERT_TRUE(r.report.Export((dir + "streamed.xls").c_str()));
+        EXPECT_EQ(book.sheets.size(), c.items > 65534 ? 3u : c.extraSheet ? 2u : 1u);
+        EXPECT_TRUE(xls_test::SameBytes(xls_test::ReadFile(dir + "model.xls"),
+                                        xls_test::ReadFile(dir + "streamed.xls")))
+            << c.items << " items";
+    }
 }
 
 TEST(ReportExport, UnwritableFileFails) {

@@ -5,6 +5,7 @@
 #include "host/report/xls/workbook.h"
 
 #include "host/report/xls/cfb_writer.h"
+#include "host/report/xls/workbook_writer.h"
 #include "report/xls_test_util.h"
 #include "test_env.h"
 
@@ -585,6 +586,48 @@ TEST_F(XlsFile, WorkbookBeyondSevenMegabytesUsesDifat) {
     for (const auto& [at, v] : read.numbers)
         if (v != at.first * 7.0 + at.second + 0.5) ++wrong;
     EXPECT_EQ(wrong, 0u);
+}
+
+// Rows handed to WorkbookWriter one at a time, below a head of titles given
+// with the sheet, and fonts added as they come, must give the file the whole
+// model gives: across the 32-row blocks, up to a full sheet (beyond 7 MB, with
+// DIFAT) and with a second sheet after it.
+TEST_F(XlsFile, RowsWrittenOneAtATimeGiveTheModelsFile) {
+    for (const int dataRows : {0, 28, 29, 61, 65533}) {
+        Workbook book = ReportBook(dataRows);
+        book.sheets.push_back(SmallBook().sheets[0]);
+        std::vector<uint32_t>& breaks = book.sheets[0].pageBreaks;
+        breaks.resize(std::min<std::size_t>(breaks.size(), 3));  // a sheet takes 1026
+        const Sheet& whole = book.sheets[0];
+        Sheet head = whole;
+        std::erase_if(head.cells, [](const Cell& c) { return c.row >= 3; });
+        WorkbookWriter writer({book.fonts[0]});
+        for (std::size_t f = 1; f < book.fonts.size(); ++f)
+            writer.AddFont(book.fonts[f]);
+        writer.AddSheet(head);
+        Sheet row;
+        for (const Cell& c : whole.cells) {
+            if (c.row < 3) continue;
+            if (!row.cells.empty() && row.cells.back().row != c.row) {
+                writer.AddRows(row);
+                row.cells.clear();
+            }
+            row.cells.push_back(c);
+        }
+        writer.AddRows(row);
+        writer.AddSheet(book.sheets[1]);
+        const std::string path = dir_ / "streamed.xls";
+        std::string error;
+        ASSERT_TRUE(writer.Save(path, &error)) << error;
+        EXPECT_TRUE(SameBytes(BuildCompoundFile(BuildWorkbook(book)), ReadFile(path)))
+            << dataRows << " data rows";
+    }
+    const Workbook two = ReportBook(2);
+    WorkbookWriter writer(two.fonts);
+    writer.AddSheet(two.sheets[0]);
+    Sheet above;
+    above.SetText(4, 0, u"above the last row");
+    EXPECT_THROW(writer.AddRows(above), std::invalid_argument);
 }
 
 TEST_F(XlsFile, FaultyModelsAreRejectedWithoutAFile) {

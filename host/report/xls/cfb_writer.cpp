@@ -70,8 +70,8 @@ std::string SystemMessage(const char* what, const std::string& path, int err) {
 
 }  // namespace
 
-std::vector<uint8_t> BuildCompoundFile(std::span<const uint8_t> workbook) {
-    const uint64_t streamSize = std::max<uint64_t>(workbook.size(), kMiniStreamCutoff);
+CompoundFrame MakeCompoundFrame(uint64_t workbookSize) {
+    const uint64_t streamSize = std::max<uint64_t>(workbookSize, kMiniStreamCutoff);
     if (streamSize > 0xFFFFFFFFu - kSectorSize)
         throw std::length_error("workbook stream too large for a compound file");
 
@@ -95,32 +95,36 @@ std::vector<uint8_t> BuildCompoundFile(std::span<const uint8_t> workbook) {
     const uint32_t dirSector = w + f + x;
     if (dirSector > kMaxRegularSector) throw std::length_error("compound file too large");
 
-    std::vector<uint8_t> out(SectorOffset(dirSector + 1), 0);
+    // The header, then (after the stream's sectors) the tail from sector w on.
+    CompoundFrame frame;
+    frame.padding = uint64_t(w) * kSectorSize - workbookSize;
+    std::vector<uint8_t>& head = frame.head;
+    std::vector<uint8_t>& tail = frame.tail;
+    head.assign(kSectorSize, 0);
+    tail.assign(SectorOffset(dirSector + 1) - SectorOffset(w), 0);
+    auto inTail = [&](uint32_t sector) { return SectorOffset(sector) - SectorOffset(w); };
 
     // Header.
     static constexpr uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-    std::copy(std::begin(kSignature), std::end(kSignature), out.begin());
-    PutU16(out, 0x18, 0x003E);  // minor version
-    PutU16(out, 0x1A, 0x0003);  // major version 3: 512-byte sectors
-    PutU16(out, 0x1C, 0xFFFE);  // byte order mark
-    PutU16(out, 0x1E, 9);       // sector shift
-    PutU16(out, 0x20, 6);       // mini sector shift
-    PutU32(out, 0x2C, f);
-    PutU32(out, 0x30, dirSector);
-    PutU32(out, 0x38, kMiniStreamCutoff);
-    PutU32(out, 0x3C, kEndOfChain);  // no mini FAT
-    PutU32(out, 0x44, x ? firstDifat : kEndOfChain);
-    PutU32(out, 0x48, x);
+    std::copy(std::begin(kSignature), std::end(kSignature), head.begin());
+    PutU16(head, 0x18, 0x003E);  // minor version
+    PutU16(head, 0x1A, 0x0003);  // major version 3: 512-byte sectors
+    PutU16(head, 0x1C, 0xFFFE);  // byte order mark
+    PutU16(head, 0x1E, 9);       // sector shift
+    PutU16(head, 0x20, 6);       // mini sector shift
+    PutU32(head, 0x2C, f);
+    PutU32(head, 0x30, dirSector);
+    PutU32(head, 0x38, kMiniStreamCutoff);
+    PutU32(head, 0x3C, kEndOfChain);  // no mini FAT
+    PutU32(head, 0x44, x ? firstDifat : kEndOfChain);
+    PutU32(head, 0x48, x);
     for (uint32_t i = 0; i < kHeaderDifatSlots; ++i)
-        PutU32(out, 0x4C + 4 * i, i < f ? firstFat + i : kFreeSect);
-
-    // Stream.
-    std::copy(workbook.begin(), workbook.end(), out.begin() + SectorOffset(0));
+        PutU32(head, 0x4C + 4 * i, i < f ? firstFat + i : kFreeSect);
 
     // FAT: entry n lives in FAT sector n / 128, slot n % 128.
     auto setFat = [&](uint32_t sector, uint32_t value) {
         const uint32_t fatSector = firstFat + sector / kEntriesPerFatSector;
-        PutU32(out, SectorOffset(fatSector) + 4 * (sector % kEntriesPerFatSector), value);
+        PutU32(tail, inTail(fatSector) + 4 * (sector % kEntriesPerFatSector), value);
     };
     for (uint32_t n = 0; n < f * kEntriesPerFatSector; ++n)
         setFat(n, kFreeSect);
@@ -135,21 +139,31 @@ std::vector<uint8_t> BuildCompoundFile(std::span<const uint8_t> workbook) {
 
     // DIFAT sectors: FAT sectors 109 onwards, 127 to a sector, then the next link.
     for (uint32_t j = 0; j < x; ++j) {
-        const std::size_t at = SectorOffset(firstDifat + j);
+        const std::size_t at = inTail(firstDifat + j);
         for (uint32_t i = 0; i < kEntriesPerDifatSector; ++i) {
             const uint32_t k = kHeaderDifatSlots + j * kEntriesPerDifatSector + i;
-            PutU32(out, at + 4 * i, k < f ? firstFat + k : kFreeSect);
+            PutU32(tail, at + 4 * i, k < f ? firstFat + k : kFreeSect);
         }
-        PutU32(out, at + 4 * kEntriesPerDifatSector, j + 1 < x ? firstDifat + j + 1 : kEndOfChain);
+        PutU32(tail, at + 4 * kEntriesPerDifatSector, j + 1 < x ? firstDifat + j + 1 : kEndOfChain);
     }
 
     // Directory.
-    const std::size_t dir = SectorOffset(dirSector);
-    PutDirectoryEntry(out, dir, u"Root Entry", 5, 1, kEndOfChain, 0);
-    PutDirectoryEntry(out, dir + 128, u"Workbook", 2, kNoStream, 0,
+    const std::size_t dir = inTail(dirSector);
+    PutDirectoryEntry(tail, dir, u"Root Entry", 5, 1, kEndOfChain, 0);
+    PutDirectoryEntry(tail, dir + 128, u"Workbook", 2, kNoStream, 0,
                       static_cast<uint32_t>(streamSize));
-    PutDirectoryEntry(out, dir + 256, u"", 0, kNoStream, 0, 0);
-    PutDirectoryEntry(out, dir + 384, u"", 0, kNoStream, 0, 0);
+    PutDirectoryEntry(tail, dir + 256, u"", 0, kNoStream, 0, 0);
+    PutDirectoryEntry(tail, dir + 384, u"", 0, kNoStream, 0, 0);
+    return frame;
+}
+
+std::vector<uint8_t> BuildCompoundFile(std::span<const uint8_t> workbook) {
+    const CompoundFrame frame = MakeCompoundFrame(workbook.size());
+    std::vector<uint8_t> out = frame.head;
+    out.reserve(frame.head.size() + workbook.size() + frame.padding + frame.tail.size());
+    out.insert(out.end(), workbook.begin(), workbook.end());
+    out.insert(out.end(), frame.padding, 0);
+    out.insert(out.end(), frame.tail.begin(), frame.tail.end());
     return out;
 }
 

@@ -21,6 +21,18 @@ namespace host::xls {
 // Streams are padded to at least this size (the container's mini-stream cutoff).
 inline constexpr std::size_t kMiniStreamCutoff = 4096;
 
+// A compound file around a stream written separately: `head`, the stream,
+// `padding` zero bytes (to whole sectors, and at least kMiniStreamCutoff), then
+// `tail` (FAT, DIFAT and directory sectors).
+struct CompoundFrame {
+    std::vector<uint8_t> head, tail;
+    uint64_t padding = 0;
+};
+
+// The frame of a stream of `workbookSize` bytes named "Workbook". Throws
+// std::length_error for a stream the format cannot address (4 GB or more).
+CompoundFrame MakeCompoundFrame(uint64_t workbookSize);
+
 // The bytes of a compound file whose only stream is `workbook` (named "Workbook").
 // Throws std::length_error for a stream the format cannot address (4 GB or more).
 std::vector<uint8_t> BuildCompoundFile(std::span<const uint8_t> workbook);

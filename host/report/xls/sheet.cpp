@@ -35,16 +35,15 @@ constexpr std::size_t kMaxTextUnits = 32767;
 constexpr std::size_t kMaxMergesPerRecord = 1026;
 constexpr std::size_t kMaxPageBreaks = 1026;
 constexpr uint16_t kDefaultRowTwips = 255;
-constexpr uint32_t kRowsPerBlock = 32;
 
-std::string Where(const Sheet& sheet, uint32_t row, uint32_t col) {
-    return "sheet '" + Utf16ToUtf8(sheet.name) + "' row " + std::to_string(row) + " column " +
-           std::to_string(col);
+std::string Where(std::u16string_view name, uint32_t row, uint32_t col) {
+    return "sheet '" + Utf16ToUtf8(std::u16string(name)) + "' row " + std::to_string(row) +
+           " column " + std::to_string(col);
 }
 
-void CheckCellPosition(const Sheet& sheet, uint32_t row, uint32_t col) {
+void CheckCellPosition(std::u16string_view name, uint32_t row, uint32_t col) {
     if (row >= kMaxRows || col >= kMaxColumns)
-        Fault(Where(sheet, row, col) + " lies beyond the sheet's 65536 rows and 256 columns");
+        Fault(Where(name, row, col) + " lies beyond the sheet's 65536 rows and 256 columns");
 }
 
 char16_t FoldCase(char16_t c) {
@@ -61,18 +60,18 @@ bool Before(const OutCell& a, const OutCell& b) {
     return std::tie(a.row, a.col) < std::tie(b.row, b.col);
 }
 
-OutCell Resolve(const Sheet& sheet, const Cell& c, Styles& styles, StringTable& sst) {
-    CheckCellPosition(sheet, c.row, c.col);
+OutCell Resolve(std::u16string_view name, const Cell& c, Styles& styles, StringTable& sst) {
+    CheckCellPosition(name, c.row, c.col);
     OutCell o{
         uint16_t(c.row), uint16_t(c.col), styles.CellXf(c.format), OutCell::kBlankCell, 0, 0.0};
     if (const auto* text = std::get_if<std::u16string>(&c.value)) {
         if (text->size() > kMaxTextUnits)
-            Fault(Where(sheet, c.row, c.col) + ": text longer than 32767 characters");
+            Fault(Where(name, c.row, c.col) + ": text longer than 32767 characters");
         o.kind = OutCell::kTextCell;
         o.sst = sst.Add(*text);
     } else if (const auto* number = std::get_if<double>(&c.value)) {
         if (!std::isfinite(*number))
-            Fault(Where(sheet, c.row, c.col) + ": the number is not finite");
+            Fault(Where(name, c.row, c.col) + ": the number is not finite");
         o.kind = OutCell::kNumberCell;
         o.number = *number;
     }
@@ -81,18 +80,18 @@ OutCell Resolve(const Sheet& sheet, const Cell& c, Styles& styles, StringTable& 
 
 // The sheet's merged ranges by first row. Fault for a range beyond the sheet,
 // one that ends before it begins, and two that overlap.
-std::vector<Range> CheckedMerges(const Sheet& sheet) {
+std::vector<Range> CheckedMerges(const Sheet& sheet, std::u16string_view name) {
     std::vector<Range> merges = sheet.merges;
     std::sort(merges.begin(), merges.end(),
               [](const Range& a, const Range& b) { return a.firstRow < b.firstRow; });
     for (std::size_t i = 0; i < merges.size(); ++i) {
         const Range& m = merges[i];
-        CheckCellPosition(sheet, m.lastRow, m.lastCol);
+        CheckCellPosition(name, m.lastRow, m.lastCol);
         if (m.firstRow > m.lastRow || m.firstCol > m.lastCol)
-            Fault(Where(sheet, m.firstRow, m.firstCol) + ": merged range ends before it begins");
+            Fault(Where(name, m.firstRow, m.firstCol) + ": merged range ends before it begins");
         for (std::size_t j = i + 1; j < merges.size() && merges[j].firstRow <= m.lastRow; ++j)
             if (merges[j].firstCol <= m.lastCol && m.firstCol <= merges[j].lastCol)
-                Fault(Where(sheet, merges[j].firstRow, merges[j].firstCol) +
+                Fault(Where(name, merges[j].firstRow, merges[j].firstCol) +
                       ": merged ranges overlap");
     }
     return merges;
@@ -211,98 +210,6 @@ void PutColumns(std::vector<uint8_t>& out, const Sheet& sheet) {
 }
 
 // ---------------------------------------------------------------------------
-// Rows and cells.
-
-void PutDimensions(std::vector<uint8_t>& out, const std::vector<OutCell>& cells) {
-    Data dim;
-    if (cells.empty()) {
-        dim.Zeros(14);
-    } else {
-        uint16_t firstCol = 255, lastCol = 0;
-        for (const OutCell& c : cells) {
-            firstCol = std::min(firstCol, c.col);
-            lastCol = std::max(lastCol, c.col);
-        }
-        dim.U32(cells.front().row)
-            .U32(uint32_t(cells.back().row) + 1)
-            .U16(firstCol)
-            .U16(uint16_t(lastCol + 1))
-            .U16(0);
-    }
-    PutRecord(out, kDimensions, dim);
-}
-
-// Rows that need a ROW record, in order: those with cells or a height of their
-// own. Fault for a row height beyond the sheet or above 8192 twips.
-std::vector<uint32_t> RowsWithRecords(const Sheet& sheet, const std::vector<OutCell>& cells) {
-    std::vector<uint32_t> rows;
-    for (const OutCell& c : cells)
-        if (rows.empty() || rows.back() != c.row) rows.push_back(c.row);
-    for (const auto& [row, height] : sheet.rowHeights) {
-        if (row >= kMaxRows) Fault("row height given for row " + std::to_string(row));
-        if (height > 8192) Fault("row height above 8192 twips for row " + std::to_string(row));
-        rows.push_back(row);
-    }
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    return rows;
-}
-
-using CellIt = std::vector<OutCell>::const_iterator;
-
-// The ROW record of `row`, whose cells are [first, end).
-void PutRow(std::vector<uint8_t>& out, const Sheet& sheet, uint32_t row, CellIt first, CellIt end) {
-    const auto h = sheet.rowHeights.find(row);
-    const bool custom = h != sheet.rowHeights.end();
-    Data d;
-    d.U16(uint16_t(row));
-    if (first == end)
-        d.U16(0).U16(0);
-    else
-        d.U16(first->col).U16(uint16_t((end - 1)->col + 1));
-    d.U16(custom ? h->second : kDefaultRowTwips)
-        .U16(0)
-        .U16(0)
-        .U32(custom ? 0x000F0140 : 0x000F0100);
-    PutRecord(out, kRow, d);
-}
-
-void PutCell(std::vector<uint8_t>& out, const OutCell& cell) {
-    Data d;
-    d.U16(cell.row).U16(cell.col).U16(cell.xf);
-    switch (cell.kind) {
-        case OutCell::kTextCell:
-            PutRecord(out, kLabelSst, d.U32(cell.sst));
-            break;
-        case OutCell::kNumberCell:
-            PutRecord(out, kNumber, d.F64(cell.number));
-            break;
-        case OutCell::kBlankCell:
-            PutRecord(out, kBlank, d);
-            break;
-    }
-}
-
-// Blocks of 32 rows: the ROW records, then the cells of those rows.
-void PutRowsAndCells(std::vector<uint8_t>& out, const Sheet& sheet,
-                     const std::vector<OutCell>& cells) {
-    const std::vector<uint32_t> rows = RowsWithRecords(sheet, cells);
-    auto cell = cells.begin();
-    for (auto row = rows.begin(); row != rows.end();) {
-        const uint32_t block = *row / kRowsPerBlock;
-        auto cellEnd = cell;
-        for (; row != rows.end() && *row / kRowsPerBlock == block; ++row) {
-            const auto rowCells = cellEnd;
-            while (cellEnd != cells.end() && cellEnd->row == *row)
-                ++cellEnd;
-            PutRow(out, sheet, *row, rowCells, cellEnd);
-        }
-        for (; cell != cellEnd; ++cell)
-            PutCell(out, *cell);
-    }
-}
-
-// ---------------------------------------------------------------------------
 // Views and merged ranges.
 
 void PutWindow(std::vector<uint8_t>& out, const Sheet& sheet, bool active) {
@@ -367,34 +274,34 @@ void CheckSheetNames(const std::vector<Sheet>& sheets) {
 }
 
 void CheckViews(const Sheet& sheet) {
+    const std::u16string_view name = sheet.name;
     if (sheet.frozenRows >= kMaxRows)
         Fault("sheet '" + Utf16ToUtf8(sheet.name) + "': frozen rows beyond row 65535");
     if (const auto& f = sheet.autoFilter) {
-        CheckCellPosition(sheet, f->lastRow, f->lastCol);
+        CheckCellPosition(name, f->lastRow, f->lastCol);
         if (f->firstRow > f->lastRow || f->firstCol > f->lastCol)
-            Fault(Where(sheet, f->firstRow, f->firstCol) + ": filter range ends before it begins");
+            Fault(Where(name, f->firstRow, f->firstCol) + ": filter range ends before it begins");
     }
     if (const auto& rows = sheet.page.repeatRows)
         if (rows->first > rows->second || rows->second >= kMaxRows)
             Fault("rows to repeat on every page are out of range");
 }
 
-std::vector<OutCell> ResolveCells(const Sheet& sheet, Styles& styles, StringTable& sst) {
+std::vector<OutCell> ResolveCells(const Sheet& sheet, std::u16string_view name, Styles& styles,
+                                  StringTable& sst) {
     std::vector<OutCell> cells;
     cells.reserve(sheet.cells.size());
     for (const Cell& c : sheet.cells)
-        cells.push_back(Resolve(sheet, c, styles, sst));
+        cells.push_back(Resolve(name, c, styles, sst));
     std::stable_sort(cells.begin(), cells.end(), Before);
     for (std::size_t i = 1; i < cells.size(); ++i)
         if (cells[i].row == cells[i - 1].row && cells[i].col == cells[i - 1].col)
-            Fault(Where(sheet, cells[i].row, cells[i].col) + " is given twice");
-    AddMergeFillers(cells, CheckedMerges(sheet));
+            Fault(Where(name, cells[i].row, cells[i].col) + " is given twice");
+    AddMergeFillers(cells, CheckedMerges(sheet, name));
     return cells;
 }
 
-std::vector<uint8_t> BuildSheet(const Sheet& sheet, bool active,
-                                const std::vector<OutCell>& cells) {
-    std::vector<uint8_t> out;
+void PutSheetHead(std::vector<uint8_t>& out, const Sheet& sheet) {
     PutBof(out, kWorksheetSubstream);
     PutCalcSettings(out);
     PutPageSetup(out, sheet);
@@ -404,12 +311,12 @@ std::vector<uint8_t> BuildSheet(const Sheet& sheet, bool active,
         const Range& f = *sheet.autoFilter;
         PutU16Record(out, kAutoFilterInfo, uint16_t(f.lastCol - f.firstCol + 1));
     }
-    PutDimensions(out, cells);
-    PutRowsAndCells(out, sheet, cells);
+}
+
+void PutSheetTail(std::vector<uint8_t>& out, const Sheet& sheet, bool active) {
     PutWindow(out, sheet, active);
     PutMerges(out, sheet.merges);
     PutRecord(out, kEof, Data());
-    return out;
 }
 
 }  // namespace host::xls::detail

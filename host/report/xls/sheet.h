@@ -1,11 +1,12 @@
 // Worksheets (internal to host_xls): a sheet's checks, its cells resolved to
-// XFs and shared strings, and its substream (page setup, columns, rows and
-// cells, views, merged ranges). Faults in the model throw std::invalid_argument.
+// XFs and shared strings, and the parts of its substream around the rows and
+// cells (row_writer.h). Faults in the model throw std::invalid_argument.
 #pragma once
 
 #include "workbook.h"
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 namespace host::xls::detail {
@@ -28,14 +29,20 @@ void CheckSheetNames(const std::vector<Sheet>& sheets);
 // Fault for frozen rows, a filter range or repeated rows outside the sheet.
 void CheckViews(const Sheet& sheet);
 
-// The sheet's cells resolved to XFs and SST entries, sorted by row and column,
-// with blank fillers for the merged ranges. Fault for a cell beyond the sheet,
-// given twice or too long, and for merged ranges out of order or overlapping.
-std::vector<OutCell> ResolveCells(const Sheet& sheet, Styles& styles, StringTable& sst);
+// The cells of `sheet` resolved to XFs and SST entries, sorted by row and
+// column, with blank fillers for its merged ranges. Fault (naming the sheet
+// `name`) for a cell beyond the sheet, given twice or too long, and for merged
+// ranges out of order or overlapping.
+std::vector<OutCell> ResolveCells(const Sheet& sheet, std::u16string_view name, Styles& styles,
+                                  StringTable& sst);
 
-// The worksheet substream of `sheet` with its resolved `cells`; `active` for
-// the sheet shown first. Fault for page breaks, column widths or row heights
-// out of range and a page header or footer too long.
-std::vector<uint8_t> BuildSheet(const Sheet& sheet, bool active, const std::vector<OutCell>& cells);
+// The worksheet substream of `sheet` down to its DIMENSIONS record: BOF, page
+// setup, columns and the autofilter's buttons. Fault for page breaks or column
+// widths out of range and a page header or footer too long.
+void PutSheetHead(std::vector<uint8_t>& out, const Sheet& sheet);
+
+// The rest after the rows and cells: views, merged ranges and EOF; `active`
+// for the sheet shown first.
+void PutSheetTail(std::vector<uint8_t>& out, const Sheet& sheet, bool active);
 
 }  // namespace host::xls::detail

@@ -49,6 +49,10 @@ void PutXf(std::vector<uint8_t>& out, uint16_t font, uint16_t format, uint16_t t
 }  // namespace
 
 Styles::Styles(const std::vector<Font>& fonts) : fonts_(fonts) {
+    CheckFonts();
+}
+
+void Styles::CheckFonts() const {
     if (fonts_.size() > 500) Fault("too many fonts");
     for (const Font& f : fonts_)
         if (f.name.empty() || f.name.size() > 255) Fault("font name must have 1 to 255 characters");

@@ -19,6 +19,9 @@ class Styles {
     // more than 500 fonts or a font name of no or more than 255 characters.
     explicit Styles(const std::vector<Font>& fonts);
 
+    // Fault for fonts that the constructor would refuse, after fonts were added.
+    void CheckFonts() const;
+
     // The XF index of the format, added when new. Fault for an unknown font, a
     // number format above 255 characters, or too many formats or XFs.
     uint16_t CellXf(const CellFormat& f);

@@ -1,173 +1,50 @@
 #include "workbook.h"
 
-#include "cfb_writer.h"
 #include "records.h"
 #include "sheet.h"
-#include "sst.h"
-#include "styles.h"
+#include "workbook_writer.h"
 
-#include <algorithm>
-#include <string_view>
+#include <stdexcept>
 
 namespace host::xls {
 
 namespace {
 
-using namespace detail;
-
-// INTERFACEHDR to WRITEACCESS: the file's user interface and its author, the
-// user name padded with spaces to 112 bytes.
-void PutInterface(std::vector<uint8_t>& out, std::u16string_view author) {
-    PutU16Record(out, kInterfaceHdr, 0x04B0);
-    PutU16Record(out, kMms, 0);
-    PutRecord(out, kInterfaceEnd, Data());
-    const std::size_t max = FitsLatin1(author) ? 109 : 54;
-    Data d;
-    PutString16(d, author.substr(0, max));
-    while (d.size() < 112)
-        d.U8(' ');
-    PutRecord(out, kWriteAccess, d);
-}
-
-// CODEPAGE to BOOKBOOL: text encoding, sheet ids, protection (none), the
-// workbook window and calculation settings.
-void PutBookSettings(std::vector<uint8_t>& out, std::size_t sheets) {
-    PutU16Record(out, kCodepage, 1200);
-    PutU16Record(out, kDsf, 0);
-    Data tabs;
-    for (std::size_t i = 0; i < sheets; ++i)
-        tabs.U16(uint16_t(i + 1));
-    PutRecord(out, kTabId, tabs);
-    PutU16Record(out, kFnGroupCount, 14);
-    for (uint16_t type : {kWindowProtect, kProtect, kPassword, kProt4Rev, kProt4RevPass})
-        PutU16Record(out, type, 0);
-    PutRecord(out, kWindow1,
-              Data()
-                  .U16(0x0168)
-                  .U16(0x010E)
-                  .U16(0x3A5C)
-                  .U16(0x23BE)
-                  .U16(0x0038)  // scroll bars and sheet tabs visible
-                  .U16(0)       // active sheet
-                  .U16(0)       // first visible tab
-                  .U16(1)       // selected sheets
-                  .U16(600));   // tab bar width ratio
-    PutU16Record(out, kBackup, 0);
-    PutU16Record(out, kHideObj, 0);
-    PutU16Record(out, kDate1904, 0);
-    PutU16Record(out, kPrecision, 1);
-    PutU16Record(out, kRefreshAll, 0);
-    PutU16Record(out, kBookBool, 0);
-}
-
-// One BOUNDSHEET a sheet. Returns where each record's stream offset of its
-// sheet goes, to be filled in once the sheet's place is known.
-std::vector<std::size_t> PutBoundSheets(std::vector<uint8_t>& out,
-                                        const std::vector<Sheet>& sheets) {
-    std::vector<std::size_t> offsetFields;
-    for (const Sheet& s : sheets) {
-        offsetFields.push_back(out.size() + 4);
-        Data d;
-        d.U32(0).U8(0).U8(0);  // offset filled in later; visible worksheet
-        PutString8(d, s.name);
-        PutRecord(out, kBoundSheet, d);
-    }
-    return offsetFields;
-}
-
-// A built-in name local to sheet `sheet` whose formula is one ptgArea3d over
-// the area (absolute rows and columns).
-void PutBuiltInName(std::vector<uint8_t>& out, uint8_t code, bool hidden, std::size_t sheet,
-                    const Range& area) {
-    constexpr uint16_t kFormulaSize = 11;  // one ptgArea3d
-    PutRecord(out, kName,
-              Data()
-                  .U16(uint16_t(0x0020 | (hidden ? 0x0001 : 0)))  // built-in, maybe hidden
-                  .U8(0)                                          // no shortcut key
-                  .U8(1)                                          // name length: the code
-                  .U16(kFormulaSize)
-                  .U16(0)
-                  .U16(uint16_t(sheet + 1))  // local to the sheet
-                  .U32(0)
-                  .U8(0)  // name characters: 8-bit
-                  .U8(code)
-                  .U8(0x3B)  // ptgArea3d
-                  .U16(uint16_t(sheet))
-                  .U16(uint16_t(area.firstRow))
-                  .U16(uint16_t(area.lastRow))
-                  .U16(uint16_t(area.firstCol))
-                  .U16(uint16_t(area.lastCol)));
-}
-
-// SUPBOOK, EXTERNSHEET and the built-in names of the sheets: Print_Titles
-// (0x07) for the rows repeated on every printed page, _FilterDatabase (0x0D,
-// hidden) for the autofilter's range.
-void PutNames(std::vector<uint8_t>& out, const std::vector<Sheet>& sheets) {
-    const bool any = std::any_of(sheets.begin(), sheets.end(), [](const Sheet& s) {
-        return s.page.repeatRows.has_value() || s.autoFilter.has_value();
-    });
-    if (!any) return;
-    // Internal references: one SUPBOOK for this workbook, one XTI per sheet.
-    PutRecord(out, kSupBook, Data().U16(uint16_t(sheets.size())).U16(0x0401));
-    Data xti;
-    xti.U16(uint16_t(sheets.size()));
-    for (std::size_t i = 0; i < sheets.size(); ++i)
-        xti.U16(0).U16(uint16_t(i)).U16(uint16_t(i));
-    PutRecord(out, kExternSheet, xti);
-    for (std::size_t i = 0; i < sheets.size(); ++i) {
-        if (const auto& rows = sheets[i].page.repeatRows)
-            PutBuiltInName(out, 0x07, false, i, Range{rows->first, rows->second, 0, 255});
-        if (const auto& filter = sheets[i].autoFilter) PutBuiltInName(out, 0x0D, true, i, *filter);
-    }
+// Faults found before any sheet is written: no or too many sheets, a bad sheet
+// name, views out of range.
+void CheckBook(const Workbook& book) {
+    if (book.sheets.empty()) detail::Fault("a workbook needs at least one sheet");
+    if (book.sheets.size() > 1000) detail::Fault("too many sheets");
+    detail::CheckSheetNames(book.sheets);
+    for (const Sheet& s : book.sheets)
+        detail::CheckViews(s);
 }
 
 }  // namespace
 
 std::vector<uint8_t> BuildWorkbook(const Workbook& book) {
-    if (book.sheets.empty()) Fault("a workbook needs at least one sheet");
-    if (book.sheets.size() > 1000) Fault("too many sheets");
-    CheckSheetNames(book.sheets);
+    CheckBook(book);
+    WorkbookWriter writer(book.fonts, book.author);
     for (const Sheet& s : book.sheets)
-        CheckViews(s);
-
-    Styles styles(book.fonts);
-    StringTable sst;
-    std::vector<std::vector<OutCell>> sheetCells;
-    for (const Sheet& s : book.sheets)
-        sheetCells.push_back(ResolveCells(s, styles, sst));
-
-    // The globals substream, then the sheets, each found through its BOUNDSHEET.
+        writer.AddSheet(s);
     std::vector<uint8_t> out;
-    PutBof(out, kGlobalsSubstream);
-    PutInterface(out, book.author);
-    PutBookSettings(out, book.sheets.size());
-    styles.Write(out);
-    PutU16Record(out, kUsesElfs, 0);
-    const std::vector<std::size_t> offsetFields = PutBoundSheets(out, book.sheets);
-    PutRecord(out, kCountry, Data().U16(7).U16(7));
-    PutNames(out, book.sheets);
-    sst.Write(out);
-    PutRecord(out, kEof, Data());
-
-    for (std::size_t i = 0; i < book.sheets.size(); ++i) {
-        const auto offset = uint32_t(out.size());
-        for (int k = 0; k < 4; ++k)
-            out[offsetFields[i] + k] = uint8_t(offset >> (8 * k));
-        const auto sheet = BuildSheet(book.sheets[i], i == 0, sheetCells[i]);
-        out.insert(out.end(), sheet.begin(), sheet.end());
-    }
+    writer.WriteStream([&out](std::span<const uint8_t> piece) {
+        out.insert(out.end(), piece.begin(), piece.end());
+    });
     return out;
 }
 
 bool SaveWorkbook(const Workbook& book, const std::string& utf8Path, std::string* error) {
-    std::vector<uint8_t> stream;
     try {
-        stream = BuildWorkbook(book);
+        CheckBook(book);
+        WorkbookWriter writer(book.fonts, book.author);
+        for (const Sheet& s : book.sheets)
+            writer.AddSheet(s);
+        return writer.Save(utf8Path, error);
     } catch (const std::exception& e) {
         if (error) *error = "cannot write '" + utf8Path + "': " + e.what();
         return false;
     }
-    return WriteCompoundFile(utf8Path, stream, error);
 }
 
 }  // namespace host::xls
