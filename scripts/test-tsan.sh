@@ -14,7 +14,7 @@ cd "$root"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTW_TSAN=ON \
     -DTW_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" --target pg_tests core_report_file_tests plugin_module_tests Tripplug \
-    rthost web_tests
+    rthost web_tests viewer_core_tests
 state="$root/$build/test-tmp/pg-cluster"
 bash tests/pg/pg-cluster.sh start "$state"
 trap 'bash tests/pg/pg-cluster.sh stop "$state"' EXIT
@@ -29,6 +29,9 @@ done
 echo "== plugin_module_tests (the daily run) under ThreadSanitizer"
 TW_TEST_TMP="$root/$build/test-tmp/plugin_module_tests" QT_QPA_PLATFORM=offscreen \
     "$build/bin/plugin_module_tests" --gtest_brief=1 --gtest_filter='RunTest.*'
+echo "== viewer_core_tests (gathering with the next report loading) under ThreadSanitizer"
+TW_TEST_TMP="$root/$build/test-tmp/viewer_core_tests" "$build/bin/viewer_core_tests" \
+    --gtest_brief=1 --gtest_filter='Gather.*'
 echo "== web_tests (many clients at once) under ThreadSanitizer"
 TW_TEST_TMP="$root/$build/test-tmp/web_tests" "$build/bin/web_tests" --gtest_brief=1 \
     --gtest_filter='Serve.ManyClientsAtOnce*'

@@ -62,14 +62,14 @@ std::byte* RemapHuge(std::byte* block, std::size_t from, std::size_t to) {
     return static_cast<std::byte*>(moved);
 }
 
-// The mappings of large arrays let go, kept for the next large array: a run
-// repeated day after day (a backfill) finds its samples' and its report's
-// pages in place instead of having them faulted in and zeroed afresh. At most
-// kSpareBlocks of kSpareBytes in all; the smallest that fits is taken.
+// The mappings of large arrays let go, kept for the next large array when the
+// process asks for it (BaseArray::KeepLargeBlocks): a run repeated day after
+// day (a backfill) finds its samples' and its report's pages in place instead
+// of having them faulted in and zeroed afresh. At most kSpareBlocks of
+// `budget` bytes in all; the smallest that fits is taken.
 class SpareMappings {
   public:
     static constexpr std::size_t kSpareBlocks = 4;
-    static constexpr std::size_t kSpareBytes = std::size_t(256) << 20;
 
     // A kept mapping of at least `bytes`, its length in `mapped`; null when
     // none fits.
@@ -89,14 +89,26 @@ class SpareMappings {
     // Keeps the mapping; false when there is no room (the caller unmaps it).
     bool Keep(std::byte* block, std::size_t mapped) {
         const std::lock_guard lock(mutex_);
-        if (blocks_.size() >= kSpareBlocks || held_ + mapped > kSpareBytes) return false;
+        if (blocks_.size() >= kSpareBlocks || held_ + mapped > budget_) return false;
         blocks_.emplace_back(block, mapped);
         held_ += mapped;
         return true;
     }
 
+    // Keeps up to `bytes` from now on; 0 keeps none and lets the kept go.
+    void SetBudget(std::size_t bytes) {
+        const std::lock_guard lock(mutex_);
+        budget_ = bytes;
+        while (held_ > budget_ && !blocks_.empty()) {
+            munmap(blocks_.back().first, blocks_.back().second);
+            held_ -= blocks_.back().second;
+            blocks_.pop_back();
+        }
+    }
+
   private:
     std::mutex mutex_;
+    std::size_t budget_ = 0;
     std::vector<std::pair<std::byte*, std::size_t>> blocks_;
     std::size_t held_ = 0;
 };
@@ -108,6 +120,10 @@ SpareMappings& Spares() {
 }
 
 }  // namespace
+
+void BaseArray::KeepLargeBlocks(std::size_t bytes) {
+    Spares().SetBudget(bytes);
+}
 
 void BaseArray::Release() {
     if (mapped_) {

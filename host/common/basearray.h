@@ -27,6 +27,11 @@ class BaseArray {
     bool Swap(int a, int b);
     // Makes room for `count` elements in all.
     void Reserve(int count);
+    // From now on, the memory of large arrays let go, up to `bytes` in all, is
+    // kept for the next large array rather than given back to the system: for a
+    // process that repeats its work (a run over many days). 0 (the default)
+    // keeps none.
+    static void KeepLargeBlocks(std::size_t bytes);
 
   protected:
     // The element at an index, or null when there is none (inline: the incident

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/basearray.h"
 #include "common/cp1251.h"
 #include "common/lasterror.h"
 #include "common/osfile.h"
@@ -312,14 +313,15 @@ bool Today(const RunArgs& args, host::CivilDay& today) {
 }
 
 // A run allocates and frees blocks of megabytes: the day's samples, the
-// report, its deflated parts. Kept in the heap rather than mapped and unmapped
-// each time, a block freed is found again with its pages in place by the next
-// use, and by the next day of a backfill.
-void KeepLargeBlocksInTheHeap() {
+// report, its deflated parts. Kept (the heap's, and the arrays' own mappings)
+// rather than mapped and unmapped each time, a block freed is found again with
+// its pages in place by the next use, and by the next day of a backfill.
+void KeepLargeBlocks() {
     constexpr int kLarge = 256 << 20;
     mallopt(M_MMAP_THRESHOLD, kLarge);
     mallopt(M_TRIM_THRESHOLD, kLarge);
     mallopt(M_TOP_PAD, 16 << 20);
+    BaseArray::KeepLargeBlocks(kLarge);
 }
 
 }  // namespace
@@ -362,7 +364,7 @@ void AddRunCommand(CLI::App& app, int& exitCode) {
         // Under a file-size limit a write fails (EFBIG) and is reported as any
         // other failed write, instead of the signal ending the run unreported.
         std::signal(SIGXFSZ, SIG_IGN);
-        KeepLargeBlocksInTheHeap();
+        KeepLargeBlocks();
         if (!host::StartInHome(home)) {
             std::fprintf(stderr, "rthost run: %s\n",
                          host::Cp1251ToUtf8(GetIOErrorS_GUI(-2)).c_str());
