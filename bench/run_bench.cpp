@@ -16,9 +16,6 @@
 // the day files or, with "pg", on TW_BENCH_PG's server (for profilers).
 #include <dlfcn.h>
 #include <unistd.h>
-#include <sys/wait.h>
-#include <spawn.h>
-#include <fcntl.h>
 
 #include <algorithm>
 #include <chrono>
@@ -26,6 +23,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -194,38 +193,6 @@ bool MeasureOperationsCost(RTPModule& module, HConfigItem* job, const std::strin
     return true;
 }
 
-// Runs `argv` as a process, its output into `out` (when given) and its errors
-// nowhere; the milliseconds it took, negative when it could not start or did
-// not exit with 0.
-double RunProcess(const std::vector<std::string>& argv, std::string* out) {
-    std::vector<char*> args;
-    for (const std::string& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0) return -1;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-    const auto start = Clock::now();
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeFds[1]);
-    std::string text;
-    char buffer[4096];
-    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;)
-        text.append(buffer, std::size_t(n));
-    close(pipeFds[0]);
-    int status = 0;
-    if (spawned != 0 || waitpid(pid, &status, 0) != pid) return -1;
-    const double ms = twbench::Seconds(start) * 1e3;
-    if (out) *out = text;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? ms : -1;
-}
-
 // The run as a timer or cron job starts it: rthost run of the busy day, binary
 // report only, a process each time, on the day files and on the server when
 // there is one, against the sqlite3 program running the excursion query over
@@ -249,7 +216,8 @@ Processes MeasureProcesses(const std::string& bin, const std::string& home,
     for (int round = 0; round < rounds; ++round) {
         for (int archive = 0; archive < (server.empty() ? 1 : 2); ++archive) {
             twbench::UseArchive(home, archive ? server : "");
-            const double ms = RunProcess(run, nullptr);
+            const twbench::Measured m = twbench::RunProgram(run, home + "rthost-run.log");
+            const double ms = m.ok ? m.seconds * 1e3 : -1;
             std::filesystem::remove_all(home + "Reports");
             if (ms < 0) {
                 p.why = "rthost run failed";
@@ -262,8 +230,11 @@ Processes MeasureProcesses(const std::string& bin, const std::string& home,
             p.why = "no sqlite3 program (Debian package sqlite3)";
             continue;
         }
-        std::string count;
-        const double ms = RunProcess(query, &count);
+        const std::string output = home + "sqlite3.log";
+        const twbench::Measured m = twbench::RunProgram(query, output);
+        const double ms = m.ok ? m.seconds * 1e3 : -1;
+        std::ifstream in(output);
+        const std::string count(std::istreambuf_iterator<char>(in), {});
         if (ms < 0 || std::atol(count.c_str()) != sqlFound) {
             p.why = "the sqlite3 program failed or counted otherwise: " + count;
             continue;
