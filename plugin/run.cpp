@@ -154,6 +154,8 @@ struct DayOperations {
 void WordOperations(DayOperations& ops) {
     const std::string_view prefix = "Срабатывание: "_cp;
     ops.logged.clear();
+    // Room for the longest lines: only what is written of it is ever touched.
+    ops.logged.reserve(ops.list.size() * (prefix.size() + TW_OperationTextMax + 1));
     // Where the unexplained ones' texts are in the log's, copied at once after.
     std::vector<std::pair<std::size_t, std::size_t>> unexplained;
     std::size_t unexplainedSize = 0;

@@ -24,6 +24,33 @@ struct Part {
     bool ok = false;
 };
 
+// Deflates what `z` holds onto `out`, which grows as the output comes: a
+// report's text shrinks to a twentieth, and room for the bound of all of it
+// would be written over with zeros for nothing. The output does not depend on
+// the room given. False when zlib fails.
+bool Deflate(z_stream& z, int flush, std::string& out) {
+    // A sync flush adds at most an empty stored block to the bound.
+    const std::size_t bound = deflateBound(&z, z.avail_in) + 16;
+    out.resize(std::min(bound, std::size_t(z.avail_in) / 8 + 4096));
+    for (std::size_t made = 0;;) {
+        z.next_out = reinterpret_cast<Bytef*>(out.data() + made);
+        z.avail_out = uInt(out.size() - made);
+        const int rc = deflate(&z, flush);
+        made = out.size() - z.avail_out;
+        // A flush that ended exactly at the end of the room is done too: called
+        // again with more, deflate has nothing to add (Z_BUF_ERROR) and says so.
+        const bool done =
+            flush == Z_FINISH ? rc == Z_STREAM_END : z.avail_in == 0 && z.avail_out > 0;
+        if (done) {
+            out.resize(made);
+            return true;
+        }
+        if ((rc != Z_OK && rc != Z_BUF_ERROR) || z.avail_out > 0 || out.size() >= bound)
+            return false;
+        out.resize(std::min(bound, out.size() * 2));
+    }
+}
+
 // Raw deflate of one part (no header), ending with a sync flush or, when it
 // is the last, with the end of the stream.
 void DeflatePart(int level, Part& p) {
@@ -33,16 +60,10 @@ void DeflatePart(int level, Part& p) {
     bool ok =
         dict == 0 || deflateSetDictionary(&z, p.dictionary.data() + p.dictionary.size() - dict,
                                           uInt(dict)) == Z_OK;
-    // A sync flush adds at most an empty stored block to the bound.
-    p.out.resize(deflateBound(&z, uLong(p.data.size())) + 16);
     z.next_in = const_cast<Bytef*>(p.data.data());
     z.avail_in = uInt(p.data.size());
-    z.next_out = reinterpret_cast<Bytef*>(p.out.data());
-    z.avail_out = uInt(p.out.size());
-    const int flush = p.last ? Z_FINISH : Z_SYNC_FLUSH;
-    const int rc = ok ? deflate(&z, flush) : Z_STREAM_ERROR;
-    ok = ok && (p.last ? rc == Z_STREAM_END : rc == Z_OK && z.avail_out > 0) && z.avail_in == 0;
-    p.out.resize(ok ? p.out.size() - z.avail_out : 0);
+    ok = ok && Deflate(z, p.last ? Z_FINISH : Z_SYNC_FLUSH, p.out);
+    if (!ok) p.out.clear();
     deflateEnd(&z);
     p.crc = uint32_t(crc32_z(0, p.data.data(), p.data.size()));
     p.ok = ok;

@@ -1,5 +1,7 @@
 #include "dbdatabase.h"
 
+#include <algorithm>
+
 #include <sqlite3.h>
 
 #include <cstdio>
@@ -206,6 +208,12 @@ class Loader {
     }
 
     void LoadVariables(HDBDatabase& out) {
+        // The records' room at once: a plant's thousands of them are not copied
+        // over and over as they come.
+        const SqliteStmt count = Query("SELECT count(*) FROM variables");
+        if (Step(count))
+            out.ReserveVariables(
+                int(std::clamp<sqlite3_int64>(sqlite3_column_int64(count.get(), 0), 0, 1 << 20)));
         const SqliteStmt s =
             Query("SELECT idx, name, type, object, place FROM variables ORDER BY idx");
         for (int row = 0; Step(s); ++row) {

@@ -71,6 +71,7 @@ class HDBTable {
         bytes_.insert(bytes_.end(), b, b + recordSize_);
     }
     void Clear() { bytes_.clear(); }
+    void Reserve(int records) { bytes_.reserve(std::size_t(records) * recordSize_); }
 
   private:
     int code_;
@@ -114,6 +115,8 @@ class HDBDatabase {
     int AddType(const char* name, uint16_t stateSet);
     int AddVariable(const char* name, uint16_t type, uint16_t object = kDBNoIndex,
                     uint16_t place = kDBNoIndex);
+    // Room for `count` variables in all, so that adding them copies nothing.
+    void ReserveVariables(int count) { variables_.Reserve(count); }
     void AddStateSet(uint16_t code, const char* name, uint16_t lowest, uint16_t highest);
     void SetStateName(uint16_t setCode, uint16_t state, const char* name);
     void AddErrorState(uint16_t state);

@@ -30,7 +30,24 @@ LogState& State() {
     return s;
 }
 
-// Lines written under one lock with one time stamp, one write to each place;
+// The lines as UTF-8 onto `out`, each after `prefix`, converted a piece at a
+// time: a day's thousands of lines pass through one small buffer rather than
+// a copy of them all.
+void WriteConverted(std::span<const std::string_view> lines, std::string_view prefix, FILE* out) {
+    constexpr std::size_t kPiece = 32 * 1024;
+    std::string piece;
+    piece.reserve(kPiece + 1024);
+    for (std::string_view line : lines) {
+        host::AppendCp1251AsUtf8(piece.append(prefix), line).push_back('\n');
+        if (piece.size() < kPiece) continue;
+        std::fwrite(piece.data(), 1, piece.size(), out);
+        piece.clear();
+    }
+    std::fwrite(piece.data(), 1, piece.size(), out);
+    std::fflush(out);
+}
+
+// Lines written under one lock with one time stamp, a write a piece to each place;
 // on the console each with the journal's `priority` when a service's journal
 // is the console.
 void WriteLines(std::span<const std::string_view> lines,
@@ -43,21 +60,11 @@ void WriteLines(std::span<const std::string_view> lines,
     }
     const std::string stamp =
         s.file ? std::string(PRTime::Now().GetStr(nullptr, 0, "%Y-%m-%d %H:%M:%S")) + ' ' : "";
-    std::string console, file;
-    const char* prefix = s.console && host::WritesToJournal(2) ? priority : "";
-    for (std::string_view line : lines) {
-        if (s.console) host::AppendCp1251AsUtf8(console.append(prefix), line).push_back('\n');
-        if (s.file) host::AppendCp1251AsUtf8(file.append(stamp), line).push_back('\n');
-    }
     if (s.console) {
         host::FinishProgressLine();  // a log line never lands on the progress bar's line
-        std::fwrite(console.data(), 1, console.size(), stderr);
-        std::fflush(stderr);
+        WriteConverted(lines, host::WritesToJournal(2) ? priority : "", stderr);
     }
-    if (s.file) {
-        std::fwrite(file.data(), 1, file.size(), s.file.get());
-        std::fflush(s.file.get());
-    }
+    if (s.file) WriteConverted(lines, stamp, s.file.get());
 }
 
 void WriteLine(std::string_view line, const char* priority = host::kJournalInfo) {

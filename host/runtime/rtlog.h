@@ -15,8 +15,8 @@ void RTLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // The same for a ready text.
 void RTLogR(const char* text);
 // Several ready lines, each ended by a newline (the last one may lack it),
-// logged under one time stamp and written at once: a day's worth of events
-// costs one write, not one a line.
+// logged under one time stamp and written together: a day's worth of events
+// costs a write every 32 KB, not one a line.
 void RTLogLines(std::string_view lines);
 // A modal error message box over `owner` (through the host's interaction
 // interface); returns after it is closed. The text is also logged.

@@ -123,11 +123,13 @@ void PrintNotes(const host::RunNotes& notes) {
         unexplained && !unexplained->empty()) {
         std::printf("%s  %zu operation(s) without demand:\n", Priority(host::kJournalWarning),
                     std::size_t(std::count(unexplained->begin(), unexplained->end(), '\n')));
+        // A line at a time: a day's thousands of them need no copy of them all.
         std::string utf8;
-        host::AppendCp1251AsUtf8(utf8, *unexplained);
-        for (std::size_t from = 0; from < utf8.size();) {
-            const std::size_t eol = utf8.find('\n', from);
-            std::printf("    %.*s\n", int(eol - from), utf8.data() + from);
+        for (std::size_t from = 0; from < unexplained->size();) {
+            const std::size_t eol = std::min(unexplained->find('\n', from), unexplained->size());
+            utf8.clear();
+            host::AppendCp1251AsUtf8(utf8, std::string_view(*unexplained).substr(from, eol - from));
+            std::printf("    %s\n", utf8.c_str());
             from = eol + 1;
         }
     }

@@ -159,7 +159,8 @@ std::size_t OneStreamSize(const std::string& data) {
 TEST(Streams, RoundTripPlainFilesAndFailures) {
     const std::string dir = twtest::ScratchDir("streams");
     // Every way the writer cuts its input: nothing, below one part, parts side
-    // by side, a long write deflated where it lies, more than one segment.
+    // by side, a long write deflated where it lies, more than one segment; and
+    // input that does not shrink.
     struct Case {
         const char* what;
         std::size_t size, first, chunk;  // the first write, then writes of `chunk`
@@ -173,6 +174,7 @@ TEST(Streams, RoundTripPlainFilesAndFailures) {
         {"past one segment in record writes", 9 << 20, 1880, 1880},
         {"long writes across segments", 11 << 20, 3 << 20, 3 << 20},
         {"parts that need what came before them", 2 << 20, 2 << 20, 1, 16384},
+        {"no redundancy: the output outgrows its first room", 700000, 700000, 1, 700000},
     };
     for (const Case& c : cases) {
         const std::string payload = Records(c.size, c.period);

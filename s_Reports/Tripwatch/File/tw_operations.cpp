@@ -64,10 +64,6 @@ char* PutField(char* out, const char (&field)[N]) {
     return PutText(out, field, strnlen(field, N));
 }
 
-// The longest text of one operation: six time fields of up to five digits
-// with their separators, the fields and the words around them.
-constexpr std::size_t kOperationTextMax =
-    6 * 6 + 9 + 2 + sizeof TW_Operation::Variable + 12 + sizeof TW_Operation::Sensor + 4 + 12;
 }  // namespace
 
 std::string TW_OperationText(const TW_Operation& op) {
@@ -79,7 +75,7 @@ std::string TW_OperationText(const TW_Operation& op) {
 void TW_AppendOperationText(std::string& out, const TW_Operation& op) {
     // Called for every operation of a day in the run's log: formatted by hand,
     // then appended at once.
-    char begin[kOperationTextMax];
+    char begin[TW_OperationTextMax];
     char* o = begin;
     const PRTime& t = op.Time;
     o = Put2(o, t.Day);

@@ -139,3 +139,7 @@ int TW_CountOperations(const std::vector<TW_Operation>& ops, uint8_t cls);
 std::string TW_OperationText(const TW_Operation& op);
 // The same text appended to `out`.
 void TW_AppendOperationText(std::string& out, const TW_Operation& op);
+// The longest such text: six time fields of up to five digits with their
+// separators, the fields and the words around them.
+inline constexpr std::size_t TW_OperationTextMax =
+    6 * 6 + 9 + 2 + sizeof TW_Operation::Variable + 12 + sizeof TW_Operation::Sensor + 4 + 12;
