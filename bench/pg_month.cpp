@@ -9,9 +9,10 @@
 // (a) is a copy of the two days kept beside the samples table and read through
 // the archive's "Samples" setting, so that (b) and (c) are each measured in
 // turns with it, best of 5, each pair in a process of its own (the first fetch
-// shown apart): the ratio holds on a machine that others share. Target: (b)
-// and (c) within 1.5x of (a). Also what the archive's VACUUM (ANALYZE) after a
-// change costs on the partitioned table: all of it against the month changed.
+// of each, the first with the process's logins, shown apart): the ratio holds
+// on a machine that others share. Target: (b) and (c) within 1.5x of (a).
+// Also what the archive's VACUUM (ANALYZE) after a change costs on the
+// partitioned table: all of it against the month changed.
 // Usage: bench_pg_month [WORKDIR]   (default: a folder under the temp folder)
 //        TW_BENCH_PG=CONNINFO names the server (make bench sets it); the
 //        benchmark replaces its schema tripwatch and drops it at the end.
