@@ -196,6 +196,76 @@ TEST(PgArchive, TheDemoReplacesOnlyItsOwnSamples) {
     EXPECT_EQ(r.Text(0, 0), "1");
 }
 
+// The samples table partitioned by month as ARCHIVE.md makes it: the demo and
+// an import write each row into its month and vacuum only the months they
+// changed, a run reads it as the day files, and a sample outside every month
+// fails its import with nothing written.
+TEST(PgArchive, ATablePartitionedByMonthTakesEachSampleIntoItsMonth) {
+    const std::string files = twtest::ScratchDir("month-files"), pg = twtest::ScratchDir("month");
+    const std::string conninfo = FreshDatabase("twmonth");
+    host::pg::Connection c;
+    ASSERT_TRUE(c.Open(conninfo)) << c.Error();
+    ASSERT_TRUE(
+        c.Exec("CREATE SCHEMA tripwatch; CREATE TABLE tripwatch.samples (variable text NOT NULL, "
+               "time timestamptz NOT NULL, state integer NOT NULL CHECK (state BETWEEN 0 AND "
+               "65535), value double precision NOT NULL, PRIMARY KEY (variable, time) INCLUDE "
+               "(state, value)) PARTITION BY RANGE (time);"
+               "CREATE TABLE tripwatch.samples_2026_10 PARTITION OF tripwatch.samples FOR VALUES "
+               "FROM ('2026-10-01 00:00+03') TO ('2026-11-01 00:00+03');"
+               "CREATE TABLE tripwatch.samples_2026_11 PARTITION OF tripwatch.samples FOR VALUES "
+               "FROM ('2026-11-01 00:00+03') TO ('2026-12-01 00:00+03');"
+               "CREATE TABLE tripwatch.samples_2026_12 PARTITION OF tripwatch.samples FOR VALUES "
+               "FROM ('2026-12-01 00:00+03') TO ('2027-01-01 00:00+03')"))
+        << c.Error();
+    const std::string demo = " --days 2 --end 2026-11-21 --seed 3 --background 10";
+    ASSERT_EQ(ExitCode(Bin("rthost") + " demo " + files + demo + " >/dev/null"), 0);
+    ASSERT_EQ(
+        ExitCode(Bin("rthost") + " demo " + pg + demo + " --archive '" + conninfo + "' >/dev/null"),
+        0);
+    // Each month's rows, and its rows as its last VACUUM (ANALYZE) counted them
+    // (-1: never vacuumed nor analyzed).
+    const auto months = [&] {
+        host::pg::Result r;
+        EXPECT_TRUE(
+            c.Exec("SELECT string_agg(c.relname || ' ' || (SELECT count(*) FROM "
+                   "tripwatch.samples s WHERE s.tableoid = c.oid) || ' ' || c.reltuples, "
+                   "', ' ORDER BY c.relname) FROM pg_class c JOIN pg_inherits i ON "
+                   "i.inhrelid = c.oid WHERE i.inhparent = 'tripwatch.samples'::regclass",
+                   &r, PGRES_TUPLES_OK))
+            << c.Error();
+        return r.Text(0, 0);
+    };
+    host::pg::Result count;
+    ASSERT_TRUE(c.Exec("SELECT count(*) FROM tripwatch.samples", &count, PGRES_TUPLES_OK));
+    const std::string n = count.Text(0, 0), n1 = std::to_string(std::stol(n) + 1);
+    EXPECT_EQ(months(),
+              "samples_2026_10 0 -1, samples_2026_11 " + n + " " + n + ", samples_2026_12 0 -1");
+    const struct {
+        const char* rows;
+        const char* exit;
+        std::string error, after;
+    } imports[] = {
+        {"U1.P01.Sensor,2026-11-30 23:59:59,1,2\nU1.P01.Sensor,2026-12-01 00:00:00,0,3\n", "0 ", "",
+         "samples_2026_10 0 -1, samples_2026_11 " + n1 + " " + n1 + ", samples_2026_12 1 1"},
+        {"U1.P01.Sensor,2026-12-02 00:00:00,0,4\nU1.P01.Sensor,2027-01-01 00:00:00,0,5\n", "1 ",
+         "rthost import: Архив PostgreSQL: ERROR:  no partition of relation \"samples\" found "
+         "for row\n",
+         "samples_2026_10 0 -1, samples_2026_11 " + n1 + " " + n1 + ", samples_2026_12 1 1"},
+    };
+    for (const auto& i : imports) {
+        std::ofstream(pg + "one.csv") << "variable,time,state,value\n" << i.rows;
+        EXPECT_EQ(Rthost(pg, "import " + pg + " " + pg + "one.csv").substr(0, 2), i.exit) << i.rows;
+        EXPECT_EQ(ReadText(pg + "err.txt").substr(0, i.error.size()), i.error) << i.rows;
+        EXPECT_EQ(months(), i.after) << i.rows;
+    }
+    for (const std::string& home : {files, pg})
+        EXPECT_EQ(
+            Rthost(home, "run " + home + " --job Daily --end \"2026-11-21 00:00\"").substr(0, 2),
+            "0 ")
+            << ReadText(home + "err.txt");
+    EXPECT_TRUE(Reports(pg) == Reports(files)) << FirstDifference(Reports(pg), Reports(files));
+}
+
 // The view of the README over a plant's own table, and what the database can
 // refuse: each a clear message and a failed run without a report.
 TEST(PgArchive, APlantsOwnTableIsReadThroughAViewAndFailuresAreClear) {

@@ -1,5 +1,7 @@
 #include "pgarchive.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 #include "archive/pg/pgcopy.h"
@@ -132,13 +134,28 @@ std::string CopyStream(const std::vector<ArchiveSample>& samples) {
     return stream;
 }
 
-// COPYs every batch into `table`'s sample columns, one COPY a batch; false when
-// a batch gives up (`stopped`) or the server refuses.
-bool CopyBatches(Connection& c, const std::string& table, const RowBatch& next, bool& stopped) {
+// The times a change wrote or removed, in seconds, half open; empty while
+// from >= end.
+struct Span {
+    int64_t from = INT64_MAX;
+    int64_t end = INT64_MIN;
+    void Add(int64_t begin, int64_t stop) {
+        from = std::min(from, begin);
+        end = std::max(end, stop);
+    }
+};
+
+// COPYs every batch into `table`'s sample columns, one COPY a batch, adding
+// the rows' times to `span`; false when a batch gives up (`stopped`) or the
+// server refuses.
+bool CopyBatches(Connection& c, const std::string& table, const RowBatch& next, bool& stopped,
+                 Span& span) {
     std::vector<ArchiveSample> rows;
     for (;;) {
         if (!next(rows)) return !(stopped = true);
         if (rows.empty()) return true;
+        for (const ArchiveSample& s : rows)
+            span.Add(s.Time, s.Time + 1);
         if (!c.CopyIn(
                 "COPY " + table + " (variable, time, state, value) FROM STDIN (FORMAT binary)",
                 CopyStream(rows)))
@@ -153,15 +170,47 @@ bool NoteWriter(Connection& c, const char* writer) {
                   "') ON CONFLICT (key) DO UPDATE SET value = excluded.value");
 }
 
+// The leaf partitions of the samples table that can hold a time of [$1, $2)
+// (seconds), or none when the table is not partitioned. A leaf is left out
+// when it or one of its ancestors is a range of "time" that misses the span;
+// every other leaf (a DEFAULT partition, one of another key) may hold it.
+constexpr const char* kLeavesMet =
+    "SELECT c.relkind = 'p', (SELECT string_agg(t.relid::regclass::text, ', ') FROM "
+    "pg_partition_tree(c.oid) AS t WHERE t.isleaf AND NOT EXISTS (SELECT FROM "
+    "pg_partition_ancestors(t.relid) AS a JOIN pg_inherits AS i ON i.inhrelid = a.relid JOIN "
+    "pg_class AS p ON p.oid = a.relid CROSS JOIN LATERAL (SELECT pg_get_expr(p.relpartbound, "
+    "p.oid) AS bound) AS b WHERE pg_get_partkeydef(i.inhparent) = 'RANGE (\"time\")' AND "
+    "(substring(b.bound FROM 'FROM \\(''([^'']*)''\\) TO')::timestamptz >= "
+    "to_timestamp($2::bigint) OR "
+    "substring(b.bound FROM ' TO \\(''([^'']*)''\\)$')::timestamptz <= to_timestamp($1::bigint)))) "
+    "FROM pg_class AS c WHERE c.oid = 'tripwatch.samples'::regclass";
+
+// Lets the server mark the pages a change wrote all-visible, so that the
+// period query reads them from the index alone (autovacuum waits for a fifth
+// of the table to be new), and renew the statistics that its plan rests on;
+// best effort: for a user who does not own the table the server only warns.
+// A table partitioned by month (ARCHIVE.md) gets it on the months `span`
+// meets alone: on the table, the server would vacuum and sample every
+// partition, years of them, after every import.
+void VacuumChanged(Connection& c, const Span& span) {
+    Result r;
+    if (span.from < span.end &&
+        c.Exec(kLeavesMet, {std::to_string(span.from), std::to_string(span.end)}, &r,
+               PGRES_TUPLES_OK) &&
+        r.Rows() == 1 && r.Text(0, 0) == "t") {
+        if (!r.Text(0, 1).empty()) c.Exec("VACUUM (ANALYZE) " + r.Text(0, 1));
+        return;
+    }
+    c.Exec("VACUUM (ANALYZE) tripwatch.samples");
+}
+
 // Runs the steps of one change of the samples table as one transaction; on a
-// failure rolls it back. After the commit it lets the server mark the pages
-// just written all-visible, so that the period query reads them from the index
-// alone (autovacuum waits for a fifth of the table to be new), and renew the
-// statistics that its plan rests on; best effort: for a user who does not own
-// the table the server only warns.
-bool ChangeSamples(Connection& c, const std::function<bool()>& steps, std::string& error) {
+// failure rolls it back. After the commit it vacuums what the change wrote in
+// `span` (which the steps fill).
+bool ChangeSamples(Connection& c, const std::function<bool()>& steps, const Span& span,
+                   std::string& error) {
     if (c.Exec("BEGIN") && steps() && c.Exec("COMMIT")) {
-        c.Exec("VACUUM (ANALYZE) tripwatch.samples");
+        VacuumChanged(c, span);
         return true;
     }
     error = c.Error();
@@ -174,6 +223,8 @@ bool ReplaceSamples(Connection& c, int64_t begin, int64_t end, const RowBatch& n
                     bool& stopped, std::string& error) {
     bool foreign = false;
     stopped = false;
+    Span span;
+    span.Add(begin, end);
     const bool done = ChangeSamples(
         c,
         [&] {
@@ -187,10 +238,10 @@ bool ReplaceSamples(Connection& c, int64_t begin, int64_t end, const RowBatch& n
             if (foreign && !others) return false;
             return c.Exec("DELETE FROM tripwatch.samples WHERE time >= " + Timestamp(begin) +
                           " AND time < " + Timestamp(end)) &&
-                   CopyBatches(c, "tripwatch.samples", next, stopped) &&
+                   CopyBatches(c, "tripwatch.samples", next, stopped, span) &&
                    (foreign || NoteWriter(c, "demo"));
         },
-        error);
+        span, error);
     if (stopped) error.clear();
     if (!done && foreign && !others)
         error =
@@ -203,6 +254,7 @@ bool ImportSamples(Connection& c, const RowBatch& next, long& stored, bool& stop
                    std::string& error) {
     stopped = false;
     Result r;
+    Span span;
     const bool done = ChangeSamples(
         c,
         [&] {
@@ -211,7 +263,7 @@ bool ImportSamples(Connection& c, const RowBatch& next, long& stored, bool& stop
             return c.Exec(
                        "CREATE TEMPORARY TABLE incoming (LIKE tripwatch.samples, ord "
                        "bigserial) ON COMMIT DROP") &&
-                   CopyBatches(c, "incoming", next, stopped) &&
+                   CopyBatches(c, "incoming", next, stopped, span) &&
                    c.Exec(
                        "INSERT INTO tripwatch.samples SELECT DISTINCT ON (variable, time) "
                        "variable, time, state, value FROM incoming ORDER BY variable, time, "
@@ -220,7 +272,7 @@ bool ImportSamples(Connection& c, const RowBatch& next, long& stored, bool& stop
                        &r) &&
                    NoteWriter(c, "import");
         },
-        error);
+        span, error);
     if (stopped) error.clear();
     stored = done ? r.Changed() : 0;
     return done;
