@@ -317,12 +317,15 @@ bool Today(const RunArgs& args, host::CivilDay& today) {
 // A run allocates and frees blocks of megabytes: the day's samples, the
 // report, its deflated parts. Kept (the heap's, and the arrays' own mappings)
 // rather than mapped and unmapped each time, a block freed is found again with
-// its pages in place by the next use, and by the next day of a backfill.
+// its pages in place by the next use, and by the next day of a backfill. The
+// threads of a run share one heap, so that what one has freed another uses
+// again instead of faulting in pages of an arena of its own.
 void KeepLargeBlocks() {
     constexpr int kLarge = 256 << 20;
     mallopt(M_MMAP_THRESHOLD, kLarge);
     mallopt(M_TRIM_THRESHOLD, kLarge);
     mallopt(M_TOP_PAD, 16 << 20);
+    mallopt(M_ARENA_MAX, 1);
     BaseArray::KeepLargeBlocks(kLarge);
 }
 
