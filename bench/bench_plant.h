@@ -1,12 +1,27 @@
-// The plant that bench_grab_values and bench_run share: 3,000 variables, 30
-// used contours (a sensor, a relay and an apparatus each: 90 used variables),
-// a busy day of 2,000,000 samples and, for the 24-hour look-back, the day
-// before with 500,000. A used contour's variables have bench_fill's busy
-// pattern (sensor 600 samples a day in runs of excursions, relay 900 toggling,
-// apparatus 500); the other 2,910 variables share the rest, 666 or 667 each,
-// their states at random. The same generator and seed make the same samples
-// in both programs; the home holds the configuration, both day files and the
-// job; PostgreSQL gets the same samples when a server is given.
+// The plants of the archive and run benchmarks, each of a shape (PlantShape).
+// The busy plant, which bench_grab_values and bench_run share: 3,000
+// variables, 30 used contours (a sensor, a relay and an apparatus each: 90
+// used variables), a busy day of 2,000,000 samples and, for the 24-hour
+// look-back, the day before with 500,000. A used contour's variables have
+// bench_fill's busy pattern (sensor 600 samples a day in runs of excursions,
+// relay 900 toggling, apparatus 500; a quarter of that the day before); the
+// other 2,910 variables share the rest, 666 or 667 each, their states at
+// random.
+// The ten-times plant of bench_plant_scale: 30,000 variables, 3,000 used
+// contours (9,000 used variables, spread through the configuration alike), a
+// busy day of 20,000,000 samples and the day before with 5,000,000. Its used
+// contours keep the same patterns at the day before's counts on both days
+// (sensor 150, relay 225, apparatus 125): at the busy day's 2,000 a contour,
+// the used variables alone would have 6,000,000 samples, while at these a
+// contour's incidents per sample of its own are the busy day's (every run of
+// excursions is one incident at either rate). The other 21,000 variables
+// share the rest, about 880 each. The plant as a whole has more incidents per
+// sample than the busy plant (1,500,000 of its 20,000,000 samples are the
+// contours', against 60,000 of 2,000,000: 35,390 incidents against 1,373),
+// which weighs on the reports.
+// The same generator and seed make the same samples in every program; the
+// home holds the configuration, both day files and the job; PostgreSQL gets
+// the same samples when a server is given.
 #pragma once
 
 #include <sqlite3.h>
@@ -42,10 +57,39 @@ namespace twbench {
 
 using namespace host::literals;
 
-constexpr int kPlantVariables = 3000;
-constexpr int kPlantContours = 30;
-constexpr int kBusyDaySamples = 2000000;
-constexpr int kDayBeforeSamples = 500000;
+// A used contour's samples a day: its sensor's, relay's and apparatus's.
+struct ContourSamples {
+    int sensor, relay, apparatus;
+    constexpr int Sum() const { return sensor + relay + apparatus; }
+};
+
+// A plant's shape: its variables, its used contours spread evenly through
+// them, the samples of the busy day and of the day before, and how many of
+// those each used contour's variables have on either day.
+struct PlantShape {
+    int variables = 3000;
+    int contours = 30;
+    int busySamples = 2000000;
+    int beforeSamples = 500000;
+    ContourSamples busyContour{600, 900, 500};
+    ContourSamples beforeContour{150, 225, 125};
+    constexpr int Spacing() const { return variables / contours; }
+};
+
+// The busy plant that bench_grab_values and bench_run share.
+inline constexpr PlantShape kBusyPlant{};
+// Ten times the busy plant, for bench_plant_scale.
+inline constexpr PlantShape kTenTimesPlant{.variables = 30000,
+                                           .contours = 3000,
+                                           .busySamples = 20000000,
+                                           .beforeSamples = 5000000,
+                                           .busyContour = {150, 225, 125},
+                                           .beforeContour = {150, 225, 125}};
+
+constexpr int kPlantVariables = kBusyPlant.variables;
+constexpr int kPlantContours = kBusyPlant.contours;
+constexpr int kBusyDaySamples = kBusyPlant.busySamples;
+constexpr int kDayBeforeSamples = kBusyPlant.beforeSamples;
 constexpr time_t kPlantDay = 1796590800;  // 2026-12-07 00:00:00 Moscow, the busy day
 constexpr int kContourSpacing = kPlantVariables / kPlantContours;
 
@@ -55,15 +99,16 @@ inline std::string PlantVarName(int v) {
     return b;
 }
 
-// The used variables: contour c's sensor, relay and apparatus are variables
-// 100c, 100c+1 and 100c+2, spread through the configuration.
-inline bool PlantUsed(int v) {
-    return v % kContourSpacing < 3;
+// The used variables: contour c's sensor, relay and apparatus are the first
+// three of its share of the variables (100c, 100c+1 and 100c+2 in the busy
+// plant), spread through the configuration.
+inline bool PlantUsed(int v, const PlantShape& shape = kBusyPlant) {
+    return v % shape.Spacing() < 3;
 }
-inline std::vector<int> PlantUsedVariables() {
+inline std::vector<int> PlantUsedVariables(const PlantShape& shape = kBusyPlant) {
     std::vector<int> used;
-    for (int v = 0; v < kPlantVariables; ++v)
-        if (PlantUsed(v)) used.push_back(v);
+    for (int v = 0; v < shape.variables; ++v)
+        if (PlantUsed(v, shape)) used.push_back(v);
     return used;
 }
 
@@ -92,29 +137,29 @@ inline std::vector<host::archive::Sample> PlantSamples(std::mt19937& rng, int64_
     return out;
 }
 
-// Every variable's samples of one day, `total` samples in all (a multiple of
-// 500,000): a used contour's variables get bench_fill's counts at 2,000,000,
-// in proportion below.
-inline std::vector<host::archive::VariableSamples> PlantDay(int64_t begin, int total,
+// Every variable's samples of one day, `total` samples in all: a used
+// contour's variables get `contour`'s counts, the other variables share the
+// rest, their states at random.
+inline std::vector<host::archive::VariableSamples> PlantDay(const PlantShape& shape, int64_t begin,
+                                                            int total, ContourSamples contour,
                                                             unsigned seed) {
     std::mt19937 rng(seed);
-    const int scale = total / 500000;  // 4 on the busy day, 1 the day before
-    const int usedTotal = kPlantContours * 500 * scale;
-    const int others = kPlantVariables - 3 * kPlantContours;
+    const int usedTotal = shape.contours * contour.Sum();
+    const int others = shape.variables - 3 * shape.contours;
     std::vector<host::archive::VariableSamples> vars;
-    vars.reserve(kPlantVariables);
+    vars.reserve(std::size_t(shape.variables));
     int other = 0;
-    for (int v = 0; v < kPlantVariables; ++v) {
+    for (int v = 0; v < shape.variables; ++v) {
         std::vector<host::archive::Sample> s;
-        switch (PlantUsed(v) ? v % kContourSpacing : 3) {
+        switch (PlantUsed(v, shape) ? v % shape.Spacing() : 3) {
             case 0:
-                s = PlantSamples(rng, begin, 150 * scale, 2, 0, 5, 6);
+                s = PlantSamples(rng, begin, contour.sensor, 2, 0, 5, 6);
                 break;  // sensor
             case 1:
-                s = PlantSamples(rng, begin, 225 * scale, 1, 0, 1, 1);
+                s = PlantSamples(rng, begin, contour.relay, 1, 0, 1, 1);
                 break;  // relay
             case 2:
-                s = PlantSamples(rng, begin, 125 * scale, 1, 0, 3, 3);
+                s = PlantSamples(rng, begin, contour.apparatus, 1, 0, 3, 3);
                 break;  // apparatus
             default: {
                 const int share =
@@ -128,29 +173,43 @@ inline std::vector<host::archive::VariableSamples> PlantDay(int64_t begin, int t
     return vars;
 }
 
-// The day before and the busy day.
+// The busy plant's day of `total` samples (a multiple of 500,000): a used
+// contour's variables get bench_fill's counts at 2,000,000, in proportion below.
+inline std::vector<host::archive::VariableSamples> PlantDay(int64_t begin, int total,
+                                                            unsigned seed) {
+    const int scale = total / 500000;  // 4 on the busy day, 1 the day before
+    return PlantDay(kBusyPlant, begin, total, {150 * scale, 225 * scale, 125 * scale}, seed);
+}
+
+// The day before and the busy day of a plant (the busy plant's unless told).
 struct PlantDays {
-    std::vector<host::archive::VariableSamples> before =
-        PlantDay(kPlantDay - 86400, kDayBeforeSamples, 3);
-    std::vector<host::archive::VariableSamples> busy = PlantDay(kPlantDay, kBusyDaySamples, 5);
+    PlantDays() : PlantDays(kBusyPlant) {}
+    explicit PlantDays(const PlantShape& plant)
+        : shape(plant),
+          before(PlantDay(plant, kPlantDay - 86400, plant.beforeSamples, plant.beforeContour, 3)),
+          busy(PlantDay(plant, kPlantDay, plant.busySamples, plant.busyContour, 5)) {}
+    PlantShape shape;
+    std::vector<host::archive::VariableSamples> before;
+    std::vector<host::archive::VariableSamples> busy;
 };
 
-// The job: the 30 contours, the configuration valid at the day's end, only the
-// binary report (the values kept only when `saveVals`).
-inline void PlantJob(HConfigItem* root, bool saveVals) {
+// The job: the plant's contours, the configuration valid at the day's end,
+// only the binary report (the values kept only when `saveVals`).
+inline void PlantJob(HConfigItem* root, bool saveVals, const PlantShape& shape = kBusyPlant) {
     TW_ContourArray contours;
-    for (int c = 0; c < kPlantContours; ++c) {
+    for (int c = 0; c < shape.contours; ++c) {
+        const int first = c * shape.Spacing();
         TW_Contour k{};
         k.Used = 1;
-        std::strcpy(k.Sensor, PlantVarName(c * kContourSpacing).c_str());
+        std::strcpy(k.Sensor, PlantVarName(first).c_str());
         k.State = 2;
         k.Interval = 60;
         k.Rele.Used = 1;
-        std::strcpy(k.Rele.Sensor, PlantVarName(c * kContourSpacing + 1).c_str());
+        std::strcpy(k.Rele.Sensor, PlantVarName(first + 1).c_str());
         k.Rele.State = 1;
         k.Rele.MaxTime = 120;
         k.Prot.Used = 1;
-        std::strcpy(k.Prot.Sensor, PlantVarName(c * kContourSpacing + 2).c_str());
+        std::strcpy(k.Prot.Sensor, PlantVarName(first + 2).c_str());
         k.Prot.State = 1;
         contours.Add(k);
     }
@@ -161,16 +220,17 @@ inline void PlantJob(HConfigItem* root, bool saveVals) {
     root->SetBool("SaveXLS", false);
 }
 
-// The home (ends with '/'): Config/bench.rtdb, both day files, Jobs/Bench.json.
-// False with the reason in `why`.
+// The home (ends with '/'): Config/bench.rtdb, both day files, Jobs/Bench.json,
+// of the days' plant. False with the reason in `why`.
 inline bool MakePlantHome(const std::string& home, const PlantDays& days, std::string& why) {
+    const PlantShape& shape = days.shape;
     HDBDatabase db;
     db.AddStateSet(1, "Состояния"_cp, 0, 3);
     db.AddErrorState(3);
     const int type = db.AddType("Сигнал"_cp, 1);
-    for (int o = 0; o < 6; ++o)
+    for (int o = 0; o < (shape.variables + 499) / 500; ++o)
         db.AddObject(("Блок "_cp + std::to_string(o + 1)).c_str());
-    for (int v = 0; v < kPlantVariables; ++v)
+    for (int v = 0; v < shape.variables; ++v)
         db.AddVariable(PlantVarName(v).c_str(), uint16_t(type), uint16_t(v / 500));
     db.ConfigId = 1;
     db.ConfigTime.Set(kPlantDay - 7 * 86400);
@@ -181,7 +241,7 @@ inline bool MakePlantHome(const std::string& home, const PlantDays& days, std::s
         files.emplace_back(day, host::archive::EncodeDayFile(day, *samples));
     }
     HConfigTree job;
-    PlantJob(job.Root(), false);
+    PlantJob(job.Root(), false, shape);
     const bool ok = host::MakeDirectories(host::ConfigFolder(home.c_str()).c_str()) &&
                     DBSaveDatabase(db, (host::ConfigFolder(home.c_str()) + "bench.rtdb").c_str()) &&
                     host::MakeDirectories(host::archive::ArchiveFolder(home.c_str()).c_str()) &&
@@ -201,9 +261,9 @@ struct PlantRow {
 };
 inline std::vector<PlantRow> PlantRows(const PlantDays& days) {
     std::vector<PlantRow> rows;
-    rows.reserve(std::size_t(kBusyDaySamples + kDayBeforeSamples));
+    rows.reserve(std::size_t(days.shape.busySamples + days.shape.beforeSamples));
     for (const auto* day : {&days.before, &days.busy})
-        for (int v = 0; v < kPlantVariables; ++v)
+        for (int v = 0; v < days.shape.variables; ++v)
             for (const auto& s : (*day)[std::size_t(v)].Samples)
                 rows.push_back({v, s.Time, s.State, s.Value});
     return rows;

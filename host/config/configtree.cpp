@@ -1,6 +1,7 @@
 #include "configtree.h"
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <map>
 
@@ -14,9 +15,12 @@
 using namespace host::literals;
 using Json = nlohmann::ordered_json;
 
-// A node finds its JSON object anew on every access through its parent, so that
-// a node stays valid whatever happens to the object's storage (an ordered object
-// moves its members when it grows) and whatever a write does to the key.
+// A node finds its JSON object anew through its parent once the tree has been
+// written to, so that a node stays valid whatever happens to the object's
+// storage (an ordered object moves its members when it grows) and whatever a
+// write does to the key. Between writes it keeps the object it found: a lookup
+// in an ordered object goes through its members one by one, and a job of
+// thousands of contours reads each contour's keys through its parent's.
 class HConfigTree::Node final : public HConfigItem {
   public:
     Node(HConfigTree::Impl* tree, Node* parent, std::string name)
@@ -88,8 +92,10 @@ class HConfigTree::Node final : public HConfigItem {
 
     HConfigTree::Impl* tree_;
     Node* parent_;
-    std::string name_;  // the key in the parent's object (UTF-8)
-    std::string text_;  // the last text handed out by GetStr
+    std::string name_;       // the key in the parent's object (UTF-8)
+    std::string text_;       // the last text handed out by GetStr
+    Json* found_ = nullptr;  // the node's object as of the tree's write `foundAt_`
+    uint64_t foundAt_ = 0;
     std::map<std::string, std::unique_ptr<Node>> children_;
 };
 
@@ -98,24 +104,33 @@ struct HConfigTree::Impl {
     bool readOnly = false;
     std::string path;  // the file (cp1251); empty for a tree without one
     std::unique_ptr<Node> root;
+    uint64_t writes = 0;  // changes of the document so far
 };
 
 Json* HConfigTree::Node::Resolve(bool create) {
     if (!parent_) return &tree_->doc;
+    if (found_ && foundAt_ == tree_->writes) return found_;
     Json* p = parent_->Resolve(create);
     if (!p) return nullptr;
     auto it = p->find(name_);
-    if (it != p->end() && it->is_object()) return &*it;
-    if (!create) return nullptr;
-    Json& slot = (*p)[name_];
-    slot = Json::object();
-    return &slot;
+    if (it != p->end() && it->is_object()) {
+        found_ = &*it;
+    } else {
+        if (!create) return nullptr;
+        Json& slot = (*p)[name_];
+        slot = Json::object();
+        ++tree_->writes;
+        found_ = &slot;
+    }
+    foundAt_ = tree_->writes;
+    return found_;
 }
 
 void HConfigTree::Node::Put(const char* key, Json value) {
     if (tree_->readOnly || !key) return;
     Json* obj = Resolve(true);
     (*obj)[host::Cp1251ToUtf8(key)] = std::move(value);  // JSON holds only UTF-8
+    ++tree_->writes;
 }
 
 HConfigTree::Node* HConfigTree::Node::ChildNode(const std::string& key) {
@@ -130,7 +145,10 @@ HConfigItem* HConfigTree::Node::GetChild(const char* name) {
     const std::string key = host::Cp1251ToUtf8(name);
     Json* obj = Resolve(true);
     auto it = obj->find(key);
-    if (it == obj->end() || !it->is_object()) (*obj)[key] = Json::object();
+    if (it == obj->end() || !it->is_object()) {
+        (*obj)[key] = Json::object();
+        ++tree_->writes;
+    }
     return ChildNode(key);
 }
 

@@ -103,6 +103,14 @@ TEST(ConfigTree, ChildrenAreNestedObjectsAndStayValid) {
     EXPECT_EQ(back.Root()->GetChild("Item0")->GetInt("Interval", 0), 5);
     EXPECT_EQ(back.Root()->GetChild("Item1")->GetChild("Sub")->GetChild("Deeper")->GetInt("X", 0),
               3);
+    // A child read between writes that move its parent's members, or that turn
+    // its key into a plain value, finds its object anew.
+    EXPECT_STREQ(item0->GetStr("Sensor", ""), "T1");
+    for (int i = 50; i < 200; ++i)
+        root->SetInt(("K" + std::to_string(i)).c_str(), i);
+    EXPECT_STREQ(item0->GetStr("Sensor", ""), "T1");
+    root->SetInt("Item0", 7);
+    EXPECT_STREQ(item0->GetStr("Sensor", "none"), "none");
 }
 
 TEST(ConfigTree, ReadOnlyTreeYieldsNullForMissingChildAndIgnoresWrites) {
