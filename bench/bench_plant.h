@@ -39,6 +39,7 @@
 #include "plantdb/configcatalog.h"
 #include "config/configtree.h"
 #include "plantdb/dbdatabase.h"
+#include "runtime/rtpmodule.h"
 #include "tw_contourarray.h"
 
 // Built against a tree from before the archive interface (for a before/after
@@ -215,6 +216,17 @@ inline void PlantJob(HConfigItem* root, bool saveVals, const PlantShape& shape =
     root->SetBool("SaveVals", saveVals);
     root->SetBool("SaveTXT", false);
     root->SetBool("SaveXLS", false);
+}
+
+// The host's side of GrabReportValues for the busy day's run from `home`, with
+// the 24-hour look-back.
+inline RTPHostContext PlantRunContext(const std::string& home) {
+    RTPHostContext ctx;
+    std::strncpy(ctx.Home, home.c_str(), sizeof ctx.Home - 1);
+    ctx.PeriodStart.Set(kPlantDay);
+    ctx.PeriodEnd.Set(kPlantDay + 86400);
+    ctx.LookBack = kDefaultLookBack;
+    return ctx;
 }
 
 // The home (ends with '/'): Config/bench.rtdb, both day files, Jobs/Bench.json,

@@ -54,11 +54,7 @@ std::vector<int> Variables(bool usedOnly) {
 }
 
 bool Grab(const std::string& home, [[maybe_unused]] bool usedOnly, Figure& out) {
-    RTPHostContext ctx;
-    std::strncpy(ctx.Home, home.c_str(), sizeof ctx.Home - 1);
-    ctx.PeriodStart.Set(twbench::kPlantDay);
-    ctx.PeriodEnd.Set(twbench::kPlantDay + 86400);
-    ctx.LookBack = kDefaultLookBack;
+    RTPHostContext ctx = twbench::PlantRunContext(home);
     RTPInfo info{};
     info.Size = sizeof info;
     info.Context = &ctx;

@@ -61,11 +61,7 @@ struct Loaded {
 // GrabReportValues of the busy day with its look-back, the used variables,
 // from the home's archive; its time goes into `out`.
 bool Grab(const std::string& home, bool first, Fetch& out) {
-    RTPHostContext ctx;
-    std::strncpy(ctx.Home, home.c_str(), sizeof ctx.Home - 1);
-    ctx.PeriodStart.Set(twbench::kPlantDay);
-    ctx.PeriodEnd.Set(twbench::kPlantDay + 86400);
-    ctx.LookBack = kDefaultLookBack;
+    RTPHostContext ctx = twbench::PlantRunContext(home);
     RTPInfo info{};
     info.Size = sizeof info;
     info.Context = &ctx;
