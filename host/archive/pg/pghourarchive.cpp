@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <system_error>
 
 #include "common/cp1251.h"
 #include "common/lasterror.h"
@@ -20,21 +21,36 @@ bool PgHourArchive::Fail(const std::string& error) {
 }
 
 PgHourArchive::~PgHourArchive() {
+    logins_.clear();  // each login ends first
     pg::ConnectionPool& pool = pg::ConnectionPool::Process();
     pool.Give(conninfo_, timeouts_, std::move(connection_));
     for (pg::Connection& c : more_)
         pool.Give(conninfo_, timeouts_, std::move(c));
+    for (Early& e : early_)
+        pool.Give(conninfo_, timeouts_, std::move(e.c));
+}
+
+bool PgHourArchive::TakeEarly(pg::Connection& c, bool& reused) {
+    const auto i = std::size_t(&c - more_.data());
+    if (&c < more_.data() || i >= logins_.size()) return false;
+    if (logins_[i].joinable()) logins_[i].join();
+    if (!early_[i].c.IsOpen()) return false;
+    c = std::move(early_[i].c);
+    reused = early_[i].reused;
+    return true;
 }
 
 bool PgHourArchive::Connect(pg::Connection& c, std::string& error) {
     // The first connection prepares rthost's own schema; the others only read.
     const bool prepare = own_ && &c == &connection_;
-    bool reused = true;
+    bool reused = false;
+    bool early = !prepare && TakeEarly(c, reused);
     // A kept connection that fails its check may have been closed by the
     // server since (a restart, an idle timeout): the next one, at last a new one.
-    while (reused) {
-        if (!pg::ConnectionPool::Process().Take(conninfo_, timeouts_, c, reused, error))
+    for (bool again = true; again; early = false) {
+        if (!early && !pg::ConnectionPool::Process().Take(conninfo_, timeouts_, c, reused, error))
             return false;
+        again = reused;
         error.clear();
         if (prepare ? pg::PrepareSchema(c, error) : pg::CheckSamples(c, relation_, error))
             return true;
@@ -49,6 +65,19 @@ bool PgHourArchive::Open(const std::string& conninfo, const std::string& relatio
     own_ = relation.empty() || relation == pg::kSamplesRelation;
     relation_ = own_ ? pg::kSamplesRelation : relation;
     more_.resize(std::size_t(std::max(connections, 1) - 1));
+    logins_.clear();
+    early_ = std::vector<Early>(more_.size());
+    for (std::size_t i = 0; i < more_.size(); ++i) {
+        try {
+            logins_.emplace_back([this, i] {
+                std::string ignored;  // a failed login is made again, and told, at first use
+                pg::ConnectionPool::Process().Take(conninfo_, timeouts_, early_[i].c,
+                                                   early_[i].reused, ignored);
+            });
+        } catch (const std::system_error&) {
+            break;  // no thread to be had: the rest log in at first use
+        }
+    }
     std::string error;
     return Connect(connection_, error) || Fail(error);
 }
