@@ -77,6 +77,16 @@ struct Measured {
     double seconds = 0;
 };
 
+// The folder of this program, ending with '/': the build's programs and
+// libraries lie beside it.
+inline std::string ProgramFolder() {
+    char exe[4096];
+    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    std::string dir(exe, std::size_t(n > 0 ? n : 0));
+    dir.erase(dir.rfind('/') + 1);
+    return dir;
+}
+
 // Runs `args` (the program's path first) with its output and errors in `log`;
 // a failure's log is printed. Spawned, not forked: the time measured is the
 // program's, not that of copying this process's memory map.

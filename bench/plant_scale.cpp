@@ -129,10 +129,7 @@ int main(int argc, char** argv) {
     setenv("TZ", "Europe/Moscow", 1);
     tzset();
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    char exe[4096];
-    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    std::string bin(exe, std::size_t(n > 0 ? n : 0));
-    bin.erase(bin.rfind('/') + 1);
+    const std::string bin = twbench::ProgramFolder();
     const std::string root = (std::filesystem::temp_directory_path() / "tw-bench-scale/").string();
     std::filesystem::remove_all(root);
     Plant plants[2] = {{"busy plant", twbench::kBusyPlant, root + "busy/"},

@@ -282,10 +282,7 @@ int main(int argc, char** argv) {
     else if (!binaryOnly)
         std::printf("PostgreSQL column skipped: %s\n", why.c_str());
 
-    char exe[4096];
-    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    std::string dir(exe, std::size_t(n > 0 ? n : 0));
-    dir.erase(dir.rfind('/') + 1);
+    const std::string dir = twbench::ProgramFolder();
     void* lib = dlopen((dir + "libTripplug.so").c_str(), RTLD_NOW);
     auto query =
         lib ? reinterpret_cast<QueryPackageInfoProc>(dlsym(lib, "QueryPackageInfo")) : nullptr;

@@ -111,10 +111,8 @@ std::string Day(int offset) {
 }  // namespace
 
 int main() {
-    char exe[4096];
-    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    std::string dir(exe, std::size_t(n > 0 ? n : 0));
-    dir.erase(dir.rfind('/'));
+    std::string dir = twbench::ProgramFolder();
+    dir.pop_back();
     setenv("TW_BIN_DIR", dir.c_str(), 1);
     setenv("TZ", "Europe/Moscow", 1);
     const std::string home = (std::filesystem::temp_directory_path() / "tw-bench-web/").string();

@@ -26,31 +26,17 @@ PgHourArchive::~PgHourArchive() {
     pool.Give(conninfo_, timeouts_, std::move(connection_));
     for (pg::Connection& c : more_)
         pool.Give(conninfo_, timeouts_, std::move(c));
-    for (Early& e : early_)
-        pool.Give(conninfo_, timeouts_, std::move(e.c));
-}
-
-bool PgHourArchive::TakeEarly(pg::Connection& c, bool& reused) {
-    const auto i = std::size_t(&c - more_.data());
-    if (&c < more_.data() || i >= logins_.size()) return false;
-    if (logins_[i].joinable()) logins_[i].join();
-    if (!early_[i].c.IsOpen()) return false;
-    c = std::move(early_[i].c);
-    reused = early_[i].reused;
-    return true;
 }
 
 bool PgHourArchive::Connect(pg::Connection& c, std::string& error) {
     // The first connection prepares rthost's own schema; the others only read.
     const bool prepare = own_ && &c == &connection_;
-    bool reused = false;
-    bool early = !prepare && TakeEarly(c, reused);
+    bool reused = true;
     // A kept connection that fails its check may have been closed by the
     // server since (a restart, an idle timeout): the next one, at last a new one.
-    for (bool again = true; again; early = false) {
-        if (!early && !pg::ConnectionPool::Process().Take(conninfo_, timeouts_, c, reused, error))
+    while (reused) {
+        if (!pg::ConnectionPool::Process().Take(conninfo_, timeouts_, c, reused, error))
             return false;
-        again = reused;
         error.clear();
         if (prepare ? pg::PrepareSchema(c, error) : pg::CheckSamples(c, relation_, error))
             return true;
@@ -66,16 +52,16 @@ bool PgHourArchive::Open(const std::string& conninfo, const std::string& relatio
     relation_ = own_ ? pg::kSamplesRelation : relation;
     more_.resize(std::size_t(std::max(connections, 1) - 1));
     logins_.clear();
-    early_ = std::vector<Early>(more_.size());
-    for (std::size_t i = 0; i < more_.size(); ++i) {
+    for (pg::Connection& c : more_) {
         try {
-            logins_.emplace_back([this, i] {
-                std::string ignored;  // a failed login is made again, and told, at first use
-                pg::ConnectionPool::Process().Take(conninfo_, timeouts_, early_[i].c,
-                                                   early_[i].reused, ignored);
+            logins_.emplace_back([this, &c] {
+                // One that fails (its schema not made yet, say) is closed, and
+                // connected again, with its reason told, by the part that uses it.
+                std::string ignored;
+                if (!Connect(c, ignored)) c = pg::Connection();
             });
         } catch (const std::system_error&) {
-            break;  // no thread to be had: the rest log in at first use
+            break;  // no thread to be had: the rest connect at first use
         }
     }
     std::string error;
@@ -97,6 +83,7 @@ bool PgHourArchive::Fetch(const std::vector<std::string>& names, int64_t from, i
         request.Names.push_back(Cp1251ToUtf8(n));
     std::string error;
     bool stopped = false;
+    logins_.clear();  // the further connections' logins end first
     const auto connect = [this](pg::Connection& c, std::string& why) { return Connect(c, why); };
     if (pg::FetchInParts(connection_, more_, connect, request, sink, stopped, error)) return true;
     return stopped ? false : Fail(error);

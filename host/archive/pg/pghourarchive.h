@@ -41,24 +41,17 @@ class PgHourArchive : public HourArchive {
     // A connection from the pool with the schema or relation checked; a kept
     // one that the server has closed since is replaced by a new one.
     bool Connect(pg::Connection& c, std::string& error);
-    // Into `c`, one of more_, the connection whose login Open began for it,
-    // once that has ended; false when there is none or it failed.
-    bool TakeEarly(pg::Connection& c, bool& reused);
 
     std::string conninfo_;
     pg::Timeouts timeouts_;
     pg::Connection connection_;
     std::vector<pg::Connection> more_;  // the fetch's further parts, connected at first use
-    // The logins of more_, begun beside the first connection's: a new backend
-    // costs the server a fork and its start, tens of milliseconds each.
-    struct Early {
-        pg::Connection c;
-        bool reused = false;
-    };
-    std::vector<Early> early_;
-    std::vector<std::jthread> logins_;  // after early_: they end before it goes
     std::string relation_;
     bool own_ = true;  // rthost's own table, not a plant's view
+    // The connecting of more_, begun beside the first connection's (a new
+    // backend costs the server a fork and its start, tens of milliseconds
+    // each) and ended before a fetch; last, so that it ends before the rest.
+    std::vector<std::jthread> logins_;
 };
 
 }  // namespace host
