@@ -11,6 +11,7 @@
 
 #include "common/basearray.h"
 #include "common/cp1251.h"
+#include "common/hugeheap.h"
 #include "common/lasterror.h"
 #include "common/osfile.h"
 #include "common/paths.h"
@@ -319,7 +320,8 @@ bool Today(const RunArgs& args, host::CivilDay& today) {
 // rather than mapped and unmapped each time, a block freed is found again with
 // its pages in place by the next use, and by the next day of a backfill. The
 // threads of a run share one heap, so that what one has freed another uses
-// again instead of faulting in pages of an arena of its own.
+// again instead of faulting in pages of an arena of its own, and its first
+// megabytes come in huge pages.
 void KeepLargeBlocks() {
     constexpr int kLarge = 256 << 20;
     mallopt(M_MMAP_THRESHOLD, kLarge);
@@ -327,6 +329,7 @@ void KeepLargeBlocks() {
     mallopt(M_TOP_PAD, 16 << 20);
     mallopt(M_ARENA_MAX, 1);
     BaseArray::KeepLargeBlocks(kLarge);
+    host::AdviseHugeHeap(64 << 20);
 }
 
 }  // namespace

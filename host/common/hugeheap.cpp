@@ -1,0 +1,32 @@
+#include "hugeheap.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace host {
+
+bool AdviseHugeHeap(std::size_t bytes) {
+#ifdef MADV_HUGEPAGE
+    constexpr std::uintptr_t kHugePage = std::uintptr_t(2) << 20;
+    // A block this large is carved from the top of the heap, which grows to
+    // hold it; freed, it joins the top again and stays, below the trim threshold.
+    void* block = std::malloc(bytes);
+    if (!block) return false;
+    const auto begin = reinterpret_cast<std::uintptr_t>(block);
+    const auto top = reinterpret_cast<std::uintptr_t>(sbrk(0));
+    std::free(block);
+    // A block mapped on its own (no room for the heap to grow) is gone again.
+    if (begin > top || top - begin < bytes) return false;
+    const std::uintptr_t from = (begin + kHugePage - 1) & ~(kHugePage - 1);
+    const std::uintptr_t to = top & ~(kHugePage - 1);
+    return to > from && madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE) == 0;
+#else
+    (void)bytes;
+    return false;
+#endif
+}
+
+}  // namespace host
