@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -443,6 +444,11 @@ bool ReadWholeFile(const char* path, std::string& out, std::size_t limit) {
     out.clear();
     UniqueFile f = OpenFile(path, "rb");
     if (!f) return false;
+    // Room for what the file says it holds, taken at once; read on to its
+    // end whatever that is.
+    struct stat st {};
+    if (fstat(fileno(f.get()), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+        out.reserve(std::min(std::size_t(st.st_size), limit));
     char buf[65536];
     for (;;) {
         const std::size_t n = std::fread(buf, 1, sizeof buf, f.get());
