@@ -9,6 +9,7 @@
 #include "common/prtime.h"
 #include "batch.h"
 #include "common/cli_values.h"
+#include "common/hugeheap.h"
 #include "common/paths.h"
 #include "window_entry.h"
 
@@ -71,6 +72,9 @@ int main(int argc, char** argv) {
                     : step == "month" ? TW_StatsStep::Month
                                       : TW_StatsStep::None;
         args.writeCharts = WriteCharts;
+        // Ten years of reports pass through blocks of megabytes: the tables of
+        // each statistic, the points of each chart.
+        host::KeepLargeBlocksInHeap(std::size_t(1) << 30, std::size_t(768) << 20);
         try {
             return RunBatch(args);
         } catch (const std::exception& e) {

@@ -1,8 +1,11 @@
 #include "hugeheap.h"
 
+#include <malloc.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstdlib>
 
@@ -27,6 +30,17 @@ bool AdviseHugeHeap(std::size_t bytes) {
     (void)bytes;
     return false;
 #endif
+}
+
+bool KeepLargeBlocksInHeap(std::size_t keep, std::size_t huge) {
+    const int bytes = int(std::min<std::size_t>(keep, INT_MAX));
+    mallopt(M_MMAP_THRESHOLD, bytes);
+    mallopt(M_TRIM_THRESHOLD, bytes);
+    mallopt(M_TOP_PAD, 16 << 20);
+    // The advised block itself must come from the heap: below the threshold.
+    constexpr std::size_t kMargin = 1 << 20;
+    const std::size_t below = std::size_t(bytes) > kMargin ? std::size_t(bytes) - kMargin : 0;
+    return std::min(huge, below) > 0 && AdviseHugeHeap(std::min(huge, below));
 }
 
 }  // namespace host

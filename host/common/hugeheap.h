@@ -15,4 +15,13 @@ namespace host {
 // heap cannot grow that far in one piece or the system refuses the advice.
 bool AdviseHugeHeap(std::size_t bytes);
 
+// For a process that allocates and frees blocks of megabytes again and again
+// (a run, a period's statistics): blocks below `keep` bytes come from the heap
+// and stay in it when freed, neither mapped afresh nor trimmed away, so that
+// the next block finds its pages in place; and the heap's first `huge` bytes
+// (below `keep`) are advised for huge pages. Call at the start, before any
+// thread. False when the advice could not be given (the heap cannot grow that
+// far): the rest holds all the same.
+bool KeepLargeBlocksInHeap(std::size_t keep, std::size_t huge);
+
 }  // namespace host

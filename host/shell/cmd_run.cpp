@@ -323,13 +323,10 @@ bool Today(const RunArgs& args, host::CivilDay& today) {
 // again instead of faulting in pages of an arena of its own, and its first
 // megabytes come in huge pages.
 void KeepLargeBlocks() {
-    constexpr int kLarge = 256 << 20;
-    mallopt(M_MMAP_THRESHOLD, kLarge);
-    mallopt(M_TRIM_THRESHOLD, kLarge);
-    mallopt(M_TOP_PAD, 16 << 20);
+    constexpr std::size_t kLarge = 256 << 20;
+    host::KeepLargeBlocksInHeap(kLarge, 64 << 20);
     mallopt(M_ARENA_MAX, 1);
     BaseArray::KeepLargeBlocks(kLarge);
-    host::AdviseHugeHeap(64 << 20);
 }
 
 }  // namespace

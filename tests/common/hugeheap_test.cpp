@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <malloc.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -46,11 +45,9 @@ TEST(HugeHeap, TheGrownHeapIsAdvisedOnlyWhenTheBlockComesFromIt) {
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            if (c.heapHoldsLargeBlocks) {
-                mallopt(M_MMAP_THRESHOLD, 64 << 20);
-                mallopt(M_TRIM_THRESHOLD, 256 << 20);
-            }
-            const bool advised = host::AdviseHugeHeap(16 << 20);
+            const bool advised = c.heapHoldsLargeBlocks
+                                     ? host::KeepLargeBlocksInHeap(64 << 20, 16 << 20)
+                                     : host::AdviseHugeHeap(16 << 20);
             void* block = std::malloc(4 << 20);
             const bool hg = block && AdvisedForHugePages(static_cast<char*>(block) + (2 << 20));
             _exit(advised && hg ? 0 : !advised && !hg ? 1 : 2);
