@@ -14,7 +14,7 @@ namespace {
 
 // Whether the mapping holding `p` is advised for huge pages ("hg" among the
 // VmFlags of /proc/self/smaps, whatever the system's own setting).
-bool AdvisedForHugePages(const void* p) {
+[[maybe_unused]] bool AdvisedForHugePages(const void* p) {
     const auto at = reinterpret_cast<std::uintptr_t>(p);
     std::ifstream smaps("/proc/self/smaps");
     bool inside = false;
