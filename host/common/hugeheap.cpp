@@ -37,17 +37,13 @@ bool KeepLargeBlocksInHeap(std::size_t keep, std::size_t huge) {
     mallopt(M_MMAP_THRESHOLD, bytes);
     mallopt(M_TRIM_THRESHOLD, bytes);
     mallopt(M_TOP_PAD, 16 << 20);
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     // A sanitizer's allocator keeps a heap of its own: the block would only be
     // marked through its shadow memory, page by page.
-    (void)huge;
-    return false;
-#else
+    if (kSanitizerHeap) return false;
     // The advised block itself must come from the heap: below the threshold.
     constexpr std::size_t kMargin = 1 << 20;
     const std::size_t below = std::size_t(bytes) > kMargin ? std::size_t(bytes) - kMargin : 0;
     return std::min(huge, below) > 0 && AdviseHugeHeap(std::min(huge, below));
-#endif
 }
 
 }  // namespace host

@@ -6,6 +6,20 @@
 
 namespace host {
 
+// Whether a sanitizer's allocator stands in for the C library's heap (ASan and
+// TSan, built by GCC or Clang): then there is no heap to advise.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+inline constexpr bool kSanitizerHeap = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+inline constexpr bool kSanitizerHeap = true;
+#else
+inline constexpr bool kSanitizerHeap = false;
+#endif
+#else
+inline constexpr bool kSanitizerHeap = false;
+#endif
+
 // Grows the heap by `bytes` of address space (nothing is touched) and asks the
 // system to back its whole 2 MB pages with huge pages: a fresh process then
 // takes one page fault per 2 MB of what it allocates from there, not one per

@@ -14,7 +14,7 @@ namespace {
 
 // Whether the mapping holding `p` is advised for huge pages ("hg" among the
 // VmFlags of /proc/self/smaps, whatever the system's own setting).
-[[maybe_unused]] bool AdvisedForHugePages(const void* p) {
+bool AdvisedForHugePages(const void* p) {
     const auto at = reinterpret_cast<std::uintptr_t>(p);
     std::ifstream smaps("/proc/self/smaps");
     bool inside = false;
@@ -32,9 +32,7 @@ namespace {
 }
 
 TEST(HugeHeap, TheGrownHeapIsAdvisedOnlyWhenTheBlockComesFromIt) {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    GTEST_SKIP() << "the sanitizer's allocator has a heap of its own";
-#else
+    if (host::kSanitizerHeap) GTEST_SKIP() << "the sanitizer's allocator has a heap of its own";
     // In a child each: the heap's settings are the whole process's.
     struct Case {
         bool heapHoldsLargeBlocks;
@@ -57,7 +55,6 @@ TEST(HugeHeap, TheGrownHeapIsAdvisedOnlyWhenTheBlockComesFromIt) {
         ASSERT_TRUE(WIFEXITED(status));
         EXPECT_EQ(WEXITSTATUS(status), c.status);
     }
-#endif
 }
 
 }  // namespace
