@@ -11,6 +11,8 @@
 #include <new>
 #include <vector>
 
+#include "hugeheap.h"
+
 BaseArray::BaseArray(std::size_t elementSize, int initial, int delta, void*)
     : elementSize_(elementSize ? elementSize : 1),
       initial_(initial > 0 ? initial : 1),
@@ -29,7 +31,7 @@ void BaseArray::DeleteNum(int index) {
 
 namespace {
 
-constexpr std::size_t kHugePage = std::size_t(2) << 20;
+constexpr std::size_t kHugePage = host::kHugePageSize;
 
 // Large arrays (the samples of an hour file, the items of a report) live in a
 // mapping of their own, whole huge pages that the system is asked to back with
@@ -47,18 +49,14 @@ std::byte* MapHuge(std::size_t bytes) {
     if (at + kHugePage > begin)
         munmap(reinterpret_cast<void*>(begin + bytes), at + kHugePage - begin);
     auto* block = reinterpret_cast<std::byte*>(begin);
-#ifdef MADV_HUGEPAGE
-    madvise(block, bytes, MADV_HUGEPAGE);
-#endif
+    host::AdviseHugePages(block, bytes);
     return block;
 }
 
 std::byte* RemapHuge(std::byte* block, std::size_t from, std::size_t to) {
     void* moved = mremap(block, from, to, MREMAP_MAYMOVE);
     if (moved == MAP_FAILED) return nullptr;
-#ifdef MADV_HUGEPAGE
-    madvise(moved, to, MADV_HUGEPAGE);
-#endif
+    host::AdviseHugePages(moved, to);
     return static_cast<std::byte*>(moved);
 }
 

@@ -11,25 +11,31 @@
 
 namespace host {
 
-bool AdviseHugeHeap(std::size_t bytes) {
+bool AdviseHugePages(void* begin, std::size_t bytes) {
 #ifdef MADV_HUGEPAGE
-    constexpr std::uintptr_t kHugePage = std::uintptr_t(2) << 20;
+    const auto at = reinterpret_cast<std::uintptr_t>(begin);
+    const std::uintptr_t from = (at + kHugePageSize - 1) & ~(kHugePageSize - 1);
+    const std::uintptr_t to = (at + bytes) & ~(kHugePageSize - 1);
+    return to > from && madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE) == 0;
+#else
+    (void)begin;
+    (void)bytes;
+    return false;
+#endif
+}
+
+bool AdviseHugeHeap(std::size_t bytes) {
     // A block this large is carved from the top of the heap, which grows to
     // hold it; freed, it joins the top again and stays, below the trim threshold.
     void* block = std::malloc(bytes);
     if (!block) return false;
     const auto begin = reinterpret_cast<std::uintptr_t>(block);
     const auto top = reinterpret_cast<std::uintptr_t>(sbrk(0));
+    // A block mapped on its own (no room for the heap to grow) is not advised.
+    const bool advised =
+        begin <= top && top - begin >= bytes && AdviseHugePages(block, top - begin);
     std::free(block);
-    // A block mapped on its own (no room for the heap to grow) is gone again.
-    if (begin > top || top - begin < bytes) return false;
-    const std::uintptr_t from = (begin + kHugePage - 1) & ~(kHugePage - 1);
-    const std::uintptr_t to = top & ~(kHugePage - 1);
-    return to > from && madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE) == 0;
-#else
-    (void)bytes;
-    return false;
-#endif
+    return advised;
 }
 
 bool KeepLargeBlocksInHeap(std::size_t keep, std::size_t huge) {

@@ -20,6 +20,13 @@ inline constexpr bool kSanitizerHeap = false;
 inline constexpr bool kSanitizerHeap = false;
 #endif
 
+// The size of a huge page.
+inline constexpr std::size_t kHugePageSize = std::size_t(2) << 20;
+
+// Asks the system to back the whole huge pages inside [begin, begin + bytes)
+// with huge pages; false when there are none or the system refuses.
+bool AdviseHugePages(void* begin, std::size_t bytes);
+
 // Grows the heap by `bytes` of address space (nothing is touched) and asks the
 // system to back its whole 2 MB pages with huge pages: a fresh process then
 // takes one page fault per 2 MB of what it allocates from there, not one per
