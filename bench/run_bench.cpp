@@ -28,10 +28,10 @@
 #include <string>
 #include <vector>
 
-#include "common/basearray.h"
 #include "bench_plant.h"
 #include "bench_util.h"
 #include "common/cp1251.h"
+#include "common/hugeheap.h"
 #include "config/configtree.h"
 #include "runtime/rtpmodule.h"
 #include "runtime/runtime.h"
@@ -294,7 +294,7 @@ int main(int argc, char** argv) {
 
     RTInitialize(home.c_str(), nullptr);
     host::SetLogConsole(false);
-    BaseArray::KeepLargeBlocks(std::size_t(256) << 20);  // as rthost run does
+    host::KeepBlocksForRuns();  // as rthost run does
     RTPHostContext context;
     std::strcpy(context.Home, home.c_str());
     PRTime end;

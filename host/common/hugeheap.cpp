@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "basearray.h"
+
 namespace host {
 
 bool AdviseHugePages(void* begin, std::size_t bytes) {
@@ -50,6 +52,13 @@ bool KeepLargeBlocksInHeap(std::size_t keep, std::size_t huge) {
     constexpr std::size_t kMargin = 1 << 20;
     const std::size_t below = std::size_t(bytes) > kMargin ? std::size_t(bytes) - kMargin : 0;
     return std::min(huge, below) > 0 && AdviseHugeHeap(std::min(huge, below));
+}
+
+void KeepBlocksForRuns() {
+    constexpr std::size_t kLarge = 256 << 20;
+    KeepLargeBlocksInHeap(kLarge, 64 << 20);
+    mallopt(M_ARENA_MAX, 1);
+    BaseArray::KeepLargeBlocks(kLarge);
 }
 
 }  // namespace host

@@ -45,4 +45,12 @@ bool AdviseHugeHeap(std::size_t bytes);
 // far): the rest holds all the same.
 bool KeepLargeBlocksInHeap(std::size_t keep, std::size_t huge);
 
+// The heap of a process that runs the daily job, for one day or many: blocks
+// of a run (the day's samples, the report, its deflated parts) kept below
+// 256 MB, the first 64 MB in huge pages, one arena that all of a run's threads
+// share (what one has freed another uses again instead of faulting in pages of
+// its own), and the large arrays' own mappings kept too. Call at the start,
+// before any thread; it cannot fail, only help less.
+void KeepBlocksForRuns();
+
 }  // namespace host

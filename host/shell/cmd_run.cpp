@@ -1,15 +1,12 @@
 #include "cmd_run.h"
 
 #include <algorithm>
-#include <malloc.h>
-
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "common/basearray.h"
 #include "common/cp1251.h"
 #include "common/hugeheap.h"
 #include "common/lasterror.h"
@@ -315,20 +312,6 @@ bool Today(const RunArgs& args, host::CivilDay& today) {
     return false;
 }
 
-// A run allocates and frees blocks of megabytes: the day's samples, the
-// report, its deflated parts. Kept (the heap's, and the arrays' own mappings)
-// rather than mapped and unmapped each time, a block freed is found again with
-// its pages in place by the next use, and by the next day of a backfill. The
-// threads of a run share one heap, so that what one has freed another uses
-// again instead of faulting in pages of an arena of its own, and its first
-// megabytes come in huge pages.
-void KeepLargeBlocks() {
-    constexpr std::size_t kLarge = 256 << 20;
-    host::KeepLargeBlocksInHeap(kLarge, 64 << 20);
-    mallopt(M_ARENA_MAX, 1);
-    BaseArray::KeepLargeBlocks(kLarge);
-}
-
 }  // namespace
 
 void AddRunCommand(CLI::App& app, int& exitCode) {
@@ -369,7 +352,7 @@ void AddRunCommand(CLI::App& app, int& exitCode) {
         // Under a file-size limit a write fails (EFBIG) and is reported as any
         // other failed write, instead of the signal ending the run unreported.
         std::signal(SIGXFSZ, SIG_IGN);
-        KeepLargeBlocks();
+        host::KeepBlocksForRuns();
         if (!host::StartInHome(home)) {
             std::fprintf(stderr, "rthost run: %s\n",
                          host::Cp1251ToUtf8(GetIOErrorS_GUI(-2)).c_str());
