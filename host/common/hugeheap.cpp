@@ -26,17 +26,51 @@ bool AdviseHugePages(void* begin, std::size_t bytes) {
 #endif
 }
 
+namespace {
+
+// The size fields in front of a block of the heap: its chunk begins there.
+constexpr std::size_t kHeader = 2 * sizeof(std::size_t);
+
+// Takes the rest of the huge page that the top of the heap lies in, but for
+// the size fields of the block after it: the blocks carved next begin on a
+// huge page. The pages of that rest could only be small ones, each faulted in
+// on its own; and a huge page whose first small page is already in place (the
+// size fields written before the advice) is made of small pages too. Null
+// when there is nothing to take, or the block did not come from the top (then
+// nothing is kept).
+void* TakeRestOfHugePage() {
+    // The top chunk ends at the break; the next block's fields begin where it does.
+    const auto top =
+        reinterpret_cast<std::uintptr_t>(sbrk(0)) - std::uintptr_t(mallinfo2().keepcost);
+    const std::uintptr_t rest = (kHugePageSize - top % kHugePageSize) % kHugePageSize;
+    if (rest <= 3 * kHeader) return nullptr;
+    // A block of n bytes takes n + kHeader / 2 rounded up to kHeader; the next
+    // one's fields then lie just below the huge page, its bytes on it.
+    void* block = std::malloc(rest - 2 * kHeader);
+    if (block && reinterpret_cast<std::uintptr_t>(block) == top + kHeader) return block;
+    std::free(block);
+    return nullptr;
+}
+
+}  // namespace
+
 bool AdviseHugeHeap(std::size_t bytes) {
+    // Kept, never touched beyond its header: its pages are never faulted in.
+    void* rest = TakeRestOfHugePage();
     // A block this large is carved from the top of the heap, which grows to
     // hold it; freed, it joins the top again and stays, below the trim threshold.
     void* block = std::malloc(bytes);
-    if (!block) return false;
+    if (!block) {
+        std::free(rest);
+        return false;
+    }
     const auto begin = reinterpret_cast<std::uintptr_t>(block);
     const auto top = reinterpret_cast<std::uintptr_t>(sbrk(0));
     // A block mapped on its own (no room for the heap to grow) is not advised.
     const bool advised =
         begin <= top && top - begin >= bytes && AdviseHugePages(block, top - begin);
     std::free(block);
+    if (!advised) std::free(rest);
     return advised;
 }
 

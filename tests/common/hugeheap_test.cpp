@@ -1,9 +1,11 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -55,6 +57,65 @@ TEST(HugeHeap, TheGrownHeapIsAdvisedOnlyWhenTheBlockComesFromIt) {
         ASSERT_TRUE(WIFEXITED(status));
         EXPECT_EQ(WEXITSTATUS(status), c.status);
     }
+}
+
+// The first range of the heap advised for huge pages, read without taking
+// anything from the heap; false when there is none.
+bool FirstAdvisedHeapRange(std::uintptr_t& from, std::uintptr_t& to) {
+    static char text[1 << 20];
+    const int fd = open("/proc/self/smaps", O_RDONLY);
+    std::size_t size = 0;
+    for (ssize_t n = 1; fd >= 0 && n > 0 && size + 1 < sizeof text; size += std::size_t(n))
+        n = read(fd, text + size, sizeof text - 1 - size);
+    if (fd >= 0) close(fd);
+    text[size] = 0;
+    bool heap = false;
+    for (char* line = text; *line;) {
+        char* end = std::strchr(line, '\n');
+        if (end) *end = 0;
+        unsigned long a = 0, b = 0;
+        if (std::sscanf(line, "%lx-%lx ", &a, &b) == 2 && std::strchr(line, ' ')) {
+            heap = std::strstr(line, "[heap]") != nullptr;
+            from = a, to = b;
+        } else if (heap && std::strncmp(line, "VmFlags:", 8) == 0 && std::strstr(line, " hg")) {
+            return true;
+        }
+        line = end ? end + 1 : line + std::strlen(line);
+    }
+    return false;
+}
+
+// Whether the small page at `at` is in memory (/proc/self/pagemap's bit 63).
+bool PagePresent(std::uintptr_t at) {
+    const int fd = open("/proc/self/pagemap", O_RDONLY);
+    uint64_t entry = 0;
+    const bool read = fd >= 0 && pread(fd, &entry, sizeof entry,
+                                       off_t(at / uintptr_t(getpagesize()) * sizeof entry)) ==
+                                     ssize_t(sizeof entry);
+    if (fd >= 0) close(fd);
+    return read && (entry >> 63) != 0;
+}
+
+// The heap's advised range must start untouched (one small page in place
+// there, and the kernel builds that huge page from small ones), and the
+// blocks allocated next must lie in it, not in the heap's unadvised start.
+TEST(HugeHeap, TheBlocksAfterThePolicyComeFromAnUntouchedHugePage) {
+    if (host::kSanitizerHeap) GTEST_SKIP() << "the sanitizer's allocator has a heap of its own";
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        host::KeepLargeBlocksInHeap(64 << 20, 16 << 20);
+        std::uintptr_t from = 0, to = 0;
+        if (!FirstAdvisedHeapRange(from, to)) _exit(1);
+        if (PagePresent(from)) _exit(2);
+        const auto small = reinterpret_cast<std::uintptr_t>(std::malloc(100));
+        _exit(from <= small && small < to ? 0 : 3);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: no advised heap, 2: its first page touched, "
+                                         "3: the next block outside it";
 }
 
 }  // namespace
