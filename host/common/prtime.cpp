@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "perthread.h"
+
 namespace host {
 
 long DaysFromCivil(int y, int m, int d) {
@@ -53,7 +55,10 @@ const char* DefaultFormat = "%d.%m.%Y %H:%M:%S";
 
 char* RingBuffer() {
     constexpr int kSlots = 16;
-    thread_local char buffers[kSlots][64];
+    struct Buffers {
+        char at[kSlots][64];
+    };
+    auto& buffers = host::PerThread<Buffers>().at;
     thread_local int next = 0;
     char* b = buffers[next];
     next = (next + 1) % kSlots;
@@ -119,7 +124,10 @@ bool LocalOffset(time_t t, long& offset) {
 
 PRTime& PRTime::Set(time_t seconds) {
     constexpr int kSlots = 256;
-    thread_local host::UtcHourOffset cache[kSlots];
+    struct Cache {
+        host::UtcHourOffset at[kSlots];
+    };
+    auto& cache = host::PerThread<Cache>().at;
     const long long hour = seconds >= 0 ? seconds / 3600 : (seconds - 3599) / 3600;
     host::UtcHourOffset& slot = cache[std::size_t(hour) % kSlots];
     const unsigned generation = host::timeZoneGeneration.load(std::memory_order_relaxed);
@@ -237,7 +245,10 @@ time_t PRTime::GetTT(int* msec) const {
     const long days = host::DaysFromCivil(Year, Month, Day);
     const long hourKey = days * 24 + Hour;
     constexpr int kSlots = 256;
-    thread_local host::HourOffset cache[kSlots];
+    struct Cache {
+        host::HourOffset at[kSlots];
+    };
+    auto& cache = host::PerThread<Cache>().at;
     host::HourOffset& slot = cache[std::size_t(hourKey) % kSlots];
     const unsigned generation = host::timeZoneGeneration.load(std::memory_order_relaxed);
     const time_t naive = time_t(days) * 86400 + Hour * 3600 + Minute * 60 + Second;

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <locale.h>
 
+#include "perthread.h"
+
 namespace host {
 
 namespace {
@@ -27,7 +29,10 @@ class CNumericScope {
 char* RingBuffer(std::size_t& size) {
     constexpr int kSlots = 8;
     constexpr std::size_t kSize = 4096;
-    thread_local char buffers[kSlots][kSize];
+    struct Buffers {
+        char at[kSlots][kSize];
+    };
+    auto& buffers = PerThread<Buffers>().at;
     thread_local int next = 0;
     char* b = buffers[next];
     next = (next + 1) % kSlots;
