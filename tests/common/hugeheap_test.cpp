@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <malloc.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -45,6 +46,8 @@ TEST(HugeHeap, TheGrownHeapIsAdvisedOnlyWhenTheBlockComesFromIt) {
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
+            // The C library's own threshold rises as large blocks are freed.
+            if (!c.heapHoldsLargeBlocks) mallopt(M_MMAP_THRESHOLD, 128 << 10);
             const bool advised = c.heapHoldsLargeBlocks
                                      ? host::KeepLargeBlocksInHeap(64 << 20, 16 << 20)
                                      : host::AdviseHugeHeap(16 << 20);
@@ -97,19 +100,23 @@ bool PagePresent(std::uintptr_t at) {
 }
 
 // The heap's advised range must start untouched (one small page in place
-// there, and the kernel builds that huge page from small ones), and the
-// blocks allocated next must lie in it, not in the heap's unadvised start.
+// there, and the kernel builds that huge page from small ones), and the block
+// carved next must begin in it, not in the heap's unadvised start.
 TEST(HugeHeap, TheBlocksAfterThePolicyComeFromAnUntouchedHugePage) {
     if (host::kSanitizerHeap) GTEST_SKIP() << "the sanitizer's allocator has a heap of its own";
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
+        // As at the start of a process: the heap's free pages given back, the
+        // earlier tests' among them.
+        malloc_trim(0);
         host::KeepLargeBlocksInHeap(64 << 20, 16 << 20);
         std::uintptr_t from = 0, to = 0;
         if (!FirstAdvisedHeapRange(from, to)) _exit(1);
         if (PagePresent(from)) _exit(2);
-        const auto small = reinterpret_cast<std::uintptr_t>(std::malloc(100));
-        _exit(from <= small && small < to ? 0 : 3);
+        // Large enough not to come from a hole left by earlier blocks.
+        const auto next = reinterpret_cast<std::uintptr_t>(std::malloc(4 << 20));
+        _exit(from <= next && next < to ? 0 : 3);
     }
     int status = -1;
     ASSERT_EQ(waitpid(child, &status, 0), child);
