@@ -1,5 +1,6 @@
 #include "prtime.h"
 
+#include <array>
 #include <atomic>
 #include <climits>
 #include <cmath>
@@ -55,12 +56,9 @@ const char* DefaultFormat = "%d.%m.%Y %H:%M:%S";
 
 char* RingBuffer() {
     constexpr int kSlots = 16;
-    struct Buffers {
-        char at[kSlots][64];
-    };
-    auto& buffers = host::PerThread<Buffers>().at;
+    auto& buffers = host::PerThread<std::array<std::array<char, 64>, kSlots>>();
     thread_local int next = 0;
-    char* b = buffers[next];
+    char* b = buffers[next].data();
     next = (next + 1) % kSlots;
     return b;
 }
@@ -124,10 +122,7 @@ bool LocalOffset(time_t t, long& offset) {
 
 PRTime& PRTime::Set(time_t seconds) {
     constexpr int kSlots = 256;
-    struct Cache {
-        host::UtcHourOffset at[kSlots];
-    };
-    auto& cache = host::PerThread<Cache>().at;
+    auto& cache = host::PerThread<std::array<host::UtcHourOffset, kSlots>>();
     const long long hour = seconds >= 0 ? seconds / 3600 : (seconds - 3599) / 3600;
     host::UtcHourOffset& slot = cache[std::size_t(hour) % kSlots];
     const unsigned generation = host::timeZoneGeneration.load(std::memory_order_relaxed);
@@ -245,10 +240,7 @@ time_t PRTime::GetTT(int* msec) const {
     const long days = host::DaysFromCivil(Year, Month, Day);
     const long hourKey = days * 24 + Hour;
     constexpr int kSlots = 256;
-    struct Cache {
-        host::HourOffset at[kSlots];
-    };
-    auto& cache = host::PerThread<Cache>().at;
+    auto& cache = host::PerThread<std::array<host::HourOffset, kSlots>>();
     host::HourOffset& slot = cache[std::size_t(hourKey) % kSlots];
     const unsigned generation = host::timeZoneGeneration.load(std::memory_order_relaxed);
     const time_t naive = time_t(days) * 86400 + Hour * 3600 + Minute * 60 + Second;

@@ -1,5 +1,6 @@
 #include "strutil.h"
 
+#include <array>
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
@@ -29,12 +30,9 @@ class CNumericScope {
 char* RingBuffer(std::size_t& size) {
     constexpr int kSlots = 8;
     constexpr std::size_t kSize = 4096;
-    struct Buffers {
-        char at[kSlots][kSize];
-    };
-    auto& buffers = PerThread<Buffers>().at;
+    auto& buffers = PerThread<std::array<std::array<char, kSize>, kSlots>>();
     thread_local int next = 0;
-    char* b = buffers[next];
+    char* b = buffers[next].data();
     next = (next + 1) % kSlots;
     size = kSize;
     return b;

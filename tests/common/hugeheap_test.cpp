@@ -5,33 +5,57 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
-#include <string>
 
 #include "common/hugeheap.h"
 
 namespace {
 
-// Whether the mapping holding `p` is advised for huge pages ("hg" among the
-// VmFlags of /proc/self/smaps, whatever the system's own setting).
-bool AdvisedForHugePages(const void* p) {
-    const auto at = reinterpret_cast<std::uintptr_t>(p);
-    std::ifstream smaps("/proc/self/smaps");
-    bool inside = false;
-    for (std::string line; std::getline(smaps, line);) {
-        std::uintptr_t from = 0, to = 0;
-        char dash = 0;
-        std::istringstream head(line);
-        if (head >> std::hex >> from >> dash >> to && dash == '-') {
-            inside = from <= at && at < to;
-        } else if (inside && line.rfind("VmFlags:", 0) == 0) {
-            return (line + " ").find(" hg ") != std::string::npos;
+struct Mapping {
+    std::uintptr_t from = 0, to = 0;
+    bool heap = false;
+    bool advised = false;  // "hg" among its VmFlags, whatever the system's own setting
+};
+
+// The first mapping of /proc/self/smaps that `wanted` takes, read without
+// taking anything from the heap (whose pages a test looks at); false when
+// none is.
+template <typename Wanted>
+bool FindMapping(const Wanted& wanted, Mapping& found) {
+    static char text[1 << 20];
+    const int fd = open("/proc/self/smaps", O_RDONLY);
+    std::size_t size = 0;
+    for (ssize_t n = 1; fd >= 0 && n > 0 && size + 1 < sizeof text; size += std::size_t(n))
+        n = read(fd, text + size, sizeof text - 1 - size);
+    if (fd >= 0) close(fd);
+    text[size] = 0;
+    Mapping m;
+    for (char* line = text; *line;) {
+        char* end = std::strchr(line, '\n');
+        if (end) *end = 0;
+        unsigned long a = 0, b = 0;
+        if (std::sscanf(line, "%lx-%lx ", &a, &b) == 2 && std::strchr(line, ' ')) {
+            m = {a, b, std::strstr(line, "[heap]") != nullptr, false};
+        } else if (std::strncmp(line, "VmFlags:", 8) == 0) {
+            m.advised = std::strstr(line, " hg") != nullptr;
+            if (wanted(m)) {
+                found = m;
+                return true;
+            }
         }
+        line = end ? end + 1 : line + std::strlen(line);
     }
     return false;
+}
+
+// Whether the mapping holding `p` is advised for huge pages.
+bool AdvisedForHugePages(const void* p) {
+    const auto at = reinterpret_cast<std::uintptr_t>(p);
+    Mapping m;
+    return FindMapping([at](const Mapping& c) { return c.from <= at && at < c.to; }, m) &&
+           m.advised;
 }
 
 TEST(HugeHeap, TheGrownHeapIsAdvisedOnlyWhenTheBlockComesFromIt) {
@@ -62,32 +86,6 @@ TEST(HugeHeap, TheGrownHeapIsAdvisedOnlyWhenTheBlockComesFromIt) {
     }
 }
 
-// The first range of the heap advised for huge pages, read without taking
-// anything from the heap; false when there is none.
-bool FirstAdvisedHeapRange(std::uintptr_t& from, std::uintptr_t& to) {
-    static char text[1 << 20];
-    const int fd = open("/proc/self/smaps", O_RDONLY);
-    std::size_t size = 0;
-    for (ssize_t n = 1; fd >= 0 && n > 0 && size + 1 < sizeof text; size += std::size_t(n))
-        n = read(fd, text + size, sizeof text - 1 - size);
-    if (fd >= 0) close(fd);
-    text[size] = 0;
-    bool heap = false;
-    for (char* line = text; *line;) {
-        char* end = std::strchr(line, '\n');
-        if (end) *end = 0;
-        unsigned long a = 0, b = 0;
-        if (std::sscanf(line, "%lx-%lx ", &a, &b) == 2 && std::strchr(line, ' ')) {
-            heap = std::strstr(line, "[heap]") != nullptr;
-            from = a, to = b;
-        } else if (heap && std::strncmp(line, "VmFlags:", 8) == 0 && std::strstr(line, " hg")) {
-            return true;
-        }
-        line = end ? end + 1 : line + std::strlen(line);
-    }
-    return false;
-}
-
 // Whether the small page at `at` is in memory (/proc/self/pagemap's bit 63).
 bool PagePresent(std::uintptr_t at) {
     const int fd = open("/proc/self/pagemap", O_RDONLY);
@@ -111,12 +109,12 @@ TEST(HugeHeap, TheBlocksAfterThePolicyComeFromAnUntouchedHugePage) {
         // earlier tests' among them.
         malloc_trim(0);
         host::KeepLargeBlocksInHeap(64 << 20, 16 << 20);
-        std::uintptr_t from = 0, to = 0;
-        if (!FirstAdvisedHeapRange(from, to)) _exit(1);
-        if (PagePresent(from)) _exit(2);
+        Mapping heap;
+        if (!FindMapping([](const Mapping& m) { return m.heap && m.advised; }, heap)) _exit(1);
+        if (PagePresent(heap.from)) _exit(2);
         // Large enough not to come from a hole left by earlier blocks.
         const auto next = reinterpret_cast<std::uintptr_t>(std::malloc(4 << 20));
-        _exit(from <= next && next < to ? 0 : 3);
+        _exit(heap.from <= next && next < heap.to ? 0 : 3);
     }
     int status = -1;
     ASSERT_EQ(waitpid(child, &status, 0), child);
